@@ -1,0 +1,25 @@
+#pragma once
+// Conversion between UTF-8 and Windows code page 932, the encoding of the
+// postal dictionaries. 0x8160 is U+FF5E (～) and 0x817C is U+FF0D (－), as
+// on Windows; text that cannot be converted is an error, never dropped.
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace tenmari {
+
+class EncodingError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Throws EncodingError naming the byte offset of the first unconvertible input.
+std::string utf8ToCp932(std::string_view utf8);
+std::string cp932ToUtf8(std::string_view cp932);
+
+// Byte length of a UTF-8 text once converted to code page 932: a full-width
+// character counts two, ASCII and half-width katakana one. Throws like above.
+std::size_t cp932Length(std::string_view utf8);
+
+}  // namespace tenmari

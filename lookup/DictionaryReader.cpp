@@ -1,0 +1,93 @@
+#include "DictionaryReader.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tenmari {
+namespace {
+
+constexpr std::size_t kBlockSize = 256 * 1024;  // stays in the L2 cache
+constexpr char kEndOfFile = 0x1A;
+
+std::string reason(const std::string& path, const char* what, int err) {
+    return path + ": " + what + ": " + std::strerror(err);
+}
+
+}  // namespace
+
+DictionaryReader::DictionaryReader(const std::string& path) : path_(path), buf_(kBlockSize) {
+    do {
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd_ < 0 && errno == EINTR);
+    if (fd_ < 0) throw PostFileError(reason(path_, "cannot open", errno));
+#ifdef POSIX_FADV_SEQUENTIAL
+    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+}
+
+DictionaryReader::~DictionaryReader() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void DictionaryReader::fill() {
+    // Keep the unfinished line, move it to the front, grow if it fills the buffer.
+    if (begin_ > 0) {
+        std::memmove(buf_.data(), buf_.data() + begin_, end_ - begin_);
+        end_ -= begin_;
+        begin_ = 0;
+    }
+    if (end_ == buf_.size()) buf_.resize(buf_.size() * 2);
+    ssize_t n;
+    do {
+        n = ::read(fd_, buf_.data() + end_, buf_.size() - end_);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) throw PostFileError(reason(path_, "read error", errno));
+    if (n == 0) {
+        eof_ = true;
+        return;
+    }
+    // Ctrl-Z ends the file: nothing after it counts.
+    if (const void* z = std::memchr(buf_.data() + end_, kEndOfFile, static_cast<std::size_t>(n))) {
+        end_ = static_cast<std::size_t>(static_cast<const char*>(z) - buf_.data());
+        eof_ = true;
+        return;
+    }
+    end_ += static_cast<std::size_t>(n);
+}
+
+std::string_view DictionaryReader::nextBlock() {
+    while (true) {
+        const char* data = buf_.data();
+        if (end_ > begin_) {
+            const void* lastNl = ::memrchr(data + begin_, '\n', end_ - begin_);
+            if (lastNl) {
+                const std::size_t stop = static_cast<std::size_t>(static_cast<const char*>(lastNl) - data) + 1;
+                std::string_view block(data + begin_, stop - begin_);
+                begin_ = stop;
+                return block;
+            }
+            if (eof_) {  // last line without a line end
+                std::string_view block(data + begin_, end_ - begin_);
+                begin_ = end_;
+                return block;
+            }
+        } else if (eof_) {
+            return {};
+        }
+        fill();
+    }
+}
+
+std::string_view DictionaryReader::lineText(std::string_view raw, std::string& scratch) {
+    if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+    if (raw.find('\r') == std::string_view::npos) return raw;
+    scratch.clear();
+    for (char c : raw) {
+        if (c != '\r') scratch.push_back(c);
+    }
+    return scratch;
+}
+
+}  // namespace tenmari

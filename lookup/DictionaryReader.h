@@ -1,0 +1,60 @@
+#pragma once
+// Sequential reading of a postal dictionary file in large blocks of whole
+// lines. Nothing of the file is kept beyond the current block; a block grows
+// only as far as the longest line needs.
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tenmari {
+
+// An input/output error on a dictionary, with the file name and the system's reason.
+class PostFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class DictionaryReader {
+public:
+    // Opens the file for reading; throws PostFileError when it cannot.
+    explicit DictionaryReader(const std::string& path);
+    ~DictionaryReader();
+    DictionaryReader(const DictionaryReader&) = delete;
+    DictionaryReader& operator=(const DictionaryReader&) = delete;
+
+    // The next run of whole lines, each ending in LF except perhaps the last
+    // one of the file. Bytes from a 0x1A on are never returned. An empty view
+    // means the end of the file. Throws PostFileError on a read error.
+    std::string_view nextBlock();
+
+    // The text of one raw line (LF excluded): every CR removed, so that CR LF
+    // ends a line and a lone CR is dropped. May use `scratch` for the copy.
+    static std::string_view lineText(std::string_view raw, std::string& scratch);
+
+private:
+    void fill();
+
+    std::string path_;
+    int fd_ = -1;
+    std::vector<char> buf_;
+    std::size_t begin_ = 0;  // first byte not yet handed out
+    std::size_t end_ = 0;    // end of the bytes read so far
+    bool eof_ = false;
+};
+
+// Calls fn(text) for every line of a block, in order.
+template <typename Fn>
+void forEachLine(std::string_view block, std::string& scratch, Fn&& fn) {
+    const char* p = block.data();
+    const char* const end = p + block.size();
+    while (p < end) {
+        const void* nl = std::char_traits<char>::find(p, static_cast<std::size_t>(end - p), '\n');
+        const char* lineEnd = nl ? static_cast<const char*>(nl) : end;
+        fn(DictionaryReader::lineText(std::string_view(p, static_cast<std::size_t>(lineEnd - p)), scratch));
+        p = lineEnd + 1;
+    }
+}
+
+}  // namespace tenmari

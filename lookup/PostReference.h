@@ -1,0 +1,51 @@
+#pragma once
+// Answers postal-code and address queries against one dictionary file. Every
+// query reads the file from the top; nothing is kept between queries.
+// Queries, results and the file are all code page 932 bytes.
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "DictionaryReader.h"  // PostFileError
+
+namespace tenmari {
+
+enum TPostOption {
+    poptAll = 0,   // results and address keys include the prefecture
+    poptPart = 1,  // they leave it out
+};
+
+class TPostReference {
+public:
+    using TNotifyEvent = std::function<void(TPostReference& sender)>;
+    using StringList = std::vector<std::string>;
+
+    TPostReference();
+
+    const std::string& PostFile() const { return postFile_; }
+    void SetPostFile(std::string path) { postFile_ = std::move(path); }
+    TPostOption PickOut() const { return pickOut_; }
+    void SetPickOut(TPostOption option) { pickOut_ = option; }
+
+    // Raised when a query finds no file, and when PostToAddress finds no record.
+    TNotifyEvent OnNotPostFile;
+
+    // A full postal code (one hyphen allowed) to the address of its first record;
+    // 3 or 5 digits look up the old code. Empty when nothing matches.
+    std::string PostToAddress(std::string_view query);
+    // Every record whose postal code begins with the query (one hyphen allowed).
+    void PostToAddressList(std::string_view query, StringList& addresses, StringList& codes);
+    // Every record whose address begins with the query, or that begins the query.
+    void AddressToPostList(std::string_view query, StringList& addresses, StringList& codes);
+
+private:
+    bool fileExists() const;
+    void notFound();
+
+    std::string postFile_;
+    TPostOption pickOut_ = poptAll;
+};
+
+}  // namespace tenmari

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what Tenmari needs to build, test and run on Debian 12 (bookworm).
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libjpeg62-turbo-dev libzip-dev
+  libgtest-dev googletest
+  fonts-noto-cjk unzip curl ca-certificates
+)
+[ "${TENMARI_WITH_BENCH:-0}" = 1 ] && packages+=(hyperfine)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

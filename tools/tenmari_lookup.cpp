@@ -1,0 +1,162 @@
+// tenmari-lookup: the three dictionary queries from the command line.
+// Exit status as grep's: 0 found, 1 nothing found, 2 error.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "Cp932.h"
+#include "PostReference.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: tenmari-lookup [--dict FILE] [--pick-out all|part] [--sjis] code QUERY\n"
+    "       tenmari-lookup [--dict FILE] [--pick-out all|part] [--sjis] prefix QUERY\n"
+    "       tenmari-lookup [--dict FILE] [--pick-out all|part] [--sjis] address QUERY\n"
+    "\n"
+    "  code     a full postal code (1000001 or 100-0001) to its address\n"
+    "  prefix   the first digits of a postal code to every match: code TAB address\n"
+    "  address  the beginning of an address to every match: code TAB address\n"
+    "\n"
+    "  --dict FILE      dictionary to search (default: Jisho/Zenkoku.csv beside this program)\n"
+    "  --pick-out part  leave the prefecture out of addresses and address queries\n"
+    "  --sjis           print the dictionary's own code page 932 bytes instead of UTF-8\n"
+    "\n"
+    "QUERY is UTF-8. Exit status: 0 found, 1 nothing found, 2 error.\n";
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "tenmari-lookup: %s\n", message.c_str());
+    return 2;
+}
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "tenmari-lookup: %s\n%s", message.c_str(), kUsage);
+    return 2;
+}
+
+std::string defaultDictionary() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    const auto dir = ec ? std::filesystem::current_path() : exe.parent_path();
+    return (dir / "Jisho" / "Zenkoku.csv").string();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string dict;
+    bool sjis = false;
+    tenmari::TPostOption pickOut = tenmari::poptAll;
+    int i = 1;
+    for (; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (arg == "--dict") {
+            if (++i == argc) return usageError("--dict needs a file");
+            dict = argv[i];
+        } else if (arg == "--pick-out") {
+            if (++i == argc) return usageError("--pick-out needs all or part");
+            const std::string_view v = argv[i];
+            if (v == "all") {
+                pickOut = tenmari::poptAll;
+            } else if (v == "part") {
+                pickOut = tenmari::poptPart;
+            } else {
+                return usageError("--pick-out takes all or part, not '" + std::string(v) + "'");
+            }
+        } else if (arg == "--sjis") {
+            sjis = true;
+        } else if (arg == "--") {
+            ++i;
+            break;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return usageError("unknown option '" + std::string(arg) + "'");
+        } else {
+            break;
+        }
+    }
+    if (argc - i != 2) return usageError("expected a command and one QUERY");
+    const std::string_view command = argv[i];
+    const std::string_view queryUtf8 = argv[i + 1];
+    if (command != "code" && command != "prefix" && command != "address") {
+        return usageError("unknown command '" + std::string(command) + "'");
+    }
+    if (dict.empty()) dict = defaultDictionary();
+
+    std::string query;
+    try {
+        query = tenmari::utf8ToCp932(queryUtf8);
+    } catch (const tenmari::EncodingError& e) {
+        return fail("query '" + std::string(queryUtf8) + "': " + e.what());
+    }
+
+    tenmari::TPostReference ref;
+    ref.SetPostFile(dict);
+    ref.SetPickOut(pickOut);
+    bool missing = false;
+    bool notFound = false;
+    ref.OnNotPostFile = [&](tenmari::TPostReference& sender) {
+        notFound = true;
+        struct stat st {};
+        missing = ::stat(sender.PostFile().c_str(), &st) != 0 || S_ISDIR(st.st_mode);
+    };
+
+    // Output as UTF-8 unless the dictionary's own bytes were asked for.
+    std::string line;
+    auto put = [&](std::string_view cp932) {
+        if (sjis) {
+            line.append(cp932);
+        } else {
+            line.append(tenmari::cp932ToUtf8(cp932));
+        }
+    };
+
+    try {
+        std::size_t found = 0;
+        if (command == "code") {
+            const std::string address = ref.PostToAddress(query);
+            if (missing) return fail(dict + ": no such dictionary file");
+            if (notFound) return 1;  // a found record may still have an empty address
+            put(address);
+            line.push_back('\n');
+            std::fwrite(line.data(), 1, line.size(), stdout);
+            found = 1;
+        } else {
+            tenmari::TPostReference::StringList addresses;
+            tenmari::TPostReference::StringList codes;
+            if (command == "prefix") {
+                ref.PostToAddressList(query, addresses, codes);
+            } else {
+                ref.AddressToPostList(query, addresses, codes);
+            }
+            if (missing) return fail(dict + ": no such dictionary file");
+            std::string out;
+            out.reserve(codes.size() * 64);
+            for (std::size_t k = 0; k < codes.size(); ++k) {
+                line.clear();
+                put(codes[k]);
+                line.push_back('\t');
+                put(addresses[k]);
+                line.push_back('\n');
+                out.append(line);
+            }
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            found = codes.size();
+        }
+        if (std::fflush(stdout) != 0) return fail(std::string("cannot write the output: ") + std::strerror(errno));
+        return found > 0 ? 0 : 1;
+    } catch (const tenmari::PostFileError& e) {
+        return fail(e.what());
+    } catch (const tenmari::EncodingError& e) {
+        return fail(dict + ": " + e.what());
+    }
+}
