@@ -1,9 +1,11 @@
 #include "PostReference.h"
 
 #include <array>
+#include <cstring>
 #include <sys/stat.h>
 
 #include "DictionaryFields.h"
+#include "LineFields.h"
 
 namespace tenmari {
 namespace {
@@ -37,38 +39,82 @@ std::string_view removeFirstHyphen(std::string_view query, std::string& storage)
     return storage;
 }
 
-// One line's fields, cut once and unquoted on demand.
+// One line's fields, cut as far as needed and unquoted on demand. Commas are
+// found on the raw bytes; a line with a CR among the fields read is cut again
+// from its text with every CR removed.
 class Record {
 public:
-    explicit Record(std::string_view line) { fields::cut(line, raw_, fields::kTownArea + 1); }
-
-    std::string_view field(int index) {
-        const auto i = static_cast<std::size_t>(index);
-        return fields::unquote(raw_[i], scratch_[i]);
+    // Starts on a new line; `line` excludes the LF and a CR right before it.
+    // One Record serves a whole file pass, so its buffers are allocated once.
+    void reset(std::string_view line) {
+        line_ = line;
+        fast_ = LineFields(line);
+        slow_ = false;
     }
+
+    std::string_view raw(int index) {
+        if (!slow_ && !fast_.reach(index)) {
+            slow_ = true;
+            std::string_view text = DictionaryReader::lineText(line_, normalised_);
+            if (text.data() != normalised_.data()) normalised_.assign(text);
+            fields::cut(normalised_, slowRaw_, LineFields::kMaxCommas);
+        }
+        return slow_ ? slowRaw_[static_cast<std::size_t>(index)] : fast_.raw(index);
+    }
+
+    std::string_view field(int index) { return fields::unquote(raw(index), scratch_[static_cast<std::size_t>(index)]); }
 
     // Prefecture (with poptAll), municipality and town area, the town area
     // left out when it is "以下に掲載がない場合".
-    void appendAddress(TPostOption pickOut, std::string& out) {
+    std::string address(TPostOption pickOut) {
+        std::string out;
         if (pickOut == poptAll) out.append(field(fields::kPrefecture));
         out.append(field(fields::kMunicipality));
         const std::string_view town = field(fields::kTownArea);
         if (town != kNotListed) out.append(town);
-    }
-    std::string address(TPostOption pickOut) {
-        std::string out;
-        appendAddress(pickOut, out);
         return out;
     }
 
 private:
-    RawFields raw_{};
-    std::array<std::string, kCount> scratch_;
+    std::string_view line_;
+    LineFields fast_{{}};
+    bool slow_ = false;
+    std::string normalised_;
+    RawFields slowRaw_{};
+    std::array<std::string, LineFields::kMaxCommas> scratch_;
 };
 
-// The address key of a record, cut before its first "（", compared over the
-// shorter of the two lengths.
+// Calls fn(line) for every line of the file, LF and the CR before it
+// removed, until fn returns false.
+template <typename Fn>
+void forEachRawLine(const std::string& path, Fn&& fn) {
+    DictionaryReader reader(path);
+    for (std::string_view block = reader.nextBlock(); !block.empty(); block = reader.nextBlock()) {
+        const char* p = block.data();
+        const char* const end = p + block.size();
+        while (p < end) {
+            const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+            const char* lineEnd = nl ? nl : end;
+            const char* textEnd = (lineEnd > p && lineEnd[-1] == '\r') ? lineEnd - 1 : lineEnd;
+            if (!fn(std::string_view(p, static_cast<std::size_t>(textEnd - p)))) return;
+            p = lineEnd + 1;
+        }
+    }
+}
+
+// The address key of a record (prefecture with poptAll, municipality, town
+// area) cut before its first "（", compared with the query over the shorter
+// of the two lengths.
 bool addressMatches(Record& rec, TPostOption pickOut, std::string_view query, std::string& key) {
+    // Most records differ from the query within their first field: settle
+    // those without building the key. A mismatch at byte d decides only when
+    // no "（" (it starts with 0x81) can begin at or before d.
+    const std::string_view first = rec.field(pickOut == poptAll ? fields::kPrefecture : fields::kMunicipality);
+    const std::size_t n = std::min(first.size(), query.size());
+    std::size_t d = 0;
+    while (d < n && first[d] == query[d]) ++d;
+    if (d < n && std::memchr(first.data(), 0x81, d + 1) == nullptr) return false;
+
     key.clear();
     if (pickOut == poptAll) key.append(rec.field(fields::kPrefecture));
     key.append(rec.field(fields::kMunicipality));
@@ -76,8 +122,8 @@ bool addressMatches(Record& rec, TPostOption pickOut, std::string_view query, st
     std::string_view k = key;
     const std::size_t paren = findOpenParen(k);
     if (paren != std::string_view::npos) k = k.substr(0, paren);
-    const std::size_t n = std::min(k.size(), query.size());
-    return k.compare(0, n, query, 0, n) == 0;
+    const std::size_t len = std::min(k.size(), query.size());
+    return k.compare(0, len, query, 0, len) == 0;
 }
 
 }  // namespace
@@ -107,21 +153,17 @@ std::string TPostReference::PostToAddress(std::string_view query) {
         field = fields::kOldCode;
     }
 
-    DictionaryReader reader(postFile_);
-    std::string scratch;
-    for (std::string_view block = reader.nextBlock(); !block.empty(); block = reader.nextBlock()) {
-        std::string result;
-        bool found = false;
-        forEachLine(block, scratch, [&](std::string_view line) {
-            if (found) return;
-            Record rec(line);
-            if (rec.field(field) == q) {
-                result = rec.address(pickOut_);
-                found = true;
-            }
-        });
-        if (found) return result;
-    }
+    std::string result;
+    bool found = false;
+    Record rec;
+    forEachRawLine(postFile_, [&](std::string_view line) {
+        rec.reset(line);
+        if (rec.field(field) != q) return true;
+        result = rec.address(pickOut_);
+        found = true;
+        return false;
+    });
+    if (found) return result;
     notFound();
     return {};
 }
@@ -136,17 +178,16 @@ void TPostReference::PostToAddressList(std::string_view query, StringList& addre
     std::string storage;
     const std::string_view q = removeFirstHyphen(query, storage);
 
-    DictionaryReader reader(postFile_);
-    std::string scratch;
-    for (std::string_view block = reader.nextBlock(); !block.empty(); block = reader.nextBlock()) {
-        forEachLine(block, scratch, [&](std::string_view line) {
-            Record rec(line);
-            const std::string_view code = rec.field(fields::kCode);
-            if (!code.starts_with(q)) return;
-            addresses.push_back(rec.address(pickOut_));
+    Record rec;
+    forEachRawLine(postFile_, [&](std::string_view line) {
+        rec.reset(line);
+        const std::string_view code = rec.field(fields::kCode);
+        if (code.starts_with(q)) {
             codes.emplace_back(code);
-        });
-    }
+            addresses.push_back(rec.address(pickOut_));
+        }
+        return true;
+    });
 }
 
 void TPostReference::AddressToPostList(std::string_view query, StringList& addresses, StringList& codes) {
@@ -156,17 +197,16 @@ void TPostReference::AddressToPostList(std::string_view query, StringList& addre
         notFound();
         return;
     }
-    DictionaryReader reader(postFile_);
-    std::string scratch;
     std::string key;
-    for (std::string_view block = reader.nextBlock(); !block.empty(); block = reader.nextBlock()) {
-        forEachLine(block, scratch, [&](std::string_view line) {
-            Record rec(line);
-            if (!addressMatches(rec, pickOut_, query, key)) return;
+    Record rec;
+    forEachRawLine(postFile_, [&](std::string_view line) {
+        rec.reset(line);
+        if (addressMatches(rec, pickOut_, query, key)) {
             codes.emplace_back(rec.field(fields::kCode));
             addresses.push_back(rec.address(pickOut_));
-        });
-    }
+        }
+        return true;
+    });
 }
 
 }  // namespace tenmari

@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include "DictionaryFields.h"
+
+using tenmari::fields::GetField;
+
+namespace {
+// 13101,"100  ","1000001","ﾄｳｷｮｳﾄ","ﾁﾖﾀﾞｸ","ﾁﾖﾀﾞ","東京都","千代田区","千代田",0,0,0,0,0,0
+const std::string kTokyo =
+    "13101,\"100  \",\"1000001\",\"\xc4\xb3\xb7\xae\xb3\xc4\",\"\xc1\xd6\xc0\xde\xb8\",\"\xc1\xd6\xc0\xde\","
+    "\"\x93\x8c\x8b\x9e\x93\x73\",\"\x90\xe7\x91\xe3\x93\x63\x8b\xe6\",\"\x90\xe7\x91\xe3\x93\x63\",0,0,0,0,0,0";
+}  // namespace
+
+TEST(DictionaryFields, PublicLayoutLine) {
+    EXPECT_EQ(GetField(kTokyo, 0), "");  // unquoted, so empty
+    EXPECT_EQ(GetField(kTokyo, 1), "100  ");
+    EXPECT_EQ(GetField(kTokyo, 2), "1000001");
+    EXPECT_EQ(GetField(kTokyo, 6), "\x93\x8c\x8b\x9e\x93\x73");
+    EXPECT_EQ(GetField(kTokyo, 7), "\x90\xe7\x91\xe3\x93\x63\x8b\xe6");
+    EXPECT_EQ(GetField(kTokyo, 8), "\x90\xe7\x91\xe3\x93\x63");
+    EXPECT_EQ(GetField(kTokyo, 14), "");
+}
+
+TEST(DictionaryFields, UnquotingRules) {
+    struct Case {
+        std::string line;
+        int index;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {R"("a""b")", 0, R"(a"b)"},
+        {R"("abc"xyz)", 0, "abc"},
+        {R"("abc)", 0, "ab"},  // no closing quote: last byte dropped
+        {"abc", 0, ""},
+        {R"("")", 0, ""},
+        {R"(")", 0, ""},
+        {R"( "abc")", 0, ""},  // blank before the quote
+        {R"("a""b)", 0, R"(a")"},
+        {R"("x","ab,cd","y")", 1, "a"},  // a quoted comma still cuts: "ab reads as a
+        {R"("x","ab,cd","y")", 2, ""},   // cd" has no opening quote
+        {R"("x","ab,cd","y")", 3, "y"},  // later fields move up by one
+        {R"("a")", 5, ""},
+        {R"("1","2","3")", 3, ""},
+        {"", 0, ""},
+        // Text after the fifteenth comma is ignored.
+        {R"(,,,,,,,,,,,,,,"15","16")", 14, "15"},
+        // A double-byte character whose second byte is a backslash or 0x7C.
+        {"\"\x95\x5c\x8e\xa6\",\"\x83\x7c\"", 0, "\x95\x5c\x8e\xa6"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(GetField(c.line, c.index), c.expected) << c.line << " [" << c.index << "]";
+    }
+}
+
+TEST(DictionaryFields, OutOfRangeIndexIsEmpty) {
+    EXPECT_EQ(GetField(kTokyo, -1), "");
+    EXPECT_EQ(GetField(kTokyo, 15), "");
+}

@@ -1,0 +1,211 @@
+// The lookup against a plain reference reading of the line and field rules:
+// on generated files full of awkward lines, and on Japan Post's real file.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <cstdio>
+#include <random>
+
+#include "Cp932.h"
+#include "DictionaryFields.h"
+#include "DictionaryReader.h"
+#include "KenAll.h"
+#include "PostReference.h"
+
+using namespace tenmari;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Lists = std::pair<std::vector<std::string>, std::vector<std::string>>;
+
+// Every line of a file by the rules, read the slow and obvious way.
+std::vector<std::string> referenceLines(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (const auto z = bytes.find('\x1a'); z != std::string::npos) bytes.resize(z);
+    std::vector<std::string> lines;
+    std::string cur;
+    for (char c : bytes) {
+        if (c == '\n') {
+            lines.push_back(cur);
+            cur.clear();
+        } else if (c != '\r') {
+            cur.push_back(c);
+        }
+    }
+    if (!bytes.empty() && bytes.back() != '\n') lines.push_back(cur);
+    return lines;
+}
+
+std::string refAddress(const std::string& line, TPostOption pick) {
+    std::string out = pick == poptAll ? fields::GetField(line, 6) : "";
+    out += fields::GetField(line, 7);
+    const std::string town = fields::GetField(line, 8);
+    if (town != utf8ToCp932("以下に掲載がない場合")) out += town;
+    return out;
+}
+
+std::string withoutFirstHyphen(std::string q) {
+    if (const auto h = q.find('-'); h != std::string::npos) q.erase(h, 1);
+    return q;
+}
+
+Lists refPrefix(const std::vector<std::string>& lines, const std::string& query, TPostOption pick) {
+    const std::string q = withoutFirstHyphen(query);
+    Lists r;
+    for (const auto& l : lines) {
+        const std::string code = fields::GetField(l, 2);
+        if (code.size() >= q.size() && code.compare(0, q.size(), q) == 0) {
+            r.first.push_back(refAddress(l, pick));
+            r.second.push_back(code);
+        }
+    }
+    return r;
+}
+
+Lists refAddressList(const std::vector<std::string>& lines, const std::string& q, TPostOption pick) {
+    const std::string paren = utf8ToCp932("（");
+    Lists r;
+    for (const auto& l : lines) {
+        std::string key = (pick == poptAll ? fields::GetField(l, 6) : "") + fields::GetField(l, 7) + fields::GetField(l, 8);
+        // First "（" as a character: step over double-byte characters.
+        for (std::size_t i = 0; i < key.size();) {
+            if (key.compare(i, 2, paren) == 0) {
+                key.resize(i);
+                break;
+            }
+            const auto c = static_cast<unsigned char>(key[i]);
+            i += ((c >= 0x81 && c <= 0x9f) || (c >= 0xe0 && c <= 0xfc)) && i + 1 < key.size() ? 2 : 1;
+        }
+        const std::size_t n = std::min(key.size(), q.size());
+        if (key.compare(0, n, q, 0, n) == 0) {
+            r.first.push_back(refAddress(l, pick));
+            r.second.push_back(fields::GetField(l, 2));
+        }
+    }
+    return r;
+}
+
+std::string refCode(const std::vector<std::string>& lines, const std::string& query, TPostOption pick, bool& found) {
+    std::string q = withoutFirstHyphen(query);
+    int field = 2;
+    if (q.size() == 3 || q.size() == 5) {
+        q = (q + "  ").substr(0, 5);
+        field = 1;
+    }
+    for (const auto& l : lines) {
+        if (fields::GetField(l, field) == q) {
+            found = true;
+            return refAddress(l, pick);
+        }
+    }
+    found = false;
+    return {};
+}
+
+void expectSameAsReference(const std::string& path, const std::vector<std::string>& queriesUtf8,
+                           const std::vector<std::string>& rawQueries = {}) {
+    const auto lines = referenceLines(path);
+    std::vector<std::string> queries = rawQueries;
+    for (const auto& q : queriesUtf8) queries.push_back(utf8ToCp932(q));
+    for (TPostOption pick : {poptAll, poptPart}) {
+        TPostReference ref;
+        ref.SetPostFile(path);
+        ref.SetPickOut(pick);
+        bool raised = false;
+        ref.OnNotPostFile = [&](TPostReference&) { raised = true; };
+        for (const auto& q : queries) {
+            std::string shown;
+            for (unsigned char c : q) {
+                char hex[5];
+                std::snprintf(hex, sizeof hex, c < 0x80 ? "%c" : "\\x%02x", c);
+                shown += hex;
+            }
+            SCOPED_TRACE("query " + shown + (pick == poptAll ? " (all)" : " (part)"));
+            Lists got;
+            ref.PostToAddressList(q, got.first, got.second);
+            EXPECT_EQ(got, refPrefix(lines, q, pick)) << "prefix";
+            ref.AddressToPostList(q, got.first, got.second);
+            EXPECT_EQ(got, refAddressList(lines, q, pick)) << "address";
+            bool found = false;
+            const std::string expected = refCode(lines, q, pick, found);
+            raised = false;
+            EXPECT_EQ(ref.PostToAddress(q), expected) << "code";
+            EXPECT_EQ(raised, !found) << "code event";
+        }
+    }
+}
+
+// Lines built from pieces that stress the fast paths: stray CRs, doubled and
+// missing quotes, commas, "（" and its look-alike bytes, short and long lines.
+std::string awkwardFile(std::mt19937& rng) {
+    const std::vector<std::string> pieces = {
+        "\"", "\"\"", ",", "\r", "1", "0", "100", "1000001", "  ", "-", "\x81\x69", "\x8b\x81i",
+        utf8ToCp932("東京都"), utf8ToCp932("千代田区"), utf8ToCp932("千代田"), utf8ToCp932("（注）"),
+        utf8ToCp932("以下に掲載がない場合"), utf8ToCp932("北海道"), "\x96", "x"};
+    auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
+    std::string out;
+    for (int line = 0; line < 400; ++line) {
+        if (pick(4) == 0) {  // a well-formed record with random field texts
+            std::string f[9];
+            for (auto& s : f) {
+                for (std::size_t k = pick(4); k > 0; --k) s += pieces[pick(pieces.size())];
+            }
+            out += "13101,\"" + f[1] + "\",\"" + f[2] + "\",\"a\",\"b\",\"c\",\"" + f[6] + "\",\"" + f[7] + "\",\"" + f[8] +
+                   "\",0,0,0,0,0,0";
+        } else {
+            for (std::size_t k = pick(30); k > 0; --k) out += pieces[pick(pieces.size())];
+        }
+        const std::size_t end = pick(10);
+        out += end == 0 ? "\n" : end == 1 ? "\r\r\n" : "\r\n";
+        if (pick(40) == 0) out += std::string(40000, 'y') + "\r\n";  // crosses block edges
+    }
+    if (pick(3) == 0) out += "\x1a" "13101,\"100  \",\"1000001\"";
+    return out;
+}
+
+}  // namespace
+
+TEST(LookupAgainstReference, AwkwardGeneratedFiles) {
+    const fs::path dir = fs::temp_directory_path() / ("tenmari-awkward-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    std::mt19937 rng(20261210);
+    const std::vector<std::string> queries = {"", "1", "100", "100-", "1000001", "100-0001", "100  ", "10000",
+                                              "東京都", "東京都千代田区", "東京都千代田区千代田", "千代田区",
+                                              "東京都千代田区千代田（注）", "北海道", "x", "\""};
+    const std::vector<std::string> raw = {"\x96", "\x8b", "\x8b\x81", "\x8b\x81i"};
+    for (int round = 0; round < 12; ++round) {
+        const fs::path p = dir / ("dict" + std::to_string(round) + ".csv");
+        std::ofstream(p, std::ios::binary) << awkwardFile(rng);
+        SCOPED_TRACE(p.string());
+        expectSameAsReference(p.string(), queries, raw);
+    }
+    fs::remove_all(dir);
+}
+
+TEST(KenAll, KnownFacts) {
+    TENMARI_REQUIRE_KEN_ALL(path);
+    TPostReference ref;
+    ref.SetPostFile(path);
+    EXPECT_EQ(cp932ToUtf8(ref.PostToAddress("1000001")), "東京都千代田区千代田");
+    EXPECT_EQ(cp932ToUtf8(ref.PostToAddress("100-0001")), "東京都千代田区千代田");
+    TPostReference::StringList addresses, codes;
+    ref.PostToAddressList("100", addresses, codes);
+    EXPECT_EQ(codes.size(), 466u);
+    ref.AddressToPostList(utf8ToCp932("北海道"), addresses, codes);
+    EXPECT_EQ(codes.size(), 8201u);
+    ref.AddressToPostList("", addresses, codes);
+    EXPECT_EQ(codes.size(), 124825u);
+}
+
+TEST(KenAll, SameAsReference) {
+    TENMARI_REQUIRE_KEN_ALL(path);
+    expectSameAsReference(path, {"100", "0600000", "9071801", "060", "06001", "1", "北海道", "東京都千代田区",
+                                 "東京都千代田区丸の内一丁目", "京都府京都市", "沖縄県八重山郡竹富町字",
+                                 "札幌市中央区", "大阪府大阪市北区梅田グランフロント"});
+}

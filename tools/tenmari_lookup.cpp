@@ -110,14 +110,10 @@ int main(int argc, char** argv) {
         missing = ::stat(sender.PostFile().c_str(), &st) != 0 || S_ISDIR(st.st_mode);
     };
 
-    // Output as UTF-8 unless the dictionary's own bytes were asked for.
-    std::string line;
-    auto put = [&](std::string_view cp932) {
-        if (sjis) {
-            line.append(cp932);
-        } else {
-            line.append(tenmari::cp932ToUtf8(cp932));
-        }
+    // The output is built in the dictionary's encoding and converted once.
+    auto emit = [&](std::string& cp932) {
+        const std::string out = sjis ? std::move(cp932) : tenmari::cp932ToUtf8(cp932);
+        std::fwrite(out.data(), 1, out.size(), stdout);
     };
 
     try {
@@ -126,9 +122,8 @@ int main(int argc, char** argv) {
             const std::string address = ref.PostToAddress(query);
             if (missing) return fail(dict + ": no such dictionary file");
             if (notFound) return 1;  // a found record may still have an empty address
-            put(address);
-            line.push_back('\n');
-            std::fwrite(line.data(), 1, line.size(), stdout);
+            std::string out = address + "\n";
+            emit(out);
             found = 1;
         } else {
             tenmari::TPostReference::StringList addresses;
@@ -142,14 +137,9 @@ int main(int argc, char** argv) {
             std::string out;
             out.reserve(codes.size() * 64);
             for (std::size_t k = 0; k < codes.size(); ++k) {
-                line.clear();
-                put(codes[k]);
-                line.push_back('\t');
-                put(addresses[k]);
-                line.push_back('\n');
-                out.append(line);
+                out.append(codes[k]).append(1, '\t').append(addresses[k]).append(1, '\n');
             }
-            std::fwrite(out.data(), 1, out.size(), stdout);
+            emit(out);
             found = codes.size();
         }
         if (std::fflush(stdout) != 0) return fail(std::string("cannot write the output: ") + std::strerror(errno));
