@@ -85,10 +85,10 @@ class JishoBuilderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        root_ = fs::temp_directory_path() / ("tenmari-jisho-" + std::to_string(::getpid()) + "-" +
-                                             info->test_suite_name() + "-" + info->name());
-        std::replace(root_.begin(), root_.end(), '/', '_');  // parameterised names hold slashes
-        root_ = fs::temp_directory_path() / root_.filename();
+        std::string name = "tenmari-jisho-" + std::to_string(::getpid()) + "-" + info->test_suite_name() + "-" +
+                           info->name();
+        std::replace(name.begin(), name.end(), '/', '_');  // parameterised names hold slashes
+        root_ = fs::temp_directory_path() / name;
         fs::remove_all(root_);
         fs::create_directories(root_);
         dir_ = root_ / "Jisho";
@@ -213,7 +213,7 @@ INSTANTIATE_TEST_SUITE_P(Sources, JishoBuilderInput,
                                            InputCase{Input::Zip, "Zip"},
                                            InputCase{Input::ZipWithoutZipName, "ZipWithoutZipName"},
                                            InputCase{Input::ZipInFolder, "ZipInFolder"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(JishoBuilderTest, LineEndsAndEndOfFileByte) {
     struct Case {
@@ -294,6 +294,9 @@ TEST_F(JishoBuilderTest, UnreadableSourcesAndFolders) {
     fs::create_directories(root_ / "KEN_ALL.CSV");
     EXPECT_THROW(tenmari::jisho::build(root_ / "KEN_ALL.CSV", dir_), BuildError);
     EXPECT_FALSE(fs::exists(dir_));  // nothing is created for a source that cannot be read
+    writeBytes(root_ / "bad.csv", record("東京", "1000001", "x"));
+    EXPECT_THROW(tenmari::jisho::build(root_ / "bad.csv", dir_), BuildError);
+    EXPECT_FALSE(fs::exists(dir_));  // nor left behind when a line fails
 
     // A zip whose data no longer match their checksum.
     const std::string data = record("北海道", "0600001", "MARKER-MARKER-MARKER") + "\r\n";
@@ -341,7 +344,7 @@ TEST_F(JishoBuilderTest, SampleDictionaryCoversEveryRegion) {
     for (const std::string& line : rawLines(bytes)) {
         ASSERT_TRUE(line.ends_with("\r\n")) << line;
         const std::string text = line.substr(0, line.size() - 2);
-        EXPECT_EQ(tenmari::cp932ToUtf8(text).empty(), false);  // valid code page 932
+        EXPECT_NO_THROW(tenmari::cp932ToUtf8(text)) << "not code page 932";
         hasRest |= tenmari::fields::GetField(text, 8) == rest;
         hasBracket |= tenmari::fields::GetField(text, 8).find(bracket) != std::string::npos;
         ++codes[tenmari::fields::GetField(text, 2)];

@@ -220,15 +220,8 @@ void syncDirectory(const fs::path& dir) {
     }
 }
 
-}  // namespace
-
-LineCounts build(const fs::path& source, const fs::path& dir) {
-    Source input(source);
-
-    std::error_code ec;
-    fs::create_directories(dir, ec);
-    if (ec) throw BuildError(dir.string() + ": cannot create the folder: " + ec.message());
-
+// Writes the ten files into `dir` and renames them into place.
+LineCounts split(Source& input, const fs::path& source, const fs::path& dir) {
     std::vector<std::unique_ptr<PartFile>> files;
     for (const Region& r : regions()) files.push_back(std::make_unique<PartFile>(dir / r.fileName));
 
@@ -253,8 +246,9 @@ LineCounts build(const fs::path& source, const fs::path& dir) {
             block.remove_prefix(stop);
             ++line;
 
-            const std::string_view text = DictionaryReader::lineText(bytes.substr(0, nl == std::string_view::npos ? stop : nl),
-                                                                     lineScratch);
+            const std::string_view lineEnd = nl == std::string_view::npos ? "" : "\n";
+            const std::string_view text =
+                DictionaryReader::lineText(bytes.substr(0, bytes.size() - lineEnd.size()), lineScratch);
             fields::cut(text, raw, fields::kPrefecture + 1);
             const std::string_view prefecture = fields::unquote(raw[fields::kPrefecture], fieldScratch);
             const int index = regionOfPrefectureCp932(prefecture);
@@ -276,6 +270,22 @@ LineCounts build(const fs::path& source, const fs::path& dir) {
     for (auto& f : files) f->commit();
     syncDirectory(dir);
     return counts;
+}
+
+}  // namespace
+
+LineCounts build(const fs::path& source, const fs::path& dir) {
+    Source input(source);
+
+    std::error_code ec;
+    const bool created = fs::create_directories(dir, ec);
+    if (ec) throw BuildError(dir.string() + ": cannot create the folder: " + ec.message());
+    try {
+        return split(input, source, dir);
+    } catch (...) {
+        if (created) fs::remove(dir, ec);  // a folder made for nothing goes again
+        throw;
+    }
 }
 
 }  // namespace tenmari::jisho
