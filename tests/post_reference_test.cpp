@@ -207,7 +207,7 @@ TEST_F(PostReferenceTest, LineEndsCarriageReturnsAndEndOfFile) {
 }
 
 TEST_F(PostReferenceTest, VeryLongLineWorks) {
-    const std::string town(3 * 1024 * 1024, 'x');
+    const std::string town(50 * 1024 * 1024, 'x');  // one 50 MB line
     writeRaw(utf8ToCp932(record("100  ", "1000001", "東京都", "千代田区", "千代田")) + "\r\n" +
              utf8ToCp932("13101,\"100  \",\"1000007\",\"\",\"\",\"\",\"東京都\",\"千代田区\",\"") + town + "\"\r\n" +
              utf8ToCp932(record("100  ", "1000008", "東京都", "千代田区", "最後")) + "\r\n");
