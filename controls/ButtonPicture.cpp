@@ -1,0 +1,65 @@
+#include "ButtonPicture.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+
+namespace tenmari {
+
+ButtonPicture ButtonPicture::fromBitmap(const QPixmap& bitmap) {
+    ButtonPicture p;
+    if (bitmap.isNull()) return p;
+    p.m_kind = Kind::Bitmap;
+    p.m_pixmap = bitmap;
+    return p;
+}
+
+ButtonPicture ButtonPicture::fromIcon(const QIcon& icon, QSize size) {
+    ButtonPicture p;
+    if (icon.isNull()) return p;
+    if (!size.isValid()) {
+        const QList<QSize> sizes = icon.availableSizes();
+        const QSize standard(32, 32);
+        size = sizes.isEmpty() || sizes.contains(standard) ? standard : sizes.first();
+    }
+    p.m_kind = Kind::Icon;
+    p.m_icon = icon;
+    p.m_iconSize = size;
+    return p;
+}
+
+ButtonPicture ButtonPicture::fromOther(const QPixmap& image) {
+    ButtonPicture p;
+    if (image.isNull()) return p;
+    p.m_kind = Kind::Other;
+    p.m_pixmap = image;
+    return p;
+}
+
+bool ButtonPicture::LoadFromFile(const QString& path) {
+    Clear();
+    const QByteArray format = QImageReader::imageFormat(path);
+    if (format == "ico" || format == "cur") {
+        *this = fromIcon(QIcon(path));
+    } else {
+        const QPixmap pixmap(path);
+        *this = format == "bmp" ? fromBitmap(pixmap) : fromOther(pixmap);
+    }
+    return !isEmpty();
+}
+
+QSize ButtonPicture::size() const {
+    switch (m_kind) {
+        case Kind::Bitmap:
+        case Kind::Other: return m_pixmap.size();
+        case Kind::Icon: return m_iconSize;
+        case Kind::Empty: break;
+    }
+    return {};
+}
+
+QPixmap ButtonPicture::iconPixmap() const {
+    if (m_kind != Kind::Icon) return {};
+    return m_icon.pixmap(m_iconSize, 1.0);
+}
+
+}  // namespace tenmari

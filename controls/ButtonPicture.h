@@ -1,0 +1,47 @@
+#pragma once
+// The picture a button shows: a bitmap, an icon or nothing. Other kinds of
+// graphic (a JPEG photo, a vector drawing) can be held, so that a caller
+// loading one is told nothing, but a button never draws them.
+
+#include <QIcon>
+#include <QPixmap>
+#include <QSize>
+#include <QString>
+
+namespace tenmari {
+
+class ButtonPicture {
+public:
+    enum class Kind { Empty, Bitmap, Icon, Other };
+
+    ButtonPicture() = default;
+    static ButtonPicture fromBitmap(const QPixmap& bitmap);
+    // The icon is drawn at `size`; without one, at its 32 x 32 image when it
+    // has one (the system's standard icon size), else at its first size.
+    static ButtonPicture fromIcon(const QIcon& icon, QSize size = {});
+    // A graphic of a kind buttons do not draw.
+    static ButtonPicture fromOther(const QPixmap& image);
+
+    // Loads a file by its format: BMP files become bitmaps, ICO and CUR files
+    // icons, any other readable picture an Other graphic. False (and empty)
+    // when the file cannot be read.
+    bool LoadFromFile(const QString& path);
+    void Clear() { *this = ButtonPicture(); }
+
+    Kind kind() const { return m_kind; }
+    bool isEmpty() const { return m_kind == Kind::Empty; }
+    bool isDrawable() const { return m_kind == Kind::Bitmap || m_kind == Kind::Icon; }
+    QSize size() const;
+    const QPixmap& bitmap() const { return m_pixmap; }
+    const QIcon& icon() const { return m_icon; }
+    // The icon's image at its drawing size, with its own transparency.
+    QPixmap iconPixmap() const;
+
+private:
+    Kind m_kind = Kind::Empty;
+    QPixmap m_pixmap;  // Bitmap and Other
+    QIcon m_icon;
+    QSize m_iconSize;
+};
+
+}  // namespace tenmari

@@ -1,0 +1,396 @@
+#pragma once
+// TplButton: the program's own push button. It paints every pixel itself: a
+// vertical two-colour gradient (or a solid colour), an optional bitmap or
+// icon, up to two independently aligned caption lines, a frame chosen by the
+// style and a focus indicator. It can hold child widgets (the title band puts
+// its labels on one), clicks by mouse, Enter and Escape, and reports the
+// pointer coming over it and leaving it.
+//
+// The caption lines and the picture settings are sub-objects (CaptionA,
+// CaptionB, Image), as in code: button->CaptionA()->SetCaption(...).
+// Qt Designer cannot edit properties of sub-objects, so every design-time
+// setting of them is also a flat property of the button, named after the
+// sub-object and its setting: CaptionAText, CaptionAAlignment, CaptionALeft,
+// CaptionARight, the same for CaptionB, and ImageLeft, ImageTop,
+// ImageVisible, ImageTransParent, ImageVertCenter, ImageHorzCenter,
+// ImageBitmap, ImageIcon. They read and write the sub-objects. Properties are
+// declared in the order a form must apply them: a top or left before its
+// centring switch (ImageTop before ImageVertCenter, CaptionTop before
+// CaptionVertCenter), since storing a top switches centring off.
+//
+// uic applies a property P of a .ui file by calling setP(); the setP()
+// forwarders at the end of the class serve it. Colours are 0x00BBGGRR
+// numbers (see Color.h). The caption font is the widget's font and its colour
+// the palette's foreground (window text) colour.
+
+#include "ButtonPicture.h"
+#include "Color.h"
+#include "InputState.h"
+
+#include <QPointer>
+#include <QRegion>
+#include <QWidget>
+
+class QAction;
+
+namespace tenmari {
+
+class TplBtnCaption;
+class TplBtnImage;
+
+class TplButton : public QWidget {
+    Q_OBJECT
+
+public:
+    enum TplButtonStyle { bsNormal, bsFlat, bsFlatNoFrame, bsRoundRect, bsRoundRectNoFrame };
+    Q_ENUM(TplButtonStyle)
+    enum TplBtnAlignment { taCenter, taLeft, taRight, taEven };
+    Q_ENUM(TplBtnAlignment)
+    enum TplBtnFrameType { bffFlat, bffEtched, bffBump };
+    Q_ENUM(TplBtnFrameType)
+
+    Q_PROPERTY(TplButtonStyle ButtonStyle READ ButtonStyle WRITE SetButtonStyle)
+    Q_PROPERTY(bool Cancel READ Cancel WRITE SetCancel)
+    Q_PROPERTY(bool Gradation READ Gradation WRITE SetGradation)
+    Q_PROPERTY(uint GradBeginColor READ GradBeginColor WRITE SetGradBeginColor)
+    Q_PROPERTY(uint GradEndColor READ GradEndColor WRITE SetGradEndColor)
+    Q_PROPERTY(bool HasFocus READ HasFocus WRITE SetHasFocus)
+    Q_PROPERTY(int ModalResult READ ModalResult WRITE SetModalResult)
+    Q_PROPERTY(int CaptionLineSpace READ CaptionLineSpace WRITE SetCaptionLineSpace)
+    Q_PROPERTY(int CaptionTop READ CaptionTop WRITE SetCaptionTop)
+    Q_PROPERTY(bool CaptionVertCenter READ CaptionVertCenter WRITE SetCaptionVertCenter)
+    Q_PROPERTY(TplBtnFrameType FlatFrameType READ FlatFrameType WRITE SetFlatFrameType)
+    Q_PROPERTY(uint Color READ Color WRITE SetColor)
+    Q_PROPERTY(bool ParentColor READ ParentColor WRITE SetParentColor)
+    Q_PROPERTY(bool TabStop READ TabStop WRITE SetTabStop)
+
+    Q_PROPERTY(QString CaptionAText READ CaptionAText WRITE SetCaptionAText)
+    Q_PROPERTY(TplBtnAlignment CaptionAAlignment READ CaptionAAlignment WRITE SetCaptionAAlignment)
+    Q_PROPERTY(int CaptionALeft READ CaptionALeft WRITE SetCaptionALeft)
+    Q_PROPERTY(int CaptionARight READ CaptionARight WRITE SetCaptionARight)
+    Q_PROPERTY(QString CaptionBText READ CaptionBText WRITE SetCaptionBText)
+    Q_PROPERTY(TplBtnAlignment CaptionBAlignment READ CaptionBAlignment WRITE SetCaptionBAlignment)
+    Q_PROPERTY(int CaptionBLeft READ CaptionBLeft WRITE SetCaptionBLeft)
+    Q_PROPERTY(int CaptionBRight READ CaptionBRight WRITE SetCaptionBRight)
+
+    Q_PROPERTY(QPixmap ImageBitmap READ ImageBitmap WRITE SetImageBitmap)
+    Q_PROPERTY(QIcon ImageIcon READ ImageIcon WRITE SetImageIcon)
+    Q_PROPERTY(int ImageLeft READ ImageLeft WRITE SetImageLeft)
+    Q_PROPERTY(int ImageTop READ ImageTop WRITE SetImageTop)
+    Q_PROPERTY(bool ImageVisible READ ImageVisible WRITE SetImageVisible)
+    Q_PROPERTY(bool ImageTransParent READ ImageTransParent WRITE SetImageTransParent)
+    Q_PROPERTY(bool ImageVertCenter READ ImageVertCenter WRITE SetImageVertCenter)
+    Q_PROPERTY(bool ImageHorzCenter READ ImageHorzCenter WRITE SetImageHorzCenter)
+
+    // The sub-objects themselves, for code and for QObject::property().
+    Q_PROPERTY(tenmari::TplBtnCaption* CaptionA READ CaptionA)
+    Q_PROPERTY(tenmari::TplBtnCaption* CaptionB READ CaptionB)
+    Q_PROPERTY(tenmari::TplBtnImage* Image READ Image)
+
+public:
+    static constexpr int CornerSize = 10;  // corner ellipse of the rounded styles
+
+    explicit TplButton(QWidget* parent = nullptr);
+    ~TplButton() override;
+
+    TplButtonStyle ButtonStyle() const { return m_buttonStyle; }
+    void SetButtonStyle(TplButtonStyle value);
+    bool Cancel() const { return m_cancel; }
+    void SetCancel(bool value) { m_cancel = value; }
+    bool Gradation() const { return m_gradation; }
+    void SetGradation(bool value);
+    TColor GradBeginColor() const { return m_gradBeginColor; }
+    void SetGradBeginColor(TColor value);
+    TColor GradEndColor() const { return m_gradEndColor; }
+    void SetGradEndColor(TColor value);
+    bool HasFocus() const { return m_hasFocus; }
+    void SetHasFocus(bool value);
+    int ModalResult() const { return m_modalResult; }
+    void SetModalResult(int value) { m_modalResult = value; }
+    int CaptionLineSpace() const { return m_captionLineSpace; }
+    void SetCaptionLineSpace(int value);
+    int CaptionTop() const { return m_captionTop; }
+    void SetCaptionTop(int value);
+    bool CaptionVertCenter() const { return m_captionVertCenter; }
+    void SetCaptionVertCenter(bool value);
+    TplBtnFrameType FlatFrameType() const { return m_flatFrameType; }
+    void SetFlatFrameType(TplBtnFrameType value);
+    // The face colour without gradation; the parent's colour while
+    // ParentColor is on. Assigning a colour switches ParentColor off.
+    TColor Color() const;
+    void SetColor(TColor value);
+    bool ParentColor() const { return m_parentColor; }
+    void SetParentColor(bool value);
+    // Whether the Tab key stops on the button (its focus policy).
+    bool TabStop() const { return focusPolicy() != Qt::NoFocus; }
+    void SetTabStop(bool value);
+    // Run by a full click when no OnClick handler is connected.
+    QAction* Action() const { return m_action; }
+    void SetAction(QAction* action) { m_action = action; }
+
+    TplBtnCaption* CaptionA() const { return m_captionA; }
+    TplBtnCaption* CaptionB() const { return m_captionB; }
+    TplBtnImage* Image() const { return m_image; }
+    // Copy the settings of the given object into the button's own, then
+    // repaint at once.
+    void SetCaptionA(const TplBtnCaption& value);
+    void SetCaptionB(const TplBtnCaption& value);
+    void SetImage(const TplBtnImage& value);
+
+    QString CaptionAText() const;
+    void SetCaptionAText(const QString& value);
+    TplBtnAlignment CaptionAAlignment() const;
+    void SetCaptionAAlignment(TplBtnAlignment value);
+    int CaptionALeft() const;
+    void SetCaptionALeft(int value);
+    int CaptionARight() const;
+    void SetCaptionARight(int value);
+    QString CaptionBText() const;
+    void SetCaptionBText(const QString& value);
+    TplBtnAlignment CaptionBAlignment() const;
+    void SetCaptionBAlignment(TplBtnAlignment value);
+    int CaptionBLeft() const;
+    void SetCaptionBLeft(int value);
+    int CaptionBRight() const;
+    void SetCaptionBRight(int value);
+    QPixmap ImageBitmap() const;
+    void SetImageBitmap(const QPixmap& value);
+    QIcon ImageIcon() const;
+    void SetImageIcon(const QIcon& value);
+    int ImageLeft() const;
+    void SetImageLeft(int value);
+    int ImageTop() const;
+    void SetImageTop(int value);
+    bool ImageVisible() const;
+    void SetImageVisible(bool value);
+    bool ImageTransParent() const;
+    void SetImageTransParent(bool value);
+    bool ImageVertCenter() const;
+    void SetImageVertCenter(bool value);
+    bool ImageHorzCenter() const;
+    void SetImageHorzCenter(bool value);
+
+    // The left mouse button went down on the button and was neither
+    // released nor cancelled yet.
+    bool Pressed() const { return m_pressed; }
+
+    // The full click: released state, the window's modal result, then
+    // OnClick (or the action), then a repaint request.
+    virtual void Click();
+
+    // Draws the whole face with the painter (the steps of one paint).
+    void DrawButton(QPainter& p);
+
+    // Immediate repaint; inside a paint of this button it does nothing.
+    void RepaintNow();
+
+    // uic's setters (see the header comment).
+#define TENMARI_UIC_SETTER(Name, Type) \
+    void set##Name(Type value) { Set##Name(value); }
+    TENMARI_UIC_SETTER(ButtonStyle, TplButtonStyle)
+    TENMARI_UIC_SETTER(Cancel, bool)
+    TENMARI_UIC_SETTER(Gradation, bool)
+    TENMARI_UIC_SETTER(GradBeginColor, uint)
+    TENMARI_UIC_SETTER(GradEndColor, uint)
+    TENMARI_UIC_SETTER(HasFocus, bool)
+    TENMARI_UIC_SETTER(ModalResult, int)
+    TENMARI_UIC_SETTER(CaptionLineSpace, int)
+    TENMARI_UIC_SETTER(CaptionTop, int)
+    TENMARI_UIC_SETTER(CaptionVertCenter, bool)
+    TENMARI_UIC_SETTER(FlatFrameType, TplBtnFrameType)
+    TENMARI_UIC_SETTER(Color, uint)
+    TENMARI_UIC_SETTER(ParentColor, bool)
+    TENMARI_UIC_SETTER(TabStop, bool)
+    TENMARI_UIC_SETTER(CaptionAText, const QString&)
+    TENMARI_UIC_SETTER(CaptionAAlignment, TplBtnAlignment)
+    TENMARI_UIC_SETTER(CaptionALeft, int)
+    TENMARI_UIC_SETTER(CaptionARight, int)
+    TENMARI_UIC_SETTER(CaptionBText, const QString&)
+    TENMARI_UIC_SETTER(CaptionBAlignment, TplBtnAlignment)
+    TENMARI_UIC_SETTER(CaptionBLeft, int)
+    TENMARI_UIC_SETTER(CaptionBRight, int)
+    TENMARI_UIC_SETTER(ImageBitmap, const QPixmap&)
+    TENMARI_UIC_SETTER(ImageIcon, const QIcon&)
+    TENMARI_UIC_SETTER(ImageLeft, int)
+    TENMARI_UIC_SETTER(ImageTop, int)
+    TENMARI_UIC_SETTER(ImageVisible, bool)
+    TENMARI_UIC_SETTER(ImageTransParent, bool)
+    TENMARI_UIC_SETTER(ImageVertCenter, bool)
+    TENMARI_UIC_SETTER(ImageHorzCenter, bool)
+#undef TENMARI_UIC_SETTER
+
+signals:
+    // Every handler gets the button first. Positions are client pixels.
+    void OnClick(QObject* sender);
+    void OnDblClick(QObject* sender);
+    void OnEnter(QObject* sender);
+    void OnExit(QObject* sender);
+    void OnMouseEnter(QObject* sender, tenmari::TShiftState shift, int x, int y);
+    void OnMouseLeave(QObject* sender, tenmari::TShiftState shift, int x, int y);
+    void OnMouseDown(QObject* sender, Qt::MouseButton button, tenmari::TShiftState shift, int x,
+                     int y);
+    void OnMouseUp(QObject* sender, Qt::MouseButton button, tenmari::TShiftState shift, int x,
+                   int y);
+    void OnMouseMove(QObject* sender, tenmari::TShiftState shift, int x, int y);
+    // A handler may set key to 0 to keep the button from acting on it.
+    void OnKeyDown(QObject* sender, int& key, tenmari::TShiftState shift);
+    void OnKeyPress(QObject* sender, QChar& key);
+    void OnResize(QObject* sender);
+
+protected:
+    // Fire OnMouseEnter / OnMouseLeave; overridable.
+    virtual void MouseEnter(TShiftState shift, int x, int y);
+    virtual void MouseLeave(TShiftState shift, int x, int y);
+
+    bool event(QEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void enterEvent(QEnterEvent* e) override;
+    void leaveEvent(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    friend class TplBtnCaption;
+    friend class TplBtnImage;
+    friend class DialogKeyRouter;
+
+    bool isRounded() const;
+    void applyShape();
+    void givenParent();
+    // Whether Enter or Escape, pressed with these modifiers, clicks the button.
+    bool takesDialogKey(int key, Qt::KeyboardModifiers mods) const;
+    bool isFocusedInActiveWindow() const;
+    bool hitTest(const QPoint& pos) const;
+    void pointerEntered();
+    void pointerLeft();
+    void standardClick();
+    void pressLeft(QMouseEvent* e, bool doubleClick);
+
+    void drawGradient(QPainter& p);
+    void drawImage(QPainter& p);
+    void drawCaption(QPainter& p, const TplBtnCaption& caption, int y);
+    void drawFrame(QPainter& p);
+    void drawFocus(QPainter& p);
+
+    TplButtonStyle m_buttonStyle = bsNormal;
+    bool m_cancel = false;
+    bool m_gradation = true;
+    TColor m_gradBeginColor = 0x00FFFFFF;
+    TColor m_gradEndColor = 0x00C0C0C0;
+    bool m_hasFocus = true;
+    int m_modalResult = 0;
+    int m_captionLineSpace = 4;
+    int m_captionTop = 0;
+    bool m_captionVertCenter = true;
+    TplBtnFrameType m_flatFrameType = bffFlat;
+    TColor m_color = clBtnFace;
+    bool m_parentColor = false;
+    QPointer<QAction> m_action;
+
+    TplBtnCaption* m_captionA = nullptr;
+    TplBtnCaption* m_captionB = nullptr;
+    TplBtnImage* m_image = nullptr;
+
+    bool m_pressed = false;
+    bool m_shapeApplied = false;
+    bool m_captionInitialized = false;
+    bool m_pointerInside = false;  // the button last reported the pointer over it
+    bool m_clickArmed = false;     // a left press began here and may still click
+    bool m_painting = false;
+};
+
+// One caption line of a button.
+class TplBtnCaption : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString Caption READ Caption WRITE SetCaption)
+    Q_PROPERTY(tenmari::TplButton::TplBtnAlignment Alignment READ Alignment WRITE SetAlignment)
+    Q_PROPERTY(int Left READ Left WRITE SetLeft)
+    Q_PROPERTY(int Right READ Right WRITE SetRight)
+
+public:
+    // A free-standing caption (button null) repaints nothing; a button's
+    // own captions repaint it at once when a setting changes.
+    explicit TplBtnCaption(TplButton* button = nullptr);
+
+    QString Caption() const { return m_caption; }
+    void SetCaption(const QString& value);
+    TplButton::TplBtnAlignment Alignment() const { return m_alignment; }
+    void SetAlignment(TplButton::TplBtnAlignment value);
+    int Left() const { return m_left; }
+    void SetLeft(int value);
+    int Right() const { return m_right; }
+    void SetRight(int value);
+
+    // Copies caption, alignment and margins, then repaints the button at once.
+    void Assign(const TplBtnCaption& source);
+
+private:
+    void repaintButton();
+
+    TplButton* m_button;
+    QString m_caption;
+    TplButton::TplBtnAlignment m_alignment = TplButton::taCenter;
+    int m_left = 0;
+    int m_right = 0;
+};
+
+// The picture settings of a button.
+class TplBtnImage : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(int Left READ Left WRITE SetLeft)
+    Q_PROPERTY(int Top READ Top WRITE SetTop)
+    Q_PROPERTY(bool Visible READ Visible WRITE SetVisible)
+    Q_PROPERTY(bool TransParent READ TransParent WRITE SetTransParent)
+    Q_PROPERTY(bool VertCenter READ VertCenter WRITE SetVertCenter)
+    Q_PROPERTY(bool HorzCenter READ HorzCenter WRITE SetHorzCenter)
+
+public:
+    explicit TplBtnImage(TplButton* button = nullptr);
+
+    // The picture itself. Changing it in place (Picture().LoadFromFile())
+    // does not repaint; it shows at the next paint.
+    ButtonPicture& Picture() { return m_picture; }
+    const ButtonPicture& Picture() const { return m_picture; }
+    // Copies the content. A bitmap or icon repaints the button at once; any
+    // other content empties the picture.
+    void SetPicture(const ButtonPicture& value);
+
+    int Left() const { return m_left; }
+    void SetLeft(int value);  // also ends horizontal centring
+    int Top() const { return m_top; }
+    void SetTop(int value);  // also ends vertical centring
+    bool Visible() const { return m_visible; }
+    void SetVisible(bool value);
+    bool TransParent() const { return m_transParent; }
+    void SetTransParent(bool value);
+    bool VertCenter() const { return m_vertCenter; }
+    void SetVertCenter(bool value);
+    bool HorzCenter() const { return m_horzCenter; }
+    void SetHorzCenter(bool value);
+
+    // Copies picture and settings without repainting.
+    void Assign(const TplBtnImage& source);
+
+private:
+    friend class TplButton;
+    void repaintButton();
+
+    TplButton* m_button;
+    ButtonPicture m_picture;
+    int m_left = 10;
+    int m_top = 0;
+    bool m_visible = true;
+    bool m_transParent = false;
+    bool m_vertCenter = true;
+    bool m_horzCenter = false;
+};
+
+}  // namespace tenmari
