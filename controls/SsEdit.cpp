@@ -1,0 +1,137 @@
+#include "SsEdit.h"
+
+#include "AnsiText.h"
+
+#include <QFocusEvent>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <algorithm>
+
+namespace tenmari {
+namespace {
+
+Qt::Alignment toQtAlignment(TSsEdit::TAlignment a) {
+    switch (a) {
+        case TSsEdit::taRightJustify: return Qt::AlignRight | Qt::AlignVCenter;
+        case TSsEdit::taCenter: return Qt::AlignHCenter | Qt::AlignVCenter;
+        case TSsEdit::taLeftJustify: break;
+    }
+    return Qt::AlignLeft | Qt::AlignVCenter;
+}
+
+// Keys that put text into the field: printable characters and paste.
+bool insertsText(const QKeyEvent* e) {
+    if (e->matches(QKeySequence::Paste)) return true;
+    const QString t = e->text();
+    return !t.isEmpty() && std::all_of(t.begin(), t.end(), [](QChar c) { return c.isPrint(); });
+}
+
+bool losesWindowOnly(Qt::FocusReason reason) {
+    return reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+}
+
+}  // namespace
+
+TSsEdit::TSsEdit(QWidget* parent) : QLineEdit(parent), clock_([] { return QDateTime::currentDateTime(); }) {
+    resize(121, 20);
+    setCursor(Qt::IBeamCursor);
+    setFocusPolicy(Qt::StrongFocus);
+    setAlignment(toQtAlignment(alignment_));
+}
+
+void TSsEdit::SetAlignment(TAlignment value) {
+    if (alignment_ == value) return;
+    alignment_ = value;
+    setAlignment(toQtAlignment(value));
+}
+
+void TSsEdit::SetText(const QString& value) {
+    if (textAssigned_) {
+        setText(value);
+        return;
+    }
+    setText(FormatValue(option_.EditStyle, value, option_, false, clock_()));
+    textAssigned_ = true;
+}
+
+void TSsEdit::SetDecLength(int value) { option_.Length.DecLength = std::clamp(value, 0, 4); }
+
+void TSsEdit::SetClock(Clock clock) {
+    clock_ = clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); });
+}
+
+void TSsEdit::DoInvalid(const QString& Msg) {
+    emit OnInvalid(this, Msg);
+    selectAll();
+    if (isVisible() && isEnabled()) setFocus(Qt::OtherFocusReason);
+}
+
+void TSsEdit::focusInEvent(QFocusEvent* event) {
+    QLineEdit::focusInEvent(event);
+    if (entered_) return;
+    entered_ = true;
+    if (!text().isEmpty()) {
+        try {
+            SetText(RemoveSeparators(option_.EditStyle, text()));
+        } catch (const SsEditError&) {
+            // Only a first write can fail here; leaving the field reports it.
+        }
+    }
+    selectAll();
+}
+
+void TSsEdit::focusOutEvent(QFocusEvent* event) {
+    QLineEdit::focusOutEvent(event);
+    // Switching to another window or opening a menu does not leave the field.
+    if (losesWindowOnly(event->reason()) || !entered_) return;
+    entered_ = false;
+    leaveField();
+}
+
+void TSsEdit::leaveField() {
+    try {
+        const QString value = text();
+        if (!value.isEmpty()) {
+            CheckMaxLength(value, option_.Length.MaxLength);
+            SetText(FormatValue(option_.EditStyle, value, option_, textAssigned_, clock_()));
+        } else if (option_.DoEmptyCheck) {
+            throw SsEditError(EmptyValueMessage());
+        }
+    } catch (const SsEditError& error) {
+        DoInvalid(error.Msg());
+    }
+}
+
+bool TSsEdit::refusesCharacter() const {
+    const int max = option_.Length.MaxLength;
+    return max > 0 && ansiLength(text()) >= max && ansiLength(selectedText()) < max;
+}
+
+void TSsEdit::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (!enter && insertsText(event) && refusesCharacter()) {
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+    if (enter && option_.MoveByEnter) {
+        // Shift alone goes back, any other combination forward; the move
+        // runs after the key has reached the field.
+        const Qt::KeyboardModifiers mods =
+            event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+        const bool next = mods != Qt::ShiftModifier;
+        QMetaObject::invokeMethod(this, [this, next] { focusNextPrevChild(next); }, Qt::QueuedConnection);
+    }
+}
+
+void TSsEdit::inputMethodEvent(QInputMethodEvent* event) {
+    if (!event->commitString().isEmpty() && refusesCharacter()) {
+        QInputMethodEvent withoutCommit(event->preeditString(), event->attributes());
+        QLineEdit::inputMethodEvent(&withoutCommit);
+        event->accept();
+        return;
+    }
+    QLineEdit::inputMethodEvent(event);
+}
+
+}  // namespace tenmari

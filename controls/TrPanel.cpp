@@ -1,0 +1,370 @@
+#include "TrPanel.h"
+
+#include "AnsiText.h"
+#include "CursorClip.h"
+
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QPainter>
+#include <algorithm>
+
+namespace tenmari {
+namespace {
+
+// A rectangle as left, top, right, bottom with right and bottom exclusive.
+struct Box {
+    int l, t, r, b;
+    QRect rect() const { return QRect(l, t, r - l, b - t); }
+};
+
+struct BevelPair {
+    QColor top, bottom;
+};
+
+BevelPair bevelColors(TTransPanel::TBevelCut cut) {
+    const QColor shadow = toQColor(clBtnShadow);
+    const QColor highlight = toQColor(clBtnHighlight);
+    if (cut == TTransPanel::bvLowered) return {shadow, highlight};
+    return {highlight, shadow};
+}
+
+// rings one-pixel rings: top row and left column in top, right column and
+// bottom row in bottom; box shrinks by rings on every side.
+void frame3D(QPainter& p, Box& box, const QColor& top, const QColor& bottom, int rings) {
+    for (int i = 0; i < rings; ++i) {
+        const int r = box.r - 1;
+        const int b = box.b - 1;
+        if (r >= box.l && b >= box.t) {
+            p.fillRect(QRect(box.l, box.t, r - box.l, 1), top);
+            p.fillRect(QRect(box.l, box.t, 1, b - box.t), top);
+            p.fillRect(QRect(r, box.t, 1, b - box.t + 1), bottom);
+            p.fillRect(QRect(box.l, b, r - box.l + 1, 1), bottom);
+        }
+        box = {box.l + 1, box.t + 1, box.r - 1, box.b - 1};
+    }
+}
+
+}  // namespace
+
+TTransPanel::TTransPanel(QWidget* parent) : QWidget(parent) {
+    // Pointer confinement in force now; like every panel made at run time,
+    // this one then frees the pointer (MouseClip false, MouseClipBack false).
+    createClipRect_ = cursorClip();
+    savedClipRect_ = createClipRect_;
+    setFocusPolicy(Qt::NoFocus);
+    setAutoFillBackground(false);
+    SetColor(clBtnFace);
+    resize(185, 41);
+    SetTransparent(false);
+    SetMouseClip(false);
+}
+
+TTransPanel::~TTransPanel() { setCursorClip(mouseClipBack_ ? createClipRect_ : std::nullopt); }
+
+void TTransPanel::SetAlignment(TAlignment value) {
+    alignment_ = value;
+    update();
+}
+
+void TTransPanel::SetBevelOuter(TBevelCut value) {
+    bevelOuter_ = value;
+    update();
+}
+
+void TTransPanel::SetBevelInner(TBevelCut value) {
+    bevelInner_ = value;
+    update();
+}
+
+void TTransPanel::SetBevelWidth(int value) {
+    bevelWidth_ = std::max(1, value);
+    update();
+}
+
+void TTransPanel::SetBorderWidth(int value) {
+    borderWidth_ = std::max(0, value);
+    update();
+}
+
+void TTransPanel::SetBorderStyle(TBorderStyle value) { borderStyle_ = value; }
+
+void TTransPanel::SetShape(TShapeType value) {
+    if (shape_ == value) return;
+    shape_ = value;
+    update();
+}
+
+void TTransPanel::SetShapeBrush(const QBrush& value) {
+    shapeBrush_ = value;
+    StyleChanged();
+}
+
+void TTransPanel::SetShapePen(const QPen& value) {
+    shapePen_ = value;
+    StyleChanged();
+}
+
+void TTransPanel::SetShapeBrushColor(TColor value) {
+    shapeBrush_.setColor(toQColor(value));
+    StyleChanged();
+}
+
+void TTransPanel::SetShapeBrushStyle(Qt::BrushStyle value) {
+    shapeBrush_.setStyle(value);
+    StyleChanged();
+}
+
+void TTransPanel::SetShapePenColor(TColor value) {
+    shapePen_.setColor(toQColor(value));
+    StyleChanged();
+}
+
+void TTransPanel::SetShapePenWidth(int value) {
+    shapePen_.setWidth(std::max(0, value));
+    StyleChanged();
+}
+
+void TTransPanel::SetShapePenStyle(Qt::PenStyle value) {
+    shapePen_.setStyle(value);
+    StyleChanged();
+}
+
+void TTransPanel::SetShapeTransparent(bool value) {
+    if (shapeTransparent_ == value) return;
+    shapeTransparent_ = value;
+    update();
+}
+
+void TTransPanel::SetShapeRoundSize(int value) {
+    value = std::clamp(value, 1, 32);
+    if (shapeRoundSize_ == value) return;
+    shapeRoundSize_ = value;
+    update();
+}
+
+void TTransPanel::SetFukidasiType(TFukidasiType value) {
+    if (fukidasiType_ == value) return;
+    fukidasiType_ = value;
+    if (shape_ == stFukidasi) update();
+}
+
+void TTransPanel::SetFukidasiPosition(int value) {
+    if (fukidasiPosition_ == value) return;
+    fukidasiPosition_ = std::max(0, value);
+    if ((fukidasiType_ == ftTop || fukidasiType_ == ftBottom) && fukidasiPosition_ > width()) {
+        fukidasiPosition_ = width() - 9;
+    }
+    if (shape_ == stFukidasi) update();
+}
+
+void TTransPanel::SetTransparent(bool value) {
+    transparent_ = value;
+    // Opaque panels cover every pixel, so Qt need not paint the parent below.
+    setAttribute(Qt::WA_OpaquePaintEvent, !value);
+    update();
+}
+
+void TTransPanel::SetMouseClip(bool value) {
+    if (value != mouseClip_ && value && mouseClipBack_) savedClipRect_ = cursorClip();
+    mouseClip_ = value;
+    if (value) {
+        setCursorClip(QRect(mapToGlobal(QPoint(0, 0)), size()));
+    } else if (mouseClipBack_) {
+        setCursorClip(savedClipRect_);
+    } else {
+        setCursorClip(std::nullopt);
+    }
+}
+
+void TTransPanel::SetCaption(const QString& value) {
+    if (caption_ == value) return;
+    caption_ = value;
+    update();
+}
+
+void TTransPanel::SetCaptionLines(const QStringList& value) {
+    captionLines_ = value;
+    if (captionLines_.size() == 1 && captionLines_.front().isEmpty()) captionLines_.clear();
+    update();
+}
+
+void TTransPanel::SetColor(TColor value) {
+    color_ = value;
+    // Children that follow their parent's colour pick it up from the palette.
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, toQColor(value));
+    setPalette(pal);
+    update();
+}
+
+void TTransPanel::StyleChanged() { update(); }
+
+QRect TTransPanel::ShapeBox(TShapeType shape, int penWidth, QSize size) {
+    int x = penWidth / 2;
+    int y = x;
+    int w = size.width() - penWidth + 1;
+    int h = size.height() - penWidth + 1;
+    if (penWidth == 0) {
+        --w;
+        --h;
+    }
+    if (shape == stSquare || shape == stRoundSquare || shape == stCircle) {
+        const int s = std::min(w, h);
+        x += (w - s) / 2;
+        y += (h - s) / 2;
+        w = h = s;
+    }
+    return QRect(x, y, w, h);
+}
+
+QPolygon TTransPanel::FukidasiOutline(TFukidasiType type, QSize size, int p) {
+    const int w = size.width();
+    const int h = size.height();
+    switch (type) {
+        case ftLeft:
+            return QPolygon({{0, p + 4}, {8, p + 8}, {8, h - 1}, {w - 1, h - 1}, {w - 1, 0}, {8, 0}, {8, p}});
+        case ftRight:
+            return QPolygon({{w - 1, p + 4}, {w - 8, p + 8}, {w - 8, h - 1}, {0, h - 1}, {0, 0}, {w - 8, 0}, {w - 8, p}});
+        case ftTop:
+            return QPolygon({{p + 4, 0}, {p + 8, 8}, {w - 1, 8}, {w - 1, h - 1}, {0, h - 1}, {0, 8}, {p, 8}});
+        case ftBottom:
+            return QPolygon({{p + 4, h - 1}, {p + 8, h - 8}, {w - 1, h - 8}, {w - 1, 0}, {0, 0}, {0, h - 8}, {p, h - 8}});
+    }
+    return {};
+}
+
+QPoint TTransPanel::captionShift() const {
+    if (shape_ != stFukidasi) return {};
+    switch (fukidasiType_) {
+        case ftLeft: return {4, 0};
+        case ftRight: return {-4, 0};
+        case ftTop: return {0, 4};
+        case ftBottom: return {0, -4};
+    }
+    return {};
+}
+
+QVector<QPoint> TTransPanel::CaptionLinePositions() const {
+    QVector<QPoint> out;
+    const int n = static_cast<int>(captionLines_.size());
+    const int h = std::abs(QFontInfo(font()).pixelSize());
+    const int y0 = std::max(0, (height() - n * h) / 2);
+    const int m = shape_ != stNone ? shapePen_.width() + 1 : borderWidth_ + 1;
+    const QPoint d = captionShift();
+    // Widths are estimated at half the pitch per byte, not measured.
+    for (int i = 0; i < n; ++i) {
+        const int estimated = ansiLength(captionLines_.at(i)) * (h / 2);
+        int x = m;
+        if (alignment_ == taRightJustify) x = width() - estimated - m;
+        if (alignment_ == taCenter) x = (width() - estimated) / 2;
+        out.append(QPoint(x + d.x(), y0 + i * h + d.y()));
+    }
+    return out;
+}
+
+void TTransPanel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    Box r{0, 0, width(), height()};
+    if (bevelOuter_ != bvNone) {
+        const BevelPair c = bevelColors(bevelOuter_);
+        frame3D(painter, r, c.top, c.bottom, bevelWidth_);
+    }
+    const QColor color = toQColor(color_);
+    frame3D(painter, r, color, color, borderWidth_);
+    if (bevelInner_ != bvNone) {
+        const BevelPair c = bevelColors(bevelInner_);
+        frame3D(painter, r, c.top, c.bottom, bevelWidth_);
+    }
+    if (!transparent_) painter.fillRect(r.rect(), color);
+
+    painter.setFont(font());
+    const int t = QFontMetrics(font()).height();
+    r.t = (r.b + r.t - t) / 2;
+    r.b = r.t + t;
+    if (shape_ != stNone) paintShape(painter);
+    paintCaption(painter, r.rect());
+}
+
+void TTransPanel::paintShape(QPainter& painter) const {
+    painter.save();
+    painter.setPen(shapePen_);
+    const QRect box = ShapeBox(shape_, shapePen_.width(), size());
+    // The figure spans box with right and bottom exclusive; Qt strokes a
+    // rectangle one pixel beyond its size, hence the adjusted rectangle.
+    const QRect outline(box.x(), box.y(), box.width() - 1, box.height() - 1);
+    const int corner = std::min(box.width(), box.height()) / shapeRoundSize_;
+    auto figure = [&] {
+        switch (shape_) {
+            case stRectangle:
+            case stSquare: painter.drawRect(outline); break;
+            case stRoundRect:
+            case stRoundSquare: painter.drawRoundedRect(outline, corner / 2.0, corner / 2.0); break;
+            case stEllipse:
+            case stCircle: painter.drawEllipse(outline); break;
+            case stFukidasi: painter.drawPolygon(FukidasiOutline(fukidasiType_, size(), fukidasiPosition_)); break;
+            case stNone: break;
+        }
+    };
+    if (!shapeTransparent_) {
+        painter.setBrush(QBrush(toQColor(color_), Qt::SolidPattern));
+        figure();
+    }
+    painter.setBrush(shapeBrush_);
+    figure();
+    painter.restore();
+}
+
+void TTransPanel::paintCaption(QPainter& painter, const QRect& oneLine) const {
+    painter.setPen(palette().color(foregroundRole()));
+    // After a solid shape fill the character cells take the brush colour.
+    if (shape_ != stNone && shapeBrush_.style() == Qt::SolidPattern) {
+        painter.setBackgroundMode(Qt::OpaqueMode);
+        painter.setBackground(shapeBrush_.color());
+    }
+    if (captionLines_.isEmpty()) {
+        const QRect r = oneLine.translated(captionShift());
+        int flags = Qt::AlignTop | Qt::TextExpandTabs;
+        if (alignment_ == taLeftJustify) flags |= Qt::AlignLeft;
+        if (alignment_ == taRightJustify) flags |= Qt::AlignRight;
+        if (alignment_ == taCenter) flags |= Qt::AlignHCenter;
+        painter.save();
+        painter.setClipRect(r, Qt::IntersectClip);
+        painter.drawText(r, flags, caption_);
+        painter.restore();
+        return;
+    }
+    const int ascent = QFontMetrics(font()).ascent();
+    const QVector<QPoint> at = CaptionLinePositions();
+    for (qsizetype i = 0; i < at.size(); ++i) {
+        painter.drawText(QPoint(at[i].x(), at[i].y() + ascent), captionLines_.at(i));
+    }
+}
+
+void TTransPanel::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    // Qt may report a leave while the pointer is still over the panel (over
+    // a child, or during a grab); only a pointer outside counts.
+    const TShiftState shift = input().shiftState();
+    const QPoint at = mapFromGlobal(input().cursorPos());
+    if (at.x() < 0 || at.x() >= width() || at.y() < 0 || at.y() >= height()) {
+        emit OnMouseLeave(this, shift, at.x(), at.y());
+    }
+}
+
+void TTransPanel::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange) update();
+}
+
+void TTransPanel::mousePressEvent(QMouseEvent* event) { event->accept(); }
+
+void TTransPanel::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit OnClick(this);
+}
+
+void TTransPanel::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) emit OnDblClick(this);
+}
+
+}  // namespace tenmari
