@@ -36,21 +36,21 @@ TSsEdit::TSsEdit(QWidget* parent) : QLineEdit(parent), clock_([] { return QDateT
     resize(121, 20);
     setCursor(Qt::IBeamCursor);
     setFocusPolicy(Qt::StrongFocus);
-    setAlignment(toQtAlignment(alignment_));
+    QLineEdit::setAlignment(toQtAlignment(alignment_));
 }
 
 void TSsEdit::SetAlignment(TAlignment value) {
     if (alignment_ == value) return;
     alignment_ = value;
-    setAlignment(toQtAlignment(value));
+    QLineEdit::setAlignment(toQtAlignment(value));
 }
 
 void TSsEdit::SetText(const QString& value) {
     if (textAssigned_) {
-        setText(value);
+        QLineEdit::setText(value);
         return;
     }
-    setText(FormatValue(option_.EditStyle, value, option_, false, clock_()));
+    QLineEdit::setText(FormatValue(option_.EditStyle, value, option_, false, clock_()));
     textAssigned_ = true;
 }
 

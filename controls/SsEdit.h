@@ -62,6 +62,20 @@ public:
     using Clock = std::function<QDateTime()>;
     void SetClock(Clock clock);
 
+    // A form file's property P is applied by uic as setP(value). setText()
+    // and setMaxLength() thus replace the line edit's own: the text goes
+    // through SetText(), and the limit is the byte limit of EditOption (the
+    // line edit's own limit stays off).
+    using QLineEdit::setAlignment;
+    void setAlignment(TAlignment value) { SetAlignment(value); }
+    void setText(const QString& value) { SetText(value); }
+    void setEditStyle(TSsEditStyle value) { SetEditStyle(value); }
+    void setMaxLength(int value) { SetMaxLength(value); }
+    void setDecLength(int value) { SetDecLength(value); }
+    void setDoEmptyCheck(bool value) { SetDoEmptyCheck(value); }
+    void setInputMethod(TInputMethod value) { SetInputMethod(value); }
+    void setMoveByEnter(bool value) { SetMoveByEnter(value); }
+
 signals:
     void OnInvalid(QObject* sender, const QString& Msg);
 

@@ -45,6 +45,19 @@ void frame3D(QPainter& p, Box& box, const QColor& top, const QColor& bottom, int
     }
 }
 
+// Tabs become spaces up to the next multiple of eight characters.
+QString expandTabs(const QString& text) {
+    QString out;
+    for (const QChar c : text) {
+        if (c == u'\t') {
+            out += QString(8 - out.size() % 8, u' ');
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 TTransPanel::TTransPanel(QWidget* parent) : QWidget(parent) {
@@ -322,22 +335,26 @@ void TTransPanel::paintCaption(QPainter& painter, const QRect& oneLine) const {
         painter.setBackgroundMode(Qt::OpaqueMode);
         painter.setBackground(shapeBrush_.color());
     }
+    const QFontMetrics fm(font());
     if (captionLines_.isEmpty()) {
+        // Only the first line fits the one-line rectangle. Its baseline comes
+        // from the panel's font, so that a fallback font for some characters
+        // cannot push the text down and out of the rectangle.
         const QRect r = oneLine.translated(captionShift());
-        int flags = Qt::AlignTop | Qt::TextExpandTabs;
-        if (alignment_ == taLeftJustify) flags |= Qt::AlignLeft;
-        if (alignment_ == taRightJustify) flags |= Qt::AlignRight;
-        if (alignment_ == taCenter) flags |= Qt::AlignHCenter;
+        const QString text = expandTabs(caption_.section(u'\n', 0, 0).remove(u'\r'));
+        const int w = fm.horizontalAdvance(text);
+        int x = r.left();
+        if (alignment_ == taRightJustify) x = r.right() + 1 - w;
+        if (alignment_ == taCenter) x = r.left() + (r.width() - w) / 2;
         painter.save();
         painter.setClipRect(r, Qt::IntersectClip);
-        painter.drawText(r, flags, caption_);
+        painter.drawText(QPoint(x, r.top() + fm.ascent()), text);
         painter.restore();
         return;
     }
-    const int ascent = QFontMetrics(font()).ascent();
     const QVector<QPoint> at = CaptionLinePositions();
     for (qsizetype i = 0; i < at.size(); ++i) {
-        painter.drawText(QPoint(at[i].x(), at[i].y() + ascent), captionLines_.at(i));
+        painter.drawText(QPoint(at[i].x(), at[i].y() + fm.ascent()), captionLines_.at(i));
     }
 }
 

@@ -121,6 +121,32 @@ public:
     // Top-left corner of each line of CaptionLines as painted now.
     QVector<QPoint> CaptionLinePositions() const;
 
+    // A form file's property P is applied by uic as setP(value).
+    void setAlignment(TAlignment value) { SetAlignment(value); }
+    void setBevelOuter(TBevelCut value) { SetBevelOuter(value); }
+    void setBevelInner(TBevelCut value) { SetBevelInner(value); }
+    void setBevelWidth(int value) { SetBevelWidth(value); }
+    void setBorderWidth(int value) { SetBorderWidth(value); }
+    void setBorderStyle(TBorderStyle value) { SetBorderStyle(value); }
+    void setShape(TShapeType value) { SetShape(value); }
+    void setShapeBrush(const QBrush& value) { SetShapeBrush(value); }
+    void setShapePen(const QPen& value) { SetShapePen(value); }
+    void setShapeBrushColor(TColor value) { SetShapeBrushColor(value); }
+    void setShapeBrushStyle(Qt::BrushStyle value) { SetShapeBrushStyle(value); }
+    void setShapePenColor(TColor value) { SetShapePenColor(value); }
+    void setShapePenWidth(int value) { SetShapePenWidth(value); }
+    void setShapePenStyle(Qt::PenStyle value) { SetShapePenStyle(value); }
+    void setShapeTransparent(bool value) { SetShapeTransparent(value); }
+    void setShapeRoundSize(int value) { SetShapeRoundSize(value); }
+    void setFukidasiType(TFukidasiType value) { SetFukidasiType(value); }
+    void setFukidasiPosition(int value) { SetFukidasiPosition(value); }
+    void setTransparent(bool value) { SetTransparent(value); }
+    void setMouseClip(bool value) { SetMouseClip(value); }
+    void setMouseClipBack(bool value) { SetMouseClipBack(value); }
+    void setCaption(const QString& value) { SetCaption(value); }
+    void setCaptionLines(const QStringList& value) { SetCaptionLines(value); }
+    void setColor(TColor value) { SetColor(value); }
+
 public slots:
     // Repaint after the shape brush or pen changed.
     void StyleChanged();
