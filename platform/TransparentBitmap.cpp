@@ -8,9 +8,10 @@ namespace tenmari {
 QPixmap withCornerColourTransparent(const QPixmap& bitmap) {
     if (bitmap.isNull()) return bitmap;
     const QImage image = bitmap.toImage().convertToFormat(QImage::Format_RGB32);
-    const QRgb key = image.pixel(0, image.height() - 1);
+    const QColor key = image.pixelColor(0, image.height() - 1);
     QPixmap out = QPixmap::fromImage(image);
-    out.setMask(QBitmap::fromImage(image.createMaskFromColor(key, Qt::MaskOutColor)));
+    // For pixmaps, MaskInColor makes the matching pixels the transparent ones.
+    out.setMask(out.createMaskFromColor(key, Qt::MaskInColor));
     return out;
 }
 

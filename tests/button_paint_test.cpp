@@ -1,1 +1,525 @@
+// How the gradient button paints its face: gradient, captions, pictures,
+// frames and the focus indicator.
+#include "ButtonTestSupport.h"
+#include "PaintRecorder.h"
+
 #include <gtest/gtest.h>
+
+#include <QBitmap>
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <limits>
+
+using tenmari::TColor;
+using tenmari::TplButton;
+using namespace buttontest;
+
+namespace {
+
+// Paints the button into a recorder and returns what it recorded. Each text
+// output of one script is one record, so the captions below keep to one.
+struct Recording {
+    std::vector<RecordedText> texts;
+    std::vector<RecordedPicture> pictures;
+};
+Recording record(TplButton& b) {
+    PaintRecorder device(b.size());
+    {
+        QPainter p(&device);
+        b.DrawButton(p);
+    }
+    return {device.texts(), device.pictures()};
+}
+
+// A button with a uniform face, so frame pixels stand out.
+void uniformFace(TplButton& b, TColor colour = 0x00336699) {
+    b.SetGradBeginColor(colour);
+    b.SetGradEndColor(colour);
+}
+
+QPixmap solidPixmap(QSize size, QColor colour) {
+    QPixmap pm(size);
+    pm.fill(colour);
+    return pm;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------ background
+
+TEST(ButtonGradient, WhiteToSilverOver26Rows) {
+    TplButton b;
+    b.SetButtonStyle(TplButton::bsFlatNoFrame);
+    ASSERT_EQ(b.height(), 26);
+    const QImage img = render(b);
+    const std::pair<int, int> rows[] = {{0, 255}, {1, 253}, {2, 250}, {12, 225},
+                                        {13, 223}, {24, 195}, {25, 192}};
+    for (const auto& [row, value] : rows) {
+        for (int x : {0, 37, 74}) {
+            EXPECT_EQ(img.pixel(x, row), qRgb(value, value, value)) << "row " << row << " x " << x;
+        }
+    }
+}
+
+TEST(ButtonGradient, ChannelsRunIndependentlyAndDownwards) {
+    TplButton b;
+    b.SetButtonStyle(TplButton::bsFlatNoFrame);
+    b.resize(10, 11);
+    b.SetGradBeginColor(0x00000A64);  // red 100, green 10, blue 0
+    b.SetGradEndColor(0x00C80A00);    // red 0, green 10, blue 200
+    const QImage img = render(b);
+    EXPECT_EQ(img.pixel(0, 0), qRgb(100, 10, 0));
+    EXPECT_EQ(img.pixel(0, 3), qRgb(70, 10, 60));
+    EXPECT_EQ(img.pixel(0, 10), qRgb(0, 10, 200));
+}
+
+TEST(ButtonGradient, OneRowTakesTheBeginColourAndNoRowsDrawNothing) {
+    TplButton b;
+    b.SetButtonStyle(TplButton::bsFlatNoFrame);
+    b.SetGradBeginColor(0x00123456);
+    b.resize(20, 1);
+    EXPECT_EQ(render(b).pixel(5, 0), rgb(0x00123456));
+
+    b.resize(20, 0);
+    QImage img(20, 3, QImage::Format_RGB32);
+    img.fill(Qt::black);
+    QPainter p(&img);
+    b.DrawButton(p);
+    p.end();
+    EXPECT_EQ(img.pixel(5, 0), qRgb(0, 0, 0));
+}
+
+TEST(ButtonGradient, WithoutGradationTheFaceIsColour) {
+    TplButton b;
+    b.SetButtonStyle(TplButton::bsFlatNoFrame);
+    b.SetGradation(false);
+    b.SetColor(0x0000FF00);
+    const QImage img = render(b);
+    EXPECT_EQ(img.pixel(0, 0), qRgb(0, 255, 0));
+    EXPECT_EQ(img.pixel(74, 25), qRgb(0, 255, 0));
+
+    b.SetParentColor(true);
+    b.SetGradation(true);
+    EXPECT_FALSE(b.ParentColor());
+}
+
+// ------------------------------------------------------------ captions
+
+TEST(ButtonCaptions, CentredTopsFollowTheFontHeight) {
+    const QFont font = captionFont(16);
+    const QFontMetrics fm(font);
+    const int h = fm.height();
+    ASSERT_GT(h, 0);
+    struct Case {
+        const char* a;
+        const char* b;
+        int topA;  // kNone: line not drawn
+        int topB;
+        int captionTop;
+    };
+    constexpr int kNone = std::numeric_limits<int>::min();
+    const Case cases[] = {
+        {"検　索", "設　定", (49 - 2 * h - 4) / 2, (49 - 2 * h - 4) / 2 + h + 4, (49 - 2 * h - 4) / 2},
+        {"検　索", "", (49 - h) / 2 + 1, kNone, (49 - h) / 2 + 1},
+        {"", "設　定", kNone, (49 - h) / 2, (49 - h) / 2},
+    };
+    for (const Case& c : cases) {
+        TplButton b;
+        b.setFont(font);
+        b.resize(100, 49);
+        b.CaptionA()->SetCaption(QString::fromUtf8(c.a));
+        b.CaptionB()->SetCaption(QString::fromUtf8(c.b));
+        const Recording r = record(b);
+        std::vector<int> tops;
+        for (const RecordedText& t : r.texts) tops.push_back(t.baseline.y() - fm.ascent());
+        std::vector<int> expected;
+        if (c.topA != kNone) expected.push_back(c.topA);
+        if (c.topB != kNone) expected.push_back(c.topB);
+        EXPECT_EQ(tops, expected) << c.a << "/" << c.b;
+        EXPECT_EQ(b.CaptionTop(), c.captionTop) << c.a << "/" << c.b;
+        EXPECT_TRUE(b.CaptionVertCenter());
+    }
+}
+
+TEST(ButtonCaptions, FixedTopPlacesLineBUnderLineAOrInItsPlace) {
+    const QFont font = captionFont(15);
+    const int h = QFontMetrics(font).height();
+    const int ascent = QFontMetrics(font).ascent();
+    TplButton b;
+    b.setFont(font);
+    b.resize(100, 49);
+    b.SetCaptionLineSpace(1);
+    b.SetCaptionTop(11);
+    b.CaptionA()->SetCaption(QStringLiteral("ｿﾌﾄｳｪｱ"));
+    b.CaptionB()->SetCaption(QStringLiteral("設　定　"));
+    Recording r = record(b);
+    ASSERT_EQ(r.texts.size(), 2u);
+    EXPECT_EQ(r.texts[0].baseline.y(), 11 + ascent);
+    EXPECT_EQ(r.texts[1].baseline.y(), 11 + h + 1 + ascent);
+
+    b.CaptionA()->SetCaption(QString());
+    r = record(b);
+    ASSERT_EQ(r.texts.size(), 1u);
+    EXPECT_EQ(r.texts[0].text, QStringLiteral("設　定　"));
+    EXPECT_EQ(r.texts[0].baseline.y(), 11 + ascent);
+    EXPECT_EQ(b.CaptionTop(), 11);
+}
+
+TEST(ButtonCaptions, HorizontalAnchors) {
+    const QFont font = captionFont(16);
+    const QFontMetrics fm(font);
+    const QString text = QStringLiteral("検　索");
+    const int w = fm.horizontalAdvance(text);
+    struct Case {
+        TplButton::TplBtnAlignment alignment;
+        int left;
+        int right;
+        int expectedLeft;
+    };
+    const Case cases[] = {
+        {TplButton::taCenter, 7, 30, 50 - w / 2},  // margins ignored
+        {TplButton::taLeft, 7, 30, 9},
+        {TplButton::taRight, 7, 11, 87 - w},  // right edge at 100 - 11 - 2
+    };
+    for (const Case& c : cases) {
+        TplButton b;
+        b.setFont(font);
+        b.resize(100, 49);
+        b.CaptionA()->SetCaption(text);
+        b.CaptionA()->SetAlignment(c.alignment);
+        b.CaptionA()->SetLeft(c.left);
+        b.CaptionA()->SetRight(c.right);
+        const Recording r = record(b);
+        ASSERT_EQ(r.texts.size(), 1u);
+        EXPECT_EQ(r.texts[0].baseline.x(), c.expectedLeft) << c.alignment;
+    }
+}
+
+TEST(ButtonCaptions, PressedWithHasFocusMovesCaptionsOnePixel) {
+    const QFont font = captionFont(16);
+    const QFontMetrics fm(font);
+    const QString text = QStringLiteral("検　索");
+    for (bool hasFocus : {true, false}) {
+        TplButton b;
+        b.setFont(font);
+        b.resize(100, 49);
+        b.SetHasFocus(hasFocus);
+        b.SetCaptionTop(17);
+        b.CaptionA()->SetCaption(text);
+        b.CaptionA()->SetAlignment(TplButton::taRight);
+        b.CaptionA()->SetRight(11);
+        press(b);
+        ASSERT_TRUE(b.Pressed());
+        const Recording r = record(b);
+        ASSERT_EQ(r.texts.size(), 1u);
+        const int off = hasFocus ? 1 : 0;
+        EXPECT_EQ(r.texts[0].baseline.x() + fm.horizontalAdvance(text), 87 + off);
+        EXPECT_EQ(r.texts[0].baseline.y(), 17 + off + fm.ascent());
+    }
+}
+
+TEST(ButtonCaptions, EvenSpacingSpreadsTheRemainderOverTheFirstGaps) {
+    const QFont font = captionFont(16);
+    const QFontMetrics fm(font);
+    const QString text = QStringLiteral("説明書類");
+    ASSERT_EQ(fm.horizontalAdvance(text), 64) << "four 16-pixel characters expected";
+    struct Case {
+        int width;
+        std::vector<int> starts;
+    };
+    const Case cases[] = {
+        {100, {2, 29, 56, 82}},  // 32 pixels to spare: gaps 11, 11, 10
+        {63, {2, 16, 30, 45}},   // 5 pixels too few: gaps -2, -2, -1
+    };
+    for (const Case& c : cases) {
+        TplButton b;
+        b.setFont(font);
+        b.resize(c.width, 49);
+        b.CaptionA()->SetCaption(text);
+        b.CaptionA()->SetAlignment(TplButton::taEven);
+        const Recording r = record(b);
+        std::vector<int> starts;
+        for (const RecordedText& t : r.texts) starts.push_back(t.baseline.x());
+        EXPECT_EQ(starts, c.starts) << "width " << c.width;
+    }
+}
+
+TEST(ButtonCaptions, EvenSpacingOfOneCharacterCentresIt) {
+    const QFont font = captionFont(16);
+    TplButton b;
+    b.setFont(font);
+    b.resize(100, 49);
+    b.CaptionA()->SetCaption(QStringLiteral("検"));
+    b.CaptionA()->SetAlignment(TplButton::taEven);
+    b.CaptionA()->SetLeft(20);
+    const Recording r = record(b);
+    ASSERT_EQ(r.texts.size(), 1u);
+    EXPECT_EQ(r.texts[0].baseline.x(), 50 - QFontMetrics(font).horizontalAdvance(QStringLiteral("検")) / 2);
+}
+
+TEST(ButtonCaptions, DisabledLookIsEmbossedOnlyWithHasFocus) {
+    const QFont font = captionFont(16);
+    for (bool hasFocus : {true, false}) {
+        TplButton b;
+        b.setFont(font);
+        b.resize(100, 49);
+        b.SetCaptionTop(10);
+        b.CaptionA()->SetCaption(QStringLiteral("説明書"));
+        b.CaptionA()->SetAlignment(TplButton::taLeft);
+        b.SetHasFocus(hasFocus);
+        b.setEnabled(false);
+        const Recording r = record(b);
+        if (hasFocus) {
+            ASSERT_EQ(r.texts.size(), 2u);
+            EXPECT_EQ(r.texts[0].colour, QColor(255, 255, 255));
+            EXPECT_EQ(r.texts[1].colour, QColor(0xA0, 0xA0, 0xA0));
+            EXPECT_EQ(r.texts[0].baseline, r.texts[1].baseline + QPoint(1, 1));
+            EXPECT_EQ(r.texts[1].baseline.x(), 2);
+        } else {
+            ASSERT_EQ(r.texts.size(), 1u);
+            EXPECT_EQ(r.texts[0].colour, b.palette().color(QPalette::WindowText));
+        }
+    }
+}
+
+// ------------------------------------------------------------ pictures
+
+TEST(ButtonPictures, CentringWritesThePlaceBack) {
+    TplButton b;
+    b.resize(100, 49);
+    b.SetImageIcon(QIcon(solidPixmap({32, 32}, Qt::red)));
+    b.Image()->SetHorzCenter(true);
+    const Recording r = record(b);
+    EXPECT_EQ(b.Image()->Top(), 8);
+    EXPECT_EQ(b.Image()->Left(), 34);
+    EXPECT_TRUE(b.Image()->VertCenter());
+    EXPECT_TRUE(b.Image()->HorzCenter());
+    ASSERT_EQ(r.pictures.size(), 1u);
+    EXPECT_EQ(r.pictures[0].target, QRect(34, 8, 32, 32));
+
+    b.Image()->SetTop(3);
+    EXPECT_FALSE(b.Image()->VertCenter());
+    b.Image()->SetLeft(7);
+    EXPECT_FALSE(b.Image()->HorzCenter());
+    EXPECT_EQ(record(b).pictures[0].target, QRect(7, 3, 32, 32));
+}
+
+TEST(ButtonPictures, OpaquePicturesMoveWhenPressedTransparentBitmapsStay) {
+    struct Case {
+        bool icon;
+        bool transparent;
+        bool hasFocus;
+        QPoint expected;
+    };
+    const Case cases[] = {
+        {true, false, true, {8, 10}},   {true, false, false, {7, 9}},
+        {false, false, true, {8, 10}},  {false, true, true, {7, 9}},
+        {true, true, true, {8, 10}},  // icons ignore TransParent
+    };
+    for (const Case& c : cases) {
+        TplButton b;
+        b.resize(100, 49);
+        if (c.icon) {
+            b.SetImageIcon(QIcon(solidPixmap({32, 32}, Qt::red)));
+        } else {
+            b.SetImageBitmap(solidPixmap({32, 32}, Qt::red));
+        }
+        b.Image()->SetLeft(7);
+        b.Image()->SetTop(9);
+        b.Image()->SetTransParent(c.transparent);
+        b.SetHasFocus(c.hasFocus);
+        press(b);
+        const Recording r = record(b);
+        ASSERT_EQ(r.pictures.size(), 1u);
+        EXPECT_EQ(r.pictures[0].target.topLeft(), c.expected)
+            << c.icon << c.transparent << c.hasFocus;
+    }
+}
+
+TEST(ButtonPictures, TransparentBitmapLeavesItsCornerColourUndrawn) {
+    QPixmap pm = solidPixmap({32, 32}, QColor(255, 0, 255));
+    {
+        QPainter p(&pm);
+        p.fillRect(8, 8, 16, 16, Qt::blue);
+    }
+    TplButton b;
+    b.SetButtonStyle(TplButton::bsFlatNoFrame);
+    b.resize(100, 49);
+    uniformFace(b, 0x0000FF00);
+    b.SetImageBitmap(pm);
+    b.Image()->SetLeft(10);
+    b.Image()->SetTop(5);
+    b.Image()->SetTransParent(true);
+    b.setEnabled(false);  // never drawn disabled
+    QImage img = render(b);
+    EXPECT_EQ(img.pixel(11, 6), qRgb(0, 255, 0));
+    EXPECT_EQ(img.pixel(20, 15), qRgb(0, 0, 255));
+
+    b.Image()->SetTransParent(false);
+    b.setEnabled(true);
+    img = render(b);
+    EXPECT_EQ(img.pixel(11, 6), qRgb(255, 0, 255));
+}
+
+TEST(ButtonPictures, DisabledPictureIsEmbossedOnlyWithHasFocus) {
+    QPixmap pm = solidPixmap({16, 16}, Qt::transparent);
+    {
+        QPainter p(&pm);
+        p.fillRect(4, 4, 8, 8, Qt::red);
+    }
+    for (bool hasFocus : {true, false}) {
+        TplButton b;
+        b.SetButtonStyle(TplButton::bsFlatNoFrame);
+        b.resize(60, 30);
+        uniformFace(b, 0x00336699);
+        b.SetImageIcon(QIcon(pm));
+        b.Image()->SetLeft(10);
+        b.Image()->SetTop(5);
+        b.SetHasFocus(hasFocus);
+        b.setEnabled(false);
+        const QImage img = render(b);
+        if (hasFocus) {
+            EXPECT_EQ(img.pixel(14, 9), qRgb(0xA0, 0xA0, 0xA0));   // shadow in place
+            EXPECT_EQ(img.pixel(22, 17), qRgb(255, 255, 255));     // highlight, 1 px right and down
+            EXPECT_EQ(img.pixel(12, 7), rgb(0x00336699));          // transparent part untouched
+        } else {
+            EXPECT_EQ(img.pixel(14, 9), qRgb(255, 0, 0));
+        }
+    }
+}
+
+// ------------------------------------------------------------ frames
+
+TEST(ButtonFrames, EachStyleDrawsItsFrame) {
+    const QRgb face = rgb(0x00336699);
+    const QRgb light = qRgb(0xE3, 0xE3, 0xE3), dkShadow = qRgb(0x69, 0x69, 0x69);
+    const QRgb white = qRgb(255, 255, 255), shadow = qRgb(0xA0, 0xA0, 0xA0);
+    const QRgb btnFace = qRgb(0xF0, 0xF0, 0xF0), grey = qRgb(0x80, 0x80, 0x80);
+    const QRgb round = qRgb(0x75, 0x75, 0x75);
+    struct Case {
+        TplButton::TplButtonStyle style;
+        TplButton::TplBtnFrameType frame;
+        bool pressed;
+        // Pixels (0,0), (1,1), (W-1,H-1), (W-2,H-2), (W/2,0), (2,2)
+        QRgb expected[6];
+    };
+    const Case cases[] = {
+        {TplButton::bsNormal, TplButton::bffFlat, false, {light, white, dkShadow, shadow, light, face}},
+        {TplButton::bsNormal, TplButton::bffFlat, true, {shadow, grey, shadow, grey, shadow, face}},
+        {TplButton::bsFlat, TplButton::bffFlat, false, {shadow, btnFace, shadow, btnFace, shadow, face}},
+        {TplButton::bsFlat, TplButton::bffEtched, false, {shadow, white, white, shadow, shadow, face}},
+        {TplButton::bsFlat, TplButton::bffBump, false, {light, dkShadow, dkShadow, light, light, face}},
+        {TplButton::bsFlat, TplButton::bffBump, true, {light, dkShadow, dkShadow, light, light, face}},
+        {TplButton::bsFlatNoFrame, TplButton::bffFlat, true, {face, face, face, face, face, face}},
+        {TplButton::bsRoundRect, TplButton::bffFlat, false, {face, round, face, round, round, face}},
+        {TplButton::bsRoundRectNoFrame, TplButton::bffFlat, false, {face, face, face, face, face, face}},
+    };
+    for (const Case& c : cases) {
+        TplButton b;
+        b.resize(60, 30);
+        uniformFace(b);
+        b.SetButtonStyle(c.style);
+        b.SetFlatFrameType(c.frame);
+        if (c.pressed) press(b);
+        const QImage img = render(b);
+        const QPoint points[6] = {{0, 0}, {1, 1}, {59, 29}, {58, 28}, {30, 0}, {2, 2}};
+        for (int i = 0; i < 6; ++i) {
+            EXPECT_EQ(img.pixel(points[i]), c.expected[i])
+                << "style " << c.style << " frame " << c.frame << " pressed " << c.pressed
+                << " at " << points[i].x() << "," << points[i].y();
+        }
+    }
+}
+
+TEST(ButtonFrames, RoundRectOutlineFollowsTheSides) {
+    TplButton b;
+    b.resize(60, 30);
+    uniformFace(b);
+    b.SetButtonStyle(TplButton::bsRoundRect);
+    const QImage img = render(b);
+    const QRgb round = qRgb(0x75, 0x75, 0x75);
+    EXPECT_EQ(img.pixel(0, 15), round);
+    EXPECT_EQ(img.pixel(59, 15), round);
+    EXPECT_EQ(img.pixel(30, 29), round);
+    EXPECT_EQ(img.pixel(1, 15), rgb(0x00336699));
+}
+
+// ------------------------------------------------------------ focus indicator
+
+namespace {
+
+// The bounding box of the pixels in which two renders differ.
+QRect differences(const QImage& a, const QImage& b) {
+    QRect box;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            if (a.pixel(x, y) != b.pixel(x, y)) box |= QRect(x, y, 1, 1);
+        }
+    }
+    return box;
+}
+
+}  // namespace
+
+TEST(ButtonFocus, IndicatorInsetByStyle) {
+    struct Case {
+        TplButton::TplButtonStyle style;
+        TplButton::TplBtnFrameType frame;
+        QRect expected;  // on a 60 x 30 button
+    };
+    const Case cases[] = {
+        {TplButton::bsNormal, TplButton::bffFlat, QRect(3, 3, 54, 24)},
+        {TplButton::bsFlat, TplButton::bffFlat, QRect(3, 3, 54, 24)},
+        {TplButton::bsFlat, TplButton::bffBump, QRect(3, 3, 55, 25)},
+        {TplButton::bsFlat, TplButton::bffEtched, QRect(3, 3, 53, 23)},
+        {TplButton::bsFlatNoFrame, TplButton::bffEtched, QRect(3, 3, 54, 24)},
+        {TplButton::bsRoundRect, TplButton::bffFlat, QRect(2, 2, 56, 26)},
+        {TplButton::bsRoundRectNoFrame, TplButton::bffFlat, QRect(2, 2, 56, 26)},
+    };
+    QWidget window;
+    window.resize(100, 100);
+    auto* b = new TplButton(&window);
+    b->resize(60, 30);
+    uniformFace(*b);
+    activate(window);
+    ASSERT_TRUE(window.isActiveWindow());
+    for (const Case& c : cases) {
+        b->SetButtonStyle(c.style);
+        b->SetFlatFrameType(c.frame);
+        b->clearFocus();
+        const QImage unfocused = render(*b);
+        b->setFocus();
+        ASSERT_TRUE(b->hasFocus());
+        const QImage focused = render(*b);
+        EXPECT_EQ(differences(unfocused, focused), c.expected) << c.style << " " << c.frame;
+    }
+    // Every other pixel: the dotted line starts at its top-left pixel.
+    b->SetButtonStyle(TplButton::bsNormal);
+    const QImage focused = render(*b);
+    EXPECT_NE(focused.pixel(3, 3), rgb(0x00336699));
+    EXPECT_EQ(focused.pixel(4, 3), rgb(0x00336699));
+    EXPECT_NE(focused.pixel(5, 3), rgb(0x00336699));
+}
+
+TEST(ButtonFocus, NoIndicatorWithoutHasFocusOrInAnInactiveWindow) {
+    QWidget window;
+    window.resize(100, 100);
+    auto* b = new TplButton(&window);
+    auto* edit = new QLineEdit(&window);
+    edit->move(0, 50);
+    activate(window);
+    edit->setFocus();
+    const QImage plain = render(*b);
+    b->setFocus();
+    ASSERT_NE(render(*b), plain);
+
+    b->SetHasFocus(false);
+    EXPECT_EQ(render(*b), plain);
+    b->SetHasFocus(true);
+
+    QWidget other;
+    other.resize(50, 50);
+    activate(other);
+    ASSERT_FALSE(window.isActiveWindow());
+    EXPECT_EQ(render(*b), plain);
+}
