@@ -1,10 +1,12 @@
 // The validating edit as a control: focus in and out, the length filter,
 // Enter moving the focus, and the reports of failed checks.
+#include "Notifier.h"
 #include "SsEdit.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -297,6 +299,64 @@ TEST_F(EditForm, EnterStaysWithoutMoveByEnter) {
     press(edits[1], Qt::Key_Return, Qt::NoModifier, "\r");
     QApplication::processEvents();
     EXPECT_TRUE(edits[1]->hasFocus());
+}
+
+class RecordingNotifier final : public Notifier {
+public:
+    QStringList shown;
+    void beep() override { shown.append("beep"); }
+    void message(const QString& text) override { shown.append(text); }
+    void error(const QString& text) override { shown.append(text); }
+};
+
+TEST_F(EditForm, WithoutOnInvalidAFailedCheckShowsNothingButTakesTheFocusBack) {
+    RecordingNotifier recorder;
+    setNotifier(&recorder);
+    TSsEdit* e = edits[0];
+    QObject::disconnect(e, &TSsEdit::OnInvalid, nullptr, nullptr);
+    e->EditOption().EditStyle = esTime;
+    e->SetText("123045");
+    focus(e);
+    type(e, "246000");
+    focus(edits[1]);
+    setNotifier(nullptr);
+    EXPECT_TRUE(recorder.shown.isEmpty());
+    EXPECT_TRUE(reports.isEmpty());
+    EXPECT_TRUE(e->hasFocus());
+    EXPECT_EQ(e->selectedText(), "246000");
+}
+
+TEST_F(EditForm, EasyDateInputCompletesFromTheFieldClock) {
+    TSsEdit* e = edits[0];
+    e->EditOption().EditStyle = esDate;
+    e->EditOption().InputMethod = imEasy;
+    e->SetClock([] { return QDateTime(QDate(2005, 11, 16), QTime(9, 41, 7)); });
+    e->SetText("20051116");
+    focus(e);
+    type(e, "25");
+    focus(edits[1]);
+    EXPECT_EQ(e->Text(), "2005/11/25");
+    focus(e);
+    type(e, "1345");
+    focus(edits[1]);
+    EXPECT_EQ(reports, QStringList{"入力値 20051345 は，日付として認識できません"});
+    EXPECT_EQ(e->Text(), "1345");
+}
+
+TEST(SsEditLengthTest, InputMethodCommitsObeyTheLimitToo) {
+    TSsEdit e;
+    e.EditOption().Length.MaxLength = 4;
+    e.SetText("あい");
+    e.setCursorPosition(2);
+    QInputMethodEvent commit(QString(), {});
+    commit.setCommitString("う");
+    QApplication::sendEvent(&e, &commit);
+    EXPECT_EQ(e.Text(), "あい");
+    e.selectAll();
+    QInputMethodEvent replace(QString(), {});
+    replace.setCommitString("う");
+    QApplication::sendEvent(&e, &replace);
+    EXPECT_EQ(e.Text(), "う");
 }
 
 }  // namespace
