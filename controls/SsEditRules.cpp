@@ -88,6 +88,25 @@ QString completed(const QString& text, const QString& clockValue) {
     return n < clockValue.size() ? clockValue.left(clockValue.size() - n) + text : text;
 }
 
+// A date (yyyy mm dd) or a time (hh mm ss).
+struct PiecesKind {
+    int firstWidth;
+    QChar separator;
+    bool (*valid)(const Pieces&);
+    const char16_t* message;  // %1: the completed text
+};
+const PiecesKind kDate{4, u'/', validDate, u"入力値 %1 は，日付として認識できません"};
+const PiecesKind kTime{2, u':', validTime, u"入力値 %1 は，時刻として認識できません"};
+
+// clockValue: the clock as a full value for easy input, else empty.
+QString formatPieces(const PiecesKind& kind, const QString& text, const QString& clockValue, bool textAssigned) {
+    const QString full = completed(text, clockValue);
+    const Pieces p = cut(full, kind.firstWidth);
+    if (kind.valid(p)) return joined(p, kind.firstWidth, kind.separator);
+    if (textAssigned) throw SsEditError(QString::fromUtf16(kind.message).arg(full));
+    return text;
+}
+
 QString formatNumber(TSsEditStyle style, const QString& text, int decLength, bool textAssigned) {
     if (!IsNumberText(text)) {
         if (textAssigned) throw SsEditError(QStringLiteral("入力値 %1 は，数値として認識できません").arg(text));
@@ -162,20 +181,12 @@ QString FormatValue(TSsEditStyle style, const QString& text, const TSsEditOption
         case esComma:
         case esMoney:
             return formatNumber(style, text, option.Length.DecLength, textAssigned);
-        case esDate: {
-            const QString full = easy ? completed(text, now.date().toString(QStringLiteral("yyyyMMdd"))) : text;
-            const Pieces p = cut(full, 4);
-            if (validDate(p)) return joined(p, 4, u'/');
-            if (textAssigned) throw SsEditError(QStringLiteral("入力値 %1 は，日付として認識できません").arg(full));
-            return text;
-        }
-        case esTime: {
-            const QString full = easy ? completed(text, now.time().toString(QStringLiteral("HHmmss"))) : text;
-            const Pieces p = cut(full, 2);
-            if (validTime(p)) return joined(p, 2, u':');
-            if (textAssigned) throw SsEditError(QStringLiteral("入力値 %1 は，時刻として認識できません").arg(full));
-            return text;
-        }
+        case esDate:
+            return formatPieces(kDate, text, easy ? now.date().toString(QStringLiteral("yyyyMMdd")) : QString(),
+                                textAssigned);
+        case esTime:
+            return formatPieces(kTime, text, easy ? now.time().toString(QStringLiteral("HHmmss")) : QString(),
+                                textAssigned);
     }
     return text;
 }

@@ -51,6 +51,18 @@ struct Scene {
 
 QColor at(const QImage& img, int x, int y) { return img.pixelColor(x, y); }
 
+struct Pixel {
+    int x, y;
+    QColor colour;
+};
+
+// Each listed pixel has its colour.
+void expectPixels(const QImage& img, std::initializer_list<Pixel> pixels) {
+    for (const Pixel& p : pixels) {
+        EXPECT_EQ(img.pixelColor(p.x, p.y), p.colour) << "at " << p.x << "," << p.y;
+    }
+}
+
 bool allPixels(const QImage& img, const QRect& area, const QColor& c) {
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
@@ -231,21 +243,23 @@ TEST(TransPanelPaintTest, BevelAndBorderRingsInOrder) {
     const QColor shadow = toQColor(clBtnShadow);
     const QColor light = toQColor(clBtnHighlight);
     // Outer lowered bevel, 2 rings: shadow top-left, highlight bottom-right.
-    EXPECT_EQ(at(img, 0, 0), shadow);
-    EXPECT_EQ(at(img, 18, 0), shadow);
-    EXPECT_EQ(at(img, 19, 0), light);  // the corner belongs to the right column
-    EXPECT_EQ(at(img, 0, 10), shadow);
-    EXPECT_EQ(at(img, 0, 11), light);
-    EXPECT_EQ(at(img, 1, 1), shadow);
-    EXPECT_EQ(at(img, 18, 10), light);
-    // Border ring in Color.
-    EXPECT_EQ(at(img, 2, 2), kPanel);
-    EXPECT_EQ(at(img, 17, 9), kPanel);
-    // Inner raised bevel, 2 rings.
-    EXPECT_EQ(at(img, 3, 3), light);
-    EXPECT_EQ(at(img, 4, 4), light);
-    EXPECT_EQ(at(img, 16, 8), shadow);
-    EXPECT_EQ(at(img, 15, 7), shadow);
+    expectPixels(img, {
+        {0, 0, shadow},
+        {18, 0, shadow},
+        {19, 0, light},  // the corner belongs to the right column
+        {0, 10, shadow},
+        {0, 11, light},
+        {1, 1, shadow},
+        {18, 10, light},
+        // Border ring in Color.
+        {2, 2, kPanel},
+        {17, 9, kPanel},
+        // Inner raised bevel, 2 rings.
+        {3, 3, light},
+        {4, 4, light},
+        {16, 8, shadow},
+        {15, 7, shadow},
+    });
     // The rest shows the parent.
     EXPECT_TRUE(allPixels(img, QRect(5, 5, 10, 2), kParent));
 }
@@ -266,14 +280,16 @@ TEST(TransPanelPaintTest, CircleIsCentredWithTheShorterSide) {
     scene.panel->SetShape(TTransPanel::stCircle);
     const QImage img = scene.image();
     const QColor black(Qt::black), white(Qt::white);
-    EXPECT_EQ(at(img, 30, 20), black);
-    EXPECT_EQ(at(img, 29, 20), kParent);
-    EXPECT_EQ(at(img, 69, 20), black);
-    EXPECT_EQ(at(img, 70, 20), kParent);
-    EXPECT_EQ(at(img, 50, 0), black);
-    EXPECT_EQ(at(img, 50, 39), black);
-    EXPECT_EQ(at(img, 50, 20), white);
-    EXPECT_EQ(at(img, 32, 2), kParent);  // outside the circle, inside its square
+    expectPixels(img, {
+        {30, 20, black},
+        {29, 20, kParent},
+        {69, 20, black},
+        {70, 20, kParent},
+        {50, 0, black},
+        {50, 39, black},
+        {50, 20, white},
+        {32, 2, kParent},  // outside the circle, inside its square
+    });
 }
 
 TEST(TransPanelPaintTest, RoundedRectangleHasCornersOfTheShorterSideByRoundSize) {
@@ -283,14 +299,16 @@ TEST(TransPanelPaintTest, RoundedRectangleHasCornersOfTheShorterSideByRoundSize)
     QImage img = scene.image();
     const QColor black(Qt::black);
     // 40 div 4 = 10 pixel corners: the corner pixels stay free...
-    EXPECT_EQ(at(img, 0, 0), kParent);
-    EXPECT_EQ(at(img, 1, 0), kParent);
-    EXPECT_EQ(at(img, 99, 39), kParent);
-    // ...the straight edges start after them.
-    EXPECT_EQ(at(img, 6, 0), black);
-    EXPECT_EQ(at(img, 0, 6), black);
-    EXPECT_EQ(at(img, 93, 39), black);
-    EXPECT_EQ(at(img, 50, 20), QColor(Qt::white));
+    expectPixels(img, {
+        {0, 0, kParent},
+        {1, 0, kParent},
+        {99, 39, kParent},
+        // ...the straight edges start after them.
+        {6, 0, black},
+        {0, 6, black},
+        {93, 39, black},
+        {50, 20, QColor(Qt::white)},
+    });
     // Round size 1: corners of 40 pixels.
     scene.panel->SetShapeRoundSize(1);
     img = scene.image();
@@ -310,14 +328,16 @@ TEST(TransPanelPaintTest, BalloonOutlineWithItsTail) {
     scene.panel->SetFukidasiPosition(10);
     const QImage img = scene.image();
     const QColor black(Qt::black), white(Qt::white);
-    EXPECT_EQ(at(img, 0, 14), black);  // tip of the tail
-    EXPECT_EQ(at(img, 8, 0), black);
-    EXPECT_EQ(at(img, 99, 49), black);
-    EXPECT_EQ(at(img, 8, 30), black);  // body's left edge below the tail
-    EXPECT_EQ(at(img, 4, 14), white);  // inside the tail
-    EXPECT_EQ(at(img, 3, 3), kParent);
-    EXPECT_EQ(at(img, 3, 40), kParent);
-    EXPECT_EQ(at(img, 50, 25), white);
+    expectPixels(img, {
+        {0, 14, black},  // tip of the tail
+        {8, 0, black},
+        {99, 49, black},
+        {8, 30, black},  // body's left edge below the tail
+        {4, 14, white},  // inside the tail
+        {3, 3, kParent},
+        {3, 40, kParent},
+        {50, 25, white},
+    });
 }
 
 TEST(TransPanelPaintTest, ShapeTransparentDecidesWhatShowsThroughTheBrush) {
