@@ -5,12 +5,16 @@
 
 namespace tenmari {
 
-ButtonPicture ButtonPicture::fromBitmap(const QPixmap& bitmap) {
+ButtonPicture ButtonPicture::fromPixmap(Kind kind, const QPixmap& pixmap) {
     ButtonPicture p;
-    if (bitmap.isNull()) return p;
-    p.m_kind = Kind::Bitmap;
-    p.m_pixmap = bitmap;
+    if (pixmap.isNull()) return p;
+    p.m_kind = kind;
+    p.m_pixmap = pixmap;
     return p;
+}
+
+ButtonPicture ButtonPicture::fromBitmap(const QPixmap& bitmap) {
+    return fromPixmap(Kind::Bitmap, bitmap);
 }
 
 ButtonPicture ButtonPicture::fromIcon(const QIcon& icon, QSize size) {
@@ -27,13 +31,7 @@ ButtonPicture ButtonPicture::fromIcon(const QIcon& icon, QSize size) {
     return p;
 }
 
-ButtonPicture ButtonPicture::fromOther(const QPixmap& image) {
-    ButtonPicture p;
-    if (image.isNull()) return p;
-    p.m_kind = Kind::Other;
-    p.m_pixmap = image;
-    return p;
-}
+ButtonPicture ButtonPicture::fromOther(const QPixmap& image) { return fromPixmap(Kind::Other, image); }
 
 bool ButtonPicture::LoadFromFile(const QString& path) {
     Clear();

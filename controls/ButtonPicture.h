@@ -38,6 +38,8 @@ public:
     QPixmap iconPixmap() const;
 
 private:
+    static ButtonPicture fromPixmap(Kind kind, const QPixmap& pixmap);
+
     Kind m_kind = Kind::Empty;
     QPixmap m_pixmap;  // Bitmap and Other
     QIcon m_icon;

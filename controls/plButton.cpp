@@ -23,6 +23,14 @@ namespace {
 constexpr Qt::KeyboardModifiers kDialogKeyModifiers =
     Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
 
+// Stores value in field; false when it was already there.
+template <typename T>
+bool changeTo(T& field, const T& value) {
+    if (field == value) return false;
+    field = value;
+    return true;
+}
+
 bool isEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 
 TShiftState shiftOf(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons = {},
@@ -152,27 +160,19 @@ void TplButton::SetGradation(bool value) {
 }
 
 void TplButton::SetGradBeginColor(TColor value) {
-    if (value == m_gradBeginColor) return;
-    m_gradBeginColor = value;
-    RepaintNow();
+    if (changeTo(m_gradBeginColor, value)) RepaintNow();
 }
 
 void TplButton::SetGradEndColor(TColor value) {
-    if (value == m_gradEndColor) return;
-    m_gradEndColor = value;
-    RepaintNow();
+    if (changeTo(m_gradEndColor, value)) RepaintNow();
 }
 
 void TplButton::SetHasFocus(bool value) {
-    if (value == m_hasFocus) return;
-    m_hasFocus = value;
-    RepaintNow();
+    if (changeTo(m_hasFocus, value)) RepaintNow();
 }
 
 void TplButton::SetCaptionLineSpace(int value) {
-    if (value == m_captionLineSpace) return;
-    m_captionLineSpace = value;
-    RepaintNow();
+    if (changeTo(m_captionLineSpace, value)) RepaintNow();
 }
 
 void TplButton::SetCaptionTop(int value) {
@@ -190,9 +190,7 @@ void TplButton::SetCaptionVertCenter(bool value) {
 }
 
 void TplButton::SetFlatFrameType(TplBtnFrameType value) {
-    if (value == m_flatFrameType) return;
-    m_flatFrameType = value;
-    RepaintNow();
+    if (changeTo(m_flatFrameType, value)) RepaintNow();
 }
 
 TColor TplButton::Color() const {
@@ -717,27 +715,19 @@ void TplBtnCaption::repaintButton() {
 }
 
 void TplBtnCaption::SetCaption(const QString& value) {
-    if (value == m_caption) return;
-    m_caption = value;
-    repaintButton();
+    if (changeTo(m_caption, value)) repaintButton();
 }
 
 void TplBtnCaption::SetAlignment(TplButton::TplBtnAlignment value) {
-    if (value == m_alignment) return;
-    m_alignment = value;
-    repaintButton();
+    if (changeTo(m_alignment, value)) repaintButton();
 }
 
 void TplBtnCaption::SetLeft(int value) {
-    if (value == m_left) return;
-    m_left = value;
-    repaintButton();
+    if (changeTo(m_left, value)) repaintButton();
 }
 
 void TplBtnCaption::SetRight(int value) {
-    if (value == m_right) return;
-    m_right = value;
-    repaintButton();
+    if (changeTo(m_right, value)) repaintButton();
 }
 
 void TplBtnCaption::Assign(const TplBtnCaption& source) {
@@ -779,27 +769,19 @@ void TplBtnImage::SetTop(int value) {
 }
 
 void TplBtnImage::SetVisible(bool value) {
-    if (value == m_visible) return;
-    m_visible = value;
-    repaintButton();
+    if (changeTo(m_visible, value)) repaintButton();
 }
 
 void TplBtnImage::SetTransParent(bool value) {
-    if (value == m_transParent) return;
-    m_transParent = value;
-    repaintButton();
+    if (changeTo(m_transParent, value)) repaintButton();
 }
 
 void TplBtnImage::SetVertCenter(bool value) {
-    if (value == m_vertCenter) return;
-    m_vertCenter = value;
-    if (value) repaintButton();
+    if (changeTo(m_vertCenter, value) && value) repaintButton();
 }
 
 void TplBtnImage::SetHorzCenter(bool value) {
-    if (value == m_horzCenter) return;
-    m_horzCenter = value;
-    if (value) repaintButton();
+    if (changeTo(m_horzCenter, value) && value) repaintButton();
 }
 
 void TplBtnImage::Assign(const TplBtnImage& source) {

@@ -103,6 +103,21 @@ TEST(ButtonGradient, WithoutGradationTheFaceIsColour) {
     EXPECT_FALSE(b.ParentColor());
 }
 
+TEST(ButtonGradient, ParentColorTakesTheParentsColour) {
+    QWidget parent;
+    QPalette pal = parent.palette();
+    pal.setColor(QPalette::Window, QColor(1, 2, 3));
+    parent.setPalette(pal);
+    auto* b = new TplButton(&parent);
+    b->SetButtonStyle(TplButton::bsFlatNoFrame);
+    b->SetGradation(false);
+    b->SetParentColor(true);
+    EXPECT_EQ(render(*b).pixel(5, 5), qRgb(1, 2, 3));
+    b->SetColor(0x0000FF00);
+    EXPECT_FALSE(b->ParentColor());
+    EXPECT_EQ(render(*b).pixel(5, 5), qRgb(0, 255, 0));
+}
+
 // ------------------------------------------------------------ captions
 
 TEST(ButtonCaptions, CentredTopsFollowTheFontHeight) {
