@@ -110,6 +110,12 @@ if fetch; then
   rm -f "$download"
 fi
 
+# Never replace real dictionaries by the sample: keep what an earlier run built.
+if [ -f "$stamp" ] && [ "$(sed -n 1p "$stamp")" != "$(realpath -- "$sample")" ]; then
+  echo "Keeping the dictionaries in $jisho, built from $(sed -n 1p "$stamp")."
+  exit 0
+fi
+
 echo "Dictionary source: the small sample dictionary $root/$sample"
 prepare "$sample" || exit 2
 cat <<EOF
