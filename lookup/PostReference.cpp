@@ -4,6 +4,10 @@
 #include <cstring>
 #include <sys/stat.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "DictionaryFields.h"
 #include "LineFields.h"
 
@@ -84,19 +88,77 @@ private:
     std::array<std::string, LineFields::kMaxCommas> scratch_;
 };
 
+// A quick look at one field of a line before it is read in full: a line
+// whose field surely begins with a byte other than `first` cannot match and
+// is passed over. With `keepParen` a "（" (0x81 ...) is never passed over,
+// since the address key is cut there.
+struct Probe {
+    int field = 0;  // 1 and up
+    unsigned char first = 0;
+    bool keepParen = false;
+};
+
+// Where field `field` (1 and up) of the line at p begins, or nullptr when a
+// CR, an LF or the end comes before the comma in front of it.
+const char* fieldStart(const char* p, const char* const end, int field) {
+    int left = field - 1;  // commas to pass before the one in front of the field
+#if defined(__SSE2__)
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const auto stop = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))) |
+                                                _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
+        auto commas = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(','))));
+        if (stop != 0) commas &= (stop & (0u - stop)) - 1;  // only commas before the first stop
+        for (; commas != 0; commas &= commas - 1) {
+            if (left-- == 0) return p + __builtin_ctz(commas) + 1;
+        }
+        if (stop != 0) return nullptr;
+        p += 16;
+    }
+#endif
+    for (; p < end; ++p) {
+        if (*p == ',') {
+            if (left-- == 0) return p + 1;
+        } else if (*p == '\n' || *p == '\r') {
+            return nullptr;
+        }
+    }
+    return nullptr;
+}
+
+// True when the probed field of the line at p surely begins with another
+// byte; `resume` is then where to look for the line's end.
+bool passOver(const Probe& probe, const char* p, const char* end, const char*& resume) {
+    const char* f = fieldStart(p, end, probe.field);
+    if (f == nullptr || end - f < 3 || f[0] != '"') return false;
+    const auto c = static_cast<unsigned char>(f[1]);
+    const char next = f[2];
+    // The field's first byte is f[1] when neither it nor the byte after it
+    // ends the field or is dropped as a CR.
+    if (c == '"' || c == ',' || c == '\r' || c == '\n') return false;
+    if (next == ',' || next == '\r' || next == '\n') return false;
+    if (c == probe.first || (probe.keepParen && c == 0x81)) return false;
+    resume = f + 2;
+    return true;
+}
+
 // Calls fn(line) for every line of the file, LF and the CR before it
-// removed, until fn returns false.
+// removed, until fn returns false; lines the probe rules out are skipped.
 template <typename Fn>
-void forEachRawLine(const std::string& path, Fn&& fn) {
+void forEachRawLine(const std::string& path, const Probe* probe, Fn&& fn) {
     DictionaryReader reader(path);
     for (std::string_view block = reader.nextBlock(); !block.empty(); block = reader.nextBlock()) {
         const char* p = block.data();
         const char* const end = p + block.size();
         while (p < end) {
-            const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+            const char* from = p;
+            const bool skip = probe != nullptr && passOver(*probe, p, end, from);
+            const char* nl = static_cast<const char*>(std::memchr(from, '\n', static_cast<std::size_t>(end - from)));
             const char* lineEnd = nl ? nl : end;
-            const char* textEnd = (lineEnd > p && lineEnd[-1] == '\r') ? lineEnd - 1 : lineEnd;
-            if (!fn(std::string_view(p, static_cast<std::size_t>(textEnd - p)))) return;
+            if (!skip) {
+                const char* textEnd = (lineEnd > p && lineEnd[-1] == '\r') ? lineEnd - 1 : lineEnd;
+                if (!fn(std::string_view(p, static_cast<std::size_t>(textEnd - p)))) return;
+            }
             p = lineEnd + 1;
         }
     }
@@ -156,7 +218,8 @@ std::string TPostReference::PostToAddress(std::string_view query) {
     std::string result;
     bool found = false;
     Record rec;
-    forEachRawLine(postFile_, [&](std::string_view line) {
+    const Probe probe{field, static_cast<unsigned char>(q.empty() ? 0 : q[0]), false};
+    forEachRawLine(postFile_, q.empty() ? nullptr : &probe, [&](std::string_view line) {
         rec.reset(line);
         if (rec.field(field) != q) return true;
         result = rec.address(pickOut_);
@@ -179,7 +242,8 @@ void TPostReference::PostToAddressList(std::string_view query, StringList& addre
     const std::string_view q = removeFirstHyphen(query, storage);
 
     Record rec;
-    forEachRawLine(postFile_, [&](std::string_view line) {
+    const Probe probe{fields::kCode, static_cast<unsigned char>(q.empty() ? 0 : q[0]), false};
+    forEachRawLine(postFile_, q.empty() ? nullptr : &probe, [&](std::string_view line) {
         rec.reset(line);
         const std::string_view code = rec.field(fields::kCode);
         if (code.starts_with(q)) {
@@ -199,7 +263,9 @@ void TPostReference::AddressToPostList(std::string_view query, StringList& addre
     }
     std::string key;
     Record rec;
-    forEachRawLine(postFile_, [&](std::string_view line) {
+    const Probe probe{pickOut_ == poptAll ? fields::kPrefecture : fields::kMunicipality,
+                      static_cast<unsigned char>(query.empty() ? 0 : query[0]), true};
+    forEachRawLine(postFile_, query.empty() ? nullptr : &probe, [&](std::string_view line) {
         rec.reset(line);
         if (addressMatches(rec, pickOut_, query, key)) {
             codes.emplace_back(rec.field(fields::kCode));
