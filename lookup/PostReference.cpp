@@ -1,6 +1,7 @@
 #include "PostReference.h"
 
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -194,7 +195,10 @@ TPostReference::TPostReference() : postFile_("Ken_all.csv") {}
 
 bool TPostReference::fileExists() const {
     struct stat st {};
-    return ::stat(postFile_.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    if (::stat(postFile_.c_str(), &st) == 0) return !S_ISDIR(st.st_mode);
+    // Only a path that is not there is missing; a file that cannot be reached
+    // (no permission on its folder, say) goes on to fail with its reason.
+    return errno != ENOENT && errno != ENOTDIR;
 }
 
 void TPostReference::notFound() {

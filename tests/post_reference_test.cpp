@@ -257,7 +257,20 @@ TEST_F(PostReferenceTest, ReadErrorsReachTheCallerWithTheReason) {
         const std::string p = write({record("100  ", "1000001", "東京都", "千代田区", "千代田")});
         ::chmod(p.c_str(), 0);
         EXPECT_THROW(ref_.PostToAddressList("1", addresses_, codes_), PostFileError);
+        // A file in a folder that cannot be searched is there but unreachable:
+        // an error with its reason, not a missing dictionary.
+        ::chmod(p.c_str(), 0644);
+        ::chmod(dir_.c_str(), 0);
+        EXPECT_THROW(ref_.PostToAddressList("1", addresses_, codes_), PostFileError);
+        ::chmod(dir_.c_str(), 0755);
+        EXPECT_EQ(events_, 0);
     }
+    // A path through a file is not there at all.
+    ref_.SetPostFile((dir_ / "dict.csv" / "inner.csv").string());
+    write({record("100  ", "1000001", "東京都", "千代田区", "千代田")});
+    ref_.SetPostFile((dir_ / "dict.csv" / "inner.csv").string());
+    ref_.PostToAddressList("1", addresses_, codes_);
+    EXPECT_EQ(events_, 1);
 }
 
 TEST_F(PostReferenceTest, EachQueryReadsTheCurrentFile) {
