@@ -101,7 +101,11 @@ INSTANTIATE_TEST_SUITE_P(
         // regardless of decimal places when valid.
         FormatCase{esComma, "12a", 0, imFull, kFirst, "12a", kOk},
         FormatCase{esComma, "1234.567", 0, imFull, kFirst, "1,234.567", kOk},
-        FormatCase{esMoney, money("1,234"), 0, imFull, kFirst, money("1,234"), kOk}));
+        FormatCase{esMoney, money("1,234"), 0, imFull, kFirst, money("1,234"), kOk},
+        // An empty text is no number: reported once assigned, as it is.
+        FormatCase{esComma, "", 0, imFull, kAssigned, "入力値  は，数値として認識できません", kError},
+        FormatCase{esMoney, "", 0, imEasy, kAssigned, "入力値  は，数値として認識できません", kError},
+        FormatCase{esComma, "", 0, imFull, kFirst, "", kOk}));
 
 INSTANTIATE_TEST_SUITE_P(
     Dates, FormatValueTest,
@@ -131,8 +135,12 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{esDate, "20060101", 0, imEasy, kAssigned, "2006/01/01", kOk},
         FormatCase{esDate, "1345", 0, imEasy, kAssigned, "入力値 20051345 は，日付として認識できません", kError},
         FormatCase{esDate, "1345", 0, imEasy, kFirst, "1345", kOk},
-        // An empty value is not completed from the clock.
-        FormatCase{esDate, "", 0, imEasy, kFirst, "", kOk}));
+        // An empty value is not completed from the clock; without easy
+        // input it is no date.
+        FormatCase{esDate, "", 0, imEasy, kFirst, "", kOk},
+        FormatCase{esDate, "", 0, imEasy, kAssigned, "", kOk},
+        FormatCase{esDate, "", 0, imFull, kAssigned, "入力値  は，日付として認識できません", kError},
+        FormatCase{esDate, "", 0, imFull, kFirst, "", kOk}));
 
 INSTANTIATE_TEST_SUITE_P(
     Times, FormatValueTest,
@@ -149,7 +157,9 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{esTime, "30", 0, imEasy, kAssigned, "09:41:30", kOk},
         FormatCase{esTime, "1500", 0, imEasy, kAssigned, "09:15:00", kOk},
         FormatCase{esTime, "240000", 0, imEasy, kAssigned, "入力値 240000 は，時刻として認識できません", kError},
-        FormatCase{esTime, "75", 0, imEasy, kAssigned, "入力値 094175 は，時刻として認識できません", kError}));
+        FormatCase{esTime, "75", 0, imEasy, kAssigned, "入力値 094175 は，時刻として認識できません", kError},
+        FormatCase{esTime, "", 0, imEasy, kAssigned, "", kOk},
+        FormatCase{esTime, "", 0, imFull, kAssigned, "入力値  は，時刻として認識できません", kError}));
 
 TEST(RemoveSeparatorsTest, DeletesEveryOccurrenceOfTheStyleSeparators) {
     struct Case {
