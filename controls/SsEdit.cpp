@@ -6,6 +6,7 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <algorithm>
+#include <limits>
 
 namespace tenmari {
 namespace {
@@ -36,6 +37,9 @@ TSsEdit::TSsEdit(QWidget* parent) : QLineEdit(parent), clock_([] { return QDateT
     resize(121, 20);
     setCursor(Qt::IBeamCursor);
     setFocusPolicy(Qt::StrongFocus);
+    // The line edit's own limit (32767 characters) is lifted; the byte limit
+    // of EditOption is the only one.
+    QLineEdit::setMaxLength(std::numeric_limits<int>::max());
     QLineEdit::setAlignment(toQtAlignment(alignment_));
 }
 

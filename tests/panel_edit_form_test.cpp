@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace tenmari {
 namespace {
 
@@ -32,7 +34,8 @@ TEST(PanelEditFormTest, FormFileSetsTheProperties) {
     EXPECT_TRUE(ui.SsEditHelp->isReadOnly());
     EXPECT_EQ(ui.SsEditHelp->Alignment(), TSsEdit::taCenter);
     EXPECT_EQ(ui.SsEditHelp->EditOption().Length.MaxLength, 0);
-    EXPECT_EQ(ui.SsEditHelp->maxLength(), 32767);  // the line edit's own limit stays off
+    // The line edit's own limit stays off.
+    EXPECT_EQ(ui.SsEditHelp->QLineEdit::maxLength(), std::numeric_limits<int>::max());
     ui.SsEditHelp->SetText("1/7");
     EXPECT_EQ(ui.SsEditHelp->Text(), "1/7");
 }

@@ -265,6 +265,13 @@ TEST(SsEditLengthTest, NoLimitWithoutMaxLength) {
     e.setCursorPosition(5);
     type(&e, "fgh");
     EXPECT_EQ(e.Text(), "abcdefgh");
+
+    // Nor does the line edit's own limit cut long texts.
+    const QString longText(40000, u'9');
+    e.SetText(longText);
+    e.setCursorPosition(40000);
+    type(&e, "1");
+    EXPECT_EQ(e.Text(), longText + "1");
 }
 
 TEST_F(EditForm, EnterMovesTheFocusShiftAloneBackwards) {
