@@ -289,7 +289,9 @@ void TTransPanel::paintEvent(QPaintEvent*) {
         const BevelPair c = bevelColors(bevelInner_);
         frame3D(painter, r, c.top, c.bottom, bevelWidth_);
     }
-    if (!transparent_) painter.fillRect(r.rect(), color);
+    // Bevels and border wider than the panel leave an inverted rectangle,
+    // which covers nothing (Qt would fill it normalised).
+    if (!transparent_ && r.r > r.l && r.b > r.t) painter.fillRect(r.rect(), color);
 
     painter.setFont(font());
     const int t = QFontMetrics(font()).height();
@@ -341,6 +343,7 @@ void TTransPanel::paintCaption(QPainter& painter, const QRect& oneLine) const {
         // from the panel's font, so that a fallback font for some characters
         // cannot push the text down and out of the rectangle.
         const QRect r = oneLine.translated(captionShift());
+        if (r.width() <= 0) return;  // an inverted rectangle shows nothing
         const QString text = expandTabs(caption_.section(u'\n', 0, 0).remove(u'\r'));
         const int w = fm.horizontalAdvance(text);
         int x = r.left();

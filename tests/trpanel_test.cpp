@@ -264,6 +264,29 @@ TEST(TransPanelPaintTest, BevelAndBorderRingsInOrder) {
     EXPECT_TRUE(allPixels(img, QRect(5, 5, 10, 2), kParent));
 }
 
+TEST(TransPanelPaintTest, BevelsWiderThanThePanelLeaveNothingToFill) {
+    // Two rings on each side leave an inverted rectangle: no fill and no
+    // one-line caption, only bevel pixels.
+    const QSize sizes[] = {{3, 3}, {3, 30}, {30, 3}};
+    const QColor shadow = toQColor(clBtnShadow);
+    const QColor light = toQColor(clBtnHighlight);
+    for (const QSize size : sizes) {
+        Scene scene(size);
+        scene.panel->SetBevelOuter(TTransPanel::bvRaised);
+        scene.panel->SetBevelWidth(2);
+        if (size.width() == 3) scene.panel->SetCaption("WWW");
+        const QImage img = scene.image();
+        for (int y = 0; y < size.height(); ++y) {
+            for (int x = 0; x < size.width(); ++x) {
+                const QColor c = img.pixelColor(x, y);
+                EXPECT_TRUE(c == shadow || c == light) << size.width() << "x" << size.height() << " at " << x << ","
+                                                       << y;
+            }
+        }
+        EXPECT_EQ(img.pixelColor(1, 1), shadow);  // the inner ring's bottom-right corner
+    }
+}
+
 TEST(TransPanelPaintTest, SpaceBevelDrawsLikeRaised) {
     Scene raised({30, 20});
     raised.panel->SetBevelOuter(TTransPanel::bvRaised);
