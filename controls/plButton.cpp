@@ -31,6 +31,12 @@ bool changeTo(T& field, const T& value) {
     return true;
 }
 
+// The window becoming active again, or a popup menu opening over it and
+// closing, leaves the focus where it was: no focus change within the window.
+bool movesFocus(Qt::FocusReason reason) {
+    return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+}
+
 bool isEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 
 TShiftState shiftOf(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons = {},
@@ -155,7 +161,7 @@ void TplButton::SetButtonStyle(TplButtonStyle value) {
 void TplButton::SetGradation(bool value) {
     if (value == m_gradation) return;
     m_gradation = value;
-    if (value) m_parentColor = false;
+    if (value) takeOwnColour();
     RepaintNow();
 }
 
@@ -210,8 +216,18 @@ void TplButton::SetColor(TColor value) {
 
 void TplButton::SetParentColor(bool value) {
     if (value == m_parentColor) return;
-    m_parentColor = value;
+    if (value) {
+        m_parentColor = true;
+    } else {
+        takeOwnColour();
+    }
     update();
+}
+
+void TplButton::takeOwnColour() {
+    // The colour taken from the parent stays the button's own.
+    m_color = Color();
+    m_parentColor = false;
 }
 
 void TplButton::SetTabStop(bool value) { setFocusPolicy(value ? Qt::TabFocus : Qt::NoFocus); }
@@ -342,8 +358,9 @@ void TplButton::mousePressEvent(QMouseEvent* e) { pressLeft(e, false); }
 
 void TplButton::mouseDoubleClickEvent(QMouseEvent* e) {
     // The second press of a double click presses the button but never clicks.
+    const QPointer<TplButton> self(this);
     if (e->button() == Qt::LeftButton) emit OnDblClick(this);
-    pressLeft(e, true);
+    if (self) pressLeft(e, true);
 }
 
 void TplButton::mouseReleaseEvent(QMouseEvent* e) {
@@ -365,11 +382,13 @@ void TplButton::mouseMoveEvent(QMouseEvent* e) {
     // While a button is held the mouse stays with this widget; the pointer
     // leaving and coming back is seen here.
     const bool inside = hitTest(pos);
+    const QPointer<TplButton> self(this);
     if (inside && !m_pointerInside) {
         pointerEntered();
     } else if (!inside && m_pointerInside) {
         pointerLeft();
     }
+    if (!self) return;
     emit OnMouseMove(this, shiftOf(e), pos.x(), pos.y());
 }
 
@@ -396,12 +415,15 @@ void TplButton::pointerLeft() {
 }
 
 void TplButton::MouseEnter(TShiftState shift, int x, int y) {
+    const QPointer<TplButton> self(this);
     emit OnMouseEnter(this, shift, x, y);
-    if (input().mouseCapture() == this) RepaintNow();
+    if (self && input().mouseCapture() == this) RepaintNow();
 }
 
 void TplButton::MouseLeave(TShiftState shift, int x, int y) {
+    const QPointer<TplButton> self(this);
     emit OnMouseLeave(this, shift, x, y);
+    if (!self) return;
     m_pressed = false;
     RepaintNow();
 }
@@ -447,14 +469,13 @@ void TplButton::keyReleaseEvent(QKeyEvent* e) {
 
 void TplButton::focusInEvent(QFocusEvent* e) {
     if (!m_hasFocus) return;
-    // The window becoming active again is no focus change within it.
-    if (e->reason() != Qt::ActiveWindowFocusReason) emit OnEnter(this);
+    if (movesFocus(e->reason())) emit OnEnter(this);
     update();
 }
 
 void TplButton::focusOutEvent(QFocusEvent* e) {
     if (!m_hasFocus) return;
-    if (e->reason() != Qt::ActiveWindowFocusReason) emit OnExit(this);
+    if (movesFocus(e->reason())) emit OnExit(this);
     update();
 }
 

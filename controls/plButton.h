@@ -263,6 +263,7 @@ private:
     friend class DialogKeyRouter;
 
     bool isRounded() const;
+    void takeOwnColour();
     void applyShape();
     void givenParent();
     // Whether Enter or Escape, pressed with these modifiers, clicks the button.

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPolygon>
+#include <algorithm>
 
 namespace tenmari {
 namespace {
@@ -35,8 +36,9 @@ void drawPixels(QPainter& p, const QPolygon& pixels, const QColor& colour) {
 
 bool inRoundRect(const QRect& box, int cornerW, int cornerH, int x, int y) {
     if (!box.contains(x, y)) return false;
-    const double rx = cornerW / 2.0;
-    const double ry = cornerH / 2.0;
+    // A corner larger than the box is cut down to it, as the system does.
+    const double rx = std::min(cornerW, box.width()) / 2.0;
+    const double ry = std::min(cornerH, box.height()) / 2.0;
     if (rx <= 0 || ry <= 0) return true;
     // Distance of the pixel centre from the straight part of the box.
     const double px = x + 0.5;

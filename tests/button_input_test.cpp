@@ -299,6 +299,24 @@ TEST(ButtonShape, RoundedStylesShapeTheButtonAndFollowResizes) {
     EXPECT_TRUE(b->mask().isEmpty());
 }
 
+TEST(ButtonShape, SmallButtonsKeepASymmetricShape) {
+    // Corners larger than the button are cut down to its size.
+    const QSize sizes[] = {{1, 1}, {4, 6}, {6, 6}, {9, 3}, {60, 30}};
+    for (const QSize& s : sizes) {
+        const QRegion shape = tenmari::roundRectRegion(0, 0, s.width() + 1, s.height() + 1, 10, 10);
+        EXPECT_TRUE(shape.contains(QPoint(s.width() / 2, s.height() / 2))) << s.width() << "x" << s.height();
+        for (int y = 0; y < s.height(); ++y) {
+            for (int x = 0; x < s.width(); ++x) {
+                const bool in = shape.contains(QPoint(x, y));
+                EXPECT_EQ(in, shape.contains(QPoint(s.width() - 1 - x, y)))
+                    << s.width() << "x" << s.height() << " at " << x << "," << y;
+                EXPECT_EQ(in, shape.contains(QPoint(x, s.height() - 1 - y)))
+                    << s.width() << "x" << s.height() << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
 // ------------------------------------------------------------ mouse
 
 TEST(ButtonMouse, PressShowsPressedReleaseInsideClicks) {
@@ -550,5 +568,87 @@ TEST(ButtonFocusEvents, EnterAndExitOnlyWithHasFocus) {
         edit->setFocus(Qt::TabFocusReason);
         const QStringList expected = hasFocus ? QStringList{"enter", "exit"} : QStringList{};
         EXPECT_EQ(log.events, expected) << hasFocus;
+    }
+}
+
+TEST(ButtonFocusEvents, OnlyAFocusChangeWithinTheWindowFiresThem) {
+    struct Case {
+        Qt::FocusReason reason;
+        QStringList events;
+    };
+    const Case cases[] = {
+        {Qt::TabFocusReason, {"enter", "exit"}},
+        {Qt::MouseFocusReason, {"enter", "exit"}},
+        {Qt::ActiveWindowFocusReason, {}},  // the window was activated or left
+        {Qt::PopupFocusReason, {}},         // a popup menu opened and closed
+    };
+    for (const Case& c : cases) {
+        TplButton b;
+        Log log(&b);
+        QFocusEvent in(QEvent::FocusIn, c.reason);
+        QApplication::sendEvent(&b, &in);
+        QFocusEvent out(QEvent::FocusOut, c.reason);
+        QApplication::sendEvent(&b, &out);
+        EXPECT_EQ(log.events, c.events) << c.reason;
+    }
+}
+
+// A mouse handler may delete the button's window; the button then touches
+// nothing of itself any more.
+TEST(ButtonLifetime, HandlersMayDeleteTheWindow) {
+    struct Case {
+        const char* name;
+        std::function<void(TplButton*, std::function<void()>)> connect;
+        std::function<void(TplButton*)> trigger;
+    };
+    const auto onSignal = [](auto signal) {
+        return [signal](TplButton* b, std::function<void()> kill) {
+            QObject::connect(b, signal, qApp, [kill](auto&&...) { kill(); });
+        };
+    };
+    const Case cases[] = {
+        {"OnDblClick", onSignal(&TplButton::OnDblClick),
+         [](TplButton* b) {
+             sendMouse(*b, QEvent::MouseButtonDblClick, {5, 5}, Qt::LeftButton, Qt::LeftButton);
+         }},
+        {"OnMouseEnter", onSignal(&TplButton::OnMouseEnter),
+         [](TplButton* b) {
+             QEvent leave(QEvent::Leave);  // in case the pointer already was over it
+             QApplication::sendEvent(b, &leave);
+             QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+             QApplication::sendEvent(b, &enter);
+         }},
+        {"OnMouseLeave on a held move", onSignal(&TplButton::OnMouseLeave),
+         [](TplButton* b) {
+             QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+             QApplication::sendEvent(b, &enter);
+             press(*b);
+             moveHeld(*b, {100, 5});
+         }},
+        {"OnMouseLeave on leaving", onSignal(&TplButton::OnMouseLeave),
+         [](TplButton* b) {
+             QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+             QApplication::sendEvent(b, &enter);
+             QEvent leave(QEvent::Leave);
+             QApplication::sendEvent(b, &leave);
+         }},
+    };
+    for (const Case& c : cases) {
+        FakeInput input;
+        auto* window = new QWidget;
+        auto* b = new TplButton(window);
+        auto* edit = new QLineEdit(window);
+        edit->move(0, 40);
+        activate(*window);
+        edit->setFocus();
+        QPointer<QWidget> alive(window);
+        int moves = 0;
+        QObject::connect(b, &TplButton::OnMouseMove, qApp, [&](auto&&...) { ++moves; });
+        input.capture = b;
+        c.connect(b, [&] { delete alive.data(); });
+        c.trigger(b);
+        EXPECT_TRUE(alive.isNull()) << c.name;
+        EXPECT_EQ(moves, 0) << c.name;
+        delete alive.data();
     }
 }

@@ -8,6 +8,7 @@
 #include <QBitmap>
 #include <QFontMetrics>
 #include <QLineEdit>
+#include <functional>
 #include <limits>
 
 using tenmari::TColor;
@@ -116,6 +117,28 @@ TEST(ButtonGradient, ParentColorTakesTheParentsColour) {
     b->SetColor(0x0000FF00);
     EXPECT_FALSE(b->ParentColor());
     EXPECT_EQ(render(*b).pixel(5, 5), qRgb(0, 255, 0));
+}
+
+TEST(ButtonGradient, ColourTakenFromTheParentStaysWhenParentColorGoesOff) {
+    const std::pair<const char*, std::function<void(TplButton&)>> ways[] = {
+        {"ParentColor off", [](TplButton& b) { b.SetParentColor(false); }},
+        {"Gradation on", [](TplButton& b) { b.SetGradation(true); }},
+    };
+    for (const auto& [name, switchOff] : ways) {
+        QWidget parent;
+        QPalette pal = parent.palette();
+        pal.setColor(QPalette::Window, QColor(1, 2, 3));
+        parent.setPalette(pal);
+        auto* b = new TplButton(&parent);
+        b->SetButtonStyle(TplButton::bsFlatNoFrame);
+        b->SetGradation(false);
+        b->SetParentColor(true);
+        switchOff(*b);
+        EXPECT_FALSE(b->ParentColor()) << name;
+        EXPECT_EQ(b->Color(), 0x00030201u) << name;
+        b->SetGradation(false);
+        EXPECT_EQ(render(*b).pixel(5, 5), qRgb(1, 2, 3)) << name;
+    }
 }
 
 // ------------------------------------------------------------ captions
