@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tenmari {
@@ -15,16 +16,59 @@ std::string reason(const std::string& path, const char* what, int err) {
     return path + ": " + what + ": " + std::strerror(err);
 }
 
+// The file's descriptor, or -1 with *missing set when nothing is there or
+// a folder is (only when `missing` is given).
+int openRegularFile(const std::string& path, bool* missing) {
+    int fd;
+    // Non-blocking, so that a pipe with no writer cannot hang the open.
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        const int err = errno;
+        if (missing && (err == ENOENT || err == ENOTDIR)) {
+            *missing = true;
+            return -1;
+        }
+        throw PostFileError(reason(path, "cannot open", err));
+    }
+    struct stat st {};
+    const int statErr = ::fstat(fd, &st) == 0 ? 0 : errno;
+    if (statErr == 0 && S_ISREG(st.st_mode)) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return fd;
+    }
+    ::close(fd);
+    if (statErr != 0) throw PostFileError(reason(path, "cannot open", statErr));
+    if (S_ISDIR(st.st_mode)) {
+        if (missing) {
+            *missing = true;
+            return -1;
+        }
+        throw PostFileError(path + ": is a folder, not a dictionary file");
+    }
+    throw PostFileError(path + ": not a regular file");
+}
+
 }  // namespace
 
-DictionaryReader::DictionaryReader(const std::string& path) : path_(path), buf_(kBlockSize) {
-    do {
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd_ < 0 && errno == EINTR);
-    if (fd_ < 0) throw PostFileError(reason(path_, "cannot open", errno));
-#ifdef POSIX_FADV_SEQUENTIAL
-    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
-#endif
+DictionaryReader::DictionaryReader(const std::string& path) : DictionaryReader(path, openRegularFile(path, nullptr)) {}
+
+std::unique_ptr<DictionaryReader> DictionaryReader::open(const std::string& path) {
+    bool missing = false;
+    const int fd = openRegularFile(path, &missing);
+    if (missing) return nullptr;
+    return std::unique_ptr<DictionaryReader>(new DictionaryReader(path, fd));
+}
+
+DictionaryReader::DictionaryReader(const std::string& path, int fd) : fd_(fd) {
+    try {
+        path_ = path;
+        buf_.resize(kBlockSize);
+    } catch (...) {
+        ::close(fd_);
+        throw;
+    }
 }
 
 DictionaryReader::~DictionaryReader() {
@@ -38,7 +82,14 @@ void DictionaryReader::fill() {
         end_ -= begin_;
         begin_ = 0;
     }
-    if (end_ == buf_.size()) buf_.resize(buf_.size() * 2);
+    if (end_ == buf_.size()) {
+        // A line longer than the buffer: grow it, as far as memory allows.
+        try {
+            buf_.resize(buf_.size() * 2);
+        } catch (const std::bad_alloc&) {
+            throw PostFileError(path_ + ": a line of " + std::to_string(end_) + " bytes is too long to read");
+        }
+    }
     ssize_t n;
     do {
         n = ::read(fd_, buf_.data() + end_, buf_.size() - end_);

@@ -3,6 +3,7 @@
 // lines. Nothing of the file is kept beyond the current block; a block grows
 // only as far as the longest line needs.
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -18,8 +19,13 @@ public:
 
 class DictionaryReader {
 public:
-    // Opens the file for reading; throws PostFileError when it cannot.
+    // Opens the file for reading; throws PostFileError when it cannot, also
+    // when nothing is there.
     explicit DictionaryReader(const std::string& path);
+    // The same, but nullptr when the path names no file: nothing is there,
+    // or a folder is. Something there that cannot be read (no permission, a
+    // device or pipe) still throws PostFileError with its reason.
+    static std::unique_ptr<DictionaryReader> open(const std::string& path);
     ~DictionaryReader();
     DictionaryReader(const DictionaryReader&) = delete;
     DictionaryReader& operator=(const DictionaryReader&) = delete;
@@ -34,6 +40,7 @@ public:
     static std::string_view lineText(std::string_view raw, std::string& scratch);
 
 private:
+    DictionaryReader(const std::string& path, int fd);  // takes the descriptor
     void fill();
 
     std::string path_;
@@ -43,18 +50,5 @@ private:
     std::size_t end_ = 0;    // end of the bytes read so far
     bool eof_ = false;
 };
-
-// Calls fn(text) for every line of a block, in order.
-template <typename Fn>
-void forEachLine(std::string_view block, std::string& scratch, Fn&& fn) {
-    const char* p = block.data();
-    const char* const end = p + block.size();
-    while (p < end) {
-        const void* nl = std::char_traits<char>::find(p, static_cast<std::size_t>(end - p), '\n');
-        const char* lineEnd = nl ? static_cast<const char*>(nl) : end;
-        fn(DictionaryReader::lineText(std::string_view(p, static_cast<std::size_t>(lineEnd - p)), scratch));
-        p = lineEnd + 1;
-    }
-}
 
 }  // namespace tenmari

@@ -1,9 +1,7 @@
 #include "PostReference.h"
 
 #include <array>
-#include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -146,8 +144,7 @@ bool passOver(const Probe& probe, const char* p, const char* end, const char*& r
 // Calls fn(line) for every line of the file, LF and the CR before it
 // removed, until fn returns false; lines the probe rules out are skipped.
 template <typename Fn>
-void forEachRawLine(const std::string& path, const Probe* probe, Fn&& fn) {
-    DictionaryReader reader(path);
+void forEachRawLine(DictionaryReader& reader, const Probe* probe, Fn&& fn) {
     for (std::string_view block = reader.nextBlock(); !block.empty(); block = reader.nextBlock()) {
         const char* p = block.data();
         const char* const end = p + block.size();
@@ -193,20 +190,13 @@ bool addressMatches(Record& rec, TPostOption pickOut, std::string_view query, st
 
 TPostReference::TPostReference() : postFile_("Ken_all.csv") {}
 
-bool TPostReference::fileExists() const {
-    struct stat st {};
-    if (::stat(postFile_.c_str(), &st) == 0) return !S_ISDIR(st.st_mode);
-    // Only a path that is not there is missing; a file that cannot be reached
-    // (no permission on its folder, say) goes on to fail with its reason.
-    return errno != ENOENT && errno != ENOTDIR;
-}
-
 void TPostReference::notFound() {
     if (OnNotPostFile) OnNotPostFile(*this);
 }
 
 std::string TPostReference::PostToAddress(std::string_view query) {
-    if (!fileExists()) {
+    const auto reader = DictionaryReader::open(postFile_);
+    if (!reader) {
         notFound();
         return {};
     }
@@ -223,7 +213,7 @@ std::string TPostReference::PostToAddress(std::string_view query) {
     bool found = false;
     Record rec;
     const Probe probe{field, static_cast<unsigned char>(q.empty() ? 0 : q[0]), false};
-    forEachRawLine(postFile_, q.empty() ? nullptr : &probe, [&](std::string_view line) {
+    forEachRawLine(*reader, q.empty() ? nullptr : &probe, [&](std::string_view line) {
         rec.reset(line);
         if (rec.field(field) != q) return true;
         result = rec.address(pickOut_);
@@ -238,7 +228,8 @@ std::string TPostReference::PostToAddress(std::string_view query) {
 void TPostReference::PostToAddressList(std::string_view query, StringList& addresses, StringList& codes) {
     addresses.clear();
     codes.clear();
-    if (!fileExists()) {
+    const auto reader = DictionaryReader::open(postFile_);
+    if (!reader) {
         notFound();
         return;
     }
@@ -247,7 +238,7 @@ void TPostReference::PostToAddressList(std::string_view query, StringList& addre
 
     Record rec;
     const Probe probe{fields::kCode, static_cast<unsigned char>(q.empty() ? 0 : q[0]), false};
-    forEachRawLine(postFile_, q.empty() ? nullptr : &probe, [&](std::string_view line) {
+    forEachRawLine(*reader, q.empty() ? nullptr : &probe, [&](std::string_view line) {
         rec.reset(line);
         const std::string_view code = rec.field(fields::kCode);
         if (code.starts_with(q)) {
@@ -261,7 +252,8 @@ void TPostReference::PostToAddressList(std::string_view query, StringList& addre
 void TPostReference::AddressToPostList(std::string_view query, StringList& addresses, StringList& codes) {
     addresses.clear();
     codes.clear();
-    if (!fileExists()) {
+    const auto reader = DictionaryReader::open(postFile_);
+    if (!reader) {
         notFound();
         return;
     }
@@ -269,7 +261,7 @@ void TPostReference::AddressToPostList(std::string_view query, StringList& addre
     Record rec;
     const Probe probe{pickOut_ == poptAll ? fields::kPrefecture : fields::kMunicipality,
                       static_cast<unsigned char>(query.empty() ? 0 : query[0]), true};
-    forEachRawLine(postFile_, query.empty() ? nullptr : &probe, [&](std::string_view line) {
+    forEachRawLine(*reader, query.empty() ? nullptr : &probe, [&](std::string_view line) {
         rec.reset(line);
         if (addressMatches(rec, pickOut_, query, key)) {
             codes.emplace_back(rec.field(fields::kCode));

@@ -41,7 +41,6 @@ public:
     void AddressToPostList(std::string_view query, StringList& addresses, StringList& codes);
 
 private:
-    bool fileExists() const;
     void notFound();
 
     std::string postFile_;

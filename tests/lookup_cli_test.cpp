@@ -102,6 +102,17 @@ TEST_F(LookupCli, ErrorsAreStatusTwoWithOneLineNamingTheCause) {
     }
 }
 
+TEST_F(LookupCli, ARecordThatIsNotCodePage932SpoilsOnlyItsOwnLine) {
+    // 0x85 0x40 has no character in code page 932.
+    std::ofstream(dict_, std::ios::app | std::ios::binary)
+        << "13101,\"100  \",\"1000003\",\"\",\"\",\"\",\"\x85\x40\",\"\",\"\"\r\n";
+    const Outcome r = run(dict() + "prefix 100");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "1000001\t東京都千代田区千代田\n1000002\t東京都千代田区皇居外苑\n");
+    EXPECT_NE(r.err.find("not code page 932"), std::string::npos) << r.err;
+    EXPECT_EQ(run(dict() + "--sjis prefix 1000003").status, 0);  // its own bytes print fine
+}
+
 TEST_F(LookupCli, HelpShowsTheUsage) {
     const Outcome r = run("--help");
     EXPECT_EQ(r.status, 0);

@@ -273,6 +273,21 @@ TEST_F(PostReferenceTest, ReadErrorsReachTheCallerWithTheReason) {
     EXPECT_EQ(events_, 1);
 }
 
+TEST_F(PostReferenceTest, PipesAndDevicesAreErrorsNotHangs) {
+    const std::string fifo = (dir_ / "pipe.csv").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/null")}) {
+        ref_.SetPostFile(path);
+        try {
+            ref_.AddressToPostList("", addresses_, codes_);
+            ADD_FAILURE() << path << ": expected an error";
+        } catch (const PostFileError& e) {
+            EXPECT_NE(std::string(e.what()).find("not a regular file"), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_EQ(events_, 0);
+}
+
 TEST_F(PostReferenceTest, EachQueryReadsTheCurrentFile) {
     const std::string first = write({record("100  ", "1000001", "東京都", "千代田区", "千代田")}, "a.csv");
     const std::string second = write({record("060  ", "0600000", "北海道", "札幌市中央区", "大通")}, "b.csv");

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Cp932.h"
 #include "PostReference.h"
@@ -110,9 +111,29 @@ int main(int argc, char** argv) {
         missing = ::stat(sender.PostFile().c_str(), &st) != 0 || S_ISDIR(st.st_mode);
     };
 
-    // The output is built in the dictionary's encoding and converted once.
-    auto emit = [&](std::string& cp932) {
-        const std::string out = sjis ? std::move(cp932) : tenmari::cp932ToUtf8(cp932);
+    // The output is converted as a whole; should a record hold bytes that are
+    // not code page 932, every other line still comes out and the bad ones
+    // are named on stderr.
+    bool badRecord = false;
+    auto emit = [&](const std::vector<std::string>& lines) {
+        std::string out;
+        for (const std::string& l : lines) out += l;
+        if (!sjis) {
+            try {
+                out = tenmari::cp932ToUtf8(out);
+            } catch (const tenmari::EncodingError&) {
+                out.clear();
+                for (const std::string& l : lines) {
+                    try {
+                        out += tenmari::cp932ToUtf8(l);
+                    } catch (const tenmari::EncodingError& e) {
+                        badRecord = true;
+                        std::fprintf(stderr, "tenmari-lookup: %s: a record is not code page 932 text (%s)\n",
+                                     dict.c_str(), e.what());
+                    }
+                }
+            }
+        }
         std::fwrite(out.data(), 1, out.size(), stdout);
     };
 
@@ -122,8 +143,7 @@ int main(int argc, char** argv) {
             const std::string address = ref.PostToAddress(query);
             if (missing) return fail(dict + ": no such dictionary file");
             if (notFound) return 1;  // a found record may still have an empty address
-            std::string out = address + "\n";
-            emit(out);
+            emit({address + "\n"});
             found = 1;
         } else {
             tenmari::TPostReference::StringList addresses;
@@ -134,19 +154,18 @@ int main(int argc, char** argv) {
                 ref.AddressToPostList(query, addresses, codes);
             }
             if (missing) return fail(dict + ": no such dictionary file");
-            std::string out;
-            out.reserve(codes.size() * 64);
-            for (std::size_t k = 0; k < codes.size(); ++k) {
-                out.append(codes[k]).append(1, '\t').append(addresses[k]).append(1, '\n');
-            }
-            emit(out);
+            std::vector<std::string> lines;
+            lines.reserve(codes.size());
+            for (std::size_t k = 0; k < codes.size(); ++k) lines.push_back(codes[k] + '\t' + addresses[k] + '\n');
+            emit(lines);
             found = codes.size();
         }
         if (std::fflush(stdout) != 0) return fail(std::string("cannot write the output: ") + std::strerror(errno));
+        if (badRecord) return 2;
         return found > 0 ? 0 : 1;
     } catch (const tenmari::PostFileError& e) {
         return fail(e.what());
-    } catch (const tenmari::EncodingError& e) {
-        return fail(dict + ": " + e.what());
+    } catch (const std::bad_alloc&) {
+        return fail(dict + ": out of memory");
     }
 }
