@@ -581,7 +581,10 @@ void TplButton::drawGradient(QPainter& p) {
         return;
     }
     const QColor end = nearestColor(*p.device(), toQColor(m_gradEndColor));
-    auto channel = [h](int b, int e, int y) { return b + (y * (e - b)) / (h - 1); };
+    // 64-bit product: row times channel difference overflows int on the tallest widgets.
+    auto channel = [h](int b, int e, int y) {
+        return b + static_cast<int>(qint64(y) * (e - b) / (h - 1));
+    };
     for (int y = 0; y < h; ++y) {
         p.fillRect(0, y, w, 1,
                    QColor(channel(begin.red(), end.red(), y), channel(begin.green(), end.green(), y),

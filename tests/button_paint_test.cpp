@@ -141,6 +141,19 @@ TEST(ButtonGradient, ColourTakenFromTheParentStaysWhenParentColorGoesOff) {
     }
 }
 
+TEST(ButtonGradient, TheWidgetShowsWhatOnePaintDraws) {
+    for (bool parentColor : {false, true}) {
+        QWidget window;
+        auto* b = new TplButton(&window);
+        b->resize(60, 30);
+        b->SetGradBeginColor(0x00102030);
+        b->SetParentColor(parentColor);  // drawn directly instead of through a bitmap
+        window.show();
+        EXPECT_EQ(b->grab().toImage().convertToFormat(QImage::Format_RGB32), render(*b))
+            << parentColor;
+    }
+}
+
 // ------------------------------------------------------------ captions
 
 TEST(ButtonCaptions, CentredTopsFollowTheFontHeight) {
