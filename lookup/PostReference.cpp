@@ -3,12 +3,9 @@
 #include <array>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "DictionaryFields.h"
 #include "LineFields.h"
+#include "LineScan.h"
 
 namespace tenmari {
 namespace {
@@ -97,66 +94,42 @@ struct Probe {
     bool keepParen = false;
 };
 
-// Where field `field` (1 and up) of the line at p begins, or nullptr when a
-// CR, an LF or the end comes before the comma in front of it.
-const char* fieldStart(const char* p, const char* const end, int field) {
-    int left = field - 1;  // commas to pass before the one in front of the field
-#if defined(__SSE2__)
-    while (end - p >= 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const auto stop = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))) |
-                                                _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
-        auto commas = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(','))));
-        if (stop != 0) commas &= (stop & (0u - stop)) - 1;  // only commas before the first stop
-        for (; commas != 0; commas &= commas - 1) {
-            if (left-- == 0) return p + __builtin_ctz(commas) + 1;
-        }
-        if (stop != 0) return nullptr;
-        p += 16;
-    }
-#endif
-    for (; p < end; ++p) {
-        if (*p == ',') {
-            if (left-- == 0) return p + 1;
-        } else if (*p == '\n' || *p == '\r') {
-            return nullptr;
-        }
-    }
-    return nullptr;
-}
-
-// True when the probed field of the line at p surely begins with another
-// byte; `resume` is then where to look for the line's end.
-bool passOver(const Probe& probe, const char* p, const char* end, const char*& resume) {
-    const char* f = fieldStart(p, end, probe.field);
-    if (f == nullptr || end - f < 3 || f[0] != '"') return false;
+// True when the probed field, starting at f in a line ending at lf, surely
+// begins with another byte than the probe's.
+bool passOver(const Probe& probe, const char* f, const char* lf) {
+    if (f == nullptr || lf - f < 3 || f[0] != '"') return false;
     const auto c = static_cast<unsigned char>(f[1]);
     const char next = f[2];
     // The field's first byte is f[1] when neither it nor the byte after it
     // ends the field or is dropped as a CR.
-    if (c == '"' || c == ',' || c == '\r' || c == '\n') return false;
-    if (next == ',' || next == '\r' || next == '\n') return false;
-    if (c == probe.first || (probe.keepParen && c == 0x81)) return false;
-    resume = f + 2;
-    return true;
+    if (c == '"' || c == ',' || c == '\r') return false;
+    if (next == ',' || next == '\r') return false;
+    return c != probe.first && !(probe.keepParen && c == 0x81);
 }
 
 // Calls fn(line) for every line of the file, LF and the CR before it
 // removed, until fn returns false; lines the probe rules out are skipped.
 template <typename Fn>
 void forEachRawLine(DictionaryReader& reader, const Probe* probe, Fn&& fn) {
+    const linescan::Scan scan = linescan::best();
     for (std::string_view block = reader.nextBlock(); !block.empty(); block = reader.nextBlock()) {
         const char* p = block.data();
         const char* const end = p + block.size();
         while (p < end) {
-            const char* from = p;
-            const bool skip = probe != nullptr && passOver(*probe, p, end, from);
-            const char* nl = static_cast<const char*>(std::memchr(from, '\n', static_cast<std::size_t>(end - from)));
-            const char* lineEnd = nl ? nl : end;
-            if (!skip) {
-                const char* textEnd = (lineEnd > p && lineEnd[-1] == '\r') ? lineEnd - 1 : lineEnd;
-                if (!fn(std::string_view(p, static_cast<std::size_t>(textEnd - p)))) return;
+            const char* lineEnd;
+            if (probe != nullptr) {
+                const linescan::Result r = scan(p, end, probe->field);
+                lineEnd = r.lf;
+                if (passOver(*probe, r.field, r.lf)) {
+                    p = lineEnd + 1;
+                    continue;
+                }
+            } else {
+                const void* nl = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+                lineEnd = nl ? static_cast<const char*>(nl) : end;
             }
+            const char* textEnd = (lineEnd > p && lineEnd[-1] == '\r') ? lineEnd - 1 : lineEnd;
+            if (!fn(std::string_view(p, static_cast<std::size_t>(textEnd - p)))) return;
             p = lineEnd + 1;
         }
     }

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "Cp932.h"
 #include "PostReference.h"
@@ -111,30 +110,32 @@ int main(int argc, char** argv) {
         missing = ::stat(sender.PostFile().c_str(), &st) != 0 || S_ISDIR(st.st_mode);
     };
 
-    // The output is converted as a whole; should a record hold bytes that are
-    // not code page 932, every other line still comes out and the bad ones
-    // are named on stderr.
+    // The output is built in the dictionary's encoding and converted as a
+    // whole; should a record hold bytes that are not code page 932, every
+    // other line still comes out and the bad ones are named on stderr.
     bool badRecord = false;
-    auto emit = [&](const std::vector<std::string>& lines) {
-        std::string out;
-        for (const std::string& l : lines) out += l;
+    auto emit = [&](const std::string& cp932) {
+        std::string utf8;
+        const std::string* out = &cp932;
         if (!sjis) {
             try {
-                out = tenmari::cp932ToUtf8(out);
+                utf8 = tenmari::cp932ToUtf8(cp932);
             } catch (const tenmari::EncodingError&) {
-                out.clear();
-                for (const std::string& l : lines) {
+                for (std::size_t at = 0; at < cp932.size();) {
+                    const std::size_t nl = cp932.find('\n', at) + 1;
                     try {
-                        out += tenmari::cp932ToUtf8(l);
+                        utf8 += tenmari::cp932ToUtf8(std::string_view(cp932).substr(at, nl - at));
                     } catch (const tenmari::EncodingError& e) {
                         badRecord = true;
                         std::fprintf(stderr, "tenmari-lookup: %s: a record is not code page 932 text (%s)\n",
                                      dict.c_str(), e.what());
                     }
+                    at = nl;
                 }
             }
+            out = &utf8;
         }
-        std::fwrite(out.data(), 1, out.size(), stdout);
+        std::fwrite(out->data(), 1, out->size(), stdout);
     };
 
     try {
@@ -143,7 +144,7 @@ int main(int argc, char** argv) {
             const std::string address = ref.PostToAddress(query);
             if (missing) return fail(dict + ": no such dictionary file");
             if (notFound) return 1;  // a found record may still have an empty address
-            emit({address + "\n"});
+            emit(address + "\n");
             found = 1;
         } else {
             tenmari::TPostReference::StringList addresses;
@@ -154,10 +155,11 @@ int main(int argc, char** argv) {
                 ref.AddressToPostList(query, addresses, codes);
             }
             if (missing) return fail(dict + ": no such dictionary file");
-            std::vector<std::string> lines;
-            lines.reserve(codes.size());
-            for (std::size_t k = 0; k < codes.size(); ++k) lines.push_back(codes[k] + '\t' + addresses[k] + '\n');
-            emit(lines);
+            std::string out;
+            for (std::size_t k = 0; k < codes.size(); ++k) {
+                out.append(codes[k]).append(1, '\t').append(addresses[k]).append(1, '\n');
+            }
+            emit(out);
             found = codes.size();
         }
         if (std::fflush(stdout) != 0) return fail(std::string("cannot write the output: ") + std::strerror(errno));
