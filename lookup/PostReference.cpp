@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "DictionaryFields.h"
-#include "LineFields.h"
 #include "LineScan.h"
 
 namespace tenmari {
@@ -39,30 +38,22 @@ std::string_view removeFirstHyphen(std::string_view query, std::string& storage)
     return storage;
 }
 
-// One line's fields, cut as far as needed and unquoted on demand. Commas are
-// found on the raw bytes; a line with a CR among the fields read is cut again
-// from its text with every CR removed.
+// One line's fields 0..8, cut once and unquoted on demand. The text has
+// every CR removed first: a CR is no part of a line's text.
 class Record {
 public:
+    static constexpr int kFieldsRead = fields::kTownArea + 1;
+
     // Starts on a new line; `line` excludes the LF and a CR right before it.
     // One Record serves a whole file pass, so its buffers are allocated once.
     void reset(std::string_view line) {
-        line_ = line;
-        fast_ = LineFields(line);
-        slow_ = false;
+        fields::cut(DictionaryReader::lineText(line, text_), raw_, kFieldsRead);
     }
 
-    std::string_view raw(int index) {
-        if (!slow_ && !fast_.reach(index)) {
-            slow_ = true;
-            std::string_view text = DictionaryReader::lineText(line_, normalised_);
-            if (text.data() != normalised_.data()) normalised_.assign(text);
-            fields::cut(normalised_, slowRaw_, LineFields::kMaxCommas);
-        }
-        return slow_ ? slowRaw_[static_cast<std::size_t>(index)] : fast_.raw(index);
+    std::string_view field(int index) {
+        const auto i = static_cast<std::size_t>(index);
+        return fields::unquote(raw_[i], scratch_[i]);
     }
-
-    std::string_view field(int index) { return fields::unquote(raw(index), scratch_[static_cast<std::size_t>(index)]); }
 
     // Prefecture (with poptAll), municipality and town area, the town area
     // left out when it is "以下に掲載がない場合".
@@ -76,12 +67,9 @@ public:
     }
 
 private:
-    std::string_view line_;
-    LineFields fast_{{}};
-    bool slow_ = false;
-    std::string normalised_;
-    RawFields slowRaw_{};
-    std::array<std::string, LineFields::kMaxCommas> scratch_;
+    std::string text_;  // the line without its CRs, when it had any
+    RawFields raw_{};
+    std::array<std::string, kFieldsRead> scratch_;
 };
 
 // A quick look at one field of a line before it is read in full: a line
