@@ -2,8 +2,8 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QStringView>
 #include <algorithm>
+#include <array>
 #include <exception>
 
 #include "Cp932.h"
@@ -69,42 +69,98 @@ Cp932Text toCp932(const QString& text) {
 }
 
 bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool isTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
 
-// Dictionary bytes as text. A byte sequence that is not code page 932 (a
-// damaged file) shows as U+FFFD instead of losing the rest of the text.
-QString fromCp932(std::string_view bytes) {
-    try {
-        const std::string utf8 = cp932ToUtf8(bytes);
-        return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-    } catch (const EncodingError&) {
+// Code page 932 straight to UTF-16 through tables taken once from the same
+// converter the lookup uses, so that tens of thousands of candidates cost no
+// more than a copy. Bytes that are not code page 932 (a damaged file) become
+// U+FFFD instead of losing the rest of the text.
+class Cp932Decoder {
+public:
+    static const Cp932Decoder& instance() {
+        static const Cp932Decoder decoder;
+        return decoder;
     }
-    QString out;
-    out.reserve(static_cast<qsizetype>(bytes.size()));
-    for (std::size_t i = 0; i < bytes.size();) {
-        const std::size_t n = isLeadByte(static_cast<unsigned char>(bytes[i])) && i + 1 < bytes.size() ? 2 : 1;
-        try {
-            const std::string utf8 = cp932ToUtf8(bytes.substr(i, n));
-            out += QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-        } catch (const EncodingError&) {
-            out += QChar(QChar::ReplacementCharacter);
+
+    // Writes the text of `bytes` from `out` on, at most bytes.size() units;
+    // returns the end.
+    char16_t* decode(std::string_view bytes, char16_t* out) const {
+        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+        const auto* const end = p + bytes.size();
+        while (p < end) {
+            const unsigned char c = *p;
+            if (c < 0x80) {
+                *out++ = single_[c];
+                ++p;
+            } else if (isLeadByte(c) && p + 1 < end && isTrailByte(p[1])) {
+                const char16_t u = double_[static_cast<std::size_t>(c) << 8 | p[1]];
+                *out++ = u == kInvalid ? kReplacement : u;
+                p += 2;
+            } else {
+                const char16_t u = single_[c];
+                *out++ = u == kInvalid ? kReplacement : u;
+                ++p;
+            }
         }
-        i += n;
+        return out;
     }
-    return out;
-}
 
-// One candidate entry in code page 932: address " - " code in the
-// postal-code mode, code " / " address in the address mode.
-void appendEntry(std::string& out, SearchMode mode, const std::string& address, const std::string& code) {
-    if (mode == SearchMode::Code) {
-        out += address;
-        out += " - ";
-        out += code;
-    } else {
-        out += code;
-        out += " / ";
-        out += address;
+private:
+    static constexpr char16_t kInvalid = 0xFFFF;  // a noncharacter: never a conversion's result
+    static constexpr char16_t kReplacement = 0xFFFD;
+
+    // The one UTF-16 unit of a byte sequence, or kInvalid.
+    static char16_t unitOf(const std::string& bytes) {
+        try {
+            const std::string utf8 = cp932ToUtf8(bytes);
+            const QString s = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+            return s.size() == 1 ? s.front().unicode() : kInvalid;
+        } catch (const EncodingError&) {
+            return kInvalid;
+        }
     }
+
+    Cp932Decoder() : double_(0x10000, kInvalid) {
+        for (int c = 0; c < 0x100; ++c) {
+            const auto b = static_cast<unsigned char>(c);
+            single_[b] = isLeadByte(b) ? kInvalid : unitOf(std::string(1, static_cast<char>(b)));
+        }
+        std::vector<unsigned char> trails;
+        for (int t = 0x40; t <= 0xFC; ++t) {
+            if (isTrailByte(static_cast<unsigned char>(t))) trails.push_back(static_cast<unsigned char>(t));
+        }
+        for (int lead = 0x81; lead <= 0xFC; ++lead) {
+            if (!isLeadByte(static_cast<unsigned char>(lead))) continue;
+            // A whole row in one conversion; pair by pair where it has gaps.
+            std::string row;
+            for (const unsigned char t : trails) {
+                row += static_cast<char>(lead);
+                row += static_cast<char>(t);
+            }
+            QString text;
+            try {
+                const std::string utf8 = cp932ToUtf8(row);
+                text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+            } catch (const EncodingError&) {
+            }
+            const bool whole = text.size() == static_cast<qsizetype>(trails.size());
+            for (std::size_t k = 0; k < trails.size(); ++k) {
+                const std::size_t at = static_cast<std::size_t>(lead) << 8 | trails[k];
+                double_[at] = whole ? text.at(static_cast<qsizetype>(k)).unicode()
+                                    : unitOf(row.substr(2 * k, 2));
+            }
+        }
+    }
+
+    std::array<char16_t, 0x100> single_{};
+    std::vector<char16_t> double_;  // lead << 8 | trail
+};
+
+QString fromCp932(std::string_view bytes) {
+    QString out(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+    char16_t* const begin = reinterpret_cast<char16_t*>(out.data());
+    out.truncate(Cp932Decoder::instance().decode(bytes, begin) - begin);
+    return out;
 }
 
 void reportError(const std::exception& e) { notifier().error(QString::fromUtf8(e.what())); }
@@ -152,7 +208,7 @@ QString SearchCandidates::entry(int row) const {
     if (row < 0 || row >= count()) return {};
     const auto i = static_cast<std::size_t>(row);
     const qsizetype begin = starts_[i];
-    const qsizetype end = i + 1 < starts_.size() ? starts_[i + 1] - 1 : text_.size();
+    const qsizetype end = i + 1 < starts_.size() ? starts_[i + 1] : text_.size();
     return text_.mid(begin, end - begin);
 }
 
@@ -405,43 +461,32 @@ void SearchPanelModel::fillCandidates(SearchMode mode, const std::vector<std::st
         clearCandidates();
         return;
     }
+    // All entries in one text, each at most as many units as it has bytes:
+    // address " - " code in the postal-code mode, code " / " address in the
+    // address mode.
     std::size_t total = 0;
-    for (std::size_t i = 0; i < n; ++i) total += addresses[i].size() + codes[i].size() + 4;
-    std::string bytes;
-    bytes.reserve(total);
-    for (std::size_t i = 0; i < n; ++i) {
-        if (i > 0) bytes += '\n';
-        appendEntry(bytes, mode, addresses[i], codes[i]);
-    }
-
-    // All entries in one conversion, cut at the line ends; a dictionary line
-    // never holds one of its own.
-    QString text;
+    for (std::size_t i = 0; i < n; ++i) total += addresses[i].size() + codes[i].size() + 3;
+    QString text(static_cast<qsizetype>(total), Qt::Uninitialized);
+    char16_t* const begin = reinterpret_cast<char16_t*>(text.data());
+    char16_t* out = begin;
     std::vector<qsizetype> starts;
     starts.reserve(n);
-    try {
-        const std::string utf8 = cp932ToUtf8(bytes);
-        text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-        const QStringView view(text);
-        starts.push_back(0);
-        for (qsizetype at = view.indexOf(u'\n'); at >= 0; at = view.indexOf(u'\n', at + 1)) starts.push_back(at + 1);
-    } catch (const EncodingError&) {
-        starts.clear();
-    }
-    if (starts.size() != n) {
-        // Some bytes are not code page 932: convert entry by entry, so that
-        // only the damaged characters are replaced.
-        text.clear();
-        starts.clear();
-        std::string one;
-        for (std::size_t i = 0; i < n; ++i) {
-            if (i > 0) text += QLatin1Char('\n');
-            starts.push_back(text.size());
-            one.clear();
-            appendEntry(one, mode, addresses[i], codes[i]);
-            text += fromCp932(one);
+    const Cp932Decoder& decoder = Cp932Decoder::instance();
+    const std::u16string_view dash = u" - ";
+    const std::u16string_view slash = u" / ";
+    for (std::size_t i = 0; i < n; ++i) {
+        starts.push_back(out - begin);
+        if (mode == SearchMode::Code) {
+            out = decoder.decode(addresses[i], out);
+            out = std::copy(dash.begin(), dash.end(), out);
+            out = decoder.decode(codes[i], out);
+        } else {
+            out = decoder.decode(codes[i], out);
+            out = std::copy(slash.begin(), slash.end(), out);
+            out = decoder.decode(addresses[i], out);
         }
     }
+    text.truncate(out - begin);
     candidates_.assign(std::move(text), std::move(starts));
     setSelectedIndex(-1);
 }

@@ -100,13 +100,13 @@ public:
 
     // Empties the list; no reset when it is already empty.
     void clear();
-    // Replaces the list with `text`, entries separated by '\n' (none after
-    // the last), in one reset.
+    // Replaces the list in one reset: entry i of `text` begins at starts[i]
+    // and ends where the next begins.
     void assign(QString text, std::vector<qsizetype> starts);
 
 private:
     QString text_;
-    std::vector<qsizetype> starts_;  // entry i is text_[starts_[i], starts_[i+1] - 1)
+    std::vector<qsizetype> starts_;
 };
 
 class SearchPanelModel : public QObject {

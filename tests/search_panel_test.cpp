@@ -675,6 +675,43 @@ TEST_F(PanelTest, DamagedDictionaryBytesShowAsReplacementCharacters) {
     EXPECT_EQ(count("error:"), 0);
 }
 
+TEST_F(PanelTest, EveryCodePage932CharacterShowsAsTheLookupsConverterReadsIt) {
+    // Every byte and byte pair the converter takes, as one address.
+    std::string all;
+    for (int c = 0x20; c < 0x100; ++c) {
+        const std::string one(1, static_cast<char>(c));
+        try {
+            cp932ToUtf8(one);
+            if (c != 0x2D) all += one;  // keep "-" out of the address: it would split the entry
+        } catch (const tenmari::EncodingError&) {
+        }
+    }
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            const std::string pair{static_cast<char>(lead), static_cast<char>(trail)};
+            try {
+                cp932ToUtf8(pair);
+                all += pair;
+            } catch (const tenmari::EncodingError&) {
+            }
+        }
+    }
+    ASSERT_GT(all.size(), 15000u);
+    lookup_.rawRecords = {{all, "1000001"},
+                          {std::string("\x81") + "1", "1000002"},  // a lead byte without its trail byte
+                          {"A\x81", "1000003"}};
+    typeZip(QStringLiteral("100"));
+    enter();
+    ASSERT_EQ(model_.candidateList().count(), 3);
+    EXPECT_EQ(model_.candidateList().entry(0), QString::fromStdString(cp932ToUtf8(all) + " - 1000001"));
+    EXPECT_EQ(utf8(model_.candidateList().entry(1)), "\uFFFD1 - 1000002");
+    EXPECT_EQ(utf8(model_.candidateList().entry(2)), "A\uFFFD - 1000003");
+
+    model_.setSelectedIndex(0);
+    model_.ListBox1Click();
+    EXPECT_EQ(model_.resultText(), QString::fromStdString(cp932ToUtf8(all)));
+}
+
 // --- choosing, formatting and copying ---
 
 TEST_F(PanelTest, CandidateEntriesInBothModes) {
