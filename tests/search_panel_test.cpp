@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Cp932.h"
+#include "KenAll.h"
 #include "Notifier.h"
 #include "PostReference.h"
 #include "SearchPanel.h"
@@ -906,6 +907,42 @@ TEST_F(RealLookupTest, UnreadableDictionaryIsReportedWithItsReason) {
     ::unlink(fifo.c_str());
     ASSERT_EQ(log_.back().rfind("error:" + fifo + ": ", 0), 0u) << log_.back();
     EXPECT_EQ(model_.status(), kSearching);
+}
+
+TEST_F(RealLookupTest, NationwideDictionaryInBothModes) {
+    TENMARI_REQUIRE_KEN_ALL(csv);
+    ref_.SetPostFile(csv);
+    struct Case {
+        SearchMode mode;
+        const char* text;
+        int count;
+    } cases[] = {{SearchMode::Address, "北海道", 8201}, {SearchMode::Code, "100", 466}};
+    for (const Case& c : cases) {
+        std::vector<std::string> addresses, codes;
+        if (c.mode == SearchMode::Address) {
+            model_.RBtnJushoKensakuClick();
+            model_.setAddressText(QString::fromUtf8(c.text));
+            ref_.AddressToPostList(utf8ToCp932(c.text), addresses, codes);
+        } else {
+            model_.RBtnBangoKensakuClick();
+            model_.setZipText(QString::fromUtf8(c.text));
+            ref_.PostToAddressList(utf8ToCp932(c.text), addresses, codes);
+        }
+        model_.plBtnKensakuClick();
+        EXPECT_EQ(model_.status(), kDone) << c.text;
+        ASSERT_EQ(model_.candidateList().count(), c.count) << c.text;
+        ASSERT_EQ(addresses.size(), static_cast<std::size_t>(c.count));
+        for (int i = 0; i < c.count; ++i) {
+            const auto k = static_cast<std::size_t>(i);
+            const std::string expected = c.mode == SearchMode::Address
+                                             ? codes[k] + " / " + cp932ToUtf8(addresses[k])
+                                             : cp932ToUtf8(addresses[k]) + " - " + codes[k];
+            ASSERT_EQ(utf8(model_.candidateList().entry(i)), expected) << i;
+        }
+    }
+    model_.setZipText(QStringLiteral("100-0001"));
+    model_.plBtnKensakuClick();
+    EXPECT_EQ(utf8(model_.resultText()), "東京都千代田区千代田");
 }
 
 TEST(SystemClipboardTest, PutsThePlainText) {
