@@ -18,6 +18,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QThread>
+#include <QTimer>
 #include <QWindow>
 
 // Resources of a static library are registered by name, outside any namespace.
@@ -211,10 +212,7 @@ void TFormMain::FormShow() {
         if (top > s.height() - 20) top = 0;
         if (left > s.width() - 20) left = 0;
     }
-    // The outer corner, placed by the program rather than by the window
-    // manager, also when it is where Qt already thinks the window is.
-    move(left, top);
-    if (QWindow* handle = windowHandle()) handle->setFramePosition(QPoint(left, top));
+    placeCorner(QPoint(left, top));
     if (CkHyoji == 0) ui_->RBtnJusho->setChecked(true);
     if (CkHyoji == 1) ui_->RBtnBango->setChecked(true);
     if (CkMark == 1) ui_->ChkMark->setChecked(true);
@@ -222,6 +220,19 @@ void TFormMain::FormShow() {
     if (CkTomei == 1) ui_->ChkNodo->setChecked(true);
     ui_->RBtnBangoKensaku->setChecked(true);
     panel_->RBtnBangoKensakuClick();
+}
+
+void TFormMain::placeCorner(QPoint corner) {
+    // The outer corner, placed by the program rather than by the window
+    // manager, also when it is where Qt already thinks the window is.
+    lastCorner_ = corner;
+    QWindow* handle = windowHandle();
+    if (handle && windowFlags().testFlag(Qt::FramelessWindowHint)) {
+        handle->setPosition(corner);  // no frame: the corner is the window's own
+        return;
+    }
+    move(corner);
+    if (handle) handle->setFramePosition(corner);
 }
 
 void TFormMain::FormCloseQuery() { saveSettingsOnce(); }
@@ -382,7 +393,13 @@ void TFormMain::applyWindowFlags(bool onTop, bool noTitleBar) {
     if (flags == windowFlags()) return;
     const bool wasVisible = isVisible();
     setWindowFlags(flags);  // rebuilds the native window, which hides it
-    if (wasVisible) show();  // and the show-time steps run again
+    if (!wasVisible) return;
+    show();  // and the show-time steps run again
+    // The frame's size is known only once the window manager has framed the
+    // rebuilt window; until then the corner may be off by the old frame.
+    QTimer::singleShot(250, this, [this] {
+        if (isVisible() && frameGeometry().topLeft() != lastCorner_) placeCorner(lastCorner_);
+    });
 }
 
 void TFormMain::placeSoftTitle(bool noTitleBar) {

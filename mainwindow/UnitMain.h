@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <QPoint>
 
 namespace Ui {
 class FormMain;
@@ -101,6 +102,7 @@ private:
     void setClientHeight(int height);
     void placeSoftTitle(bool noTitleBar);
     void focusCurrentInput();
+    void placeCorner(QPoint corner);
 
     std::unique_ptr<Ui::FormMain> ui_;
     TPostReference postReference_;
@@ -108,6 +110,7 @@ private:
     SystemClipboard clipboard_;
     std::unique_ptr<SearchPanelModel> panel_;
     bool settingsWritten_ = false;
+    QPoint lastCorner_;  // where the show-time steps put the outer corner
 };
 
 }  // namespace tenmari
