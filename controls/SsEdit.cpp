@@ -5,6 +5,7 @@
 #include <QFocusEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QScopedValueRollback>
 #include <algorithm>
 #include <limits>
 
@@ -68,6 +69,24 @@ void TSsEdit::DoInvalid(const QString& Msg) {
     emit OnInvalid(this, Msg);
     selectAll();
     if (isVisible() && isEnabled()) setFocus(Qt::OtherFocusReason);
+}
+
+bool TSsEdit::event(QEvent* event) {
+    if (event->type() == QEvent::CursorChange && !restoringCursor_) {
+        cursorBefore_ = ownCursor_;
+        ownCursor_ = cursor().shape();
+    }
+    const bool result = QLineEdit::event(event);
+    if (event->type() == QEvent::ReadOnlyChange) {
+        // The line edit has just set the arrow or the I-beam itself.
+        const Qt::CursorShape lineEditCursor = isReadOnly() ? Qt::ArrowCursor : Qt::IBeamCursor;
+        if (ownCursor_ == lineEditCursor && cursorBefore_ != lineEditCursor) {
+            const QScopedValueRollback<bool> restoring(restoringCursor_, true);
+            ownCursor_ = cursorBefore_;
+            setCursor(ownCursor_);
+        }
+    }
+    return result;
 }
 
 void TSsEdit::focusInEvent(QFocusEvent* event) {

@@ -80,6 +80,22 @@ TEST(SsEditTest, Defaults) {
     EXPECT_EQ(e.focusPolicy(), Qt::StrongFocus);
 }
 
+TEST(SsEditTest, KeepsItsTextCursorWhenReadOnly) {
+    // The page counter is read-only and still shows the text cursor.
+    TSsEdit e;
+    EXPECT_EQ(e.cursor().shape(), Qt::IBeamCursor);
+    e.setReadOnly(true);
+    EXPECT_EQ(e.cursor().shape(), Qt::IBeamCursor);
+    e.setReadOnly(false);
+    EXPECT_EQ(e.cursor().shape(), Qt::IBeamCursor);
+    // A form file sets it by property; a cursor given to the field stays.
+    e.setCursor(Qt::PointingHandCursor);
+    EXPECT_TRUE(e.setProperty("readOnly", true));
+    EXPECT_EQ(e.cursor().shape(), Qt::PointingHandCursor);
+    e.setReadOnly(false);
+    EXPECT_EQ(e.cursor().shape(), Qt::PointingHandCursor);
+}
+
 TEST(SsEditTest, FormPropertiesReachTheOptions) {
     TSsEdit e;
     EXPECT_TRUE(e.setProperty("EditStyle", QStringLiteral("esDate")));
