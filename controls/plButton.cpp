@@ -602,20 +602,20 @@ void TplButton::drawImage(QPainter& p) {
     if (img.m_vertCenter) img.m_top = (height() - size.height()) / 2;
     if (img.m_horzCenter) img.m_left = (width() - size.width()) / 2;
     const QPoint at(img.m_left + off, img.m_top + off);
-    const bool disabledLook = !isEnabled() && m_hasFocus;
+    const bool disabled = disabledLook();
 
     switch (pic.kind()) {
         case ButtonPicture::Kind::Bitmap:
             if (img.m_transParent) {
                 p.drawPixmap(img.m_left, img.m_top, withCornerColourTransparent(pic.bitmap()));
-            } else if (disabledLook) {
+            } else if (disabled) {
                 drawDisabledImage(p, at, pic.bitmap().toImage());
             } else {
                 p.drawPixmap(at, pic.bitmap());
             }
             break;
         case ButtonPicture::Kind::Icon:
-            if (disabledLook) {
+            if (disabled) {
                 drawDisabledImage(p, at, pic.iconPixmap().toImage());
             } else {
                 p.drawPixmap(at, pic.iconPixmap());
@@ -681,13 +681,16 @@ void TplButton::drawCaption(QPainter& p, const TplBtnCaption& caption, int y) {
         }
     };
 
-    if (!isEnabled() && m_hasFocus) {
+    if (disabledLook()) {
         // Embossed: a highlight copy one pixel right and down, the text in shadow.
         p.setPen(toQColor(clBtnHighlight));
         drawLine(x + 1, y + 1);
         p.setPen(toQColor(clBtnShadow));
     } else {
-        p.setPen(palette().color(foregroundRole()));
+        // Otherwise always the font colour of an enabled button, never the
+        // palette's disabled grey.
+        const QPalette::ColorGroup group = isActiveWindow() ? QPalette::Active : QPalette::Inactive;
+        p.setPen(palette().color(group, foregroundRole()));
     }
     drawLine(x, y);
 }

@@ -263,6 +263,10 @@ private:
     friend class DialogKeyRouter;
 
     bool isRounded() const;
+    // Enabled as the button's own setting: a button in a disabled parent
+    // keeps the look of an enabled one.
+    bool ownEnabled() const { return !testAttribute(Qt::WA_ForceDisabled); }
+    bool disabledLook() const { return !ownEnabled() && m_hasFocus; }
     void takeOwnColour();
     void applyShape();
     void givenParent();
