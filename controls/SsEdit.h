@@ -92,6 +92,11 @@ protected:
 private:
     // The length limit refuses one more typed character.
     bool refusesCharacter() const;
+    // How much of input (in UTF-16 units) the length limit lets in when its
+    // characters arrive one by one: each replaces the selection, or is
+    // refused once the text has MaxLength bytes. removedBytes is text that
+    // the input deletes besides the selection (an input method's replacement).
+    qsizetype acceptedLength(const QString& input, int removedBytes = 0) const;
     void leaveField();
 
     TAlignment alignment_ = taLeftJustify;

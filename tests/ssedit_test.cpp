@@ -366,6 +366,43 @@ TEST_F(EditForm, EasyDateInputCompletesFromTheFieldClock) {
     EXPECT_EQ(e->Text(), "1345");
 }
 
+// Input that arrives as several characters at once is limited character by
+// character, as if typed one at a time.
+TEST(SsEditLengthTest, SeveralCharactersAtOnceAreCheckedOneByOne) {
+    struct Case {
+        const char* name;
+        QString text;
+        int selStart, selLength;
+        QString input;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"two full-width into one free byte", "abcd", 4, 0, "日本", "abcd日"},
+        {"stops at the limit", "ab", 2, 0, "cdefg", "abcde"},
+        {"nothing once full", "abcde", 5, 0, "日本", "abcde"},
+        {"replacing all, then to the limit", "abcde", 0, 5, "xyz123", "xyz12"},
+        {"replacing too little", "abcde", 1, 2, "xy", "abcde"},
+        {"a surrogate pair is one character", "abc", 3, 0, QString::fromUtf8("\xF0\x9F\x98\x80x"), QString::fromUtf8("abc\xF0\x9F\x98\x80")},
+    };
+    for (const bool byInputMethod : {true, false}) {
+        for (const Case& c : cases) {
+            TSsEdit e;
+            e.EditOption().Length.MaxLength = 5;
+            e.SetText(c.text);
+            e.setCursorPosition(c.selStart);
+            if (c.selLength > 0) e.setSelection(c.selStart, c.selLength);
+            if (byInputMethod) {
+                QInputMethodEvent commit(QString(), {});
+                commit.setCommitString(c.input);
+                QApplication::sendEvent(&e, &commit);
+            } else {
+                press(&e, Qt::Key_unknown, Qt::NoModifier, c.input);
+            }
+            EXPECT_EQ(e.Text(), c.expected) << c.name << (byInputMethod ? " (input method)" : " (key)");
+        }
+    }
+}
+
 TEST(SsEditLengthTest, InputMethodCommitsObeyTheLimitToo) {
     TSsEdit e;
     e.EditOption().Length.MaxLength = 4;
