@@ -135,10 +135,10 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{esDate, "20060101", 0, imEasy, kAssigned, "2006/01/01", kOk},
         FormatCase{esDate, "1345", 0, imEasy, kAssigned, "入力値 20051345 は，日付として認識できません", kError},
         FormatCase{esDate, "1345", 0, imEasy, kFirst, "1345", kOk},
-        // An empty value is not completed from the clock; without easy
-        // input it is no date.
-        FormatCase{esDate, "", 0, imEasy, kFirst, "", kOk},
-        FormatCase{esDate, "", 0, imEasy, kAssigned, "", kOk},
+        // Easy input completes an empty value to today's date; without
+        // easy input it is no date.
+        FormatCase{esDate, "", 0, imEasy, kFirst, "2005/11/16", kOk},
+        FormatCase{esDate, "", 0, imEasy, kAssigned, "2005/11/16", kOk},
         FormatCase{esDate, "", 0, imFull, kAssigned, "入力値  は，日付として認識できません", kError},
         FormatCase{esDate, "", 0, imFull, kFirst, "", kOk}));
 
@@ -158,7 +158,8 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{esTime, "1500", 0, imEasy, kAssigned, "09:15:00", kOk},
         FormatCase{esTime, "240000", 0, imEasy, kAssigned, "入力値 240000 は，時刻として認識できません", kError},
         FormatCase{esTime, "75", 0, imEasy, kAssigned, "入力値 094175 は，時刻として認識できません", kError},
-        FormatCase{esTime, "", 0, imEasy, kAssigned, "", kOk},
+        FormatCase{esTime, "", 0, imEasy, kAssigned, "09:41:07", kOk},
+        FormatCase{esTime, "", 0, imEasy, kFirst, "09:41:07", kOk},
         FormatCase{esTime, "", 0, imFull, kAssigned, "入力値  は，時刻として認識できません", kError}));
 
 TEST(RemoveSeparatorsTest, DeletesEveryOccurrenceOfTheStyleSeparators) {

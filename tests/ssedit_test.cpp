@@ -403,6 +403,15 @@ TEST(SsEditLengthTest, SeveralCharactersAtOnceAreCheckedOneByOne) {
     }
 }
 
+TEST(SsEditTest, EasyDateFieldWrittenEmptyFirstShowsToday) {
+    TSsEdit e;
+    e.EditOption().EditStyle = esDate;
+    e.EditOption().InputMethod = imEasy;
+    e.SetClock([] { return QDateTime(QDate(2005, 11, 16), QTime(9, 41, 7)); });
+    e.SetText("");
+    EXPECT_EQ(e.Text(), "2005/11/16");
+}
+
 TEST(SsEditLengthTest, InputMethodCommitsObeyTheLimitToo) {
     TSsEdit e;
     e.EditOption().Length.MaxLength = 4;
