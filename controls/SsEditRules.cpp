@@ -137,7 +137,7 @@ QString RemoveSeparators(TSsEditStyle style, const QString& text) {
     QString s = text;
     switch (style) {
         case esComma: s.remove(u','); break;
-        case esMoney: s.remove(u',').remove(kMoneySign); break;
+        case esMoney: s.remove(u',').remove(kMoneySign).remove(kMoneySignByte); break;
         case esDate: s.remove(u'/'); break;
         case esTime: s.remove(u':'); break;
         case esNone: break;

@@ -183,6 +183,20 @@ TEST(RemoveSeparatorsTest, DeletesEveryOccurrenceOfTheStyleSeparators) {
     }
 }
 
+// The money sign shows as the yen sign U+00A5 and counts as the one byte
+// 0x5C; a typed yen sign or backslash is removed like the shown one.
+TEST(MoneySignTest, ShowsAsYenAndCountsAsOneByte) {
+    TSsEditOption option;
+    EXPECT_EQ(FormatValue(esMoney, "1234", option, true, kNow), QString::fromUtf8("\u00A51,234"));
+    EXPECT_EQ(RemoveSeparators(esMoney, QString::fromUtf8("\u00A51,234")), "1234");
+    EXPECT_EQ(RemoveSeparators(esMoney, "\\1,234"), "1234");
+    EXPECT_EQ(RemoveSeparators(esMoney, QString::fromUtf8("\\\u00A5-5\u00A5")), "-5");
+    EXPECT_EQ(RemoveSeparators(esComma, QString::fromUtf8("\u00A51,2")), QString::fromUtf8("\u00A512"));
+    EXPECT_EQ(ansiLength(QString::fromUtf8("\u00A51,234")), 6);
+    EXPECT_EQ(toAnsiBytes(QString::fromUtf8("\u00A5")), QByteArray("\x5C"));
+    EXPECT_NO_THROW(CheckMaxLength(QString::fromUtf8("\u00A51,234"), 6));
+}
+
 TEST(NumberTextTest, AcceptsSignedDecimalsWithOptionalExponent) {
     for (const char* yes : {"5", "5.", ".5", ".", "e5", "-0", "  +1.5e-3", "1E+10", "007", "-.5"}) {
         EXPECT_TRUE(IsNumberText(QString::fromUtf8(yes))) << yes;

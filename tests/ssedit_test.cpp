@@ -152,13 +152,13 @@ TEST_F(EditForm, FocusRoundTripShowsEditingThenDisplayForm) {
     TSsEdit* e = edits[0];
     e->EditOption().EditStyle = esMoney;
     e->SetText("1234");
-    ASSERT_EQ(e->Text(), QString(kMoneySign) + "1,234");
+    ASSERT_EQ(e->Text(), QStringLiteral("¥1,234"));
     focus(e);
     EXPECT_EQ(e->Text(), "1234");
     EXPECT_EQ(e->selectedText(), "1234");
     type(e, "1234567");
     focus(edits[1]);
-    EXPECT_EQ(e->Text(), QString(kMoneySign) + "1,234,567");
+    EXPECT_EQ(e->Text(), QStringLiteral("¥1,234,567"));
     EXPECT_TRUE(edits[1]->hasFocus());
     EXPECT_TRUE(reports.isEmpty());
 }
