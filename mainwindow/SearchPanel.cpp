@@ -364,6 +364,9 @@ bool SearchPanelModel::EditZip1KeyPress(char16_t ch) {
         return true;
     }
     if (ch == 0) return true;  // nothing to insert
+    // The second half of a character beyond U+FFFF: its first half was
+    // refused already, one message box is enough.
+    if (QChar::isLowSurrogate(ch)) return true;
     const bool allowed = (ch >= u'0' && ch <= u'9') || ch == u'-' || ch == kBackspace || ch == kEscape;
     if (!allowed) {
         notifier().beep();

@@ -315,6 +315,8 @@ TEST_F(PanelTest, PostalCodeKeystrokeFilter) {
         {"12", 8, false, {}},                    // Backspace
         {"12", 27, false, {}},                   // Escape
         {"12", 0, true, {}},
+        {"12", 0xD83D, true, {"beep", digitsOnly}},  // a character beyond U+FFFF: one refusal
+        {"12", 0xDE00, true, {}},
         {"12", 13, true, {}},  // Enter, too short to search
         {"", 13, true, {}},
     };
