@@ -7,8 +7,10 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libjpeg62-turbo-dev libzip-dev
   libgtest-dev googletest
-  fonts-noto-cjk unzip curl ca-certificates
+  fonts-ipafont-gothic fonts-noto-cjk unzip curl ca-certificates
 )
+# To look at the window on a virtual screen: TENMARI_WITH_DESKTOP=1.
+[ "${TENMARI_WITH_DESKTOP:-0}" = 1 ] && packages+=(xvfb openbox picom xdotool xclip imagemagick x11-utils)
 [ "${TENMARI_WITH_BENCH:-0}" = 1 ] && packages+=(hyperfine)
 
 missing=()
