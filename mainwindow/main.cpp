@@ -31,6 +31,8 @@ void closeOnSignals(QWidget* window) {
     QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
         char c = 0;
         [[maybe_unused]] const auto n = ::read(g_signalSocket[1], &c, 1);
+        // A message box waiting for OK would keep the process alive.
+        for (int i = 0; i < 8 && QApplication::activeModalWidget(); ++i) QApplication::activeModalWidget()->close();
         window->close();
     });
     struct sigaction sa {};
