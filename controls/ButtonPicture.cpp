@@ -55,9 +55,9 @@ QSize ButtonPicture::size() const {
     return {};
 }
 
-QPixmap ButtonPicture::iconPixmap() const {
+QPixmap ButtonPicture::iconPixmap(qreal devicePixelRatio) const {
     if (m_kind != Kind::Icon) return {};
-    return m_icon.pixmap(m_iconSize, 1.0);
+    return m_icon.pixmap(m_iconSize, devicePixelRatio);
 }
 
 }  // namespace tenmari

@@ -2,6 +2,7 @@
 
 #include "AnsiText.h"
 #include "CursorClip.h"
+#include "PaintScale.h"
 
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -304,6 +305,11 @@ void TTransPanel::paintEvent(QPaintEvent*) {
 void TTransPanel::paintShape(QPainter& painter) const {
     painter.save();
     painter.setPen(shapePen_);
+    // Qt centres a pen on the figure's lines. At one device pixel per pixel
+    // an odd-width line still covers the pixels the system pen covers (the
+    // line's pixel and those right and below); on a finer device the figure
+    // moves half a pixel to cover the same logical pixels.
+    if (paintScale(painter) != 1.0 && shapePen_.width() % 2 == 1) painter.translate(0.5, 0.5);
     const QRect box = ShapeBox(shape_, shapePen_.width(), size());
     // The figure spans box with right and bottom exclusive; Qt strokes a
     // rectangle one pixel beyond its size, hence the adjusted rectangle.
