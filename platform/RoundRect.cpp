@@ -10,9 +10,9 @@
 namespace tenmari {
 namespace {
 
-// Device pixels of the rounded box at `scale` device pixels per logical
-// pixel: the box and corners scaled, and kept inside the box's own logical
-// pixels, which are what a window shape of that box covers.
+// The rounded box at `scale` device pixels per logical pixel: its logical
+// pixels (what a window shape of the box covers) and the same box with its
+// corners at the device's resolution.
 struct ScaledRoundRect {
     QRect box;
     int cornerW, cornerH;
@@ -29,16 +29,19 @@ struct ScaledRoundRect {
         deviceCornerH = qRound(ch * s);
     }
 
-    bool contains(int x, int y) const {
-        if (!inRoundRect(deviceBox, deviceCornerW, deviceCornerH, x, y)) return false;
-        if (scale == 1.0) return true;
+    // Device pixel (x, y) lies in a logical pixel of the box.
+    bool inLogical(int x, int y) const {
         return inRoundRect(box, cornerW, cornerH, static_cast<int>(std::floor(x / scale)),
                            static_cast<int>(std::floor(y / scale)));
     }
+    bool inDevice(int x, int y) const { return inRoundRect(deviceBox, deviceCornerW, deviceCornerH, x, y); }
 };
 
 // The outline one logical pixel wide (scale device pixels, at least one),
-// in device pixels; alternate keeps every other logical pixel of it.
+// in device pixels; alternate keeps every other logical pixel of it. Its
+// inner edge follows the corners at the device's resolution, its outer edge
+// the box's logical pixels, so that no pixel of a window shape of the box
+// lies outside it.
 QPolygon outlinePixels(const QRect& box, int cornerW, int cornerH, bool alternate, qreal scale) {
     const ScaledRoundRect shape(box, cornerW, cornerH, scale);
     const QRect& d = shape.deviceBox;
@@ -46,12 +49,12 @@ QPolygon outlinePixels(const QRect& box, int cornerW, int cornerH, bool alternat
     QPolygon pixels;
     for (int y = d.top(); y <= d.bottom(); ++y) {
         for (int x = d.left(); x <= d.right(); ++x) {
-            if (!shape.contains(x, y)) continue;
+            if (!shape.inLogical(x, y)) continue;
             // Rows and columns of the shape are unbroken runs, so a pixel
             // within t of the outside has the outside at distance t.
-            const bool edge = !shape.contains(x - t, y) || !shape.contains(x + t, y) ||
-                              !shape.contains(x, y - t) || !shape.contains(x, y + t);
-            if (!edge) continue;
+            const bool inner = shape.inDevice(x, y) && shape.inDevice(x - t, y) && shape.inDevice(x + t, y) &&
+                               shape.inDevice(x, y - t) && shape.inDevice(x, y + t);
+            if (inner) continue;
             if (alternate && ((x - d.left()) / t + (y - d.top()) / t) % 2 != 0) continue;
             pixels << QPoint(x, y);
         }

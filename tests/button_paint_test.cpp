@@ -695,8 +695,20 @@ TEST(ButtonHighDpi, CaptionsAndRoundedOutlinesUseEveryDevicePixel) {
         EXPECT_LT(y, 12) << "column " << x;
     }
     // Nothing of it lies outside the button's shape, which is made of
-    // whole logical pixels.
+    // whole logical pixels, and no pixel of the face lies between it and
+    // the shape's edge: the first pixel of the shape in every row and
+    // column is the outline.
     const QRegion shape = b.mask();
+    for (int y = 0; y < 80; ++y) {
+        int x = 0;
+        while (!shape.contains(QPoint(x / 2, y / 2))) ++x;
+        EXPECT_EQ(img.pixel(x, y), outline) << "row " << y;
+    }
+    for (int x = 0; x < 200; ++x) {
+        int y = 0;
+        while (!shape.contains(QPoint(x / 2, y / 2))) ++y;
+        EXPECT_EQ(img.pixel(x, y), outline) << "column " << x;
+    }
     for (int y = 0; y < 80; ++y) {
         for (int x = 0; x < 200; ++x) {
             if (img.pixel(x, y) == outline) {
