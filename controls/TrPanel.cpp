@@ -1,6 +1,7 @@
 #include "TrPanel.h"
 
 #include "AnsiText.h"
+#include "ControlAccessibility.h"
 #include "CursorClip.h"
 #include "PaintScale.h"
 
@@ -62,6 +63,7 @@ QString expandTabs(const QString& text) {
 }  // namespace
 
 TTransPanel::TTransPanel(QWidget* parent) : QWidget(parent) {
+    installControlAccessibility();
     // Pointer confinement in force now; like every panel made at run time,
     // this one then frees the pointer (MouseClip false, MouseClipBack false).
     createClipRect_ = cursorClip();
@@ -194,12 +196,14 @@ void TTransPanel::SetMouseClip(bool value) {
 void TTransPanel::SetCaption(const QString& value) {
     if (caption_ == value) return;
     caption_ = value;
+    notifyAccessibleNameChanged(this);
     update();
 }
 
 void TTransPanel::SetCaptionLines(const QStringList& value) {
     captionLines_ = value;
     if (captionLines_.size() == 1 && captionLines_.front().isEmpty()) captionLines_.clear();
+    notifyAccessibleNameChanged(this);
     update();
 }
 

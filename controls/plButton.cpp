@@ -1,5 +1,6 @@
 #include "plButton.h"
 
+#include "ControlAccessibility.h"
 #include "DisabledImage.h"
 #include "EdgeDrawing.h"
 #include "FocusRect.h"
@@ -142,6 +143,7 @@ TplButton::TplButton(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     DialogKeyRouter::install();
+    installControlAccessibility();
     // Qt sets the parent before this body runs; the name is still empty.
     if (parent) givenParent();
 }
@@ -764,7 +766,9 @@ void TplBtnCaption::repaintButton() {
 }
 
 void TplBtnCaption::SetCaption(const QString& value) {
-    if (changeTo(m_caption, value)) repaintButton();
+    if (!changeTo(m_caption, value)) return;
+    if (m_button) notifyAccessibleNameChanged(m_button);
+    repaintButton();
 }
 
 void TplBtnCaption::SetAlignment(TplButton::TplBtnAlignment value) {
@@ -784,6 +788,7 @@ void TplBtnCaption::Assign(const TplBtnCaption& source) {
     m_caption = source.m_caption;
     m_left = source.m_left;
     m_right = source.m_right;
+    if (m_button) notifyAccessibleNameChanged(m_button);
     repaintButton();
 }
 

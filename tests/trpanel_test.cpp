@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
@@ -456,6 +457,20 @@ TEST(TransPanelPaintTest, DrawnAtTheResolutionOfTheDevice) {
         }
     }
     EXPECT_TRUE(finer);
+}
+
+TEST(TransPanelTest, ScreenReadersReadTheCaptionAsALabel) {
+    TTransPanel panel;
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&panel);
+    ASSERT_NE(iface, nullptr);
+    EXPECT_EQ(iface->role(), QAccessible::StaticText);
+    EXPECT_EQ(iface->text(QAccessible::Name), QString());
+    panel.SetCaption(QStringLiteral("Tenmariソフト\n(shown on one line only)"));
+    EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("Tenmariソフト"));
+    panel.SetCaptionLines({QStringLiteral("郵便番号"), QStringLiteral("検　索")});
+    EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("郵便番号 検索"));
+    panel.setAccessibleName(QStringLiteral("版"));
+    EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("版"));
 }
 
 TEST(TransPanelLayoutTest, CaptionLinePositionsUseBytesTimesHalfPitch) {
