@@ -48,7 +48,7 @@ bool ButtonPicture::LoadFromFile(const QString& path) {
 QSize ButtonPicture::size() const {
     switch (m_kind) {
         case Kind::Bitmap:
-        case Kind::Other: return m_pixmap.size();
+        case Kind::Other: return m_pixmap.deviceIndependentSize().toSize();
         case Kind::Icon: return m_iconSize;
         case Kind::Empty: break;
     }

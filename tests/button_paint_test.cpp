@@ -758,6 +758,23 @@ TEST(ButtonHighDpi, IconsUseTheirLargerImage) {
     EXPECT_NE(img.pixel(84, 40), qRgb(0, 0, 255)) << "the icon keeps its logical size";
 }
 
+// A bitmap made for two device pixels per pixel (a "@2x" file) is placed by
+// its size in logical pixels.
+TEST(ButtonHighDpi, HighResolutionBitmapsArePlacedByTheirLogicalSize) {
+    QPixmap pm = solidPixmap({64, 64}, Qt::blue);
+    pm.setDevicePixelRatio(2);
+    TplButton b;
+    b.resize(100, 49);
+    b.SetImageBitmap(pm);
+    b.Image()->SetHorzCenter(true);
+    const QImage img = renderAt(b, 2);
+    EXPECT_EQ(b.Image()->Top(), 8);
+    EXPECT_EQ(b.Image()->Left(), 34);
+    EXPECT_EQ(img.pixel(68, 16), qRgb(0, 0, 255));
+    EXPECT_EQ(img.pixel(131, 79), qRgb(0, 0, 255));
+    EXPECT_NE(img.pixel(132, 40), qRgb(0, 0, 255));
+}
+
 // What the widget shows on a high-resolution device is what one paint draws
 // there, not the face at normal resolution scaled up.
 TEST(ButtonHighDpi, TheWidgetPaintsAtTheResolutionItIsShownAt) {
