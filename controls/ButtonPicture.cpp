@@ -48,16 +48,16 @@ bool ButtonPicture::LoadFromFile(const QString& path) {
 QSize ButtonPicture::size() const {
     switch (m_kind) {
         case Kind::Bitmap:
-        case Kind::Other: return m_pixmap.size();
+        case Kind::Other: return m_pixmap.deviceIndependentSize().toSize();
         case Kind::Icon: return m_iconSize;
         case Kind::Empty: break;
     }
     return {};
 }
 
-QPixmap ButtonPicture::iconPixmap() const {
+QPixmap ButtonPicture::iconPixmap(qreal devicePixelRatio) const {
     if (m_kind != Kind::Icon) return {};
-    return m_icon.pixmap(m_iconSize, 1.0);
+    return m_icon.pixmap(m_iconSize, devicePixelRatio);
 }
 
 }  // namespace tenmari

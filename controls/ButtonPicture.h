@@ -34,8 +34,9 @@ public:
     QSize size() const;
     const QPixmap& bitmap() const { return m_pixmap; }
     const QIcon& icon() const { return m_icon; }
-    // The icon's image at its drawing size, with its own transparency.
-    QPixmap iconPixmap() const;
+    // The icon's image at its drawing size, with its own transparency, for a
+    // device of the given pixel ratio (the icon's larger image where it has one).
+    QPixmap iconPixmap(qreal devicePixelRatio = 1.0) const;
 
 private:
     static ButtonPicture fromPixmap(Kind kind, const QPixmap& pixmap);

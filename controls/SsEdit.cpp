@@ -75,13 +75,13 @@ void TSsEdit::DoInvalid(const QString& Msg) {
 bool TSsEdit::event(QEvent* event) {
     if (event->type() == QEvent::CursorChange && !restoringCursor_) {
         cursorBefore_ = ownCursor_;
-        ownCursor_ = cursor().shape();
+        ownCursor_ = cursor();
     }
     const bool result = QLineEdit::event(event);
     if (event->type() == QEvent::ReadOnlyChange) {
         // The line edit has just set the arrow or the I-beam itself.
         const Qt::CursorShape lineEditCursor = isReadOnly() ? Qt::ArrowCursor : Qt::IBeamCursor;
-        if (ownCursor_ == lineEditCursor && cursorBefore_ != lineEditCursor) {
+        if (ownCursor_.shape() == lineEditCursor && cursorBefore_.shape() != lineEditCursor) {
             const QScopedValueRollback<bool> restoring(restoringCursor_, true);
             ownCursor_ = cursorBefore_;
             setCursor(ownCursor_);

@@ -7,6 +7,7 @@
 
 #include "SsEditRules.h"
 
+#include <QCursor>
 #include <QDateTime>
 #include <QLineEdit>
 #include <functional>
@@ -109,8 +110,8 @@ private:
     // The mouse cursor the field was given, and the one before it: the line
     // edit switches to the arrow on becoming read-only (and to the I-beam on
     // becoming writable), and the field puts its own back.
-    Qt::CursorShape ownCursor_ = Qt::IBeamCursor;
-    Qt::CursorShape cursorBefore_ = Qt::IBeamCursor;
+    QCursor ownCursor_{Qt::IBeamCursor};
+    QCursor cursorBefore_{Qt::IBeamCursor};
     bool restoringCursor_ = false;
 };
 

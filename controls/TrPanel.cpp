@@ -1,7 +1,9 @@
 #include "TrPanel.h"
 
 #include "AnsiText.h"
+#include "ControlAccessibility.h"
 #include "CursorClip.h"
+#include "PaintScale.h"
 
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -61,6 +63,7 @@ QString expandTabs(const QString& text) {
 }  // namespace
 
 TTransPanel::TTransPanel(QWidget* parent) : QWidget(parent) {
+    installControlAccessibility();
     // Pointer confinement in force now; like every panel made at run time,
     // this one then frees the pointer (MouseClip false, MouseClipBack false).
     createClipRect_ = cursorClip();
@@ -193,12 +196,14 @@ void TTransPanel::SetMouseClip(bool value) {
 void TTransPanel::SetCaption(const QString& value) {
     if (caption_ == value) return;
     caption_ = value;
+    notifyAccessibleNameChanged(this);
     update();
 }
 
 void TTransPanel::SetCaptionLines(const QStringList& value) {
     captionLines_ = value;
     if (captionLines_.size() == 1 && captionLines_.front().isEmpty()) captionLines_.clear();
+    notifyAccessibleNameChanged(this);
     update();
 }
 
@@ -304,6 +309,11 @@ void TTransPanel::paintEvent(QPaintEvent*) {
 void TTransPanel::paintShape(QPainter& painter) const {
     painter.save();
     painter.setPen(shapePen_);
+    // Qt centres a pen on the figure's lines. At one device pixel per pixel
+    // an odd-width line still covers the pixels the system pen covers (the
+    // line's pixel and those right and below); on a finer device the figure
+    // moves half a pixel to cover the same logical pixels.
+    if (paintScale(painter) != 1.0 && shapePen_.width() % 2 == 1) painter.translate(0.5, 0.5);
     const QRect box = ShapeBox(shape_, shapePen_.width(), size());
     // The figure spans box with right and bottom exclusive; Qt strokes a
     // rectangle one pixel beyond its size, hence the adjusted rectangle.

@@ -1,9 +1,11 @@
 #include "plButton.h"
 
+#include "ControlAccessibility.h"
 #include "DisabledImage.h"
 #include "EdgeDrawing.h"
 #include "FocusRect.h"
 #include "NearestColor.h"
+#include "PaintScale.h"
 #include "RoundRect.h"
 #include "TransparentBitmap.h"
 #include "WindowShape.h"
@@ -141,6 +143,7 @@ TplButton::TplButton(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     DialogKeyRouter::install();
+    installControlAccessibility();
     // Qt sets the parent before this body runs; the name is still empty.
     if (parent) givenParent();
 }
@@ -529,15 +532,16 @@ void TplButton::paintEvent(QPaintEvent*) {
         DrawButton(p);
         return;
     }
-    // Drawn off screen and copied in one go, so the face never flickers.
-    const qreal dpr = devicePixelRatioF();
-    QPixmap buffer(size() * dpr);
+    // Drawn off screen and copied in one go, so the face never flickers. The
+    // buffer has the resolution of what is painted on, so nothing is scaled.
+    QPainter p(this);
+    const qreal dpr = paintScale(p);
+    QPixmap buffer((QSizeF(size()) * dpr).toSize());
     buffer.setDevicePixelRatio(dpr);
     {
         QPainter bp(&buffer);
         DrawButton(bp);
     }
-    QPainter p(this);
     p.drawPixmap(0, 0, buffer);
 }
 
@@ -587,11 +591,15 @@ void TplButton::DrawButton(QPainter& p) {
 
 void TplButton::drawGradient(QPainter& p) {
     const int w = width();
-    const int h = height();
-    if (h < 1) return;
+    if (height() < 1) return;
     const QColor begin = nearestColor(*p.device(), toQColor(m_gradBeginColor));
+    // One line per device pixel row: on a high-resolution device the
+    // gradient is as fine as the device, its first and last rows still the
+    // begin and end colours.
+    const qreal scale = paintScale(p);
+    const int h = std::max(1, qRound(height() * scale));
     if (h == 1) {
-        p.fillRect(0, 0, w, 1, begin);
+        p.fillRect(QRectF(0, 0, w, 1 / scale), begin);
         return;
     }
     const QColor end = nearestColor(*p.device(), toQColor(m_gradEndColor));
@@ -600,7 +608,7 @@ void TplButton::drawGradient(QPainter& p) {
         return b + static_cast<int>(qint64(y) * (e - b) / (h - 1));
     };
     for (int y = 0; y < h; ++y) {
-        p.fillRect(0, y, w, 1,
+        p.fillRect(QRectF(0, y / scale, w, 1 / scale),
                    QColor(channel(begin.red(), end.red(), y), channel(begin.green(), end.green(), y),
                           channel(begin.blue(), end.blue(), y)));
     }
@@ -628,13 +636,15 @@ void TplButton::drawImage(QPainter& p) {
                 p.drawPixmap(at, pic.bitmap());
             }
             break;
-        case ButtonPicture::Kind::Icon:
+        case ButtonPicture::Kind::Icon: {
+            const QPixmap icon = pic.iconPixmap(paintScale(p));
             if (disabled) {
-                drawDisabledImage(p, at, pic.iconPixmap().toImage());
+                drawDisabledImage(p, at, icon.toImage());
             } else {
-                p.drawPixmap(at, pic.iconPixmap());
+                p.drawPixmap(at, icon);
             }
             break;
+        }
         case ButtonPicture::Kind::Empty:
         case ButtonPicture::Kind::Other: break;
     }
@@ -756,7 +766,9 @@ void TplBtnCaption::repaintButton() {
 }
 
 void TplBtnCaption::SetCaption(const QString& value) {
-    if (changeTo(m_caption, value)) repaintButton();
+    if (!changeTo(m_caption, value)) return;
+    if (m_button) notifyAccessibleNameChanged(m_button);
+    repaintButton();
 }
 
 void TplBtnCaption::SetAlignment(TplButton::TplBtnAlignment value) {
@@ -776,6 +788,7 @@ void TplBtnCaption::Assign(const TplBtnCaption& source) {
     m_caption = source.m_caption;
     m_left = source.m_left;
     m_right = source.m_right;
+    if (m_button) notifyAccessibleNameChanged(m_button);
     repaintButton();
 }
 

@@ -11,6 +11,7 @@ namespace {
 QImage silhouette(const QImage& source, const QColor& colour) {
     const QImage src = source.convertToFormat(QImage::Format_ARGB32);
     QImage out(src.size(), QImage::Format_ARGB32);
+    out.setDevicePixelRatio(source.devicePixelRatio());
     out.fill(Qt::transparent);
     const QRgb ink = colour.rgb();
     for (int y = 0; y < src.height(); ++y) {

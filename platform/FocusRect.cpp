@@ -23,8 +23,9 @@ void drawFocusRect(QPainter& p, const QRect& rect) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-    p.setPen(QPen(Qt::white, 0));
-    p.drawPoints(dots);
+    // Each dot is one logical pixel, so the dots keep their spacing on a
+    // high-resolution device.
+    for (const QPoint& dot : dots) p.fillRect(QRect(dot, QSize(1, 1)), Qt::white);
     p.restore();
 }
 

@@ -1,36 +1,77 @@
 #include "RoundRect.h"
 
+#include "PaintScale.h"
+
 #include <QPainter>
 #include <QPolygon>
 #include <algorithm>
+#include <cmath>
 
 namespace tenmari {
 namespace {
 
-QPolygon outlinePixels(const QRect& box, int cornerW, int cornerH, bool alternate) {
+// The rounded box at `scale` device pixels per logical pixel: its logical
+// pixels (what a window shape of the box covers) and the same box with its
+// corners at the device's resolution.
+struct ScaledRoundRect {
+    QRect box;
+    int cornerW, cornerH;
+    QRect deviceBox;
+    int deviceCornerW, deviceCornerH;
+    qreal scale;
+
+    ScaledRoundRect(const QRect& b, int cw, int ch, qreal s)
+        : box(b), cornerW(cw), cornerH(ch), scale(s) {
+        const int left = qRound(b.left() * s);
+        const int top = qRound(b.top() * s);
+        deviceBox = QRect(left, top, qRound((b.right() + 1) * s) - left, qRound((b.bottom() + 1) * s) - top);
+        deviceCornerW = qRound(cw * s);
+        deviceCornerH = qRound(ch * s);
+    }
+
+    // Device pixel (x, y) lies in a logical pixel of the box.
+    bool inLogical(int x, int y) const {
+        return inRoundRect(box, cornerW, cornerH, static_cast<int>(std::floor(x / scale)),
+                           static_cast<int>(std::floor(y / scale)));
+    }
+    bool inDevice(int x, int y) const { return inRoundRect(deviceBox, deviceCornerW, deviceCornerH, x, y); }
+};
+
+// The outline one logical pixel wide (scale device pixels, at least one),
+// in device pixels; alternate keeps every other logical pixel of it. Its
+// inner edge follows the corners at the device's resolution, its outer edge
+// the box's logical pixels, so that no pixel of a window shape of the box
+// lies outside it.
+QPolygon outlinePixels(const QRect& box, int cornerW, int cornerH, bool alternate, qreal scale) {
+    const ScaledRoundRect shape(box, cornerW, cornerH, scale);
+    const QRect& d = shape.deviceBox;
+    const int t = std::max(1, qRound(scale));
     QPolygon pixels;
-    for (int y = box.top(); y <= box.bottom(); ++y) {
-        for (int x = box.left(); x <= box.right(); ++x) {
-            if (!inRoundRect(box, cornerW, cornerH, x, y)) continue;
-            const bool edge = !inRoundRect(box, cornerW, cornerH, x - 1, y) ||
-                              !inRoundRect(box, cornerW, cornerH, x + 1, y) ||
-                              !inRoundRect(box, cornerW, cornerH, x, y - 1) ||
-                              !inRoundRect(box, cornerW, cornerH, x, y + 1);
-            if (!edge) continue;
-            if (alternate && ((x - box.left()) + (y - box.top())) % 2 != 0) continue;
+    for (int y = d.top(); y <= d.bottom(); ++y) {
+        for (int x = d.left(); x <= d.right(); ++x) {
+            if (!shape.inLogical(x, y)) continue;
+            // Rows and columns of the shape are unbroken runs, so a pixel
+            // within t of the outside has the outside at distance t.
+            const bool inner = shape.inDevice(x, y) && shape.inDevice(x - t, y) && shape.inDevice(x + t, y) &&
+                               shape.inDevice(x, y - t) && shape.inDevice(x, y + t);
+            if (inner) continue;
+            if (alternate && ((x - d.left()) / t + (y - d.top()) / t) % 2 != 0) continue;
             pixels << QPoint(x, y);
         }
     }
     return pixels;
 }
 
-void drawPixels(QPainter& p, const QPolygon& pixels, const QColor& colour) {
+// Sets the given device pixels.
+void drawPixels(QPainter& p, const QPolygon& pixels, const QColor& colour, qreal scale) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing, false);
+    p.setWorldTransform(QTransform::fromScale(1 / scale, 1 / scale) * p.worldTransform());
     p.setPen(QPen(colour, 0));
     p.drawPoints(pixels);
     p.restore();
 }
+
 
 }  // namespace
 
@@ -55,12 +96,14 @@ bool inRoundRect(const QRect& box, int cornerW, int cornerH, int x, int y) {
 
 void drawRoundRectOutline(QPainter& p, const QRect& box, int cornerW, int cornerH,
                           const QColor& colour) {
-    drawPixels(p, outlinePixels(box, cornerW, cornerH, false), colour);
+    const qreal scale = paintScale(p);
+    drawPixels(p, outlinePixels(box, cornerW, cornerH, false, scale), colour, scale);
 }
 
 void drawAlternateRoundRectOutline(QPainter& p, const QRect& box, int cornerW, int cornerH,
                                    const QColor& colour) {
-    drawPixels(p, outlinePixels(box, cornerW, cornerH, true), colour);
+    const qreal scale = paintScale(p);
+    drawPixels(p, outlinePixels(box, cornerW, cornerH, true, scale), colour, scale);
 }
 
 }  // namespace tenmari

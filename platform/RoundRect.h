@@ -15,6 +15,9 @@ namespace tenmari {
 bool inRoundRect(const QRect& box, int cornerW, int cornerH, int x, int y);
 
 // A one-pixel outline along the inside of the rounded box, interior untouched.
+// On a high-resolution device it is drawn in device pixels, one logical pixel
+// wide, with corners as round as the device allows, and never outside the
+// box's logical pixels (the window shape of a rounded button).
 void drawRoundRectOutline(QPainter& p, const QRect& box, int cornerW, int cornerH,
                           const QColor& colour);
 

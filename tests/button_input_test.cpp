@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QDialog>
 #include <QImage>
@@ -683,4 +684,62 @@ TEST(ButtonLifetime, HandlersMayDeleteTheWindow) {
         EXPECT_EQ(moves, 0) << c.name;
         delete alive.data();
     }
+}
+
+// ------------------------------------------------------------ screen readers
+
+TEST(ButtonAccessibility, CaptionIsTheNameOfAPushButton) {
+    struct Case {
+        QString a, b, name;
+    };
+    const Case cases[] = {
+        {QStringLiteral("検　索"), {}, QStringLiteral("検索")},
+        {QStringLiteral("閉じる"), {}, QStringLiteral("閉じる")},
+        {QStringLiteral("結果をｺﾋﾟｰ"), {}, QStringLiteral("結果をｺﾋﾟｰ")},
+        {QStringLiteral("ヘルプ"), QStringLiteral("閉じる"), QStringLiteral("ヘルプ 閉じる")},
+        {{}, QStringLiteral("検索中"), QStringLiteral("検索中")},
+        {{}, {}, {}},
+    };
+    for (const Case& c : cases) {
+        TplButton b;
+        b.CaptionA()->SetCaption(c.a);
+        b.CaptionB()->SetCaption(c.b);
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&b);
+        ASSERT_NE(iface, nullptr);
+        EXPECT_EQ(iface->role(), QAccessible::Button) << c.name.toStdString();
+        EXPECT_EQ(iface->text(QAccessible::Name), c.name);
+    }
+    // A name given to the button wins over its caption.
+    TplButton named;
+    named.CaptionA()->SetCaption(QStringLiteral("×"));
+    named.setAccessibleName(QStringLiteral("閉じる"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(&named)->text(QAccessible::Name), QStringLiteral("閉じる"));
+}
+
+TEST(ButtonAccessibility, ReadersCanPressItAndReadItsCurrentCaption) {
+    QWidget window;
+    auto* b = new TplButton(&window);
+    b->CaptionA()->SetCaption(QStringLiteral("検　索"));
+    window.show();
+    Log log(b);
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(b);
+    ASSERT_NE(iface->actionInterface(), nullptr);
+    EXPECT_TRUE(iface->state().focusable);
+    ASSERT_TRUE(iface->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(log.count("click"), 1);
+
+    // The name follows the caption the window sets while it searches.
+    b->CaptionA()->SetCaption(QStringLiteral("検索中"));
+    EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("検索中"));
+    TplBtnCaption second;
+    second.SetCaption(QStringLiteral("(F3)"));
+    b->SetCaptionB(second);
+    EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("検索中 (F3)"));
+
+    b->setEnabled(false);
+    EXPECT_TRUE(iface->state().disabled);
+    EXPECT_FALSE(iface->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(log.count("click"), 1);
 }

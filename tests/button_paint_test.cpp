@@ -608,3 +608,221 @@ TEST(ButtonFocus, NoIndicatorWithoutHasFocusOrInAnInactiveWindow) {
     ASSERT_FALSE(window.isActiveWindow());
     EXPECT_EQ(render(*b), plain);
 }
+
+// ------------------------------------------------------------ high resolution
+
+namespace {
+
+// The face painted on a device of dpr device pixels per logical pixel.
+QImage renderAt(TplButton& b, qreal dpr) {
+    QImage image((QSizeF(b.size()) * dpr).toSize(), QImage::Format_RGB32);
+    image.setDevicePixelRatio(dpr);
+    image.fill(Qt::black);
+    QPainter p(&image);
+    b.DrawButton(p);
+    return image;
+}
+
+// Whether every aligned 2 x 2 block of the device pixels in area has one
+// colour: the look of a picture scaled up two times.
+bool looksDoubled(const QImage& image, const QRect& area) {
+    for (int y = area.top() & ~1; y + 1 <= area.bottom(); y += 2) {
+        for (int x = area.left() & ~1; x + 1 <= area.right(); x += 2) {
+            const QRgb c = image.pixel(x, y);
+            if (image.pixel(x + 1, y) != c || image.pixel(x, y + 1) != c || image.pixel(x + 1, y + 1) != c) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST(ButtonHighDpi, GradientHasOneRowPerDevicePixel) {
+    TplButton b;  // 75 x 26, white to silver
+    b.SetButtonStyle(TplButton::bsFlatNoFrame);
+    const QImage img = renderAt(b, 2);
+    ASSERT_EQ(img.size(), QSize(150, 52));
+    for (int y = 0; y < 52; ++y) {
+        const int c = 255 + y * (192 - 255) / 51;
+        EXPECT_EQ(img.pixel(0, y), qRgb(c, c, c)) << y;
+        EXPECT_EQ(img.pixel(149, y), qRgb(c, c, c)) << y;
+    }
+    EXPECT_NE(img.pixel(0, 1), img.pixel(0, 2)) << "rows are not doubled";
+}
+
+TEST(ButtonHighDpi, FrameLinesAreOneLogicalPixelWide) {
+    TplButton b;
+    uniformFace(b);
+    const QImage img = renderAt(b, 2);
+    const QRgb light = rgb(0xFF000016);   // the raised edge's outer ring, top side
+    const QRgb dark = rgb(0xFF000015);    // its outer ring, bottom side
+    for (int y : {0, 1}) EXPECT_EQ(img.pixel(70, y), light) << y;
+    for (int y : {2, 3}) EXPECT_EQ(img.pixel(70, y), rgb(tenmari::clBtnHighlight)) << y;
+    EXPECT_EQ(img.pixel(70, 4), rgb(0x00336699));
+    for (int y : {50, 51}) EXPECT_EQ(img.pixel(70, y), dark) << y;
+    for (int x : {148, 149}) EXPECT_EQ(img.pixel(x, 20), dark) << x;
+}
+
+TEST(ButtonHighDpi, CaptionsAndRoundedOutlinesUseEveryDevicePixel) {
+    TplButton b;
+    b.setFont(captionFont(16));
+    b.resize(100, 40);
+    uniformFace(b);
+    b.SetButtonStyle(TplButton::bsRoundRect);
+    b.CaptionA()->SetCaption(QStringLiteral("検索"));
+    const QImage img = renderAt(b, 2);
+    ASSERT_EQ(img.size(), QSize(200, 80));
+    EXPECT_FALSE(looksDoubled(img, QRect(60, 20, 80, 40))) << "caption";
+    EXPECT_FALSE(looksDoubled(img, QRect(0, 0, 12, 12))) << "rounded corner";
+
+    // The outline is two device pixels wide along the sides and unbroken
+    // round the corners: every device row has it at the left and every
+    // column at the top.
+    const QRgb outline = rgb(0x00757575);
+    for (int y : {0, 1}) EXPECT_EQ(img.pixel(100, y), outline);
+    EXPECT_NE(img.pixel(100, 2), outline);
+    for (int x : {0, 1}) EXPECT_EQ(img.pixel(x, 40), outline);
+    for (int y = 0; y < 80; ++y) {
+        int x = 0;
+        while (x < 100 && img.pixel(x, y) != outline) ++x;
+        EXPECT_LT(x, 12) << "row " << y;
+    }
+    for (int x = 0; x < 200; ++x) {
+        int y = 0;
+        while (y < 40 && img.pixel(x, y) != outline) ++y;
+        EXPECT_LT(y, 12) << "column " << x;
+    }
+    // Nothing of it lies outside the button's shape, which is made of
+    // whole logical pixels, and no pixel of the face lies between it and
+    // the shape's edge: the first pixel of the shape in every row and
+    // column is the outline.
+    const QRegion shape = b.mask();
+    for (int y = 0; y < 80; ++y) {
+        int x = 0;
+        while (!shape.contains(QPoint(x / 2, y / 2))) ++x;
+        EXPECT_EQ(img.pixel(x, y), outline) << "row " << y;
+    }
+    for (int x = 0; x < 200; ++x) {
+        int y = 0;
+        while (!shape.contains(QPoint(x / 2, y / 2))) ++y;
+        EXPECT_EQ(img.pixel(x, y), outline) << "column " << x;
+    }
+    for (int y = 0; y < 80; ++y) {
+        for (int x = 0; x < 200; ++x) {
+            if (img.pixel(x, y) == outline) {
+                EXPECT_TRUE(shape.contains(QPoint(x / 2, y / 2))) << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(ButtonHighDpi, FocusDotsAreOneLogicalPixel) {
+    QWidget window;
+    window.resize(100, 100);
+    auto* b = new TplButton(&window);
+    b->resize(60, 30);
+    uniformFace(*b);
+    activate(window);
+    b->setFocus();
+    ASSERT_TRUE(b->hasFocus());
+    const QRgb face = rgb(0x00336699);
+    for (auto style : {TplButton::bsNormal, TplButton::bsRoundRect}) {
+        b->SetButtonStyle(style);
+        const QImage img = renderAt(*b, 2);
+        // The top side of the indicator, 3 (rounded: 2) logical pixels in.
+        const int top = style == TplButton::bsNormal ? 6 : 4;
+        for (int y : {top, top + 1}) {
+            for (int x = 20; x < 40; ++x) {
+                EXPECT_EQ(img.pixel(x, y) != face, (x / 2) % 2 == (top / 2) % 2)
+                    << style << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(ButtonHighDpi, IconsUseTheirLargerImage) {
+    QIcon icon;
+    icon.addPixmap(solidPixmap({32, 32}, Qt::red));
+    icon.addPixmap(solidPixmap({64, 64}, Qt::blue));
+    TplButton b;
+    b.resize(100, 49);
+    b.SetImageIcon(icon);
+    b.Image()->SetLeft(10);
+    b.Image()->SetTop(8);
+    EXPECT_EQ(renderAt(b, 1).pixel(20, 20), qRgb(255, 0, 0));
+    const QImage img = renderAt(b, 2);
+    EXPECT_EQ(img.pixel(20, 16), qRgb(0, 0, 255)) << "first device pixel of the icon";
+    EXPECT_EQ(img.pixel(83, 79), qRgb(0, 0, 255)) << "last device pixel of the icon";
+    EXPECT_NE(img.pixel(84, 40), qRgb(0, 0, 255)) << "the icon keeps its logical size";
+}
+
+// A bitmap made for two device pixels per pixel (a "@2x" file) is placed by
+// its size in logical pixels.
+TEST(ButtonHighDpi, HighResolutionBitmapsArePlacedByTheirLogicalSize) {
+    QPixmap pm = solidPixmap({64, 64}, Qt::blue);
+    pm.setDevicePixelRatio(2);
+    TplButton b;
+    b.resize(100, 49);
+    b.SetImageBitmap(pm);
+    b.Image()->SetHorzCenter(true);
+    const QImage img = renderAt(b, 2);
+    EXPECT_EQ(b.Image()->Top(), 8);
+    EXPECT_EQ(b.Image()->Left(), 34);
+    EXPECT_EQ(img.pixel(68, 16), qRgb(0, 0, 255));
+    EXPECT_EQ(img.pixel(131, 79), qRgb(0, 0, 255));
+    EXPECT_NE(img.pixel(132, 40), qRgb(0, 0, 255));
+}
+
+// What the widget shows on a high-resolution device is what one paint draws
+// there, not the face at normal resolution scaled up.
+TEST(ButtonHighDpi, TheWidgetPaintsAtTheResolutionItIsShownAt) {
+    for (bool parentColor : {false, true}) {
+        QWidget window;
+        auto* b = new TplButton(&window);
+        b->setFont(captionFont(16));
+        b->resize(80, 30);
+        b->SetButtonStyle(TplButton::bsRoundRect);
+        b->CaptionA()->SetCaption(QStringLiteral("閉じる"));
+        b->SetParentColor(parentColor);
+        window.show();
+        QImage shown(QSize(160, 60), QImage::Format_RGB32);
+        shown.setDevicePixelRatio(2);
+        shown.fill(Qt::black);
+        b->render(&shown, QPoint(), QRegion(), QWidget::DrawChildren);
+        const QImage drawn = renderAt(*b, 2);
+        EXPECT_EQ(shown.pixel(80, 30), drawn.pixel(80, 30)) << parentColor;
+        EXPECT_FALSE(looksDoubled(shown, QRect(20, 10, 120, 40))) << parentColor;
+        // Compared inside the rounded shape, which clips what is shown.
+        int inside = 0;
+        int same = 0;
+        for (int y = 0; y < 60; ++y) {
+            for (int x = 0; x < 160; ++x) {
+                if (!b->mask().contains(QPoint(x / 2, y / 2))) continue;
+                ++inside;
+                same += shown.pixel(x, y) == drawn.pixel(x, y);
+            }
+        }
+        EXPECT_GT(inside, 9000);
+        EXPECT_EQ(same, inside) << parentColor;
+    }
+}
+
+// Run once more with QT_SCALE_FACTOR=2 (see CMakeLists.txt): the button on a
+// screen of any scale shows its face drawn at that screen's resolution.
+TEST(ButtonHighDpi, GrabbedAtTheScreensScale) {
+    QWidget window;
+    auto* b = new TplButton(&window);
+    b->setFont(captionFont(16));
+    b->resize(80, 30);
+    b->CaptionA()->SetCaption(QStringLiteral("検索"));
+    window.show();
+    const qreal dpr = b->devicePixelRatioF();
+    const QImage shown = b->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shown.size(), (QSizeF(80, 30) * dpr).toSize());
+    EXPECT_EQ(shown, renderAt(*b, dpr).convertToFormat(QImage::Format_RGB32));
+    if (dpr == 2) {
+        EXPECT_FALSE(looksDoubled(shown, QRect(20, 10, 120, 40)));
+    }
+}

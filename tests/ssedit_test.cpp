@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QPixmap>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <memory>
@@ -94,6 +95,13 @@ TEST(SsEditTest, KeepsItsTextCursorWhenReadOnly) {
     EXPECT_EQ(e.cursor().shape(), Qt::PointingHandCursor);
     e.setReadOnly(false);
     EXPECT_EQ(e.cursor().shape(), Qt::PointingHandCursor);
+    // A cursor of its own picture too.
+    QPixmap picture(16, 16);
+    picture.fill(Qt::red);
+    e.setCursor(QCursor(picture, 3, 4));
+    e.setReadOnly(true);
+    EXPECT_EQ(e.cursor().shape(), Qt::BitmapCursor);
+    EXPECT_EQ(e.cursor().hotSpot(), QPoint(3, 4));
 }
 
 TEST(SsEditTest, FormPropertiesReachTheOptions) {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
@@ -417,6 +418,59 @@ TEST(TransPanelPaintTest, SolidShapeBrushBacksTheCaptionOutsideTheShape) {
     scene.panel->SetShapeTransparent(true);
     scene.panel->SetCaption(QString(30, u'.'));
     EXPECT_EQ(at(scene.image(), 0, (40 - t) / 2), kParent);
+}
+
+// On a device of two pixels per logical pixel the panel is drawn at the
+// device's resolution over the parent's pixels: one-pixel lines two device
+// pixels wide, the caption not a scaled-up picture.
+TEST(TransPanelPaintTest, DrawnAtTheResolutionOfTheDevice) {
+    Scene scene({100, 40});
+    scene.panel->SetTransparent(true);
+    scene.panel->SetShape(TTransPanel::stRoundRect);
+    scene.panel->SetShapeBrush(QBrush(Qt::NoBrush));
+    scene.panel->SetShapeTransparent(true);
+    QFont f = scene.panel->font();
+    f.setPixelSize(14);
+    scene.panel->setFont(f);
+    scene.panel->SetCaption(QStringLiteral("Tenmariソフト"));
+    QImage whole(scene.parent.size() * 2, QImage::Format_RGB32);
+    whole.setDevicePixelRatio(2);
+    whole.fill(Qt::black);
+    scene.parent.render(&whole);
+    const QImage img = whole.copy(QRect(scene.panel->geometry().topLeft() * 2, scene.panel->size() * 2));
+    const QColor black(Qt::black);
+    expectPixels(img, {
+        {100, 0, black},
+        {100, 1, black},
+        {100, 2, kParent},
+        {0, 40, black},
+        {1, 40, black},
+        {2, 40, kParent},
+        {0, 0, kParent},  // the rounded corner lets the parent show
+    });
+    // Somewhere in the caption two neighbouring device pixels of one
+    // logical pixel differ.
+    bool finer = false;
+    for (int y = 0; y < 80 && !finer; y += 2) {
+        for (int x = 0; x < 200 && !finer; x += 2) {
+            finer = img.pixel(x, y) != img.pixel(x + 1, y) || img.pixel(x, y) != img.pixel(x, y + 1);
+        }
+    }
+    EXPECT_TRUE(finer);
+}
+
+TEST(TransPanelTest, ScreenReadersReadTheCaptionAsALabel) {
+    TTransPanel panel;
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&panel);
+    ASSERT_NE(iface, nullptr);
+    EXPECT_EQ(iface->role(), QAccessible::StaticText);
+    EXPECT_EQ(iface->text(QAccessible::Name), QString());
+    panel.SetCaption(QStringLiteral("Tenmariソフト\n(shown on one line only)"));
+    EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("Tenmariソフト"));
+    panel.SetCaptionLines({QStringLiteral("郵便番号"), QStringLiteral("検　索")});
+    EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("郵便番号 検索"));
+    panel.setAccessibleName(QStringLiteral("版"));
+    EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("版"));
 }
 
 TEST(TransPanelLayoutTest, CaptionLinePositionsUseBytesTimesHalfPitch) {
