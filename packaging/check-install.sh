@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Installs a build into a scratch prefix, as `cmake --install BUILD --prefix P`
+# does for a user, and checks the tree: the program folder under lib/tenmari,
+# the links in bin, the menu entry, icons, AppStream data and man pages, and a
+# lookup started through its link in bin that finds the dictionaries beside the
+# real program.
+#
+#   check-install.sh BUILD_DIR SCRATCH_DIR WINDOW(0|1)
+set -euo pipefail
+
+build=${1:?usage: check-install.sh BUILD_DIR SCRATCH_DIR WINDOW}
+scratch=${2:?usage: check-install.sh BUILD_DIR SCRATCH_DIR WINDOW}
+window=${3:?usage: check-install.sh BUILD_DIR SCRATCH_DIR WINDOW}
+app_id=${TENMARI_APP_ID:-io.github.tenmari.Tenmari}
+here=$(cd "$(dirname "$0")" && pwd)
+sample=$here/../resources/sample/KEN_ALL_SAMPLE.CSV
+expected=東京都千代田区千代田
+
+status=0
+fail() {
+  echo "FAIL: $*" >&2
+  status=1
+}
+
+rm -rf "$scratch"
+mkdir -p "$scratch"
+prefix=$scratch/prefix
+if ! cmake --install "$build" --prefix "$prefix" >"$scratch/install.log" 2>&1; then
+  cat "$scratch/install.log" >&2
+  echo "FAIL: cmake --install" >&2
+  exit 1
+fi
+
+programs=(tenmari-lookup tenmari-jisho)
+[ "$window" = 1 ] && programs+=(tenmari)
+for p in "${programs[@]}"; do
+  real=$prefix/lib/tenmari/$p
+  if [ ! -f "$real" ] || [ -L "$real" ] || [ ! -x "$real" ]; then
+    fail "$real is not an executable file"
+  fi
+  link=$(readlink "$prefix/bin/$p" || true)
+  [ "$link" = "../lib/tenmari/$p" ] || fail "bin/$p links to '$link', not ../lib/tenmari/$p"
+done
+
+# The dictionaries: those the build prepared, else built here with the
+# installed tenmari-jisho, started through its link.
+jisho=$prefix/lib/tenmari/Jisho
+if [ -d "$jisho" ]; then
+  extra=$(find "$jisho" -mindepth 1 ! -name '*.csv')
+  [ -z "$extra" ] || fail "Jisho/ holds more than dictionaries: $extra"
+  echo "Installed the build's dictionaries: $(ls "$jisho" | wc -l) files"
+else
+  "$prefix/bin/tenmari-jisho" "$sample" "$jisho" >/dev/null || fail "bin/tenmari-jisho on the sample"
+fi
+n=$(find "$jisho" -maxdepth 1 -name '*.csv' | wc -l)
+[ "$n" = 10 ] || fail "Jisho/ holds $n dictionaries, not 10"
+# From another folder, so that only the program's own path can lead to Jisho/.
+got=$(cd / && "$prefix/bin/tenmari-lookup" code 1000001) || fail "bin/tenmari-lookup code 1000001 exited $?"
+[ "$got" = "$expected" ] || fail "bin/tenmari-lookup code 1000001 printed '$got', not '$expected'"
+
+for page in tenmari-lookup tenmari-jisho; do
+  file=$prefix/share/man/man1/$page.1.gz
+  [ -f "$file" ] || file=$prefix/share/man/man1/$page.1
+  if [ ! -f "$file" ]; then
+    fail "no man page for $page"
+  elif command -v man >/dev/null; then
+    warnings=$(MANWIDTH=80 man --warnings -E UTF-8 -l "$file" 2>&1 >/dev/null || echo "man failed")
+    [ -z "$warnings" ] || fail "man page $file: $warnings"
+  fi
+done
+
+share=$prefix/share
+if [ "$window" = 1 ]; then
+  entry=$share/applications/$app_id.desktop
+  if [ -f "$entry" ]; then
+    exec_line=$(grep '^Exec=' "$entry")
+    [ "$exec_line" = "Exec=$prefix/bin/tenmari" ] || fail "$entry: '$exec_line' does not start $prefix/bin/tenmari"
+  else
+    fail "no menu entry $entry"
+  fi
+  [ -f "$share/metainfo/$app_id.metainfo.xml" ] || fail "no AppStream data"
+  [ -f "$share/icons/hicolor/scalable/apps/$app_id.svg" ] || fail "no scalable icon"
+  for size in 16 24 32 48 64 128 256; do
+    icon=$share/icons/hicolor/${size}x${size}/apps/$app_id.png
+    if [ ! -f "$icon" ]; then
+      fail "no $size px icon"
+    elif command -v file >/dev/null; then
+      file -b "$icon" | grep -q "PNG image data, $size x $size," || fail "$icon: $(file -b "$icon")"
+    fi
+  done
+else
+  echo "The window program is not built: no menu entry, icons or AppStream data to check."
+fi
+
+[ "$status" = 0 ] && echo "Installed tree in $prefix is complete; bin/tenmari-lookup code 1000001: $got"
+exit "$status"
