@@ -12,7 +12,9 @@ QByteArray encode(const QString& text) {
 
 }  // namespace
 
-QByteArray toAnsiBytes(const QString& text) {
+QByteArray toAnsiBytes(const QString& input) {
+    QString text = input;
+    text.replace(QChar(u'\u00A5'), QChar(u'\\'));
     try {
         return encode(text);
     } catch (const EncodingError&) {

@@ -10,7 +10,8 @@ namespace tenmari {
 
 // The text in code page 932. A character without a code page 932 form (an
 // emoji, say) becomes the two bytes of a full-width "？" instead of failing,
-// so that typing it can never break a length rule.
+// so that typing it can never break a length rule. The yen sign U+00A5 is
+// the byte 0x5C, as on Japanese systems.
 QByteArray toAnsiBytes(const QString& text);
 
 // Length of toAnsiBytes(text).

@@ -5,6 +5,7 @@
 #include <QFocusEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QScopedValueRollback>
 #include <algorithm>
 #include <limits>
 
@@ -24,7 +25,8 @@ Qt::Alignment toQtAlignment(TSsEdit::TAlignment a) {
 bool insertsText(const QKeyEvent* e) {
     if (e->matches(QKeySequence::Paste)) return true;
     const QString t = e->text();
-    return !t.isEmpty() && std::all_of(t.begin(), t.end(), [](QChar c) { return c.isPrint(); });
+    const QList<uint> codePoints = t.toUcs4();  // a surrogate pair is one character
+    return !t.isEmpty() && std::all_of(codePoints.begin(), codePoints.end(), [](uint c) { return QChar::isPrint(c); });
 }
 
 bool losesWindowOnly(Qt::FocusReason reason) {
@@ -70,6 +72,24 @@ void TSsEdit::DoInvalid(const QString& Msg) {
     if (isVisible() && isEnabled()) setFocus(Qt::OtherFocusReason);
 }
 
+bool TSsEdit::event(QEvent* event) {
+    if (event->type() == QEvent::CursorChange && !restoringCursor_) {
+        cursorBefore_ = ownCursor_;
+        ownCursor_ = cursor().shape();
+    }
+    const bool result = QLineEdit::event(event);
+    if (event->type() == QEvent::ReadOnlyChange) {
+        // The line edit has just set the arrow or the I-beam itself.
+        const Qt::CursorShape lineEditCursor = isReadOnly() ? Qt::ArrowCursor : Qt::IBeamCursor;
+        if (ownCursor_ == lineEditCursor && cursorBefore_ != lineEditCursor) {
+            const QScopedValueRollback<bool> restoring(restoringCursor_, true);
+            ownCursor_ = cursorBefore_;
+            setCursor(ownCursor_);
+        }
+    }
+    return result;
+}
+
 void TSsEdit::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
     if (entered_) return;
@@ -106,16 +126,51 @@ void TSsEdit::leaveField() {
     }
 }
 
-bool TSsEdit::refusesCharacter() const {
+bool TSsEdit::refusesCharacter() const { return acceptedLength(QStringLiteral(" ")) == 0; }
+
+qsizetype TSsEdit::acceptedLength(const QString& input, int removedBytes) const {
     const int max = option_.Length.MaxLength;
-    return max > 0 && ansiLength(text()) >= max && ansiLength(selectedText()) < max;
+    if (max <= 0) return input.size();
+    int length = ansiLength(text()) - removedBytes;
+    int selected = ansiLength(selectedText());
+    qsizetype i = 0;
+    while (i < input.size()) {
+        // A character is refused when the text is full, unless it replaces a
+        // selection of at least the whole limit.
+        if (length >= max && selected < max) break;
+        const qsizetype n = input.at(i).isHighSurrogate() && i + 1 < input.size() ? 2 : 1;
+        length += ansiLength(input.mid(i, n)) - selected;
+        selected = 0;
+        i += n;
+    }
+    return i;
 }
 
 void TSsEdit::keyPressEvent(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (!enter && insertsText(event) && refusesCharacter()) {
-        event->accept();
-        return;
+    if (!enter && insertsText(event)) {
+        if (event->matches(QKeySequence::Paste)) {
+            // Paste counts as one typed character, as Ctrl+V does.
+            if (refusesCharacter()) {
+                event->accept();
+                return;
+            }
+        } else {
+            const QString typed = event->text();
+            const qsizetype accepted = acceptedLength(typed);
+            if (accepted == 0) {
+                event->accept();
+                return;
+            }
+            if (accepted < typed.size()) {
+                QKeyEvent part(event->type(), event->key(), event->modifiers(), event->nativeScanCode(),
+                               event->nativeVirtualKey(), event->nativeModifiers(), typed.left(accepted),
+                               event->isAutoRepeat(), 1, event->device());
+                QLineEdit::keyPressEvent(&part);
+                event->setAccepted(part.isAccepted());
+                return;
+            }
+        }
     }
     QLineEdit::keyPressEvent(event);
     if (enter && option_.MoveByEnter) {
@@ -129,13 +184,26 @@ void TSsEdit::keyPressEvent(QKeyEvent* event) {
 }
 
 void TSsEdit::inputMethodEvent(QInputMethodEvent* event) {
-    if (!event->commitString().isEmpty() && refusesCharacter()) {
-        QInputMethodEvent withoutCommit(event->preeditString(), event->attributes());
-        QLineEdit::inputMethodEvent(&withoutCommit);
-        event->accept();
+    const QString commit = event->commitString();
+    if (commit.isEmpty() || option_.Length.MaxLength <= 0) {
+        QLineEdit::inputMethodEvent(event);
         return;
     }
-    QLineEdit::inputMethodEvent(event);
+    // Text the commit replaces around the cursor is gone before it arrives.
+    int removedBytes = 0;
+    if (event->replacementLength() > 0 && !hasSelectedText()) {
+        removedBytes = ansiLength(
+            text().mid(std::max<qsizetype>(0, cursorPosition() + event->replacementStart()), event->replacementLength()));
+    }
+    const qsizetype accepted = acceptedLength(commit, removedBytes);
+    if (accepted == commit.size()) {
+        QLineEdit::inputMethodEvent(event);
+        return;
+    }
+    QInputMethodEvent limited(event->preeditString(), event->attributes());
+    limited.setCommitString(commit.left(accepted), event->replacementStart(), event->replacementLength());
+    QLineEdit::inputMethodEvent(&limited);
+    event->accept();
 }
 
 }  // namespace tenmari

@@ -83,6 +83,7 @@ protected:
     // A check failed: tell OnInvalid, select everything, take the focus back.
     virtual void DoInvalid(const QString& Msg);
 
+    bool event(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -91,6 +92,11 @@ protected:
 private:
     // The length limit refuses one more typed character.
     bool refusesCharacter() const;
+    // How much of input (in UTF-16 units) the length limit lets in when its
+    // characters arrive one by one: each replaces the selection, or is
+    // refused once the text has MaxLength bytes. removedBytes is text that
+    // the input deletes besides the selection (an input method's replacement).
+    qsizetype acceptedLength(const QString& input, int removedBytes = 0) const;
     void leaveField();
 
     TAlignment alignment_ = taLeftJustify;
@@ -100,6 +106,12 @@ private:
     // the window is inactive or a popup is open.
     bool entered_ = false;
     Clock clock_;
+    // The mouse cursor the field was given, and the one before it: the line
+    // edit switches to the arrow on becoming read-only (and to the I-beam on
+    // becoming writable), and the field puts its own back.
+    Qt::CursorShape ownCursor_ = Qt::IBeamCursor;
+    Qt::CursorShape cursorBefore_ = Qt::IBeamCursor;
+    bool restoringCursor_ = false;
 };
 
 }  // namespace tenmari

@@ -137,7 +137,7 @@ QString RemoveSeparators(TSsEditStyle style, const QString& text) {
     QString s = text;
     switch (style) {
         case esComma: s.remove(u','); break;
-        case esMoney: s.remove(u',').remove(kMoneySign); break;
+        case esMoney: s.remove(u',').remove(kMoneySign).remove(kMoneySignByte); break;
         case esDate: s.remove(u'/'); break;
         case esTime: s.remove(u':'); break;
         case esNone: break;
@@ -172,10 +172,9 @@ bool IsTimeText(const QString& text) { return validTime(cut(text, 2)); }
 
 QString FormatValue(TSsEditStyle style, const QString& text, const TSsEditOption& option, bool textAssigned,
                     const QDateTime& now) {
+    // Easy input completes even an empty value: it becomes today's date or
+    // the current time.
     const bool easy = option.InputMethod == imEasy;
-    // Easy input must not invent today's date or the current time for an
-    // empty value; every other empty value goes through its check.
-    if (text.isEmpty() && easy && (style == esDate || style == esTime)) return text;
     switch (style) {
         case esNone:
             return text;

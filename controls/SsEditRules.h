@@ -43,8 +43,12 @@ inline constexpr TSsEditStyle esTime = TSsEditOption::esTime;
 inline constexpr TInputMethod imFull = TSsEditOption::imFull;
 inline constexpr TInputMethod imEasy = TSsEditOption::imEasy;
 
-// The money sign: byte 0x5C, which Japanese fonts show as a yen sign.
-inline constexpr QChar kMoneySign{u'\\'};
+// The money sign is the byte 0x5C of code page 932, which Japanese systems
+// show as a yen sign. It is shown as U+00A5 (a Unicode font draws U+005C as a
+// backslash) and still counts as that one byte (see AnsiText.h). A typed
+// backslash is the same byte and is removed like it.
+inline constexpr QChar kMoneySign{u'\u00A5'};
+inline constexpr QChar kMoneySignByte{u'\\'};
 
 // A failed check, carrying the message for the user.
 class SsEditError : public std::runtime_error {

@@ -343,7 +343,12 @@ void TplButton::standardClick() {
 
 // ------------------------------------------------------------ mouse
 
+bool TplButton::holdsMouse() const {
+    return m_heldButtons != Qt::NoButton || input().mouseCapture() == this;
+}
+
 void TplButton::pressLeft(QMouseEvent* e, bool doubleClick) {
+    m_heldButtons = e->buttons() | e->button();
     if (e->button() == Qt::LeftButton) {
         if (m_hasFocus) setFocus(Qt::MouseFocusReason);
         m_pressed = true;
@@ -364,6 +369,7 @@ void TplButton::mouseDoubleClickEvent(QMouseEvent* e) {
 }
 
 void TplButton::mouseReleaseEvent(QMouseEvent* e) {
+    m_heldButtons = e->buttons();
     const QPoint pos = e->position().toPoint();
     if (e->button() == Qt::LeftButton) {
         const bool click = m_clickArmed && rect().contains(pos);
@@ -378,6 +384,8 @@ void TplButton::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 void TplButton::mouseMoveEvent(QMouseEvent* e) {
+    // A release the button never saw (another window took the mouse) ends the hold.
+    m_heldButtons &= e->buttons();
     const QPoint pos = e->position().toPoint();
     // While a button is held the mouse stays with this widget; the pointer
     // leaving and coming back is seen here.
@@ -417,7 +425,7 @@ void TplButton::pointerLeft() {
 void TplButton::MouseEnter(TShiftState shift, int x, int y) {
     const QPointer<TplButton> self(this);
     emit OnMouseEnter(this, shift, x, y);
-    if (self && input().mouseCapture() == this) RepaintNow();
+    if (self && holdsMouse()) RepaintNow();
 }
 
 void TplButton::MouseLeave(TShiftState shift, int x, int y) {
@@ -504,6 +512,12 @@ void TplButton::resizeEvent(QResizeEvent* e) {
     if (!self) return;
     if (isRounded()) applyShape();
     RepaintNow();
+}
+
+void TplButton::hideEvent(QHideEvent* e) {
+    // Hiding ends Qt's grab; no release follows.
+    m_heldButtons = Qt::NoButton;
+    QWidget::hideEvent(e);
 }
 
 // ------------------------------------------------------------ painting
@@ -602,20 +616,20 @@ void TplButton::drawImage(QPainter& p) {
     if (img.m_vertCenter) img.m_top = (height() - size.height()) / 2;
     if (img.m_horzCenter) img.m_left = (width() - size.width()) / 2;
     const QPoint at(img.m_left + off, img.m_top + off);
-    const bool disabledLook = !isEnabled() && m_hasFocus;
+    const bool disabled = disabledLook();
 
     switch (pic.kind()) {
         case ButtonPicture::Kind::Bitmap:
             if (img.m_transParent) {
                 p.drawPixmap(img.m_left, img.m_top, withCornerColourTransparent(pic.bitmap()));
-            } else if (disabledLook) {
+            } else if (disabled) {
                 drawDisabledImage(p, at, pic.bitmap().toImage());
             } else {
                 p.drawPixmap(at, pic.bitmap());
             }
             break;
         case ButtonPicture::Kind::Icon:
-            if (disabledLook) {
+            if (disabled) {
                 drawDisabledImage(p, at, pic.iconPixmap().toImage());
             } else {
                 p.drawPixmap(at, pic.iconPixmap());
@@ -681,13 +695,16 @@ void TplButton::drawCaption(QPainter& p, const TplBtnCaption& caption, int y) {
         }
     };
 
-    if (!isEnabled() && m_hasFocus) {
+    if (disabledLook()) {
         // Embossed: a highlight copy one pixel right and down, the text in shadow.
         p.setPen(toQColor(clBtnHighlight));
         drawLine(x + 1, y + 1);
         p.setPen(toQColor(clBtnShadow));
     } else {
-        p.setPen(palette().color(foregroundRole()));
+        // Otherwise always the font colour of an enabled button, never the
+        // palette's disabled grey.
+        const QPalette::ColorGroup group = isActiveWindow() ? QPalette::Active : QPalette::Inactive;
+        p.setPen(palette().color(group, foregroundRole()));
     }
     drawLine(x, y);
 }

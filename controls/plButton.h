@@ -256,6 +256,7 @@ protected:
     void focusOutEvent(QFocusEvent* e) override;
     void changeEvent(QEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
 
 private:
     friend class TplBtnCaption;
@@ -263,6 +264,10 @@ private:
     friend class DialogKeyRouter;
 
     bool isRounded() const;
+    // Enabled as the button's own setting: a button in a disabled parent
+    // keeps the look of an enabled one.
+    bool ownEnabled() const { return !testAttribute(Qt::WA_ForceDisabled); }
+    bool disabledLook() const { return !ownEnabled() && m_hasFocus; }
     void takeOwnColour();
     void applyShape();
     void givenParent();
@@ -274,6 +279,7 @@ private:
     void pointerLeft();
     void standardClick();
     void pressLeft(QMouseEvent* e, bool doubleClick);
+    bool holdsMouse() const;
 
     void drawGradient(QPainter& p);
     void drawImage(QPainter& p);
@@ -305,6 +311,10 @@ private:
     bool m_captionInitialized = false;
     bool m_pointerInside = false;  // the button last reported the pointer over it
     bool m_clickArmed = false;     // a left press began here and may still click
+    // Mouse buttons held since a press on the button: while any is, the
+    // button holds the mouse (Qt's implicit grab, which QWidget::mouseGrabber()
+    // does not report).
+    Qt::MouseButtons m_heldButtons;
     bool m_painting = false;
 };
 

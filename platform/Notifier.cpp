@@ -7,8 +7,10 @@
 namespace tenmari {
 namespace {
 
+QString g_title;
+
 void showBox(QMessageBox::Icon icon, const QString& text) {
-    QMessageBox box(icon, QApplication::applicationDisplayName(), text, QMessageBox::Ok);
+    QMessageBox box(icon, applicationTitle(), text, QMessageBox::Ok);
     box.adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         box.move(screen->geometry().center() - box.rect().center());
@@ -26,6 +28,12 @@ public:
 Notifier* g_override = nullptr;
 
 }  // namespace
+
+QString applicationTitle() {
+    return g_title.isEmpty() ? QApplication::applicationDisplayName() : g_title;
+}
+
+void setApplicationTitle(const QString& title) { g_title = title; }
 
 Notifier& notifier() {
     static DialogNotifier dialogs;

@@ -20,6 +20,10 @@ public:
     virtual void error(const QString& text) = 0;
 };
 
+// The application title: the caption of every message box.
+QString applicationTitle();
+void setApplicationTitle(const QString& title);
+
 // The notifier in use; real dialogs unless a test installed another.
 Notifier& notifier();
 // Installs a notifier (nullptr restores the real one). Not owned.

@@ -367,6 +367,38 @@ TEST(ButtonMouse, LeavingReleasesAndOnlyAReleaseInsideClicks) {
     }
 }
 
+// Coming back over the button repaints it at once while the button holds
+// the mouse, that is from a press on it until the last button is released,
+// although Qt reports no grabber for such a press.
+TEST(ButtonMouse, ComingBackWhileHoldingTheMouseRepaintsAtOnce) {
+    FakeInput input;  // capture stays null, as Qt reports an implicit grab
+    QWidget window;
+    window.resize(200, 100);
+    auto* b = new TplButton(&window);
+    activate(window);
+    PaintCounter paints(b);
+    const auto paintsOn = [&](const std::function<void()>& action) {
+        QApplication::processEvents();
+        paints.count = 0;
+        action();
+        return paints.count;
+    };
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    EXPECT_EQ(paintsOn([&] { QApplication::sendEvent(b, &enter); }), 0) << "hovering";
+    press(*b);
+    EXPECT_GT(paintsOn([&] { moveHeld(*b, {100, 5}); }), 0) << "dragged off";
+    EXPECT_GT(paintsOn([&] { moveHeld(*b, {6, 6}); }), 0) << "dragged back";
+    EXPECT_GT(paintsOn([&] { moveHeld(*b, {100, 5}); }), 0) << "dragged off again";
+    // Another button released leaves the mouse held.
+    sendMouse(*b, QEvent::MouseButtonPress, {100, 5}, Qt::RightButton, Qt::LeftButton | Qt::RightButton);
+    sendMouse(*b, QEvent::MouseButtonRelease, {100, 5}, Qt::RightButton, Qt::LeftButton);
+    EXPECT_GT(paintsOn([&] { moveHeld(*b, {6, 6}); }), 0) << "back after another button";
+    release(*b, {6, 6});
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(b, &leave);
+    EXPECT_EQ(paintsOn([&] { QApplication::sendEvent(b, &enter); }), 0) << "hovering after the release";
+}
+
 TEST(ButtonMouse, EnterAndLeaveReportClientPositionAndHeldKeys) {
     FakeInput input;
     QWidget window;

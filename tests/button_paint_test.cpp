@@ -309,26 +309,51 @@ TEST(ButtonCaptions, EvenSpacingOfOneCharacterCentresIt) {
 }
 
 TEST(ButtonCaptions, DisabledLookIsEmbossedOnlyWithHasFocus) {
-    const QFont font = captionFont(16);
-    for (bool hasFocus : {true, false}) {
-        TplButton b;
-        b.setFont(font);
-        b.resize(100, 49);
-        b.SetCaptionTop(10);
-        b.CaptionA()->SetCaption(QStringLiteral("説明書"));
-        b.CaptionA()->SetAlignment(TplButton::taLeft);
-        b.SetHasFocus(hasFocus);
-        b.setEnabled(false);
-        const Recording r = record(b);
-        if (hasFocus) {
-            ASSERT_EQ(r.texts.size(), 2u);
-            EXPECT_EQ(r.texts[0].colour, QColor(255, 255, 255));
-            EXPECT_EQ(r.texts[1].colour, QColor(0xA0, 0xA0, 0xA0));
-            EXPECT_EQ(r.texts[0].baseline, r.texts[1].baseline + QPoint(1, 1));
-            EXPECT_EQ(r.texts[1].baseline.x(), 2);
+    // The caption colour of an enabled button differs from the palette's
+    // disabled text colour, so a disabled button drawn like an enabled one
+    // shows in which colour it was drawn.
+    const QColor ink(0x12, 0x34, 0x56);
+    const QColor disabledInk(0xBE, 0xBE, 0xBE);
+    struct Case {
+        const char* name;
+        bool hasFocus;
+        bool ownEnabled;
+        bool parentEnabled;
+        bool embossed;
+    };
+    const Case cases[] = {
+        {"disabled", true, false, true, true},
+        {"disabled without HasFocus", false, false, true, false},
+        {"enabled in a disabled parent", true, true, false, false},
+        {"disabled in a disabled parent", true, false, false, true},
+    };
+    for (const Case& c : cases) {
+        QWidget parent;
+        QPalette pal = parent.palette();
+        pal.setColor(QPalette::Active, QPalette::WindowText, ink);
+        pal.setColor(QPalette::Inactive, QPalette::WindowText, ink);
+        pal.setColor(QPalette::Disabled, QPalette::WindowText, disabledInk);
+        parent.setPalette(pal);
+        auto* b = new TplButton(&parent);
+        b->setFont(captionFont(16));
+        b->resize(100, 49);
+        b->SetCaptionTop(10);
+        b->CaptionA()->SetCaption(QStringLiteral("説明書"));
+        b->CaptionA()->SetAlignment(TplButton::taLeft);
+        b->SetHasFocus(c.hasFocus);
+        b->setEnabled(c.ownEnabled);
+        parent.setEnabled(c.parentEnabled);
+        const Recording r = record(*b);
+        if (c.embossed) {
+            ASSERT_EQ(r.texts.size(), 2u) << c.name;
+            EXPECT_EQ(r.texts[0].colour, QColor(255, 255, 255)) << c.name;
+            EXPECT_EQ(r.texts[1].colour, QColor(0xA0, 0xA0, 0xA0)) << c.name;
+            EXPECT_EQ(r.texts[0].baseline, r.texts[1].baseline + QPoint(1, 1)) << c.name;
+            EXPECT_EQ(r.texts[1].baseline.x(), 2) << c.name;
         } else {
-            ASSERT_EQ(r.texts.size(), 1u);
-            EXPECT_EQ(r.texts[0].colour, b.palette().color(QPalette::WindowText));
+            ASSERT_EQ(r.texts.size(), 1u) << c.name;
+            EXPECT_EQ(r.texts[0].colour, ink) << c.name;
+            EXPECT_EQ(r.texts[0].baseline.x(), 2) << c.name;
         }
     }
 }
@@ -418,23 +443,32 @@ TEST(ButtonPictures, DisabledPictureIsEmbossedOnlyWithHasFocus) {
         QPainter p(&pm);
         p.fillRect(4, 4, 8, 8, Qt::red);
     }
-    for (bool hasFocus : {true, false}) {
-        TplButton b;
+    struct Case {
+        bool hasFocus;
+        bool ownEnabled;
+        bool embossed;
+    };
+    // The parent is disabled in every case; only the button's own setting counts.
+    for (const Case& c : {Case{true, false, true}, Case{false, false, false}, Case{true, true, false}}) {
+        QWidget parent;
+        auto* bp = new TplButton(&parent);
+        TplButton& b = *bp;
         b.SetButtonStyle(TplButton::bsFlatNoFrame);
         b.resize(60, 30);
         uniformFace(b, 0x00336699);
         b.SetImageIcon(QIcon(pm));
         b.Image()->SetLeft(10);
         b.Image()->SetTop(5);
-        b.SetHasFocus(hasFocus);
-        b.setEnabled(false);
+        b.SetHasFocus(c.hasFocus);
+        b.setEnabled(c.ownEnabled);
+        parent.setEnabled(false);
         const QImage img = render(b);
-        if (hasFocus) {
+        if (c.embossed) {
             EXPECT_EQ(img.pixel(14, 9), qRgb(0xA0, 0xA0, 0xA0));   // shadow in place
             EXPECT_EQ(img.pixel(22, 17), qRgb(255, 255, 255));     // highlight, 1 px right and down
             EXPECT_EQ(img.pixel(12, 7), rgb(0x00336699));          // transparent part untouched
         } else {
-            EXPECT_EQ(img.pixel(14, 9), qRgb(255, 0, 0));
+            EXPECT_EQ(img.pixel(14, 9), qRgb(255, 0, 0)) << c.hasFocus << c.ownEnabled;
         }
     }
 }

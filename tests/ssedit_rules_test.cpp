@@ -135,10 +135,10 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{esDate, "20060101", 0, imEasy, kAssigned, "2006/01/01", kOk},
         FormatCase{esDate, "1345", 0, imEasy, kAssigned, "入力値 20051345 は，日付として認識できません", kError},
         FormatCase{esDate, "1345", 0, imEasy, kFirst, "1345", kOk},
-        // An empty value is not completed from the clock; without easy
-        // input it is no date.
-        FormatCase{esDate, "", 0, imEasy, kFirst, "", kOk},
-        FormatCase{esDate, "", 0, imEasy, kAssigned, "", kOk},
+        // Easy input completes an empty value to today's date; without
+        // easy input it is no date.
+        FormatCase{esDate, "", 0, imEasy, kFirst, "2005/11/16", kOk},
+        FormatCase{esDate, "", 0, imEasy, kAssigned, "2005/11/16", kOk},
         FormatCase{esDate, "", 0, imFull, kAssigned, "入力値  は，日付として認識できません", kError},
         FormatCase{esDate, "", 0, imFull, kFirst, "", kOk}));
 
@@ -158,7 +158,8 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{esTime, "1500", 0, imEasy, kAssigned, "09:15:00", kOk},
         FormatCase{esTime, "240000", 0, imEasy, kAssigned, "入力値 240000 は，時刻として認識できません", kError},
         FormatCase{esTime, "75", 0, imEasy, kAssigned, "入力値 094175 は，時刻として認識できません", kError},
-        FormatCase{esTime, "", 0, imEasy, kAssigned, "", kOk},
+        FormatCase{esTime, "", 0, imEasy, kAssigned, "09:41:07", kOk},
+        FormatCase{esTime, "", 0, imEasy, kFirst, "09:41:07", kOk},
         FormatCase{esTime, "", 0, imFull, kAssigned, "入力値  は，時刻として認識できません", kError}));
 
 TEST(RemoveSeparatorsTest, DeletesEveryOccurrenceOfTheStyleSeparators) {
@@ -180,6 +181,20 @@ TEST(RemoveSeparatorsTest, DeletesEveryOccurrenceOfTheStyleSeparators) {
     for (const Case& c : cases) {
         EXPECT_EQ(RemoveSeparators(c.style, c.text), c.expected) << c.text.toStdString();
     }
+}
+
+// The money sign shows as the yen sign U+00A5 and counts as the one byte
+// 0x5C; a typed yen sign or backslash is removed like the shown one.
+TEST(MoneySignTest, ShowsAsYenAndCountsAsOneByte) {
+    TSsEditOption option;
+    EXPECT_EQ(FormatValue(esMoney, "1234", option, true, kNow), QString::fromUtf8("\u00A51,234"));
+    EXPECT_EQ(RemoveSeparators(esMoney, QString::fromUtf8("\u00A51,234")), "1234");
+    EXPECT_EQ(RemoveSeparators(esMoney, "\\1,234"), "1234");
+    EXPECT_EQ(RemoveSeparators(esMoney, QString::fromUtf8("\\\u00A5-5\u00A5")), "-5");
+    EXPECT_EQ(RemoveSeparators(esComma, QString::fromUtf8("\u00A51,2")), QString::fromUtf8("\u00A512"));
+    EXPECT_EQ(ansiLength(QString::fromUtf8("\u00A51,234")), 6);
+    EXPECT_EQ(toAnsiBytes(QString::fromUtf8("\u00A5")), QByteArray("\x5C"));
+    EXPECT_NO_THROW(CheckMaxLength(QString::fromUtf8("\u00A51,234"), 6));
 }
 
 TEST(NumberTextTest, AcceptsSignedDecimalsWithOptionalExponent) {

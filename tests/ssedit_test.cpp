@@ -80,6 +80,22 @@ TEST(SsEditTest, Defaults) {
     EXPECT_EQ(e.focusPolicy(), Qt::StrongFocus);
 }
 
+TEST(SsEditTest, KeepsItsTextCursorWhenReadOnly) {
+    // The page counter is read-only and still shows the text cursor.
+    TSsEdit e;
+    EXPECT_EQ(e.cursor().shape(), Qt::IBeamCursor);
+    e.setReadOnly(true);
+    EXPECT_EQ(e.cursor().shape(), Qt::IBeamCursor);
+    e.setReadOnly(false);
+    EXPECT_EQ(e.cursor().shape(), Qt::IBeamCursor);
+    // A form file sets it by property; a cursor given to the field stays.
+    e.setCursor(Qt::PointingHandCursor);
+    EXPECT_TRUE(e.setProperty("readOnly", true));
+    EXPECT_EQ(e.cursor().shape(), Qt::PointingHandCursor);
+    e.setReadOnly(false);
+    EXPECT_EQ(e.cursor().shape(), Qt::PointingHandCursor);
+}
+
 TEST(SsEditTest, FormPropertiesReachTheOptions) {
     TSsEdit e;
     EXPECT_TRUE(e.setProperty("EditStyle", QStringLiteral("esDate")));
@@ -136,13 +152,13 @@ TEST_F(EditForm, FocusRoundTripShowsEditingThenDisplayForm) {
     TSsEdit* e = edits[0];
     e->EditOption().EditStyle = esMoney;
     e->SetText("1234");
-    ASSERT_EQ(e->Text(), QString(kMoneySign) + "1,234");
+    ASSERT_EQ(e->Text(), QStringLiteral("¥1,234"));
     focus(e);
     EXPECT_EQ(e->Text(), "1234");
     EXPECT_EQ(e->selectedText(), "1234");
     type(e, "1234567");
     focus(edits[1]);
-    EXPECT_EQ(e->Text(), QString(kMoneySign) + "1,234,567");
+    EXPECT_EQ(e->Text(), QStringLiteral("¥1,234,567"));
     EXPECT_TRUE(edits[1]->hasFocus());
     EXPECT_TRUE(reports.isEmpty());
 }
@@ -348,6 +364,52 @@ TEST_F(EditForm, EasyDateInputCompletesFromTheFieldClock) {
     focus(edits[1]);
     EXPECT_EQ(reports, QStringList{"入力値 20051345 は，日付として認識できません"});
     EXPECT_EQ(e->Text(), "1345");
+}
+
+// Input that arrives as several characters at once is limited character by
+// character, as if typed one at a time.
+TEST(SsEditLengthTest, SeveralCharactersAtOnceAreCheckedOneByOne) {
+    struct Case {
+        const char* name;
+        QString text;
+        int selStart, selLength;
+        QString input;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"two full-width into one free byte", "abcd", 4, 0, "日本", "abcd日"},
+        {"stops at the limit", "ab", 2, 0, "cdefg", "abcde"},
+        {"nothing once full", "abcde", 5, 0, "日本", "abcde"},
+        {"replacing all, then to the limit", "abcde", 0, 5, "xyz123", "xyz12"},
+        {"replacing too little", "abcde", 1, 2, "xy", "abcde"},
+        {"a surrogate pair is one character", "abc", 3, 0, QString::fromUtf8("\xF0\x9F\x98\x80x"), QString::fromUtf8("abc\xF0\x9F\x98\x80")},
+    };
+    for (const bool byInputMethod : {true, false}) {
+        for (const Case& c : cases) {
+            TSsEdit e;
+            e.EditOption().Length.MaxLength = 5;
+            e.SetText(c.text);
+            e.setCursorPosition(c.selStart);
+            if (c.selLength > 0) e.setSelection(c.selStart, c.selLength);
+            if (byInputMethod) {
+                QInputMethodEvent commit(QString(), {});
+                commit.setCommitString(c.input);
+                QApplication::sendEvent(&e, &commit);
+            } else {
+                press(&e, Qt::Key_unknown, Qt::NoModifier, c.input);
+            }
+            EXPECT_EQ(e.Text(), c.expected) << c.name << (byInputMethod ? " (input method)" : " (key)");
+        }
+    }
+}
+
+TEST(SsEditTest, EasyDateFieldWrittenEmptyFirstShowsToday) {
+    TSsEdit e;
+    e.EditOption().EditStyle = esDate;
+    e.EditOption().InputMethod = imEasy;
+    e.SetClock([] { return QDateTime(QDate(2005, 11, 16), QTime(9, 41, 7)); });
+    e.SetText("");
+    EXPECT_EQ(e.Text(), "2005/11/16");
 }
 
 TEST(SsEditLengthTest, InputMethodCommitsObeyTheLimitToo) {

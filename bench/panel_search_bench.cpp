@@ -1,0 +1,230 @@
+// The search panel's own share of a search on Japan Post's nationwide file:
+// the dictionary lookup alone against the panel's whole search (validation,
+// status, lookup, candidate entries, list model) in one process, median of
+// many runs. The panel's share is its search time minus the time spent in
+// the lookup during that same search.
+//
+//   TENMARI_KEN_ALL=/path/to/ken_all.zip build/bench/tenmari-bench-panel [runs]
+
+#include <unistd.h>
+#include <zip.h>
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Cp932.h"
+#include "Notifier.h"
+#include "PostReference.h"
+#include "SearchPanel.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// KEN_ALL.CSV unpacked into `dir`; empty with `why` set when that fails.
+std::string unpack(const std::string& zipPath, const std::filesystem::path& dir, std::string& why) {
+    int err = 0;
+    zip_t* archive = zip_open(zipPath.c_str(), ZIP_RDONLY, &err);
+    if (!archive) {
+        why = zipPath + ": cannot open the zip (libzip error " + std::to_string(err) + ")";
+        return {};
+    }
+    std::unique_ptr<zip_t, decltype(&zip_discard)> guard(archive, zip_discard);
+    const zip_int64_t index = zip_name_locate(archive, "KEN_ALL.CSV", ZIP_FL_NOCASE | ZIP_FL_NODIR);
+    zip_file_t* file = index < 0 ? nullptr : zip_fopen_index(archive, static_cast<zip_uint64_t>(index), 0);
+    if (!file) {
+        why = zipPath + ": no readable KEN_ALL.CSV inside";
+        return {};
+    }
+    const auto out = dir / "KEN_ALL.CSV";
+    std::ofstream os(out, std::ios::binary);
+    std::vector<char> buf(1 << 20);
+    zip_int64_t n;
+    while ((n = zip_fread(file, buf.data(), buf.size())) > 0) os.write(buf.data(), n);
+    zip_fclose(file);
+    if (n < 0 || !os) {
+        why = zipPath + ": unpacking KEN_ALL.CSV failed";
+        return {};
+    }
+    return out.string();
+}
+
+// A lookup that adds up the time spent inside the real one.
+class TimedLookup : public tenmari::PanelLookup {
+public:
+    explicit TimedLookup(tenmari::TPostReference& ref) : inner_(ref) {}
+    std::string PostToAddress(std::string_view query) override {
+        const auto t = Clock::now();
+        std::string r = inner_.PostToAddress(query);
+        spentMs += msSince(t);
+        return r;
+    }
+    void PostToAddressList(std::string_view query, std::vector<std::string>& addresses,
+                           std::vector<std::string>& codes) override {
+        const auto t = Clock::now();
+        inner_.PostToAddressList(query, addresses, codes);
+        spentMs += msSince(t);
+    }
+    void AddressToPostList(std::string_view query, std::vector<std::string>& addresses,
+                           std::vector<std::string>& codes) override {
+        const auto t = Clock::now();
+        inner_.AddressToPostList(query, addresses, codes);
+        spentMs += msSince(t);
+    }
+    double spentMs = 0;
+
+private:
+    tenmari::PostReferenceLookup inner_;
+};
+
+class NullHost : public tenmari::PanelHost {
+public:
+    void processPendingEvents() override {}
+    void expandResults() override {}
+    void collapse() override {}
+    void focusInput(tenmari::SearchMode) override {}
+    tenmari::DisplayOptions displayOptions() const override { return {}; }
+};
+
+class NullClipboard : public tenmari::PanelClipboard {
+public:
+    void setText(const QString&) override {}
+};
+
+// Nothing here should beep or ask; if it does, say so instead of opening a box.
+class PrintingNotifier : public tenmari::Notifier {
+public:
+    void beep() override {}
+    void message(const QString& text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
+    void error(const QString& text) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
+};
+
+struct Query {
+    const char* label;
+    tenmari::SearchMode mode;
+    const char* text;  // UTF-8
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(3, std::atoi(argv[1])) : 41;
+
+    const char* env = std::getenv("TENMARI_KEN_ALL");
+    if (!env || !*env || !std::filesystem::is_regular_file(env)) {
+        std::printf("TENMARI_KEN_ALL does not name Japan Post's ken_all.zip or KEN_ALL.CSV: nothing to measure.\n");
+        return 0;
+    }
+    const std::string source = env;
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("tenmari-bench-panel-" + std::to_string(static_cast<long long>(::getpid())));
+    std::filesystem::create_directories(dir);
+    struct Cleanup {
+        std::filesystem::path d;
+        ~Cleanup() {
+            std::error_code ec;
+            std::filesystem::remove_all(d, ec);
+        }
+    } cleanup{dir};
+    std::string csv = source;
+    if (source.ends_with(".zip") || source.ends_with(".ZIP")) {
+        std::string why;
+        csv = unpack(source, dir, why);
+        if (csv.empty()) {
+            std::fprintf(stderr, "%s\n", why.c_str());
+            return 1;
+        }
+    }
+
+    PrintingNotifier printing;
+    tenmari::setNotifier(&printing);
+    tenmari::TPostReference ref;
+    ref.SetPostFile(csv);
+    TimedLookup lookup(ref);
+    NullHost host;
+    NullClipboard clipboard;
+    tenmari::SearchPanelModel panel(lookup, clipboard, host);
+
+    std::printf("%s, %d runs each, median; share = panel search minus its own lookup time\n", csv.c_str(), runs);
+    std::printf("%-16s %10s %12s %14s %12s %12s %8s\n", "query", "candidates", "lookup ms", "panel search", "in lookup",
+                "share ms", "share");
+    const Query queries[] = {{"address 北海道", tenmari::SearchMode::Address, "北海道"},
+                             {"code 100", tenmari::SearchMode::Code, "100"}};
+    double firstSearchMs = -1;  // includes building the decoding tables
+    for (const Query& q : queries) {
+        const std::string bytes = tenmari::utf8ToCp932(q.text);
+        std::vector<double> alone, whole, share;
+        std::vector<std::string> addresses, codes;
+        if (q.mode == tenmari::SearchMode::Address) {
+            panel.RBtnJushoKensakuClick();
+            panel.setAddressText(QString::fromUtf8(q.text));
+        } else {
+            panel.RBtnBangoKensakuClick();
+            panel.setZipText(QString::fromUtf8(q.text));
+        }
+        for (int i = -3; i < runs; ++i) {  // three warm-up rounds
+            // The lookup alone, into two fresh lists as the panel has them.
+            std::vector<std::string> a, c;
+            auto t = Clock::now();
+            if (q.mode == tenmari::SearchMode::Address) {
+                ref.AddressToPostList(bytes, a, c);
+            } else {
+                ref.PostToAddressList(bytes, a, c);
+            }
+            const double lookupMs = msSince(t);
+            addresses.swap(a);
+            codes.swap(c);
+            a.clear();  // the previous run's lists go outside the timing
+            c.clear();
+
+            // The panel's whole search, then what a list view asks for first.
+            lookup.spentMs = 0;
+            t = Clock::now();
+            panel.plBtnKensakuClick();
+            QAbstractListModel* list = panel.candidates();
+            const int rows = list->rowCount();
+            for (int r = 0; r < std::min(rows, 30); ++r) (void)list->data(list->index(r, 0));
+            const double panelMs = msSince(t);
+
+            if (firstSearchMs < 0) firstSearchMs = panelMs;
+            if (i < 0) continue;
+            alone.push_back(lookupMs);
+            whole.push_back(panelMs);
+            share.push_back(panelMs - lookup.spentMs);
+        }
+        const int count = panel.candidates()->rowCount();
+        if (static_cast<std::size_t>(count) != addresses.size()) {
+            std::fprintf(stderr, "%s: the panel lists %d candidates, the lookup found %zu\n", q.label, count,
+                         addresses.size());
+            return 1;
+        }
+        const double lookupMedian = median(alone);
+        const double shareMedian = median(share);
+        std::vector<double> inLookup(whole.size());
+        for (std::size_t k = 0; k < whole.size(); ++k) inLookup[k] = whole[k] - share[k];
+        std::printf("%-16s %10d %12.2f %14.2f %12.2f %12.2f %7.0f%%\n", q.label, count, lookupMedian, median(whole),
+                    median(inLookup), shareMedian, 100.0 * shareMedian / lookupMedian);
+    }
+    std::printf("first panel search of the process (builds the decoding tables once): %.2f ms\n", firstSearchMs);
+    tenmari::setNotifier(nullptr);
+    return 0;
+}

@@ -1,0 +1,30 @@
+#pragma once
+// TImage: a picture drawn at its own size from the top-left corner and cut
+// at the widget's edges. Where it does not reach, the parent shows through.
+// It looks the same whether enabled or not.
+
+#include <QPixmap>
+#include <QWidget>
+
+namespace tenmari {
+
+class TImage : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(QPixmap Picture READ Picture WRITE SetPicture)
+
+public:
+    explicit TImage(QWidget* parent = nullptr);
+
+    QPixmap Picture() const { return picture_; }
+    void SetPicture(const QPixmap& value);
+
+    void setPicture(const QPixmap& value) { SetPicture(value); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QPixmap picture_;
+};
+
+}  // namespace tenmari

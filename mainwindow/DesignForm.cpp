@@ -1,0 +1,143 @@
+#include "DesignForm.h"
+
+#include "Color.h"
+#include "Image.h"
+#include "plButton.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QStyledItemDelegate>
+#include <QSvgRenderer>
+#include <QVariant>
+#include <QWidget>
+
+namespace tenmari {
+namespace {
+
+// Rows of a fixed height, as the design's list boxes draw them.
+class FixedRowDelegate final : public QStyledItemDelegate {
+public:
+    FixedRowDelegate(int height, QObject* parent) : QStyledItemDelegate(parent), height_(height) {}
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), height_};
+    }
+
+private:
+    int height_;
+};
+
+QPixmap renderSvg(QSvgRenderer& svg, QSize size) {
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    svg.render(&p, QRectF(QPointF(0, 0), QSizeF(size)));
+    p.end();
+    return QPixmap::fromImage(image);
+}
+
+// "name:32,48" to the name and its square sizes.
+bool parseIconSpec(const QString& spec, QString& name, QList<QSize>& sizes) {
+    const qsizetype colon = spec.indexOf(u':');
+    if (colon <= 0) return false;
+    name = spec.left(colon);
+    for (const QString& s : spec.mid(colon + 1).split(u',', Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const int n = s.trimmed().toInt(&ok);
+        if (ok && n > 0) sizes.append(QSize(n, n));
+    }
+    return !sizes.isEmpty();
+}
+
+void applyFont(QWidget* w) {
+    const QVariant height = w->property("fontHeight");
+    const QVariant bold = w->property("fontBold");
+    if (!height.isValid() && !bold.isValid()) return;
+    QFont f = w->font();
+    if (height.isValid()) f.setPixelSize(height.toInt());
+    if (bold.isValid()) f.setBold(bold.toBool());
+    w->setFont(f);
+}
+
+void applyColours(QWidget* w) {
+    const QVariant fontColor = w->property("fontColor");
+    const QVariant designColor = w->property("designColor");
+    if (!fontColor.isValid() && !designColor.isValid()) return;
+    QPalette pal = w->palette();
+    if (fontColor.isValid()) {
+        const QColor c = toQColor(fontColor.toUInt());
+        pal.setColor(QPalette::WindowText, c);
+        pal.setColor(QPalette::Text, c);
+        pal.setColor(QPalette::ButtonText, c);
+    }
+    if (designColor.isValid()) pal.setColor(QPalette::Base, toQColor(designColor.toUInt()));
+    w->setPalette(pal);
+}
+
+void applyIcon(QWidget* w) {
+    QString name;
+    QList<QSize> sizes;
+    if (!parseIconSpec(w->property("designIcon").toString(), name, sizes)) return;
+    const QIcon icon = designIcon(name, sizes);
+    if (auto* button = qobject_cast<TplButton*>(w)) {
+        button->SetImageIcon(icon);
+    } else if (auto* image = qobject_cast<TImage*>(w)) {
+        image->SetPicture(icon.pixmap(sizes.first(), 1.0));
+    }
+}
+
+void applyItemHeight(QWidget* w) {
+    const QVariant height = w->property("itemHeight");
+    if (!height.isValid()) return;
+    QAbstractItemView* view = qobject_cast<QAbstractItemView*>(w);
+    if (auto* combo = qobject_cast<QComboBox*>(w)) view = combo->view();
+    if (view) view->setItemDelegate(new FixedRowDelegate(height.toInt(), view));
+}
+
+// The children of a disabled container draw as if enabled.
+void keepEnabledLook(QWidget* container) {
+    for (QWidget* w : container->findChildren<QWidget*>()) {
+        QPalette pal = w->palette();
+        for (int r = 0; r < QPalette::NColorRoles; ++r) {
+            const auto role = static_cast<QPalette::ColorRole>(r);
+            pal.setColor(QPalette::Disabled, role, pal.color(QPalette::Active, role));
+        }
+        w->setPalette(pal);
+    }
+}
+
+void applyTo(QWidget* w) {
+    applyFont(w);
+    applyColours(w);
+    applyIcon(w);
+    applyItemHeight(w);
+    if (w->property("inputMethodOff").toBool()) {
+        w->setAttribute(Qt::WA_InputMethodEnabled, false);
+        w->setInputMethodHints(Qt::ImhLatinOnly | Qt::ImhPreferNumbers);
+    }
+}
+
+}  // namespace
+
+QIcon designIcon(const QString& name, const QList<QSize>& sizes) {
+    QSvgRenderer svg(QStringLiteral(":/icons/%1.svg").arg(name));
+    QIcon icon;
+    if (!svg.isValid()) return icon;
+    for (const QSize& s : sizes) icon.addPixmap(renderSvg(svg, s));
+    return icon;
+}
+
+void applyDesign(QWidget* root) {
+    // Parents first, so children inherit their fonts and palettes.
+    applyTo(root);
+    for (QWidget* w : root->findChildren<QWidget*>()) applyTo(w);
+    for (QWidget* w : root->findChildren<QWidget*>()) {
+        if (w->testAttribute(Qt::WA_ForceDisabled)) keepEnabledLook(w);
+    }
+}
+
+}  // namespace tenmari
