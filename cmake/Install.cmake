@@ -19,8 +19,11 @@
 
 include(GNUInstallDirs)
 
-set(TENMARI_APP_ID "io.github.tenmari.Tenmari" CACHE STRING
-  "Application id: name of the menu entry, the icon and the AppStream data")
+# The menu entry and the icon are named after the program, as the window
+# names itself (QGuiApplication::setDesktopFileName in mainwindow/main.cpp);
+# the AppStream component needs a reverse-DNS id and points at the entry.
+set(TENMARI_DESKTOP_ID tenmari)
+set(TENMARI_APP_ID "io.github.tenmari.Tenmari" CACHE STRING "AppStream component id")
 set(_tenmari_docs_placeholder "https://tenmari.invalid/docs")
 set(TENMARI_DOCS_URL "${_tenmari_docs_placeholder}" CACHE STRING
   "Web address where the repository's docs/ folder is published (screenshots in the AppStream data)")
@@ -36,8 +39,12 @@ set(_tenmari_programs tenmari-lookup tenmari-jisho)
 if(TARGET tenmari)
   list(PREPEND _tenmari_programs tenmari)
 endif()
-# The folder the build puts the programs in, with its Jisho/ and Image/.
-set(_tenmari_build_program_dir "$<TARGET_FILE_DIR:tenmari-lookup>")
+# The folder the build puts the window program in, with its Jisho/ and Image/.
+if(TARGET tenmari)
+  set(_tenmari_build_program_dir "$<TARGET_FILE_DIR:tenmari>")
+else()
+  set(_tenmari_build_program_dir "$<TARGET_FILE_DIR:tenmari-lookup>")
+endif()
 
 # --- The program folder ------------------------------------------------------
 install(TARGETS ${_tenmari_programs}
@@ -68,8 +75,8 @@ if(TARGET tenmari)
   # prefix that is not on PATH; the path is known only when installing.
   install(CODE "
     set(TENMARI_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
-    set(TENMARI_APP_ID \"${TENMARI_APP_ID}\")
-    set(_entry \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications/${TENMARI_APP_ID}.desktop\")
+    set(TENMARI_DESKTOP_ID \"${TENMARI_DESKTOP_ID}\")
+    set(_entry \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications/${TENMARI_DESKTOP_ID}.desktop\")
     configure_file(\"${PROJECT_SOURCE_DIR}/packaging/tenmari.desktop.in\" \"\${_entry}\" @ONLY)
     message(STATUS \"Installing: \${_entry}\")
     list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${_entry}\")"
@@ -97,11 +104,11 @@ if(TARGET tenmari)
   foreach(_size IN LISTS _icon_sizes)
     install(FILES ${_icon_dir}/emblem-${_size}.png
       DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${_size}x${_size}/apps
-      RENAME ${TENMARI_APP_ID}.png COMPONENT Runtime)
+      RENAME ${TENMARI_DESKTOP_ID}.png COMPONENT Runtime)
   endforeach()
   install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/emblem.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
-    RENAME ${TENMARI_APP_ID}.svg COMPONENT Runtime)
+    RENAME ${TENMARI_DESKTOP_ID}.svg COMPONENT Runtime)
 endif()
 
 # --- Man pages (compressed, as Debian installs them) -------------------------
@@ -165,8 +172,9 @@ set(CPACK_DEBIAN_PACKAGE_NAME tenmari)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The window's font: "ＭＳ Ｐゴシック" where it exists, Noto Sans CJK JP otherwise.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk")
+# The window's font stands in for "ＭＳ Ｐゴシック" with IPA P Gothic, whose
+# metrics keep the captions where the window's design puts them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
   ${PROJECT_SOURCE_DIR}/packaging/debian/postinst
@@ -185,11 +193,11 @@ if(BUILD_TESTING)
     COMMAND bash ${PROJECT_SOURCE_DIR}/packaging/check-install.sh ${PROJECT_BINARY_DIR}
             ${PROJECT_BINARY_DIR}/check-install $<TARGET_EXISTS:tenmari>)
   set_tests_properties(install_tree PROPERTIES
-    FIXTURES_SETUP installed ENVIRONMENT "${_check_env};TENMARI_APP_ID=${TENMARI_APP_ID}"
+    FIXTURES_SETUP installed ENVIRONMENT "${_check_env};TENMARI_APP_ID=${TENMARI_APP_ID};TENMARI_DESKTOP_ID=${TENMARI_DESKTOP_ID}"
     RESOURCE_LOCK install_tree)
   add_test(NAME install_metadata_valid
     COMMAND bash ${PROJECT_SOURCE_DIR}/packaging/validate-metadata.sh
-            ${PROJECT_BINARY_DIR}/check-install/prefix ${TENMARI_APP_ID})
+            ${PROJECT_BINARY_DIR}/check-install/prefix ${TENMARI_DESKTOP_ID} ${TENMARI_APP_ID})
   set_tests_properties(install_metadata_valid PROPERTIES
     FIXTURES_REQUIRED installed SKIP_RETURN_CODE 77 RESOURCE_LOCK install_tree)
   add_test(NAME deb_package

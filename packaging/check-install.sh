@@ -12,6 +12,7 @@ build=${1:?usage: check-install.sh BUILD_DIR SCRATCH_DIR WINDOW}
 scratch=${2:?usage: check-install.sh BUILD_DIR SCRATCH_DIR WINDOW}
 window=${3:?usage: check-install.sh BUILD_DIR SCRATCH_DIR WINDOW}
 app_id=${TENMARI_APP_ID:-io.github.tenmari.Tenmari}
+desktop_id=${TENMARI_DESKTOP_ID:-tenmari}
 here=$(cd "$(dirname "$0")" && pwd)
 sample=$here/../resources/sample/KEN_ALL_SAMPLE.CSV
 expected=東京都千代田区千代田
@@ -71,7 +72,9 @@ done
 
 share=$prefix/share
 if [ "$window" = 1 ]; then
-  entry=$share/applications/$app_id.desktop
+  version=$("$prefix/bin/tenmari" --version) || fail "bin/tenmari --version exited $?"
+  [[ "$version" == "tenmari "* ]] || fail "bin/tenmari --version printed '$version'"
+  entry=$share/applications/$desktop_id.desktop
   if [ -f "$entry" ]; then
     exec_line=$(grep '^Exec=' "$entry")
     [ "$exec_line" = "Exec=$prefix/bin/tenmari" ] || fail "$entry: '$exec_line' does not start $prefix/bin/tenmari"
@@ -79,9 +82,9 @@ if [ "$window" = 1 ]; then
     fail "no menu entry $entry"
   fi
   [ -f "$share/metainfo/$app_id.metainfo.xml" ] || fail "no AppStream data"
-  [ -f "$share/icons/hicolor/scalable/apps/$app_id.svg" ] || fail "no scalable icon"
+  [ -f "$share/icons/hicolor/scalable/apps/$desktop_id.svg" ] || fail "no scalable icon"
   for size in 16 24 32 48 64 128 256; do
-    icon=$share/icons/hicolor/${size}x${size}/apps/$app_id.png
+    icon=$share/icons/hicolor/${size}x${size}/apps/$desktop_id.png
     if [ ! -f "$icon" ]; then
       fail "no $size px icon"
     elif command -v file >/dev/null; then

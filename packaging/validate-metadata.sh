@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Runs the freedesktop validators on the installed menu entry and AppStream
-# data (desktop-file-validate; appstreamcli validate, offline). Exits 77 (a
+# data: desktop-file-validate, and appstreamcli validate-tree offline, which
+# also checks that the AppStream data finds its menu entry. Exits 77 (a
 # skipped test) when a validator is missing or nothing was installed to check.
 #
-#   validate-metadata.sh PREFIX APP_ID
+#   validate-metadata.sh PREFIX DESKTOP_ID APP_ID
 set -euo pipefail
 
-prefix=${1:?usage: validate-metadata.sh PREFIX APP_ID}
-app_id=${2:?usage: validate-metadata.sh PREFIX APP_ID}
-entry=$prefix/share/applications/$app_id.desktop
+usage="usage: validate-metadata.sh PREFIX DESKTOP_ID APP_ID"
+prefix=${1:?$usage}
+desktop_id=${2:?$usage}
+app_id=${3:?$usage}
+entry=$prefix/share/applications/$desktop_id.desktop
 metainfo=$prefix/share/metainfo/$app_id.metainfo.xml
 
 for tool in desktop-file-validate appstreamcli; do
@@ -29,6 +32,11 @@ out=$(desktop-file-validate "$entry" 2>&1) || status=1
 if printf '%s\n' "$out" | grep -qE ': (error|warning): '; then
   status=1
 fi
-appstreamcli validate --no-net --explain "$metainfo" || status=1
+if [ -f "$metainfo" ]; then
+  appstreamcli validate-tree --no-net --explain "$prefix" || status=1
+else
+  echo "FAIL: no AppStream data $metainfo" >&2
+  status=1
+fi
 [ "$status" = 0 ] && echo "$entry and $metainfo are valid"
 exit "$status"

@@ -8,8 +8,8 @@ packages=(
   libjpeg62-turbo-dev libzip-dev
   libgtest-dev googletest
   fonts-noto-cjk unzip curl ca-certificates
-  # The Debian package and the checks of the installed files.
-  dpkg-dev file desktop-file-utils appstream
+  # The window's font; the Debian package and the checks of the installed files.
+  fonts-ipafont-gothic dpkg-dev file desktop-file-utils appstream
 )
 [ "${TENMARI_WITH_BENCH:-0}" = 1 ] && packages+=(hyperfine)
 
