@@ -74,12 +74,11 @@ if(TARGET tenmari)
   # The entry names the program by its absolute path, so that it starts from a
   # prefix that is not on PATH; the path is known only when installing.
   install(CODE "
-    set(TENMARI_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    set(TENMARI_DESKTOP_TEMPLATE \"${PROJECT_SOURCE_DIR}/packaging/tenmari.desktop.in\")
     set(TENMARI_DESKTOP_ID \"${TENMARI_DESKTOP_ID}\")
-    set(_entry \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications/${TENMARI_DESKTOP_ID}.desktop\")
-    configure_file(\"${PROJECT_SOURCE_DIR}/packaging/tenmari.desktop.in\" \"\${_entry}\" @ONLY)
-    message(STATUS \"Installing: \${_entry}\")
-    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${_entry}\")"
+    set(TENMARI_BINDIR \"${CMAKE_INSTALL_BINDIR}\")
+    set(TENMARI_DATADIR \"${CMAKE_INSTALL_DATADIR}\")
+    include(\"${PROJECT_SOURCE_DIR}/packaging/InstallDesktopEntry.cmake\")"
     COMPONENT Runtime)
 
   configure_file(packaging/tenmari.metainfo.xml.in
