@@ -160,7 +160,6 @@ install(CODE "
 set(CPACK_PACKAGE_NAME tenmari)
 set(CPACK_PACKAGE_VENDOR "Tenmari")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CONTACT "${TENMARI_PACKAGE_MAINTAINER}")
 set(CPACK_DEB_COMPONENT_INSTALL ON)
@@ -182,6 +181,11 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The description depends on the dictionaries' source, known only when packaging.
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/packaging/CPackOptions.cmake)
 set(CPACK_GENERATOR DEB)
+# A source tarball (make package_source) holds the repository's files only:
+# no build trees, and never Japan Post's file or dictionaries built from it.
+set(CPACK_SOURCE_GENERATOR TXZ)
+set(CPACK_SOURCE_IGNORE_FILES
+  "/\\\\.git" "/build[^/]*/" "/Jisho/" "/downloads/" "/[Kk][Ee][Nn]_[Aa][Ll][Ll]\\\\.[^/]*$")
 include(CPack)
 
 # --- Checks --------------------------------------------------------------------
