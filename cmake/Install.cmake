@@ -52,9 +52,12 @@ install(TARGETS ${_tenmari_programs}
 install(DIRECTORY "${_tenmari_build_program_dir}/Image/"
   DESTINATION ${TENMARI_PROGRAM_DIR}/Image COMPONENT Runtime OPTIONAL
   FILES_MATCHING PATTERN "*.jpg")
-install(DIRECTORY "${_tenmari_build_program_dir}/Jisho/"
-  DESTINATION ${TENMARI_PROGRAM_DIR}/Jisho COMPONENT Jisho OPTIONAL
-  FILES_MATCHING PATTERN "*.csv")
+install(CODE "
+  set(TENMARI_JISHO_FROM \"${_tenmari_build_program_dir}/Jisho\")
+  set(TENMARI_JISHO_TO \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${TENMARI_PROGRAM_DIR}/Jisho\")
+  set(TENMARI_SAMPLE \"${PROJECT_SOURCE_DIR}/resources/sample/KEN_ALL_SAMPLE.CSV\")
+  include(\"${PROJECT_SOURCE_DIR}/packaging/InstallJisho.cmake\")"
+  COMPONENT Jisho)
 
 # Links in bin, relative so that the installed tree can be moved as a whole.
 foreach(_program IN LISTS _tenmari_programs)

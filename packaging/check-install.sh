@@ -59,6 +59,39 @@ n=$(find "$jisho" -maxdepth 1 -name '*.csv' | wc -l)
 got=$(cd / && "$prefix/bin/tenmari-lookup" code 1000001) || fail "bin/tenmari-lookup code 1000001 exited $?"
 [ "$got" = "$expected" ] || fail "bin/tenmari-lookup code 1000001 printed '$got', not '$expected'"
 
+# Reinstalling keeps newer dictionaries in the installed folder: a table of
+# (build's, installed's, which wins), each folder built from a source with a
+# file time; "sample" is the sample, "older" and "newer" are two made-up
+# updates of it.
+cases=$scratch/jisho-cases
+mkdir -p "$cases/src"
+cp "$sample" "$cases/src/sample.csv"
+head -n -1 "$sample" >"$cases/src/older.csv"
+head -n -2 "$sample" >"$cases/src/newer.csv"
+make_jisho() {  # SOURCE DIR TIME
+  rm -rf "$2"
+  "$prefix/bin/tenmari-jisho" "$cases/src/$1.csv" "$2" >/dev/null
+  touch -d "$3" "$2"/*.csv
+}
+while read -r from from_time to to_time winner; do
+  name="$from@$from_time over ${to:-nothing}${to_time:+@$to_time}"
+  make_jisho "$from" "$cases/from" "$from_time"
+  rm -rf "$cases/to"
+  [ "$to" = - ] || make_jisho "$to" "$cases/to" "$to_time"
+  cmake -DTENMARI_JISHO_FROM="$cases/from" -DTENMARI_JISHO_TO="$cases/to" -DTENMARI_SAMPLE="$sample" \
+    -P "$here/InstallJisho.cmake" >"$cases/log" 2>&1 || fail "installing $name: $(cat "$cases/log")"
+  cmp -s "$cases/to/Zenkoku.csv" "$cases/src/$winner.csv" || fail "installing $name: the folder does not hold $winner"
+  n=$(find "$cases/to" -name '*.csv' | wc -l)
+  [ "$n" = 10 ] || fail "installing $name: the folder holds $n dictionaries"
+done <<'EOF'
+sample 2026-01-01 - - sample
+older 2026-01-01 sample 2026-02-01 older
+sample 2026-03-01 older 2026-02-01 older
+older 2026-01-01 newer 2026-02-01 newer
+newer 2026-03-01 older 2026-02-01 newer
+older 2026-01-01 older 2026-02-01 older
+EOF
+
 for page in tenmari-lookup tenmari-jisho; do
   file=$prefix/share/man/man1/$page.1.gz
   [ -f "$file" ] || file=$prefix/share/man/man1/$page.1
