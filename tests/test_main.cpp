@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QSettings>
 #include <QStandardPaths>
 #include <cstdlib>
 #include <string>
@@ -15,6 +16,10 @@ int main(int argc, char** argv) {
                                std::to_string(static_cast<long long>(QCoreApplication::applicationPid()));
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     QStandardPaths::setTestModeEnabled(true);
+    // Settings go to the private folder whatever Qt's test mode would pick.
+    const QString configDir = QString::fromStdString(config);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configDir);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, configDir);
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("Tenmariソフト"));
     ::testing::InitGoogleTest(&argc, argv);

@@ -1,0 +1,693 @@
+// The main window as built from its design, driven offscreen: layout states,
+// design values, remembered settings, the region, moving, hover, the search
+// panel through the real widgets, the settings panel and the help viewer.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "Image.h"
+#include "Notifier.h"
+#include "Panel.h"
+#include "SettingsStore.h"
+#include "SsEdit.h"
+#include "TrPanel.h"
+#include "UnitMain.h"
+#include "WindowFont.h"
+#include "WindowLayout.h"
+#include "WindowMove.h"
+#include "plButton.h"
+#include "ui_FormMain.h"
+
+using namespace tenmari;
+
+void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace {
+
+class RecordingNotifier : public Notifier {
+public:
+    void beep() override { log.push_back(QStringLiteral("beep")); }
+    void message(const QString& text) override { log.push_back(text); }
+    void error(const QString& text) override { log.push_back(QStringLiteral("error: ") + text); }
+    QStringList log;
+};
+
+// Text values as the settings store keeps them, or any QVariant.
+void putSettings(const std::vector<std::pair<QString, QVariant>>& values) {
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Nagiworks"), QStringLiteral("Yorozuba"));
+    s.beginGroup(QStringLiteral("Program"));
+    for (const auto& [k, v] : values) s.setValue(k, v);
+    s.endGroup();
+    s.sync();
+}
+
+QVariant savedValue(const QString& name) {
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Nagiworks"), QStringLiteral("Yorozuba"));
+    return s.value(QStringLiteral("Program/") + name);
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        installWindowFont();
+        QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Nagiworks"), QStringLiteral("Yorozuba"));
+        s.clear();
+        s.sync();
+        setNotifier(&notes);
+        setWindowMoveHook([this](QWidget*) {
+            ++moves;
+            return true;
+        });
+        QGuiApplication::clipboard()->clear();
+    }
+    void TearDown() override {
+        window.reset();
+        setNotifier(nullptr);
+        setWindowMoveHook(nullptr);
+    }
+
+    // A window whose program folder is a scratch folder with the sample
+    // dictionary as every region's file.
+    TFormMain& open(bool show = true) {
+        window = std::make_unique<TFormMain>();
+        useScratchFolder();
+        if (show) {
+            window->show();
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        }
+        return *window;
+    }
+    void useScratchFolder() {
+        TFormMain& w = *window;
+        w.ExeDir = dir.path();
+        QDir().mkpath(dir.filePath(QStringLiteral("Jisho")));
+        for (size_t i = 0; i < w.JishoPath.size(); ++i) {
+            const QString name = QFileInfo(w.JishoPath[i]).fileName();
+            w.JishoPath[i] = dir.filePath(QStringLiteral("Jisho/") + name);
+            QFile::remove(w.JishoPath[i]);
+            QFile::copy(QStringLiteral(TENMARI_SAMPLE_DICTIONARY), w.JishoPath[i]);
+        }
+    }
+    Ui::FormMain& ui() { return window->form(); }
+    void pickRegion(int index) {
+        ui().CBoxChihou->setCurrentIndex(index);
+        emit ui().CBoxChihou->activated(index);
+    }
+    // Types each character as a key carrying it (any script).
+    void type(QWidget* w, const QString& text) {
+        w->setFocus();
+        for (const QChar c : text) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(w, &press);
+        }
+    }
+    void enter(QWidget* w) { QTest::keyClick(w, Qt::Key_Return); }
+    void click(TplButton* b) { emit b->OnClick(b); }
+
+    QTemporaryDir dir;
+    RecordingNotifier notes;
+    int moves = 0;
+    std::unique_ptr<TFormMain> window;
+};
+
+// ---------------------------------------------------------------------------
+
+TEST(WindowLayoutTest, StatesAndOffsets) {
+    struct Case {
+        int state, offset, mainHeight, kensakuTop, buttonTop, kekkaTop;
+    };
+    const Case cases[] = {
+        {kCompact, 0, 413, 83, 343, -1},       {kCompact, 4, 409, 79, 339, -1},
+        {kExpanded, 0, 555, 83, 484, 343},     {kExpanded, 4, 551, 79, 480, 339},
+        {kExpandRequest, 0, 555, 83, 484, 343}, {kExpandRequest, 4, 551, 79, 480, 339},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "state " << c.state << " offset " << c.offset);
+        const WindowLayout l = windowLayout(c.state, c.offset);
+        EXPECT_TRUE(l.valid);
+        EXPECT_EQ(l.mainHeight, c.mainHeight);
+        EXPECT_EQ(l.kensakuTop, c.kensakuTop);
+        EXPECT_EQ(l.buttonRowTop, c.buttonTop);
+        EXPECT_EQ(l.kekkaTopSet, c.kekkaTop >= 0);
+        if (c.kekkaTop >= 0) {
+            EXPECT_EQ(l.kekkaTop, c.kekkaTop);
+        }
+        EXPECT_EQ(l.nextState, c.state == kCompact ? kCompact : kExpanded);
+    }
+    EXPECT_FALSE(windowLayout(0, 0).valid);
+    EXPECT_FALSE(windowLayout(4, 4).valid);
+}
+
+TEST(WindowLayoutTest, GrowthFromAnyHeight) {
+    EXPECT_EQ(growthSteps(413), (std::vector<int>{442, 471, 500, 529, 558, 555}));
+    EXPECT_EQ(growthSteps(409).back(), 551);
+    EXPECT_EQ(growthSteps(555).back(), 697);  // grows from wherever it is
+}
+
+TEST_F(WindowTest, CompactAndExpandedClientSizes) {
+    TFormMain& w = open();
+    EXPECT_EQ(w.size(), QSize(450, 413));
+    EXPECT_EQ(ui().PnlBtn1->y(), 343);
+    EXPECT_TRUE(ui().PnlKekka->isHidden());
+    EXPECT_EQ(w.minimumSize(), w.maximumSize()) << "the user cannot resize the window";
+
+    pickRegion(0);
+    type(ui().EditZip1, QStringLiteral("1000001"));
+    enter(ui().EditZip1);
+    EXPECT_EQ(w.size(), QSize(450, 555));
+    EXPECT_EQ(w.WinState, kExpanded);
+    EXPECT_FALSE(ui().PnlKekka->isHidden());
+    EXPECT_EQ(ui().PnlKekka->y(), 343);
+    EXPECT_EQ(ui().PnlBtn2->y(), 484);
+
+    // A result while expanded changes nothing; clearing collapses.
+    enter(ui().EditZip1);
+    EXPECT_EQ(w.size(), QSize(450, 555));
+    click(ui().plBtnClear1);
+    EXPECT_EQ(w.size(), QSize(450, 413));
+    EXPECT_TRUE(ui().PnlKekka->isHidden());
+}
+
+TEST_F(WindowTest, WithoutTitleBarEverythingMovesUpFourPixels) {
+    putSettings({{QStringLiteral("CkTitle"), QStringLiteral("1")}});
+    TFormMain& w = open();
+    EXPECT_TRUE(w.windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_TRUE(ui().ChkTBar->isChecked());
+    EXPECT_EQ(w.size(), QSize(450, 409));
+    EXPECT_EQ(ui().plBtnSoftTitle->geometry(), QRect(2, 2, 445, 70));
+    EXPECT_TRUE(notes.log.isEmpty()) << "starting without the title bar shows no message";
+    pickRegion(0);
+    type(ui().EditZip1, QStringLiteral("100"));
+    enter(ui().EditZip1);
+    EXPECT_EQ(w.size(), QSize(450, 551));
+    EXPECT_EQ(ui().PnlKekka->y(), 339);
+    EXPECT_EQ(ui().PnlBtn1->y(), 480);
+}
+
+TEST_F(WindowTest, DesignValuesOfTheBuiltWindow) {
+    TFormMain& w = open();
+    Ui::FormMain& f = ui();
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Tenmari"));
+    EXPECT_EQ(f.LabelSoft->Caption(), QStringLiteral("TenmariSoftware"));
+    EXPECT_EQ(f.LabelVer1->Caption(), QStringLiteral("Version 1.22 （2007.04.05版）"));
+
+    struct Geometry {
+        QWidget* w;
+        QRect rect;
+    };
+    for (const Geometry& g : std::initializer_list<Geometry>{
+             {f.PnlKensaku, {10, 83, 430, 256}}, {f.Panel3, {0, 0, 449, 78}}, {f.PnlBtn2, {300, 343, 140, 65}},
+             {f.EditZip1, {113, 64, 80, 23}}, {f.PanelChihou, {20, 49, 370, 33}}, {f.plBtnKensaku, {13, 8, 100, 49}},
+             {f.ListBox1, {64, 36, 358, 97}}, {f.ChkTopPosition, {23, 5, 154, 17}}, {f.SsEditHelp, {361, 248, 49, 23}},
+             {f.MemoHelp, {6, 2, 417, 110}}, {f.ImgIcon, {2, 2, 52, 52}}, {f.LabelTop2, {250, 54, 177, 12}}}) {
+        EXPECT_EQ(g.w->geometry(), g.rect) << g.w->objectName().toStdString();
+    }
+    // Colours, bevels, fonts and texts.
+    EXPECT_EQ(f.PnlMain->Color(), 0x00DDE8E5u);
+    EXPECT_EQ(f.PnlMain->BevelOuter(), TPanel::bvRaised);
+    EXPECT_EQ(f.PanelInfo->BevelInner(), TPanel::bvLowered);
+    EXPECT_EQ(f.PanelInfo->Color(), 0x00808080u);
+    EXPECT_EQ(f.PnlKensakuBtn->Color(), 0x00C0C0C0u);
+    EXPECT_EQ(f.ListBox1->palette().color(QPalette::Base), QColor(0xFF, 0xFB, 0xF0));
+    EXPECT_EQ(f.PanelInfo->palette().color(QPalette::WindowText), QColor(Qt::white));
+    EXPECT_EQ(f.LabelSoft->font().pixelSize(), 17);
+    EXPECT_TRUE(f.LabelSoft->font().bold());
+    EXPECT_EQ(f.LabelJisho1->font().pixelSize(), 11);
+    EXPECT_EQ(f.plBtnKensaku->font().pixelSize(), 16);
+    EXPECT_EQ(f.EditZip1->font().pixelSize(), 15);
+    EXPECT_EQ(f.GBoxSetting1->font().pixelSize(), 13);
+    EXPECT_EQ(f.LblJusho->text(), QStringLiteral("住\u3000所："));
+    EXPECT_EQ(f.ChkMark->text(), QStringLiteral("\"〒\"ﾏｰｸ付き ／"));
+    EXPECT_EQ(f.ChkHyphen->text(), QStringLiteral("\"\uFF0D\"（ﾊｲﾌﾝ）付き"));
+    EXPECT_EQ(f.ChkTopPosition->text(), QStringLiteral("常に手前で表示する "));
+    EXPECT_EQ(f.LblKekka3->text(), QStringLiteral("（") + QString(18, QChar(0x3000)) + u' ' +
+                                       QString(4, QChar(0x3000)) + u' ' + QString(5, QChar(0x3000)) +
+                                       QStringLiteral("）"));
+    // Buttons.
+    EXPECT_EQ(f.plBtnKensaku->CaptionA()->Caption(), QStringLiteral("検\u3000索"));
+    EXPECT_EQ(f.plBtnKensaku->GradEndColor(), 0x00C7DDE2u);
+    EXPECT_EQ(f.plBtnKensaku->ImageTop(), 12);
+    EXPECT_FALSE(f.plBtnKensaku->ImageVertCenter());
+    EXPECT_EQ(f.plBtnSetting->CaptionB()->Caption(), QStringLiteral("設\u3000定\u3000"));
+    EXPECT_EQ(f.plBtnSetting->CaptionLineSpace(), 1);
+    EXPECT_EQ(f.PlBtnClose->ImageIcon().availableSizes(), QList<QSize>{QSize(48, 48)});
+    EXPECT_EQ(f.plBtnSoftTitle->ButtonStyle(), TplButton::bsFlatNoFrame);
+    EXPECT_EQ(f.plBtnSoftTitle->GradBeginColor(), 0x002D3808u);
+    EXPECT_FALSE(f.ImgIcon->Picture().isNull());
+    // Enabled, visible and tab stops.
+    EXPECT_FALSE(f.Panel3->isEnabled());
+    EXPECT_FALSE(f.PnlHelp1->isEnabled());
+    EXPECT_TRUE(f.PnlSetting->isHidden());
+    EXPECT_TRUE(f.PnlHelp->isHidden());
+    EXPECT_EQ(f.EditJusho1->focusPolicy(), Qt::ClickFocus);
+    EXPECT_EQ(f.CBoxChihou->count(), 10);
+    EXPECT_EQ(f.CBoxChihou->itemText(9), QStringLiteral("九州・沖縄地方"));
+    EXPECT_EQ(f.CBoxChihou->maxVisibleItems(), 10);
+    EXPECT_EQ(f.SsEditHelp->cursor().shape(), Qt::IBeamCursor);
+    EXPECT_EQ(f.MemoHelp->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+}
+
+TEST_F(WindowTest, TabOrderFollowsTheDesign) {
+    open();
+    Ui::FormMain& f = ui();
+    EXPECT_EQ(f.RBtnBangoKensaku->nextInFocusChain(), f.plBtnKensaku);
+    EXPECT_EQ(f.plBtnKensaku->nextInFocusChain(), f.plBtnClear1);
+    EXPECT_EQ(f.plBtnClear1->nextInFocusChain(), f.EditZip1);
+}
+
+// ---------------------------------------------------------------------------
+// Settings.
+
+TEST_F(WindowTest, FirstStartUsesDefaultsAndCloseWritesEveryValue) {
+    TFormMain& w = open();
+    EXPECT_EQ(w.pos(), QPoint(0, 0));
+    EXPECT_EQ(ui().CBoxChihou->currentIndex(), -1);
+    EXPECT_TRUE(ui().PanelChihou->Caption().isEmpty());
+    EXPECT_EQ(w.PostReference1().PostFile(), "Ken_all.csv");
+    EXPECT_TRUE(ui().RBtnBangoKensaku->isChecked());
+    EXPECT_EQ(ui().PanelInfo->Caption(), QStringLiteral("郵便番号から住所を検索します"));
+    w.move(30, 40);
+    w.close();
+    EXPECT_TRUE(w.settingsWritten());
+    const std::pair<const char*, const char*> expected[] = {
+        {"MainTop", "40"}, {"MainLeft", "30"}, {"Jisho", "-1"},  {"CkHyoji", "0"}, {"CkMark", "0"},
+        {"CkHifun", "0"},  {"CkTomei", "0"},   {"CkTemae", "0"}, {"CkTitle", "0"},
+    };
+    for (const auto& [name, value] : expected) {
+        EXPECT_EQ(savedValue(QLatin1String(name)), QVariant(QString::fromLatin1(value))) << name;
+    }
+    EXPECT_EQ(savedValue(QStringLiteral("Dir")).toString(), w.ExeDir);
+}
+
+TEST_F(WindowTest, RestartRestoresRegionOptionsAndPosition) {
+    putSettings({{QStringLiteral("MainTop"), QStringLiteral("120")},
+                 {QStringLiteral("MainLeft"), QStringLiteral("200")},
+                 {QStringLiteral("Jisho"), QStringLiteral("4")},
+                 {QStringLiteral("CkHyoji"), QStringLiteral("1")},
+                 {QStringLiteral("CkMark"), QStringLiteral("1")},
+                 {QStringLiteral("CkHifun"), QStringLiteral("1")},
+                 {QStringLiteral("CkTemae"), QStringLiteral("1")}});
+    TFormMain& w = open();
+    EXPECT_EQ(w.pos(), QPoint(200, 120));
+    EXPECT_EQ(ui().CBoxChihou->currentIndex(), 4);
+    EXPECT_EQ(ui().PanelChihou->Caption(), QStringLiteral("東京・神奈川・埼玉・千葉・茨城・群馬・栃木・山梨"));
+    EXPECT_TRUE(ui().RBtnBango->isChecked());
+    EXPECT_TRUE(ui().ChkMark->isChecked());
+    EXPECT_TRUE(ui().ChkHyphen->isChecked());
+    EXPECT_TRUE(ui().ChkTopPosition->isChecked());
+    EXPECT_TRUE(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_FALSE(ui().ChkNodo->isChecked());
+    w.close();
+    EXPECT_EQ(savedValue(QStringLiteral("Jisho")), QVariant(QStringLiteral("4")));
+    EXPECT_EQ(savedValue(QStringLiteral("CkTemae")), QVariant(QStringLiteral("1")));
+}
+
+TEST_F(WindowTest, BadStoredValuesTakeTheirDefaults) {
+    struct Case {
+        const char* name;
+        QVariant stored;
+        int TFormMain::*member;
+        int expected;
+        bool typeError;
+    };
+    const Case cases[] = {
+        {"CkMark", QStringLiteral("1a"), &TFormMain::CkMark, 0, false},
+        {"CkMark", QStringLiteral(""), &TFormMain::CkMark, 0, false},
+        {"CkMark", QStringLiteral("0x1"), &TFormMain::CkMark, 0, false},
+        {"Jisho", QStringLiteral("99999999999"), &TFormMain::Jisho, -1, false},
+        {"MainTop", QStringLiteral("-50"), &TFormMain::MainTop, -50, false},
+        {"CkHyoji", QStringLiteral("+1"), &TFormMain::CkHyoji, 1, false},
+        {"CkMark", QStringList{QStringLiteral("1"), QStringLiteral("2")}, &TFormMain::CkMark, 0, true},
+        {"CkTomei", QByteArray("\x01\x02", 2), &TFormMain::CkTomei, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        putSettings({{QLatin1String(c.name), c.stored}});
+        TFormMain& w = open(false);
+        EXPECT_EQ(w.*c.member, c.expected);
+        if (c.typeError) {
+            EXPECT_EQ(notes.log, QStringList{QStringLiteral("error: '%1' のデータ型が不正です").arg(QLatin1String(c.name))});
+        } else {
+            EXPECT_TRUE(notes.log.isEmpty());
+        }
+        notes.log.clear();
+        window.reset();
+    }
+}
+
+TEST_F(WindowTest, OddValuesAreKeptAndSavedBack) {
+    putSettings({{QStringLiteral("CkHyoji"), QStringLiteral("7")}, {QStringLiteral("Jisho"), QStringLiteral("12")}});
+    TFormMain& w = open();
+    EXPECT_TRUE(ui().RBtnJusho->isChecked()) << "the design's choice stays";
+    EXPECT_EQ(ui().CBoxChihou->currentIndex(), -1);
+    EXPECT_EQ(w.PostReference1().PostFile(), "Ken_all.csv");
+    w.close();
+    EXPECT_EQ(savedValue(QStringLiteral("CkHyoji")), QVariant(QStringLiteral("7")));
+    EXPECT_EQ(savedValue(QStringLiteral("Jisho")), QVariant(QStringLiteral("12")));
+}
+
+TEST_F(WindowTest, PositionBeyondTheScreenEdgeStartsAtZero) {
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    struct Case {
+        int top, left;
+        QPoint expected;
+    };
+    const Case cases[] = {
+        {screen.height() - 20, screen.width() - 20, {screen.width() - 20, screen.height() - 20}},
+        {screen.height() - 19, 5, {5, 0}},
+        {5, screen.width() - 19, {0, 5}},
+        {-50, -30, {-30, -50}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.top << "," << c.left);
+        SetUp();
+        putSettings({{QStringLiteral("MainTop"), QString::number(c.top)},
+                     {QStringLiteral("MainLeft"), QString::number(c.left)}});
+        EXPECT_EQ(open().pos(), c.expected);
+        window.reset();
+    }
+}
+
+TEST_F(WindowTest, SettingsThatCannotBeWrittenAreReportedAndTheWindowCloses) {
+    const QString file = SettingsStore::location();
+    QDir().mkpath(QFileInfo(file).path());
+    QFile::remove(file);
+    QDir().mkpath(file);  // a folder where the file should be
+    TFormMain& w = open();
+    w.close();
+    QDir(file).removeRecursively();
+    EXPECT_FALSE(w.isVisible());
+    ASSERT_EQ(notes.log.size(), 1);
+    EXPECT_TRUE(notes.log.front().startsWith(QStringLiteral("error: 設定を保存できませんでした"))) << notes.log.front().toStdString();
+}
+
+TEST_F(WindowTest, SettingsAreWrittenOncePerRun) {
+    TFormMain& w = open();
+    w.close();
+    putSettings({{QStringLiteral("CkMark"), QStringLiteral("5")}});
+    w.saveSettingsOnce();  // the end of the session after the close
+    EXPECT_EQ(savedValue(QStringLiteral("CkMark")), QVariant(QStringLiteral("5")));
+}
+
+// ---------------------------------------------------------------------------
+// Region, moving and hover.
+
+TEST_F(WindowTest, RegionChoiceReachesTheLookupAtOnceAndFocusReturns) {
+    TFormMain& w = open();
+    pickRegion(9);
+    EXPECT_EQ(w.Jisho, 9);
+    EXPECT_EQ(QString::fromStdString(w.PostReference1().PostFile()), w.JishoPath[9]);
+    EXPECT_TRUE(w.JishoPath[9].endsWith(QStringLiteral("/Jisho/Kyushu.csv")));
+    EXPECT_EQ(ui().PanelChihou->Caption(), QStringLiteral("福岡・大分・佐賀・長崎・熊本・宮崎・鹿児島・沖縄"));
+    EXPECT_EQ(QApplication::focusWidget(), ui().EditZip1);
+    ui().RBtnJushoKensaku->setChecked(true);
+    pickRegion(0);
+    EXPECT_EQ(QApplication::focusWidget(), ui().EditJusho1);
+}
+
+TEST_F(WindowTest, RegionPanelDoubleClickTogglesTheDataNotice) {
+    TFormMain& w = open();
+    TPanel* p = ui().PanelChihou;
+    QTest::mouseDClick(p, Qt::LeftButton);
+    EXPECT_EQ(p->Caption(), w.JishoInfo) << "no region: the notice";
+    QTest::mouseDClick(p, Qt::LeftButton);
+    EXPECT_EQ(p->Caption(), w.JishoInfo) << "and it stays without a region";
+    pickRegion(1);
+    QTest::mouseDClick(p, Qt::LeftButton);
+    EXPECT_EQ(p->Caption(), QStringLiteral("2007年03月30日現在の郵便番号辞書を使用"));
+    QTest::mouseDClick(p, Qt::LeftButton);
+    EXPECT_EQ(p->Caption(), QStringLiteral("北海道"));
+}
+
+TEST_F(WindowTest, APressMovesTheWindowOnlyWithoutTheTitleBar) {
+    open();
+    const auto press = [&](QWidget* w, QPoint at) { QTest::mousePress(w, Qt::LeftButton, {}, at); QTest::mouseRelease(w, Qt::LeftButton, {}, at); };
+    press(ui().PnlMain, {5, 300});
+    press(ui().LabelSoft, {3, 3});
+    EXPECT_EQ(moves, 0);
+    ui().ChkTBar->setChecked(true);  // inert while the settings panel is hidden
+    press(ui().PnlMain, {5, 300});
+    press(ui().plBtnSoftTitle, {300, 60});
+    press(ui().LabelSoft, {3, 3});
+    press(ui().PnlIcon, {1, 1});
+    EXPECT_EQ(moves, 4);
+    press(ui().PnlKensaku, {5, 200});  // another panel: not the body
+    QTest::mousePress(ui().PnlMain, Qt::RightButton, {}, {5, 300});
+    EXPECT_EQ(moves, 4);
+}
+
+TEST_F(WindowTest, HoverSwapsTheGradientAndLeavingSwapsItBack) {
+    open();
+    TplButton* b = ui().PlBtnClose;
+    const uint begin = b->GradBeginColor(), end = b->GradEndColor();
+    emit b->OnMouseEnter(b, {}, 1, 1);
+    EXPECT_EQ(b->GradBeginColor(), end);
+    EXPECT_EQ(b->GradEndColor(), begin);
+    emit b->OnMouseLeave(b, {}, 1, 1);
+    EXPECT_EQ(b->GradBeginColor(), begin);
+    EXPECT_EQ(b->GradEndColor(), end);
+    // The title band has no hover pair.
+    const uint title = ui().plBtnSoftTitle->GradBeginColor();
+    emit ui().plBtnSoftTitle->OnMouseEnter(ui().plBtnSoftTitle, {}, 1, 1);
+    EXPECT_EQ(ui().plBtnSoftTitle->GradBeginColor(), title);
+}
+
+// ---------------------------------------------------------------------------
+// The search panel through the real widgets.
+
+TEST_F(WindowTest, CodeSearchChooseAndCopy) {
+    open();
+    pickRegion(0);
+    type(ui().EditZip1, QStringLiteral("100"));
+    EXPECT_EQ(ui().PanelInfo->Caption(), QStringLiteral("先頭の郵便番号のみでも検索可能です"));
+    enter(ui().EditZip1);
+    EXPECT_EQ(ui().PanelInfo->Caption(), QStringLiteral("検索が完了しました"));
+    ASSERT_GT(ui().ListBox1->model()->rowCount(), 0);
+    EXPECT_EQ(ui().ListBox1->model()->index(0, 0).data().toString(), QStringLiteral("東京都千代田区千代田 - 1000001"));
+    EXPECT_FALSE(ui().ListBox1->currentIndex().isValid()) << "nothing chosen yet";
+    EXPECT_FALSE(ui().plBtnCopy->isEnabled());
+
+    const QRect row = ui().ListBox1->visualRect(ui().ListBox1->model()->index(0, 0));
+    QTest::mouseClick(ui().ListBox1->viewport(), Qt::LeftButton, {}, row.center());
+    EXPECT_EQ(ui().EditJusho->text(), QStringLiteral("東京都千代田区千代田"));
+    EXPECT_TRUE(ui().plBtnCopy->isEnabled());
+    click(ui().plBtnCopy);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("東京都千代田区千代田"));
+
+    // The result format, read when a candidate is chosen.
+    ui().RBtnBango->setChecked(true);
+    ui().ChkMark->setChecked(true);
+    ui().ChkHyphen->setChecked(true);
+    QTest::mouseDClick(ui().ListBox1->viewport(), Qt::LeftButton, {}, row.center());
+    EXPECT_EQ(ui().EditJusho->text(), QStringLiteral("〒100-0001"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("〒100-0001"));
+}
+
+TEST_F(WindowTest, KeystrokeFilterRefusesWithBeepAndMessage) {
+    open();
+    type(ui().EditZip1, QStringLiteral("1-2-a"));
+    EXPECT_EQ(ui().EditZip1->text(), QStringLiteral("1-2"));
+    EXPECT_EQ(notes.log, (QStringList{QStringLiteral("beep"), QStringLiteral("2つ目の\"-\"（ﾊｲﾌﾝ）は入力出来ません！"),
+                                      QStringLiteral("beep"), QStringLiteral("郵便番号は、半角数字のみ入力できます。")}));
+    notes.log.clear();
+    QTest::keyClick(ui().EditZip1, Qt::Key_Backspace);
+    QTest::keyClick(ui().EditZip1, Qt::Key_Left);
+    QTest::keyClick(ui().EditZip1, Qt::Key_Delete);
+    QTest::keyClick(ui().EditZip1, Qt::Key_Escape);
+    EXPECT_EQ(ui().EditZip1->text(), QStringLiteral("1")) << "Backspace and Delete each removed one";
+    EXPECT_TRUE(notes.log.isEmpty()) << "editing keys are never refused";
+}
+
+TEST_F(WindowTest, AddressSearchGivesCodes) {
+    open();
+    pickRegion(0);
+    ui().RBtnJushoKensaku->setChecked(true);
+    EXPECT_FALSE(ui().EditZip1->isEnabled());
+    EXPECT_TRUE(ui().EditJusho1->isEnabled());
+    EXPECT_EQ(ui().EditJusho1->palette().color(QPalette::Base), QColor(Qt::white));
+    EXPECT_EQ(ui().EditZip1->palette().color(QPalette::Base), QColor(0xC0, 0xC0, 0xC0));
+    type(ui().EditJusho1, QStringLiteral("東京都千代田区"));
+    EXPECT_EQ(ui().PanelInfo->Caption(), QStringLiteral("住所途中でも検索可能です"));
+    enter(ui().EditJusho1);
+    ASSERT_GT(ui().ListBox1->model()->rowCount(), 0);
+    EXPECT_TRUE(ui().ListBox1->model()->index(0, 0).data().toString().startsWith(QStringLiteral("1000001 / ")));
+    EXPECT_EQ(window->size(), QSize(450, 555));
+}
+
+// ---------------------------------------------------------------------------
+// Settings panel and window modes.
+
+TEST_F(WindowTest, SettingsPanelOpensAndClosesButNotWhileTheHelpIsOpen) {
+    open();
+    TplButton* b = ui().plBtnSetting;
+    click(b);
+    EXPECT_FALSE(ui().PnlSetting->isHidden());
+    EXPECT_EQ(b->CaptionB()->Caption(), QStringLiteral("設定終了"));
+    click(ui().plBtnHelp);
+    notes.log.clear();  // the missing picture of page 1
+    click(b);
+    EXPECT_EQ(notes.log, (QStringList{QStringLiteral("beep"), QStringLiteral("説明書を開いている間は、ｿﾌﾄｳｪｱの設定・切替えはできません")}));
+    EXPECT_FALSE(ui().PnlSetting->isHidden());
+    EXPECT_EQ(b->CaptionB()->Caption(), QStringLiteral("設定終了"));
+    click(ui().plBtnHelp);
+    EXPECT_FALSE(ui().PnlSetting->isHidden()) << "still open after the help closes";
+    click(b);
+    EXPECT_TRUE(ui().PnlSetting->isHidden());
+    EXPECT_EQ(b->CaptionB()->Caption(), QStringLiteral("設\u3000定\u3000"));
+}
+
+TEST_F(WindowTest, ResultFormatIsRememberedOnlyFromThePanel) {
+    TFormMain& w = open();
+    ui().RBtnBango->setChecked(true);  // panel hidden: not taken
+    EXPECT_EQ(w.CkHyoji, 0);
+    click(ui().plBtnSetting);
+    ui().RBtnBango->setChecked(false);
+    ui().RBtnBango->setChecked(true);
+    ui().ChkMark->setChecked(true);
+    EXPECT_EQ(w.CkHyoji, 1);
+    EXPECT_EQ(w.CkMark, 1);
+    w.close();  // closed with the panel open
+    EXPECT_EQ(savedValue(QStringLiteral("CkHyoji")), QVariant(QStringLiteral("1")));
+    EXPECT_EQ(savedValue(QStringLiteral("CkMark")), QVariant(QStringLiteral("1")));
+    window.reset();
+    open();
+    EXPECT_TRUE(ui().RBtnBango->isChecked());
+    EXPECT_TRUE(ui().ChkMark->isChecked());
+}
+
+TEST_F(WindowTest, SeeThroughAppliesAtFirstShowAndAnyTime) {
+    putSettings({{QStringLiteral("CkTomei"), QStringLiteral("1")}});
+    TFormMain& w = open();
+    EXPECT_TRUE(ui().ChkNodo->isChecked());
+    EXPECT_NEAR(w.windowOpacity(), 200.0 / 255.0, 0.01);
+    ui().ChkNodo->setChecked(false);  // works with the panel closed too
+    EXPECT_EQ(w.windowOpacity(), 1.0);
+    EXPECT_EQ(w.CkTomei, 0);
+}
+
+TEST_F(WindowTest, AlwaysOnTopRebuildsTheWindowAndResetsTheSearch) {
+    TFormMain& w = open();
+    pickRegion(0);
+    type(ui().EditZip1, QStringLiteral("100"));
+    enter(ui().EditZip1);
+    ASSERT_EQ(w.size(), QSize(450, 555));
+    w.move(40, 50);
+    const QPoint corner = w.pos();
+    click(ui().plBtnSetting);
+    ui().ChkTopPosition->setChecked(true);
+    EXPECT_TRUE(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.pos(), corner);
+    EXPECT_EQ(w.size(), QSize(450, 413));
+    EXPECT_EQ(ui().ListBox1->model()->rowCount(), 0);
+    EXPECT_TRUE(ui().EditZip1->text().isEmpty());
+    EXPECT_TRUE(ui().RBtnBangoKensaku->isChecked());
+    EXPECT_FALSE(ui().PnlSetting->isHidden());
+    EXPECT_EQ(w.CkTemae, 1);
+}
+
+TEST_F(WindowTest, RemovingTheTitleBarShowsTheMessageAfterTheRebuild) {
+    TFormMain& w = open();
+    click(ui().plBtnSetting);
+    bool framelessWhenShown = false;
+    struct Probe : RecordingNotifier {
+        TFormMain* w = nullptr;
+        bool* seen = nullptr;
+        void message(const QString& text) override {
+            *seen = w->windowFlags().testFlag(Qt::FramelessWindowHint) && w->isVisible() && w->size() == QSize(450, 409);
+            RecordingNotifier::message(text);
+        }
+    } probe;
+    probe.w = &w;
+    probe.seen = &framelessWhenShown;
+    setNotifier(&probe);
+    ui().ChkTBar->setChecked(true);
+    EXPECT_TRUE(framelessWhenShown);
+    EXPECT_EQ(probe.log, (QStringList{QStringLiteral("beep"), QStringLiteral("ｿﾌﾄｳｪｱのﾀｲﾄﾙ部分（緑色）をﾄﾞﾗｯｸﾞすると移動できます")}));
+    EXPECT_EQ(ui().plBtnSoftTitle->geometry(), QRect(2, 2, 445, 70));
+    probe.log.clear();
+    ui().ChkTBar->setChecked(false);
+    EXPECT_TRUE(probe.log.isEmpty());
+    EXPECT_EQ(w.size(), QSize(450, 413));
+    EXPECT_EQ(ui().plBtnSoftTitle->geometry(), QRect(8, 6, 434, 70));
+    EXPECT_EQ(w.CkTitle, 0);
+    setNotifier(&notes);
+}
+
+// ---------------------------------------------------------------------------
+// Help viewer.
+
+void writeJpeg(const QString& path, QColor colour) {
+    QImage image(300, 280, QImage::Format_RGB32);
+    image.fill(colour);
+    ASSERT_TRUE(image.save(path, "JPEG"));
+}
+
+TEST_F(WindowTest, HelpPagesTurnAndKeepTheirPlace) {
+    TFormMain& w = open();
+    QDir().mkpath(dir.filePath(QStringLiteral("Image")));
+    for (int i = 1; i <= 7; ++i) {
+        writeJpeg(dir.filePath(QStringLiteral("Image/%1.jpg").arg(i, 3, 10, QChar(u'0'))), QColor(i * 30, 0, 0));
+    }
+    click(ui().plBtnHelp);
+    EXPECT_EQ(w.size(), QSize(450, 555)) << "expanded at once";
+    EXPECT_TRUE(ui().PnlKekka->isHidden());
+    EXPECT_EQ(ui().PnlHelp->y(), ui().PnlKensaku->y());
+    EXPECT_EQ(ui().plBtnHelp->CaptionA()->Caption(), QStringLiteral("説明書を"));
+    EXPECT_EQ(ui().plBtnHelp->CaptionB()->Caption(), QStringLiteral("閉じる"));
+    EXPECT_EQ(ui().plBtnHelp->CaptionTop(), 10);
+    EXPECT_EQ(ui().SsEditHelp->Text(), QStringLiteral("1/7"));
+    EXPECT_FALSE(ui().plBtnBack->isEnabled());
+    EXPECT_TRUE(ui().plBtnFront->isEnabled());
+    EXPECT_TRUE(ui().MemoHelp->toPlainText().contains(QStringLiteral("郵便番号を入力し")));
+    EXPECT_EQ(ui().ImgHelp->Picture().size(), QSize(273, 266));
+    for (int i = 0; i < 6; ++i) click(ui().plBtnFront);
+    EXPECT_EQ(ui().SsEditHelp->Text(), QStringLiteral("7/7"));
+    EXPECT_FALSE(ui().plBtnFront->isEnabled());
+    EXPECT_TRUE(ui().plBtnBack->isEnabled());
+    for (int i = 0; i < 3; ++i) click(ui().plBtnBack);
+    click(ui().plBtnHelp);
+    EXPECT_EQ(w.size(), QSize(450, 413));
+    EXPECT_EQ(ui().plBtnHelp->CaptionA()->Caption(), QStringLiteral("説明書"));
+    EXPECT_TRUE(ui().plBtnHelp->CaptionB()->Caption().isEmpty());
+    click(ui().plBtnHelp);
+    EXPECT_EQ(ui().SsEditHelp->Text(), QStringLiteral("4/7"));
+    EXPECT_TRUE(notes.log.isEmpty());
+}
+
+TEST_F(WindowTest, HelpKeepsResultsInViewAndReportsAMissingPicture) {
+    TFormMain& w = open();
+    pickRegion(0);
+    type(ui().EditZip1, QStringLiteral("1000001"));
+    enter(ui().EditZip1);
+    click(ui().plBtnHelp);  // no Image folder
+    EXPECT_EQ(ui().SsEditHelp->Text(), QStringLiteral("1/7"));
+    EXPECT_TRUE(ui().ImgHelp->Picture().isNull());
+    EXPECT_EQ(ui().PnlImgHelp->Caption(), QStringLiteral("no Image"));
+    ASSERT_EQ(notes.log.size(), 1);
+    EXPECT_TRUE(notes.log.front().contains(QStringLiteral("ファイル \"") + dir.filePath(QStringLiteral("Image/001.jpg")) + u'"'))
+        << notes.log.front().toStdString();
+    EXPECT_TRUE(notes.log.front().endsWith(QStringLiteral("は開けません")));
+    click(ui().plBtnHelp);
+    EXPECT_EQ(w.size(), QSize(450, 555)) << "results stay in view";
+    EXPECT_FALSE(ui().PnlKekka->isHidden());
+}
+
+}  // namespace
