@@ -22,7 +22,7 @@ esac
 # grep gets its literal in code page 932 from a file (hyperfine takes UTF-8 only).
 printf '"100' > "$work/prefix.pat"
 printf '北海道' | iconv -f UTF-8 -t CP932 > "$work/address.pat"
-lookup=$(pwd)/build/tools/tenmari-lookup
+lookup=$(pwd)/build/bin/tenmari-lookup
 cd "$work"
 
 run() {  # name, tenmari command, grep command

@@ -6,8 +6,6 @@
 //
 //   TENMARI_KEN_ALL=/path/to/ken_all.zip build/bench/tenmari-bench-panel [runs]
 
-#include <unistd.h>
-#include <zip.h>
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -15,11 +13,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "Cp932.h"
 #include "Notifier.h"
 #include "PostReference.h"
@@ -27,45 +25,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-// KEN_ALL.CSV unpacked into `dir`; empty with `why` set when that fails.
-std::string unpack(const std::string& zipPath, const std::filesystem::path& dir, std::string& why) {
-    int err = 0;
-    zip_t* archive = zip_open(zipPath.c_str(), ZIP_RDONLY, &err);
-    if (!archive) {
-        why = zipPath + ": cannot open the zip (libzip error " + std::to_string(err) + ")";
-        return {};
-    }
-    std::unique_ptr<zip_t, decltype(&zip_discard)> guard(archive, zip_discard);
-    const zip_int64_t index = zip_name_locate(archive, "KEN_ALL.CSV", ZIP_FL_NOCASE | ZIP_FL_NODIR);
-    zip_file_t* file = index < 0 ? nullptr : zip_fopen_index(archive, static_cast<zip_uint64_t>(index), 0);
-    if (!file) {
-        why = zipPath + ": no readable KEN_ALL.CSV inside";
-        return {};
-    }
-    const auto out = dir / "KEN_ALL.CSV";
-    std::ofstream os(out, std::ios::binary);
-    std::vector<char> buf(1 << 20);
-    zip_int64_t n;
-    while ((n = zip_fread(file, buf.data(), buf.size())) > 0) os.write(buf.data(), n);
-    zip_fclose(file);
-    if (n < 0 || !os) {
-        why = zipPath + ": unpacking KEN_ALL.CSV failed";
-        return {};
-    }
-    return out.string();
-}
+using tenmari::bench::Clock;
+using tenmari::bench::median;
+using tenmari::bench::msSince;
 
 // A lookup that adds up the time spent inside the real one.
 class TimedLookup : public tenmari::PanelLookup {
@@ -129,31 +91,16 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(3, std::atoi(argv[1])) : 41;
 
-    const char* env = std::getenv("TENMARI_KEN_ALL");
-    if (!env || !*env || !std::filesystem::is_regular_file(env)) {
+    const tenmari::bench::KenAllFile kenAll("tenmari-bench-panel");
+    if (kenAll.skipped()) {
         std::printf("TENMARI_KEN_ALL does not name Japan Post's ken_all.zip or KEN_ALL.CSV: nothing to measure.\n");
         return 0;
     }
-    const std::string source = env;
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("tenmari-bench-panel-" + std::to_string(static_cast<long long>(::getpid())));
-    std::filesystem::create_directories(dir);
-    struct Cleanup {
-        std::filesystem::path d;
-        ~Cleanup() {
-            std::error_code ec;
-            std::filesystem::remove_all(d, ec);
-        }
-    } cleanup{dir};
-    std::string csv = source;
-    if (source.ends_with(".zip") || source.ends_with(".ZIP")) {
-        std::string why;
-        csv = unpack(source, dir, why);
-        if (csv.empty()) {
-            std::fprintf(stderr, "%s\n", why.c_str());
-            return 1;
-        }
+    if (kenAll.path().empty()) {
+        std::fprintf(stderr, "%s\n", kenAll.error().c_str());
+        return 1;
     }
+    const std::string csv = kenAll.path();
 
     PrintingNotifier printing;
     tenmari::setNotifier(&printing);

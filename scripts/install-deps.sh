@@ -7,10 +7,12 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libjpeg62-turbo-dev libzip-dev
   libgtest-dev googletest
-  fonts-noto-cjk unzip curl ca-certificates
-  # The window's font; the Debian package and the checks of the installed files.
-  fonts-ipafont-gothic dpkg-dev file desktop-file-utils appstream
+  fonts-ipafont-gothic fonts-noto-cjk unzip curl ca-certificates
+  # The Debian package and the checks of the installed files.
+  dpkg-dev file desktop-file-utils appstream
 )
+# To look at the window on a virtual screen: TENMARI_WITH_DESKTOP=1.
+[ "${TENMARI_WITH_DESKTOP:-0}" = 1 ] && packages+=(xvfb openbox picom xdotool xclip imagemagick x11-utils)
 [ "${TENMARI_WITH_BENCH:-0}" = 1 ] && packages+=(hyperfine)
 
 missing=()

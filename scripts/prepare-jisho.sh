@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Prepares DIR/Jisho, the nationwide and the nine regional dictionaries, beside
-# the programs in DIR (build/tools, later build/mainwindow). The source is the
+# the programs in DIR (build/bin). The source is the
 # first that is there:
 #   1. TENMARI_KEN_ALL: Japan Post's ken_all.zip or the KEN_ALL.CSV inside it;
 #   2. a ken_all.zip or KEN_ALL.CSV in the repository's root;
@@ -19,7 +19,7 @@ root=$(pwd)
 
 # tenmari-jisho of the same build tree (DIR is build/<program folder>).
 builder=""
-for b in "$target/tenmari-jisho" "$(dirname "$target")/tools/tenmari-jisho" build/tools/tenmari-jisho; do
+for b in "$target/tenmari-jisho" build/bin/tenmari-jisho; do
   if [ -x "$b" ]; then
     builder=$b
     break

@@ -4,8 +4,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/build.sh
-bash scripts/prepare-jisho.sh build/tools
-# Until the window exists, show a lookup from the command line.
-echo "The window is not built yet; a lookup from the command line instead:"
-echo "\$ tenmari-lookup code 100-0001"
-build/tools/tenmari-lookup code 100-0001
+bash scripts/prepare-jisho.sh build/bin
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "The window needs a graphical session (neither DISPLAY nor WAYLAND_DISPLAY is set); a lookup from the command line instead:"
+  echo "\$ tenmari-lookup code 100-0001"
+  exec build/bin/tenmari-lookup code 100-0001
+fi
+exec build/bin/tenmari
