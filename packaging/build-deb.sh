@@ -18,7 +18,7 @@ else
   echo "Dictionaries of the package: the small sample (set TENMARI_KEN_ALL to Japan Post's ken_all.zip for the real ones)"
 fi
 
-program_dir=$(dirname "$(find build -maxdepth 2 -type f -name tenmari-lookup -perm -u+x | head -n 1)")
+program_dir=build/bin
 if [ ! -f "$program_dir/tenmari" ]; then
   echo "build-deb: note: the window program is not built; the package has the command-line programs only." >&2
 elif [ ! -f "$program_dir/Image/001.jpg" ]; then
