@@ -8,6 +8,8 @@ packages=(
   libjpeg62-turbo-dev libzip-dev
   libgtest-dev googletest
   fonts-ipafont-gothic fonts-noto-cjk unzip curl ca-certificates
+  # The Debian package and the checks of the installed files.
+  dpkg-dev file desktop-file-utils appstream
 )
 # To look at the window on a virtual screen: TENMARI_WITH_DESKTOP=1.
 [ "${TENMARI_WITH_DESKTOP:-0}" = 1 ] && packages+=(xvfb openbox picom xdotool xclip imagemagick x11-utils)

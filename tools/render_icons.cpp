@@ -3,9 +3,11 @@
 // the button gradient. Fails (exit 1) when an icon does not load cleanly, draws
 // nothing, or paints outside its shapes where it must stay transparent.
 //
-//   tenmari-render-icons OUTDIR [--from SVGDIR]
+//   tenmari-render-icons OUTDIR [--from SVGDIR] [--app-icon]
 //
 // Without --from the icons embedded in the program (:/icons) are rendered.
+// --app-icon also renders the emblem at the larger sizes of the installed
+// application icon (kAppIconSizes), checked the same way, not on the sheet.
 
 #include <QColor>
 #include <QDir>
@@ -45,6 +47,9 @@ const std::vector<IconSpec> &icons() {
     };
     return list;
 }
+
+// Sizes of the application icon beyond the emblem's own window sizes.
+const std::vector<int> kAppIconSizes = {64, 128, 256};
 
 // Warnings printed by the SVG parser while an icon loads (unsupported
 // elements, unresolved references) count as failures.
@@ -181,9 +186,10 @@ QImage contactSheet(const std::vector<Rendered> &items) {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: tenmari-render-icons OUTDIR [--from SVGDIR]\n"
+                 "usage: tenmari-render-icons OUTDIR [--from SVGDIR] [--app-icon]\n"
                  "Renders every icon at its sizes into OUTDIR (NAME-SIZE.png) and writes\n"
-                 "OUTDIR/contact-sheet.png. SVGDIR defaults to the embedded :/icons.\n");
+                 "OUTDIR/contact-sheet.png. SVGDIR defaults to the embedded :/icons.\n"
+                 "--app-icon also renders the emblem at 64, 128 and 256 pixels.\n");
     return 2;
 }
 
@@ -203,6 +209,7 @@ int main(int argc, char **argv) {
         from = args.at(fromAt + 1);
         args.remove(fromAt, 2);
     }
+    const bool appIcon = args.removeAll(QStringLiteral("--app-icon")) > 0;
     if (args.size() != 1 || args.first().startsWith(QLatin1Char('-')))
         return usage();
 
@@ -235,6 +242,17 @@ int main(int argc, char **argv) {
                 ok = false;
             }
             rendered.push_back({&icon, size, std::move(image)});
+        }
+        if (appIcon && qstrcmp(icon.name, "emblem") == 0) {
+            for (int size : kAppIconSizes) {
+                const QImage image = render(svg, size);
+                ok = check(icon, size, image) && ok;
+                const QString file = out.filePath(QStringLiteral("emblem-%1.png").arg(size));
+                if (!image.save(file)) {
+                    std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+                    ok = false;
+                }
+            }
         }
     }
 
