@@ -12,9 +12,9 @@
 
 namespace buttontest {
 
-// The proportional Japanese gothic that stands in for the window font.
+// IPA P Gothic, which stands in for the window font with its metrics.
 inline QFont captionFont(int pixelSize = 16) {
-    QFont f(QStringLiteral("Noto Sans CJK JP"));
+    QFont f(QStringLiteral("IPAPGothic"));
     f.setPixelSize(pixelSize);
     return f;
 }

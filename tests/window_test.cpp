@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFontInfo>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
@@ -226,6 +227,7 @@ TEST_F(WindowTest, DesignValuesOfTheBuiltWindow) {
     EXPECT_EQ(f.PnlKensakuBtn->Color(), 0x00C0C0C0u);
     EXPECT_EQ(f.ListBox1->palette().color(QPalette::Base), QColor(0xFF, 0xFB, 0xF0));
     EXPECT_EQ(f.PanelInfo->palette().color(QPalette::WindowText), QColor(Qt::white));
+    EXPECT_EQ(QFontInfo(f.EditZip1->font()).family(), QStringLiteral("IPAPGothic")) << "the window font's stand-in";
     EXPECT_EQ(f.LabelSoft->font().pixelSize(), 17);
     EXPECT_TRUE(f.LabelSoft->font().bold());
     EXPECT_EQ(f.LabelJisho1->font().pixelSize(), 11);
