@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libjpeg62-turbo-dev libzip-dev
   libgtest-dev googletest
-  fonts-noto-cjk unzip curl ca-certificates
+  fonts-ipafont-gothic fonts-noto-cjk unzip curl ca-certificates
 )
 [ "${TENMARI_WITH_BENCH:-0}" = 1 ] && packages+=(hyperfine)
 
