@@ -347,7 +347,7 @@ void makeHelpPictures(Studio& s, const Options& o) {
         expect(f.EditJusho->text() == QStringLiteral("東京都千代田区千代田"), "the address of 1000001");
         save(1, s.shot(kRenderScale),
              toSearchButton(united({s.rectOf(f.PanelInfo), s.rectOf(f.RBtnBangoKensaku), s.rectOf(f.LblKekka1),
-                                    s.rectOf(f.EditJusho)})));
+                                    s.rectOf(f.EditJusho), s.rectOf(f.LblKekka2)})));
     }
     // 2: the candidates of the first digits, one of them chosen.
     {
