@@ -16,6 +16,8 @@
 #include <QVariant>
 #include <QWidget>
 
+#include <cmath>
+
 namespace tenmari {
 namespace {
 
@@ -98,6 +100,18 @@ void applyItemHeight(QWidget* w) {
     if (view) view->setItemDelegate(new FixedRowDelegate(height.toInt(), view));
 }
 
+// A label whose characters stand closer until its text fits its width (a
+// bracket pair around other controls, laid out with spaces narrower than
+// this font's full-width space).
+void fitToWidth(QLabel* label) {
+    QFont f = label->font();
+    const QString text = label->text();
+    const int excess = QFontMetrics(f).horizontalAdvance(text) - label->width();
+    if (excess <= 0 || text.isEmpty()) return;
+    f.setLetterSpacing(QFont::AbsoluteSpacing, -std::ceil(static_cast<qreal>(excess) / static_cast<qreal>(text.size())));
+    label->setFont(f);
+}
+
 // The children of a disabled container draw as if enabled.
 void keepEnabledLook(QWidget* container) {
     for (QWidget* w : container->findChildren<QWidget*>()) {
@@ -115,6 +129,7 @@ void applyTo(QWidget* w) {
     applyColours(w);
     applyIcon(w);
     applyItemHeight(w);
+    if (auto* label = qobject_cast<QLabel*>(w); label && label->property("fitWidth").toBool()) fitToWidth(label);
     if (w->property("inputMethodOff").toBool()) {
         w->setAttribute(Qt::WA_InputMethodEnabled, false);
         w->setInputMethodHints(Qt::ImhLatinOnly | Qt::ImhPreferNumbers);
