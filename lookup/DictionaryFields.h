@@ -19,6 +19,11 @@ inline constexpr int kTownArea = 8;      // kanji
 // first `count` fields are cut.
 void cut(std::string_view line, std::array<std::string_view, kCount>& raw, int count = kCount);
 
+// The same cut on a line that may hold CRs, as long as none of them falls
+// within the fields cut: returns false, leaving `raw` unspecified, when one
+// does (then cut the line with its CRs removed).
+bool cutWithoutCr(std::string_view line, std::array<std::string_view, kCount>& raw, int count);
+
 // The value of a raw field: empty unless it starts with a double quote; the
 // text up to the closing quote with "" read as one quote; without a closing
 // quote, that text less its last byte. Uses `scratch` only when it must unescape.

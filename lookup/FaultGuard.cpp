@@ -1,0 +1,68 @@
+#include "FaultGuard.h"
+
+#include <csetjmp>
+#include <csignal>
+#include <mutex>
+
+namespace tenmari {
+namespace {
+
+struct Active {
+    const char* begin;
+    const char* end;
+    sigjmp_buf env;
+};
+
+thread_local Active* tActive = nullptr;
+struct sigaction gPrevious {};
+std::mutex gInstall;
+
+void onBusError(int sig, siginfo_t* info, void* context) {
+    Active* const a = tActive;
+    const auto* addr = static_cast<const char*>(info->si_addr);
+    if (a != nullptr && addr >= a->begin && addr < a->end) siglongjmp(a->env, 1);
+    // Not a guarded read: do what was done before this handler came.
+    if ((gPrevious.sa_flags & SA_SIGINFO) != 0 && gPrevious.sa_sigaction != nullptr) {
+        gPrevious.sa_sigaction(sig, info, context);
+    } else if (gPrevious.sa_handler != SIG_DFL && gPrevious.sa_handler != SIG_IGN) {
+        gPrevious.sa_handler(sig);
+    } else {
+        // The faulting read runs again on return and ends the process as usual.
+        std::signal(sig, SIG_DFL);
+    }
+}
+
+void install() {
+    const std::lock_guard<std::mutex> lock(gInstall);
+    struct sigaction current {};
+    if (::sigaction(SIGBUS, nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) != 0 &&
+        current.sa_sigaction == onBusError) {
+        return;
+    }
+    struct sigaction mine {};
+    mine.sa_sigaction = onBusError;
+    mine.sa_flags = SA_SIGINFO;
+    sigemptyset(&mine.sa_mask);
+    ::sigaction(SIGBUS, &mine, &gPrevious);
+}
+
+}  // namespace
+
+bool runGuarded(const void* begin, std::size_t size, void (*fn)(void*), void* ctx) {
+    install();
+    Active active;
+    active.begin = static_cast<const char*>(begin);
+    active.end = active.begin + size;
+    Active* const outer = tActive;
+    // The signal mask is saved and restored: SIGBUS stays blocked after a jump otherwise.
+    if (sigsetjmp(active.env, 1) != 0) {
+        tActive = outer;
+        return false;
+    }
+    tActive = &active;
+    fn(ctx);
+    tActive = outer;
+    return true;
+}
+
+}  // namespace tenmari

@@ -1,0 +1,260 @@
+#include "LineFilter.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "DictionaryFields.h"
+#include "FaultGuard.h"
+#include "LineScan.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
+namespace tenmari::linefilter {
+namespace {
+
+constexpr char kEndOfFile = 0x1A;
+constexpr std::size_t kWindow = std::size_t{1} << 20;    // looked at per step by a query that may stop early
+constexpr std::size_t kBatch = std::size_t{256} << 10;  // kept lines copied out of the mapping at a time
+
+int probedField(const Probe& probe) { return probe.query.empty() ? 0 : probe.field; }
+
+[[noreturn]] void shrank(const DictionaryReader& reader) {
+    throw PostFileError(reader.path() + ": the file shrank while it was being read");
+}
+
+// Copies the kept lines out of the mapping a batch at a time and hands them
+// on; false once fn has asked to stop.
+bool handOn(const std::vector<Span>& spans, const DictionaryReader& reader, std::string_view mapping,
+            std::vector<char>& staging, void* ctx, LineFn fn) {
+    for (std::size_t i = 0; i < spans.size();) {
+        std::size_t j = i;
+        std::size_t bytes = 0;
+        for (; j < spans.size(); ++j) {
+            const auto len = static_cast<std::size_t>(spans[j].end - spans[j].begin) + 1;
+            if (j > i && bytes + len > kBatch) break;
+            bytes += len;
+        }
+        staging.resize(bytes);
+        auto copy = [&] {
+            char* out = staging.data();
+            for (std::size_t k = i; k < j; ++k) {
+                const auto n = static_cast<std::size_t>(spans[k].end - spans[k].begin);
+                std::memcpy(out, spans[k].begin, n);
+                out += n;
+                *out++ = '\n';
+            }
+        };
+        if (!runGuarded(mapping.data(), mapping.size(), copy)) shrank(reader);
+        const char* p = staging.data();
+        for (std::size_t k = i; k < j; ++k) {
+            const char* const lf = p + (spans[k].end - spans[k].begin);
+            const char* const textEnd = (lf > p && lf[-1] == '\r') ? lf - 1 : lf;
+            if (!fn(ctx, std::string_view(p, static_cast<std::size_t>(textEnd - p)))) return false;
+            p = lf + 1;
+        }
+        i = j;
+    }
+    return true;
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+
+// Bit i set where byte i of the 64 in lo, hi is c.
+__attribute__((target("avx2"), always_inline)) inline std::uint64_t mask(__m256i lo, __m256i hi, __m256i c) {
+    const auto l = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(lo, c)));
+    const auto h = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, c)));
+    return (std::uint64_t{h} << 32) | l;
+}
+
+// One line after another through the comma and LF masks of 64-byte chunks:
+// the comma in front of the probed field is picked out of the masks, and at
+// the line's LF the probe decides.
+struct Walk {
+    const char* lineStart;
+    const char* fieldStart;
+    int field;  // 0: every line is kept
+    int need;   // commas of the current line still to pass before its field
+    const Probe* probe;
+    std::vector<Span>* out;
+
+    __attribute__((target("popcnt,bmi"), always_inline)) inline void chunk(const char* base, std::uint64_t commas,
+                                                                           std::uint64_t lfs) {
+        while (true) {
+            const std::uint64_t first = lfs & (0 - lfs);
+            const std::uint64_t before = lfs != 0 ? first - 1 : ~std::uint64_t{0};
+            if (need > 0) {
+                std::uint64_t c = commas & before;
+                const int n = __builtin_popcountll(c);
+                if (n >= need) {
+                    for (int k = 1; k < need; ++k) c &= c - 1;
+                    fieldStart = base + __builtin_ctzll(c) + 1;
+                    need = 0;
+                } else {
+                    need -= n;
+                }
+            }
+            if (lfs == 0) return;
+            const char* const lf = base + __builtin_ctzll(lfs);
+            if (field == 0 || need > 0 || mayMatch(fieldStart, lf, *probe)) out->push_back({lineStart, lf});
+            lineStart = lf + 1;
+            need = field;
+            commas &= ~(before | first);
+            lfs &= lfs - 1;
+        }
+    }
+};
+
+// Classifies 64 bytes at a time; a 0x1A anywhere sends its chunk to the tail.
+__attribute__((target("avx2,popcnt,bmi"))) Result candidatesAvx2(const char* begin, const char* end, bool final,
+                                                             const Probe& probe, std::vector<Span>& out) {
+    const int field = probedField(probe);
+    const __m256i comma = _mm256_set1_epi8(',');
+    const __m256i newline = _mm256_set1_epi8('\n');
+    const __m256i eof = _mm256_set1_epi8(kEndOfFile);
+
+    Walk walk{begin, nullptr, field, field, &probe, &out};
+    bool ended = false;
+    const char* p = begin;
+    for (; end - p >= 64; p += 64) {
+        const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+        if (!_mm256_testz_si256(_mm256_or_si256(_mm256_cmpeq_epi8(lo, eof), _mm256_cmpeq_epi8(hi, eof)),
+                                _mm256_set1_epi8(-1))) {
+            break;  // the tail below cuts the text at the 0x1A
+        }
+        walk.chunk(p, field != 0 ? mask(lo, hi, comma) : 0, mask(lo, hi, newline));
+    }
+    if (p < end) {
+        // The last bytes, or the chunk with a 0x1A: through a zero-padded copy.
+        alignas(32) char chunk[64] = {};
+        const auto n = static_cast<std::size_t>(end - p < 64 ? end - p : 64);
+        std::memcpy(chunk, p, n);
+        const __m256i lo = _mm256_load_si256(reinterpret_cast<const __m256i*>(chunk));
+        const __m256i hi = _mm256_load_si256(reinterpret_cast<const __m256i*>(chunk + 32));
+        std::uint64_t valid = n == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
+        const std::uint64_t subs = mask(lo, hi, eof) & valid;
+        if (subs != 0) {
+            valid = (subs & (0 - subs)) - 1;
+            end = p + __builtin_ctzll(subs);
+            ended = true;
+        }
+        walk.chunk(p, field != 0 ? mask(lo, hi, comma) & valid : 0, mask(lo, hi, newline) & valid);
+    }
+    if (!final && !ended) return {walk.lineStart, false};
+    if (walk.lineStart < end) out.push_back({walk.lineStart, end});  // the last line, without an LF
+    return {end, ended};
+}
+
+#endif
+
+}  // namespace
+
+bool mayMatch(const char* f, const char* lf, const Probe& probe) {
+    const auto* q = reinterpret_cast<const unsigned char*>(probe.query.data());
+    const std::size_t qn = probe.query.size();
+    // Fields after the probed one that an address key runs on into.
+    int further = probe.address ? fields::kTownArea - probe.field : 0;
+    if (f >= lf || *f != '"') return true;
+    const char* r = f + 1;
+    for (std::size_t k = 0; k < qn; ++r) {
+        if (r >= lf) return true;
+        const auto c = static_cast<unsigned char>(*r);
+        if (c == '"') {
+            // Only a plain end of the value followed by the next field's
+            // opening quote is followed further; a "" or anything else keeps the line.
+            if (further > 0 && lf - r > 2 && r[1] == ',' && r[2] == '"') {
+                r += 2;
+                --further;
+                continue;
+            }
+            return true;
+        }
+        if (c == ',' || c == '\r') return true;  // a CR is no part of the text: it is dropped
+        if (probe.address && c == 0x81) return true;
+        if (c != q[k]) {
+            // The value holds this byte unless it is the last one of a field
+            // without a closing quote (or the byte after it is a dropped CR).
+            if (lf - r < 2) return true;
+            return r[1] == ',' || r[1] == '\r';
+        }
+        ++k;
+    }
+    return true;
+}
+
+Result candidatesByLine(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out) {
+    bool ended = false;
+    if (const void* z = std::memchr(begin, kEndOfFile, static_cast<std::size_t>(end - begin))) {
+        end = static_cast<const char*>(z);
+        ended = true;
+    }
+    const int field = probedField(probe);
+    const linescan::Scan scan = linescan::best();
+    const char* p = begin;
+    while (p < end) {
+        const char* lf;
+        const char* f = nullptr;
+        if (field == 0) {
+            const void* nl = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+            lf = nl != nullptr ? static_cast<const char*>(nl) : end;
+        } else {
+            const linescan::Result r = scan(p, end, field);
+            lf = r.lf;
+            f = r.field;
+        }
+        if (lf == end && !final && !ended) return {p, false};
+        if (field == 0 || f == nullptr || mayMatch(f, lf, probe)) out.push_back({p, lf});
+        p = lf + 1;
+    }
+    return {end, ended};
+}
+
+Result candidates(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out) {
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    if (avx2) return candidatesAvx2(begin, end, final, probe, out);
+#endif
+    return candidatesByLine(begin, end, final, probe, out);
+}
+
+void forEachLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, void* ctx, LineFn fn, CountFn count) {
+    std::vector<Span> spans;
+    const std::string_view mapping = reader.mapped();
+    if (mapping.empty()) {
+        for (std::string_view block = reader.nextBlock(); !block.empty(); block = reader.nextBlock()) {
+            spans.clear();
+            candidates(block.data(), block.data() + block.size(), true, probe, spans);
+            for (const Span& s : spans) {
+                const char* const textEnd = (s.end > s.begin && s.end[-1] == '\r') ? s.end - 1 : s.end;
+                if (!fn(ctx, std::string_view(s.begin, static_cast<std::size_t>(textEnd - s.begin)))) return;
+            }
+        }
+        return;
+    }
+
+    std::vector<char> staging;
+    const char* const end = mapping.data() + mapping.size();
+    const char* pos = mapping.data();
+    std::size_t window = kWindow;
+    while (pos < end) {
+        const bool final = !stopsEarly || static_cast<std::size_t>(end - pos) <= window;
+        const char* const stop = final ? end : pos + window;
+        spans.clear();
+        Result r{};
+        auto scan = [&] { r = candidates(pos, stop, final, probe, spans); };
+        if (!runGuarded(mapping.data(), mapping.size(), scan)) shrank(reader);
+        if (!stopsEarly) count(ctx, spans.size());
+        if (!handOn(spans, reader, mapping, staging, ctx, fn)) return;
+        if (final || r.ended) return;
+        if (r.resume == pos) {
+            window *= 2;  // a line longer than the window
+        } else {
+            window = kWindow;
+            pos = r.resume;
+        }
+    }
+}
+
+}  // namespace tenmari::linefilter
