@@ -28,42 +28,64 @@ void cut(std::string_view line, std::array<std::string_view, kCount>& raw, int c
     for (; i < count; ++i) raw[static_cast<std::size_t>(i)] = {};
 }
 
-bool cutWithoutCr(std::string_view line, std::array<std::string_view, kCount>& raw, int count) {
+bool cutWithoutCr(std::string_view line, std::array<std::string_view, kCount>& raw, int count, unsigned* plain) {
     if (count <= 0) return true;
     const char* const begin = line.data();
     const char* const end = begin + line.size();
     const char* fieldStart = begin;
+    unsigned plainBits = 0;
+    int quotes = 0;  // quotes in the field being cut so far
     int i = 0;
+    // Ends field i at c; it is plain when its only two quotes are its first and last bytes.
+    auto endField = [&](const char* c, int quotesBefore) {
+        const auto size = static_cast<std::size_t>(c - fieldStart);
+        raw[static_cast<std::size_t>(i)] = std::string_view(fieldStart, size);
+        if (quotesBefore == 2 && size >= 2 && *fieldStart == '"' && c[-1] == '"') plainBits |= 1u << i;
+        fieldStart = c + 1;
+        ++i;
+    };
     const char* p = begin;
 #if defined(__x86_64__)
     // 16 bytes at a time: their commas in order, and no CR before the last one used.
     const __m128i comma = _mm_set1_epi8(',');
     const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i quote = _mm_set1_epi8('"');
     for (; end - p >= 16; p += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         auto commas = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, comma)));
         const auto crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)));
+        auto qs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, quote)));
         for (; commas != 0; commas &= commas - 1) {
-            const int at = __builtin_ctz(commas);
-            if ((crs & ((1u << at) - 1)) != 0) return false;
-            const char* const c = p + at;
-            raw[static_cast<std::size_t>(i)] = std::string_view(fieldStart, static_cast<std::size_t>(c - fieldStart));
-            fieldStart = c + 1;
-            if (++i == count) return true;
+            const unsigned before = (commas & (0u - commas)) - 1;
+            if ((crs & before) != 0) return false;
+            for (unsigned q = qs & before; q != 0; q &= q - 1) ++quotes;
+            qs &= ~before;
+            endField(p + __builtin_ctz(commas), quotes);
+            quotes = 0;
+            if (i == count) {
+                if (plain != nullptr) *plain = plainBits;
+                return true;
+            }
         }
         if (crs != 0) return false;
+        for (; qs != 0; qs &= qs - 1) ++quotes;
     }
 #endif
     for (; p < end; ++p) {
         if (*p == '\r') return false;
+        if (*p == '"') ++quotes;
         if (*p != ',') continue;
-        raw[static_cast<std::size_t>(i)] = std::string_view(fieldStart, static_cast<std::size_t>(p - fieldStart));
-        fieldStart = p + 1;
-        if (++i == count) return true;
+        endField(p, quotes);
+        quotes = 0;
+        if (i == count) {
+            if (plain != nullptr) *plain = plainBits;
+            return true;
+        }
     }
     // The appended comma: the rest of the line is the last field.
-    raw[static_cast<std::size_t>(i++)] = std::string_view(fieldStart, static_cast<std::size_t>(end - fieldStart));
+    endField(end, quotes);
     for (; i < count; ++i) raw[static_cast<std::size_t>(i)] = {};
+    if (plain != nullptr) *plain = plainBits;
     return true;
 }
 

@@ -21,8 +21,11 @@ void cut(std::string_view line, std::array<std::string_view, kCount>& raw, int c
 
 // The same cut on a line that may hold CRs, as long as none of them falls
 // within the fields cut: returns false, leaving `raw` unspecified, when one
-// does (then cut the line with its CRs removed).
-bool cutWithoutCr(std::string_view line, std::array<std::string_view, kCount>& raw, int count);
+// does (then cut the line with its CRs removed). Bit i of `plain`, when
+// given, is set for a raw field that is a quote, text without quotes, and a
+// quote: its value is the text between.
+bool cutWithoutCr(std::string_view line, std::array<std::string_view, kCount>& raw, int count,
+                  unsigned* plain = nullptr);
 
 // The value of a raw field: empty unless it starts with a double quote; the
 // text up to the closing quote with "" read as one quote; without a closing

@@ -59,6 +59,16 @@ bool handOn(const std::vector<Span>& spans, const DictionaryReader& reader, std:
     return true;
 }
 
+// The quick part of mayMatch: true when the field's first value byte is
+// already another than the query's, as on most lines.
+inline bool differsAtOnce(const char* f, const char* lf, const Probe& probe) {
+    if (lf - f < 3 || f[0] != '"') return false;
+    const auto c = static_cast<unsigned char>(f[1]);
+    const char next = f[2];
+    return c != static_cast<unsigned char>(probe.query[0]) && c != '"' && c != ',' && c != '\r' &&
+           !(probe.address && c == 0x81) && next != ',' && next != '\r';
+}
+
 #if defined(__x86_64__) || defined(__i386__)
 
 // Bit i set where byte i of the 64 in lo, hi is c.
@@ -97,7 +107,9 @@ struct Walk {
             }
             if (lfs == 0) return;
             const char* const lf = base + __builtin_ctzll(lfs);
-            if (field == 0 || need > 0 || mayMatch(fieldStart, lf, *probe)) out->push_back({lineStart, lf});
+            if (field == 0 || need > 0 || (!differsAtOnce(fieldStart, lf, *probe) && mayMatch(fieldStart, lf, *probe))) {
+                out->push_back({lineStart, lf});
+            }
             lineStart = lf + 1;
             need = field;
             commas &= ~(before | first);
@@ -234,24 +246,38 @@ void forEachLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, 
         return;
     }
 
+    // A query that reads to the end looks at the whole file at once and can
+    // tell how many lines will come; one that stops early, or keeps every line
+    // anyway, goes a window at a time.
+    const bool keepsAll = probedField(probe) == 0;
+    const bool windowed = stopsEarly || keepsAll;
+    const std::size_t step = keepsAll ? kBatch : kWindow;
     std::vector<char> staging;
-    const char* const end = mapping.data() + mapping.size();
-    const char* pos = mapping.data();
-    std::size_t window = kWindow;
+    const char* const begin = mapping.data();
+    const char* const end = begin + mapping.size();
+    const char* pos = begin;
+    std::size_t window = step;
+    bool counted = stopsEarly;
     while (pos < end) {
-        const bool final = !stopsEarly || static_cast<std::size_t>(end - pos) <= window;
+        const bool final = !windowed || static_cast<std::size_t>(end - pos) <= window;
         const char* const stop = final ? end : pos + window;
         spans.clear();
         Result r{};
         auto scan = [&] { r = candidates(pos, stop, final, probe, spans); };
-        if (!runGuarded(mapping.data(), mapping.size(), scan)) shrank(reader);
-        if (!stopsEarly) count(ctx, spans.size());
+        if (!runGuarded(begin, mapping.size(), scan)) shrank(reader);
+        if (!counted && (final || r.ended || r.resume > pos)) {
+            counted = true;
+            // Every line: as many as the first window holds per byte, with room to spare.
+            const double perByte = static_cast<double>(spans.size()) / static_cast<double>(r.resume - pos);
+            count(ctx, keepsAll && !final && !r.ended ? static_cast<std::size_t>(perByte * static_cast<double>(end - pos) * 1.2) + 16
+                                          : spans.size());
+        }
         if (!handOn(spans, reader, mapping, staging, ctx, fn)) return;
         if (final || r.ended) return;
         if (r.resume == pos) {
             window *= 2;  // a line longer than the window
         } else {
-            window = kWindow;
+            window = step;
             pos = r.resume;
         }
     }

@@ -47,9 +47,10 @@ bool mayMatch(const char* f, const char* lf, const Probe& probe);
 
 // Calls fn(ctx, line) for each line of the file that the probe keeps, in file
 // order, until it returns false; `line` is the raw text without its LF and a CR
-// right before it. Before the lines of a whole file, count(ctx, n) tells how
-// many will come at most (only when `stopsEarly` is false: a query that reads
-// to the end). Throws PostFileError when the file shrinks under the pass.
+// right before it. Before the first line, count(ctx, n) tells about how many
+// will come (only when `stopsEarly` is false: a query that reads to the end,
+// and only when the file is mapped). Throws PostFileError when the file
+// shrinks under the pass.
 using LineFn = bool (*)(void* ctx, std::string_view line);
 using CountFn = void (*)(void* ctx, std::size_t lines);
 void forEachLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, void* ctx, LineFn fn, CountFn count);

@@ -47,14 +47,26 @@ public:
     // Starts on a new line; `line` excludes the LF and a CR right before it.
     // One Record serves a whole file pass, so its buffers are allocated once.
     void reset(std::string_view line) {
-        if (!fields::cutWithoutCr(line, raw_, kFieldsRead)) {
+        unsigned plain = 0;
+        if (!fields::cutWithoutCr(line, raw_, kFieldsRead, &plain)) {
             fields::cut(DictionaryReader::lineText(line, text_), raw_, kFieldsRead);
+            plain = 0;
+        }
+        // A plainly quoted field needs no unquoting: its value is the text between.
+        known_ = plain;
+        for (unsigned bits = plain; bits != 0; bits &= bits - 1) {
+            const auto i = static_cast<std::size_t>(__builtin_ctz(bits));
+            values_[i] = raw_[i].substr(1, raw_[i].size() - 2);
         }
     }
 
     std::string_view field(int index) {
         const auto i = static_cast<std::size_t>(index);
-        return fields::unquote(raw_[i], scratch_[i]);
+        if ((known_ & (1u << i)) == 0) {
+            values_[i] = fields::unquote(raw_[i], scratch_[i]);
+            known_ |= 1u << i;
+        }
+        return values_[i];
     }
 
     // Prefecture (with poptAll), municipality and town area, the town area
@@ -73,6 +85,8 @@ public:
 private:
     std::string text_;  // the line without its CRs, when it had any
     RawFields raw_{};
+    std::array<std::string_view, kFieldsRead> values_{};
+    unsigned known_ = 0;  // bit i: values_[i] is unquoted
     std::array<std::string, kFieldsRead> scratch_;
 };
 
@@ -207,7 +221,7 @@ void TPostReference::AddressToPostList(std::string_view query, StringList& addre
         *reader, probe, false,
         [&](std::string_view line) {
             rec.reset(line);
-            if (addressMatches(rec, pickOut_, query, key)) {
+            if (query.empty() || addressMatches(rec, pickOut_, query, key)) {
                 codes.emplace_back(rec.field(fields::kCode));
                 addresses.push_back(rec.address(pickOut_));
             }
