@@ -107,13 +107,18 @@ struct Walk {
             }
             if (lfs == 0) return;
             const char* const lf = base + __builtin_ctzll(lfs);
-            if (field == 0 || need > 0 || (!differsAtOnce(fieldStart, lf, *probe) && mayMatch(fieldStart, lf, *probe))) {
-                out->push_back({lineStart, lf});
-            }
+            endLine(lf);
             lineStart = lf + 1;
             need = field;
             commas &= ~(before | first);
             lfs &= lfs - 1;
+        }
+    }
+
+    // The current line ends at lf (its LF, or the end of the text).
+    inline void endLine(const char* lf) {
+        if (field == 0 || need > 0 || (!differsAtOnce(fieldStart, lf, *probe) && mayMatch(fieldStart, lf, *probe))) {
+            out->push_back({lineStart, lf});
         }
     }
 };
@@ -155,7 +160,7 @@ __attribute__((target("avx2,popcnt,bmi"))) Result candidatesAvx2(const char* beg
         walk.chunk(p, field != 0 ? mask(lo, hi, comma) & valid : 0, mask(lo, hi, newline) & valid);
     }
     if (!final && !ended) return {walk.lineStart, false};
-    if (walk.lineStart < end) out.push_back({walk.lineStart, end});  // the last line, without an LF
+    if (walk.lineStart < end) walk.endLine(end);  // the last line, without an LF
     return {end, ended};
 }
 
@@ -215,6 +220,16 @@ Result candidatesByLine(const char* begin, const char* end, bool final, const Pr
             const linescan::Result r = scan(p, end, field);
             lf = r.lf;
             f = r.field;
+            if (f == nullptr) {
+                // The scan gives up at a CR; the commas still count past one.
+                int left = field;
+                for (const char* c = p; c < lf; ++c) {
+                    if (*c == ',' && --left == 0) {
+                        f = c + 1;
+                        break;
+                    }
+                }
+            }
         }
         if (lf == end && !final && !ended) return {p, false};
         if (field == 0 || f == nullptr || mayMatch(f, lf, probe)) out.push_back({p, lf});
@@ -232,19 +247,33 @@ Result candidates(const char* begin, const char* end, bool final, const Probe& p
 }
 
 void forEachLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, void* ctx, LineFn fn, CountFn count) {
+    if (reader.mapped().empty()) {
+        forEachLineRead(reader, probe, ctx, fn);
+    } else {
+        forEachLineMapped(reader, probe, stopsEarly, ctx, fn, count);
+    }
+}
+
+void forEachLineRead(DictionaryReader& reader, const Probe& probe, void* ctx, LineFn fn) {
     std::vector<Span> spans;
+    for (std::string_view block = reader.nextBlock(); !block.empty(); block = reader.nextBlock()) {
+        spans.clear();
+        candidates(block.data(), block.data() + block.size(), true, probe, spans);
+        for (const Span& s : spans) {
+            const char* const textEnd = (s.end > s.begin && s.end[-1] == '\r') ? s.end - 1 : s.end;
+            if (!fn(ctx, std::string_view(s.begin, static_cast<std::size_t>(textEnd - s.begin)))) return;
+        }
+    }
+}
+
+void forEachLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, void* ctx, LineFn fn,
+                       CountFn count) {
     const std::string_view mapping = reader.mapped();
     if (mapping.empty()) {
-        for (std::string_view block = reader.nextBlock(); !block.empty(); block = reader.nextBlock()) {
-            spans.clear();
-            candidates(block.data(), block.data() + block.size(), true, probe, spans);
-            for (const Span& s : spans) {
-                const char* const textEnd = (s.end > s.begin && s.end[-1] == '\r') ? s.end - 1 : s.end;
-                if (!fn(ctx, std::string_view(s.begin, static_cast<std::size_t>(textEnd - s.begin)))) return;
-            }
-        }
+        forEachLineRead(reader, probe, ctx, fn);
         return;
     }
+    std::vector<Span> spans;
 
     // A query that reads to the end looks at the whole file at once and can
     // tell how many lines will come; one that stops early, or keeps every line

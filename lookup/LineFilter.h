@@ -54,6 +54,11 @@ bool mayMatch(const char* f, const char* lf, const Probe& probe);
 using LineFn = bool (*)(void* ctx, std::string_view line);
 using CountFn = void (*)(void* ctx, std::size_t lines);
 void forEachLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, void* ctx, LineFn fn, CountFn count);
+// The two ways forEachLine takes: through the mapped file, and through reads
+// of whole-line blocks where the file cannot be mapped (count is not called).
+void forEachLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, void* ctx, LineFn fn,
+                       CountFn count);
+void forEachLineRead(DictionaryReader& reader, const Probe& probe, void* ctx, LineFn fn);
 
 template <typename Fn, typename Count>
 void forEachLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, Fn&& fn, Count&& count) {
