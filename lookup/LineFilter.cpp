@@ -80,58 +80,65 @@ __attribute__((target("avx2"), always_inline)) inline std::uint64_t mask(__m256i
 
 // One line after another through the comma and LF masks of 64-byte chunks:
 // the comma in front of the probed field is picked out of the masks, and at
-// the line's LF the probe decides.
+// the line's LF the probe decides. With kPdep the comma is picked by BMI2's
+// bit deposit, where the processor does that fast.
+template <bool kPdep>
 struct Walk {
     const char* lineStart;
     const char* fieldStart;
-    int field;  // 0: every line is kept
-    int need;   // commas of the current line still to pass before its field
+    std::uint64_t first;   // the bit of the probed field's comma among a line's commas; 0: every line is kept
+    std::uint64_t seek;    // that bit among the commas still to come; 0 once found
     const Probe* probe;
     std::vector<Span>* out;
 
-    __attribute__((target("popcnt,bmi"), always_inline)) inline void chunk(const char* base, std::uint64_t commas,
-                                                                           std::uint64_t lfs) {
+    __attribute__((target("popcnt,bmi,bmi2"), always_inline)) inline void chunk(const char* base, std::uint64_t commas,
+                                                                                std::uint64_t lfs) {
         while (true) {
-            const std::uint64_t first = lfs & (0 - lfs);
-            const std::uint64_t before = lfs != 0 ? first - 1 : ~std::uint64_t{0};
-            if (need > 0) {
-                std::uint64_t c = commas & before;
-                const int n = __builtin_popcountll(c);
-                if (n >= need) {
-                    for (int k = 1; k < need; ++k) c &= c - 1;
-                    fieldStart = base + __builtin_ctzll(c) + 1;
-                    need = 0;
-                } else {
-                    need -= n;
+            const std::uint64_t lf = lfs & (0 - lfs);
+            const std::uint64_t before = lf - 1;  // every bit when there is no LF
+            const std::uint64_t c = commas & before;
+            std::uint64_t at;
+            if constexpr (kPdep) {
+                at = _pdep_u64(seek, c);
+            } else {
+                at = 0;
+                if (seek != 0 && static_cast<std::uint64_t>(__builtin_popcountll(c)) > static_cast<std::uint64_t>(__builtin_ctzll(seek))) {
+                    std::uint64_t m = c;
+                    for (std::uint64_t k = seek; k > 1; k >>= 1) m &= m - 1;
+                    at = m & (0 - m);
                 }
             }
+            fieldStart = at != 0 ? base + __builtin_ctzll(at) + 1 : fieldStart;
+            seek = at != 0 ? 0 : seek >> __builtin_popcountll(c);
             if (lfs == 0) return;
-            const char* const lf = base + __builtin_ctzll(lfs);
-            endLine(lf);
-            lineStart = lf + 1;
-            need = field;
-            commas &= ~(before | first);
+            const char* const end = base + __builtin_ctzll(lfs);
+            endLine(end);
+            lineStart = end + 1;
+            seek = first;
+            commas &= ~(before | lf);
             lfs &= lfs - 1;
         }
     }
 
     // The current line ends at lf (its LF, or the end of the text).
-    inline void endLine(const char* lf) {
-        if (field == 0 || need > 0 || (!differsAtOnce(fieldStart, lf, *probe) && mayMatch(fieldStart, lf, *probe))) {
+    __attribute__((always_inline)) inline void endLine(const char* lf) {
+        if (first == 0 || seek != 0 || (!differsAtOnce(fieldStart, lf, *probe) && mayMatch(fieldStart, lf, *probe))) {
             out->push_back({lineStart, lf});
         }
     }
 };
 
 // Classifies 64 bytes at a time; a 0x1A anywhere sends its chunk to the tail.
-__attribute__((target("avx2,popcnt,bmi"))) Result candidatesAvx2(const char* begin, const char* end, bool final,
-                                                             const Probe& probe, std::vector<Span>& out) {
+template <bool kPdep>
+__attribute__((target("avx2,popcnt,bmi,bmi2"))) Result candidatesAvx2(const char* begin, const char* end, bool final,
+                                                                  const Probe& probe, std::vector<Span>& out) {
     const int field = probedField(probe);
     const __m256i comma = _mm256_set1_epi8(',');
     const __m256i newline = _mm256_set1_epi8('\n');
     const __m256i eof = _mm256_set1_epi8(kEndOfFile);
 
-    Walk walk{begin, nullptr, field, field, &probe, &out};
+    const std::uint64_t first = field != 0 ? std::uint64_t{1} << (field - 1) : 0;
+    Walk<kPdep> walk{begin, nullptr, first, first, &probe, &out};
     bool ended = false;
     const char* p = begin;
     for (; end - p >= 64; p += 64) {
@@ -238,12 +245,50 @@ Result candidatesByLine(const char* begin, const char* end, bool final, const Pr
     return {end, ended};
 }
 
-Result candidates(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out) {
+Form bestForm() {
 #if defined(__x86_64__) || defined(__i386__)
-    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
-    if (avx2) return candidatesAvx2(begin, end, final, probe, out);
+    static const Form best = [] {
+        __builtin_cpu_init();
+        if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("popcnt") || !__builtin_cpu_supports("bmi")) {
+            return Form::byLine;
+        }
+        // Bit deposit is slow microcode on AMD processors before Zen 3 (families 15h and 17h).
+        const bool slowPdep = __builtin_cpu_is("amdfam15h") || __builtin_cpu_is("amdfam17h");
+        return __builtin_cpu_supports("bmi2") && !slowPdep ? Form::avx2Pdep : Form::avx2;
+    }();
+    return best;
+#else
+    return Form::byLine;
+#endif
+}
+
+bool runs(Form form) {
+#if defined(__x86_64__) || defined(__i386__)
+    switch (form) {
+    case Form::byLine:
+        return true;
+    case Form::avx2:
+        return bestForm() != Form::byLine;
+    case Form::avx2Pdep:
+        return bestForm() != Form::byLine && __builtin_cpu_supports("bmi2");
+    }
+    return false;
+#else
+    return form == Form::byLine;
+#endif
+}
+
+Result candidates(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out,
+                  Form form) {
+#if defined(__x86_64__) || defined(__i386__)
+    if (form == Form::avx2Pdep) return candidatesAvx2<true>(begin, end, final, probe, out);
+    if (form == Form::avx2) return candidatesAvx2<false>(begin, end, final, probe, out);
 #endif
     return candidatesByLine(begin, end, final, probe, out);
+}
+
+Result candidates(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out) {
+    return candidates(begin, end, final, probe, out, bestForm());
 }
 
 void forEachLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, void* ctx, LineFn fn, CountFn count) {

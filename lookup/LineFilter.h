@@ -37,8 +37,14 @@ struct Result {
 // call, from `resume`. A 0x1A ends the text (a line cut by it still counts).
 Result candidates(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out);
 
-// The same, one line at a time through the given portable or vector line
-// scan; kept for processors without AVX2 and to check the block form against.
+// The ways candidates() can take: one line at a time through the line scan
+// (any processor), or 64 bytes at a time with AVX2, picking the probed
+// field's comma by a loop or by BMI2's bit deposit. All give the same lines.
+enum class Form { byLine, avx2, avx2Pdep };
+Form bestForm();         // the one candidates() takes on this processor
+bool runs(Form form);    // whether this processor can take it
+Result candidates(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out,
+                  Form form);
 Result candidatesByLine(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out);
 
 // True unless the field starting at f (in a line ending at lf, LF excluded)

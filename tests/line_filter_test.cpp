@@ -147,10 +147,17 @@ TEST(LineFilter, NeverRulesOutAMatchAndBothFormsAgreeAtEveryBlockEdge) {
         const char* const e = b + text.size();
         std::vector<lf::Span> block, byLine;
         const lf::Result rb = lf::candidates(b, e, true, probe, block);
-        const lf::Result rl = lf::candidatesByLine(b, e, true, probe, byLine);
+        const lf::Result rl = lf::candidates(b, e, true, probe, byLine, lf::Form::byLine);
         ASSERT_EQ(offsets(block, b), offsets(byLine, b));
         ASSERT_EQ(rb.ended, rl.ended);
         ASSERT_EQ(rb.resume, rl.resume);
+        for (const lf::Form form : {lf::Form::avx2, lf::Form::avx2Pdep}) {
+            if (!lf::runs(form)) continue;
+            std::vector<lf::Span> other;
+            const lf::Result ro = lf::candidates(b, e, true, probe, other, form);
+            ASSERT_EQ(offsets(other, b), offsets(byLine, b)) << "form " << static_cast<int>(form);
+            ASSERT_EQ(ro.resume, rl.resume);
+        }
 
         // Every line the rules match is kept.
         const auto kept = offsets(block, b);
