@@ -16,7 +16,7 @@ namespace {
 
 constexpr char kEndOfFile = 0x1A;
 constexpr std::size_t kWindow = std::size_t{1} << 20;    // looked at per step by a query that may stop early
-constexpr std::size_t kBatch = std::size_t{256} << 10;  // kept lines copied out of the mapping at a time
+constexpr std::size_t kBatch = std::size_t{64} << 10;  // kept lines copied out of the mapping at a time
 
 int probedField(const Probe& probe) { return probe.query.empty() ? 0 : probe.field; }
 
