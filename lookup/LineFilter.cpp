@@ -7,7 +7,7 @@
 #include "FaultGuard.h"
 #include "LineScan.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__x86_64__)
 #include <immintrin.h>
 #endif
 
@@ -69,7 +69,7 @@ inline bool differsAtOnce(const char* f, const char* lf, const Probe& probe) {
            !(probe.address && c == 0x81) && next != ',' && next != '\r';
 }
 
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__x86_64__)
 
 // Bit i set where byte i of the 64 in lo, hi is c.
 __attribute__((target("avx2"), always_inline)) inline std::uint64_t mask(__m256i lo, __m256i hi, __m256i c) {
@@ -246,7 +246,7 @@ Result candidatesByLine(const char* begin, const char* end, bool final, const Pr
 }
 
 Form bestForm() {
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__x86_64__)
     static const Form best = [] {
         __builtin_cpu_init();
         if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("popcnt") || !__builtin_cpu_supports("bmi")) {
@@ -263,7 +263,7 @@ Form bestForm() {
 }
 
 bool runs(Form form) {
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__x86_64__)
     switch (form) {
     case Form::byLine:
         return true;
@@ -280,7 +280,7 @@ bool runs(Form form) {
 
 Result candidates(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out,
                   Form form) {
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__x86_64__)
     if (form == Form::avx2Pdep) return candidatesAvx2<true>(begin, end, final, probe, out);
     if (form == Form::avx2) return candidatesAvx2<false>(begin, end, final, probe, out);
 #endif
