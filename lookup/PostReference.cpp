@@ -47,21 +47,17 @@ public:
     // Starts on a new line; `line` excludes the LF and a CR right before it.
     // One Record serves a whole file pass, so its buffers are allocated once.
     void reset(std::string_view line) {
-        unsigned plain = 0;
-        if (!fields::cutWithoutCr(line, raw_, kFieldsRead, &plain)) {
+        if (!fields::cutWithoutCr(line, raw_, kFieldsRead, &plain_)) {
             fields::cut(DictionaryReader::lineText(line, text_), raw_, kFieldsRead);
-            plain = 0;
+            plain_ = 0;
         }
-        // A plainly quoted field needs no unquoting: its value is the text between.
-        known_ = plain;
-        for (unsigned bits = plain; bits != 0; bits &= bits - 1) {
-            const auto i = static_cast<std::size_t>(__builtin_ctz(bits));
-            values_[i] = raw_[i].substr(1, raw_[i].size() - 2);
-        }
+        known_ = 0;
     }
 
     std::string_view field(int index) {
         const auto i = static_cast<std::size_t>(index);
+        // A plainly quoted field needs no unquoting: its value is the text between.
+        if ((plain_ & (1u << i)) != 0) return raw_[i].substr(1, raw_[i].size() - 2);
         if ((known_ & (1u << i)) == 0) {
             values_[i] = fields::unquote(raw_[i], scratch_[i]);
             known_ |= 1u << i;
@@ -86,6 +82,7 @@ private:
     std::string text_;  // the line without its CRs, when it had any
     RawFields raw_{};
     std::array<std::string_view, kFieldsRead> values_{};
+    unsigned plain_ = 0;  // bit i: raw_[i] is plainly quoted
     unsigned known_ = 0;  // bit i: values_[i] is unquoted
     std::array<std::string, kFieldsRead> scratch_;
 };
