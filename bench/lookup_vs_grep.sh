@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Whole-process speed of tenmari-lookup against `grep -c -F` for the same
-# literal over Japan Post's nationwide file, warm cache, side by side.
-#   TENMARI_KEN_ALL=/path/to/ken_all.zip bash bench/lookup_vs_grep.sh
+# Whole-process speed of tenmari-lookup on Japan Post's nationwide file, warm
+# cache, in one hyperfine run beside `cat` of the file (the cost of reading it
+# once) and `grep -c -F` for the same literal:
+#   TENMARI_KEN_ALL=/path/to/ken_all.zip bash bench/lookup_vs_grep.sh [RUNS]
+# Prints the median of each command and its ratio to cat's median.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 src=${TENMARI_KEN_ALL:-}
+runs=${1:-200}
 if [ -z "$src" ] || [ ! -f "$src" ]; then
   echo "TENMARI_KEN_ALL is not set to Japan Post's ken_all.zip or KEN_ALL.CSV: nothing to measure."
   exit 0
@@ -25,16 +28,21 @@ printf '北海道' | iconv -f UTF-8 -t CP932 > "$work/address.pat"
 lookup=$(pwd)/build/tools/tenmari-lookup
 cd "$work"
 
-run() {  # name, tenmari command, grep command
-  hyperfine -N --warmup 20 --runs 200 --export-json "$1.json" "$2" "$3" >/dev/null
-  python3 - "$1" <<'PY'
-import json, sys
-name = sys.argv[1]
-r = json.load(open(name + ".json"))["results"]
-t, g = r[0]["mean"] * 1000, r[1]["mean"] * 1000
-print(f"{name:8} tenmari-lookup {t:6.2f} ms   grep -c -F {g:6.2f} ms   ratio {t / g:4.2f}")
+echo "$(wc -l < KEN_ALL.CSV) lines, $(wc -c < KEN_ALL.CSV) bytes; warm cache, output to /dev/null, median of $runs runs each"
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+hyperfine -N --warmup 20 --runs "$runs" --output=null --export-json all.json \
+  -n cat "cat KEN_ALL.CSV" \
+  -n "tenmari-lookup prefix 100" "$lookup --dict KEN_ALL.CSV prefix 100" \
+  -n "grep -c -F '\"100'" "grep -c -F -f prefix.pat KEN_ALL.CSV" \
+  -n "tenmari-lookup address 北海道" "$lookup --dict KEN_ALL.CSV address 北海道" \
+  -n "grep -c -F 北海道" "grep -c -F -f address.pat KEN_ALL.CSV" >/dev/null
+python3 - <<'PY'
+import json
+r = json.load(open("all.json"))["results"]
+cat = r[0]["median"]
+print("| command | median | × cat |")
+print("|---|---|---|")
+for x in r:
+    print(f"| `{x['command']}` | {x['median'] * 1000:.2f} ms | {x['median'] / cat:.2f} |")
 PY
-}
-echo "$(wc -l < KEN_ALL.CSV) lines, $(wc -c < KEN_ALL.CSV) bytes; mean of 200 runs each"
-run prefix  "$lookup --dict KEN_ALL.CSV prefix 100"    "grep -c -F -f prefix.pat KEN_ALL.CSV"
-run address "$lookup --dict KEN_ALL.CSV address 北海道" "grep -c -F -f address.pat KEN_ALL.CSV"
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
