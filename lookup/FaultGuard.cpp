@@ -48,20 +48,23 @@ void install() {
 
 }  // namespace
 
+bool insideGuard() { return tActive != nullptr; }
+
 bool runGuarded(const void* begin, std::size_t size, void (*fn)(void*), void* ctx) {
     install();
     Active active;
     active.begin = static_cast<const char*>(begin);
     active.end = active.begin + size;
-    Active* const outer = tActive;
+    // The outer guard comes back however this one ends: by a jump, an
+    // exception from fn, or a return.
+    struct Restore {
+        Active* outer;
+        ~Restore() { tActive = outer; }
+    } restore{tActive};
     // The signal mask is saved and restored: SIGBUS stays blocked after a jump otherwise.
-    if (sigsetjmp(active.env, 1) != 0) {
-        tActive = outer;
-        return false;
-    }
+    if (sigsetjmp(active.env, 1) != 0) return false;
     tActive = &active;
     fn(ctx);
-    tActive = outer;
     return true;
 }
 

@@ -14,6 +14,9 @@ namespace tenmari {
 // whatever handled SIGBUS before.
 bool runGuarded(const void* begin, std::size_t size, void (*fn)(void*), void* ctx);
 
+// Whether this thread is inside runGuarded.
+bool insideGuard();
+
 template <typename Fn>
 bool runGuarded(const void* begin, std::size_t size, Fn& fn) {
     return runGuarded(begin, size, [](void* f) { (*static_cast<Fn*>(f))(); }, &fn);

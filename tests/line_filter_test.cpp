@@ -11,6 +11,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <stdexcept>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -366,6 +369,33 @@ TEST_F(LineFilterFile, GuardedReadsOfLostPagesReturnFalseEveryTime) {
     EXPECT_FALSE(tenmari::runGuarded(map, std::size_t{1} << 16, touchLast));
     auto touchFirst = [&] { seen = bytes[0]; };
     EXPECT_TRUE(tenmari::runGuarded(map, std::size_t{1} << 16, touchFirst));
+    ::munmap(map, std::size_t{1} << 16);
+    ::close(fd);
+}
+
+TEST_F(LineFilterFile, AnExceptionLeavesNoGuardBehind) {
+    const std::string path = write(std::string(std::size_t{1} << 16, 'x'));
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    void* map = ::mmap(nullptr, std::size_t{1} << 16, PROT_READ, MAP_PRIVATE, fd, 0);
+    ASSERT_NE(map, MAP_FAILED);
+    bool inside = false;
+    auto throws = [&] {
+        inside = tenmari::insideGuard();
+        throw std::runtime_error("out of memory");
+    };
+    EXPECT_THROW(tenmari::runGuarded(map, std::size_t{1} << 16, throws), std::runtime_error);
+    EXPECT_TRUE(inside);
+    EXPECT_FALSE(tenmari::insideGuard());
+    // A fault outside any guard still gets the action it had before: here the
+    // default one, the end of the process (in a child).
+    fs::resize_file(path, 100);
+    EXPECT_EXIT(
+        {
+            [[maybe_unused]] volatile char c = static_cast<const volatile char*>(map)[(std::size_t{1} << 16) - 1];
+            std::exit(0);
+        },
+        ::testing::KilledBySignal(SIGBUS), "");
     ::munmap(map, std::size_t{1} << 16);
     ::close(fd);
 }
