@@ -6,7 +6,8 @@
 # Each round is one hyperfine run of every command RUNS times; a short round
 # sees about the same load of the machine for all its commands. Prints, per
 # command, the median over the rounds of its median time and of its ratio to
-# cat's median in the same round.
+# cat's median in the same round. With TENMARI_LOOKUP_BEFORE naming another
+# build of tenmari-lookup, its two searches run in the same rounds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 src=${TENMARI_KEN_ALL:-}
@@ -35,9 +36,14 @@ cd "$work"
 echo "$(wc -l < KEN_ALL.CSV) lines, $(wc -c < KEN_ALL.CSV) bytes; warm cache, output to /dev/null;" \
      "$rounds rounds of $runs runs each"
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+before=()
+if [ -n "${TENMARI_LOOKUP_BEFORE:-}" ]; then
+  before=(-n "before: tenmari-lookup prefix 100" "$TENMARI_LOOKUP_BEFORE --dict KEN_ALL.CSV prefix 100"
+          -n "before: tenmari-lookup address 北海道" "$TENMARI_LOOKUP_BEFORE --dict KEN_ALL.CSV address 北海道")
+fi
 for round in $(seq "$rounds"); do
   hyperfine -N --warmup 10 --runs "$runs" --output=null --export-json "round$round.json" \
-    -n cat "cat KEN_ALL.CSV" \
+    -n cat "cat KEN_ALL.CSV" "${before[@]}" \
     -n "tenmari-lookup prefix 100" "$lookup --dict KEN_ALL.CSV prefix 100" \
     -n "grep -c -F '\"100'" "grep -c -F -f prefix.pat KEN_ALL.CSV" \
     -n "tenmari-lookup address 北海道" "$lookup --dict KEN_ALL.CSV address 北海道" \
