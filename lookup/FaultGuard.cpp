@@ -1,5 +1,6 @@
 #include "FaultGuard.h"
 
+#include <atomic>
 #include <csetjmp>
 #include <csignal>
 #include <mutex>
@@ -16,6 +17,7 @@ struct Active {
 thread_local Active* tActive = nullptr;
 struct sigaction gPrevious {};
 std::mutex gInstall;
+std::atomic<bool> gInstalled{false};
 
 void onBusError(int sig, siginfo_t* info, void* context) {
     Active* const a = tActive;
@@ -41,17 +43,22 @@ void install() {
     }
     struct sigaction mine {};
     mine.sa_sigaction = onBusError;
-    mine.sa_flags = SA_SIGINFO;
+    // SIGBUS stays unblocked in the handler, so that a jump out of it leaves
+    // the signal mask as it was and sigsetjmp need not save it (a system call).
+    mine.sa_flags = SA_SIGINFO | SA_NODEFER;
     sigemptyset(&mine.sa_mask);
     ::sigaction(SIGBUS, &mine, &gPrevious);
+    gInstalled.store(true, std::memory_order_release);
 }
 
 }  // namespace
 
 bool insideGuard() { return tActive != nullptr; }
 
+void armGuards() { install(); }
+
 bool runGuarded(const void* begin, std::size_t size, void (*fn)(void*), void* ctx) {
-    install();
+    if (!gInstalled.load(std::memory_order_acquire)) install();
     Active active;
     active.begin = static_cast<const char*>(begin);
     active.end = active.begin + size;
@@ -61,8 +68,7 @@ bool runGuarded(const void* begin, std::size_t size, void (*fn)(void*), void* ct
         Active* outer;
         ~Restore() { tActive = outer; }
     } restore{tActive};
-    // The signal mask is saved and restored: SIGBUS stays blocked after a jump otherwise.
-    if (sigsetjmp(active.env, 1) != 0) return false;
+    if (sigsetjmp(active.env, 0) != 0) return false;
     tActive = &active;
     fn(ctx);
     return true;

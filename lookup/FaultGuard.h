@@ -14,6 +14,11 @@ namespace tenmari {
 // whatever handled SIGBUS before.
 bool runGuarded(const void* begin, std::size_t size, void (*fn)(void*), void* ctx);
 
+// Puts the bus error handler back in place if another part of the program
+// has replaced it since; worth a call before a run of guarded reads (the
+// first runGuarded installs it in any case).
+void armGuards();
+
 // Whether this thread is inside runGuarded.
 bool insideGuard();
 

@@ -318,6 +318,7 @@ void forEachLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsE
         forEachLineRead(reader, probe, ctx, fn);
         return;
     }
+    armGuards();
     std::vector<Span> spans;
 
     // A query that reads to the end looks at the whole file at once and can

@@ -113,7 +113,9 @@ bool addressMatches(Record& rec, TPostOption pickOut, std::string_view query, st
         const std::size_t n = std::min(piece.size(), query.size() - at);
         std::size_t j = 0;
         while (j < n && piece[j] == query[at + j]) ++j;
-        if (std::memchr(piece.data(), 0x81, std::min(j + 1, piece.size())) != nullptr) maybeParen = true;
+        if (!piece.empty() && std::memchr(piece.data(), 0x81, std::min(j + 1, piece.size())) != nullptr) {
+            maybeParen = true;
+        }
         at += j;
         if (j < n) {
             differs = true;

@@ -329,6 +329,8 @@ TEST_F(LineFilterFile, AFileThatShrinksUnderThePassIsAnErrorNotACrash) {
             const std::string path = write(bytes);
             auto reader = DictionaryReader::open(path);
             ASSERT_FALSE(reader->mapped().empty());
+            // Another part of the program may have set its own action since.
+            if (left == 0) std::signal(SIGBUS, SIG_DFL);
             // The file shrinks as the first line is handed on; the pages past
             // its new end are gone when the pass reaches them.
             struct Ctx {
