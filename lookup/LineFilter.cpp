@@ -342,10 +342,13 @@ void forEachLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsE
         if (!runGuarded(begin, mapping.size(), scan)) shrank(reader);
         if (!counted && (final || r.ended || r.resume > pos)) {
             counted = true;
-            // Every line: as many as the first window holds per byte, with room to spare.
-            const double perByte = static_cast<double>(spans.size()) / static_cast<double>(r.resume - pos);
-            count(ctx, keepsAll && !final && !r.ended ? static_cast<std::size_t>(perByte * static_cast<double>(end - pos) * 1.2) + 16
-                                          : spans.size());
+            if (final || r.ended) {
+                count(ctx, spans.size());
+            } else {
+                // Every line: as many per byte as in the first window, with room to spare.
+                const double perByte = static_cast<double>(spans.size()) / static_cast<double>(r.resume - pos);
+                count(ctx, static_cast<std::size_t>(perByte * static_cast<double>(end - pos) * 1.2) + 16);
+            }
         }
         if (!handOn(spans, reader, mapping, staging, ctx, fn)) return;
         if (final || r.ended) return;
