@@ -1,10 +1,18 @@
 #!/usr/bin/env bash
-# Whole-process speed of tenmari-lookup against `grep -c -F` for the same
-# literal over Japan Post's nationwide file, warm cache, side by side.
-#   TENMARI_KEN_ALL=/path/to/ken_all.zip bash bench/lookup_vs_grep.sh
+# Whole-process speed of tenmari-lookup on Japan Post's nationwide file, warm
+# cache, side by side in hyperfine runs with `cat` of the file (the cost of
+# reading it once) and `grep -c -F` for the same literal:
+#   TENMARI_KEN_ALL=/path/to/ken_all.zip bash bench/lookup_vs_grep.sh [ROUNDS] [RUNS]
+# Each round is one hyperfine run of every command RUNS times; a short round
+# sees about the same load of the machine for all its commands. Prints, per
+# command, the median over the rounds of its median time and of its ratio to
+# cat's median in the same round. With TENMARI_LOOKUP_BEFORE naming another
+# build of tenmari-lookup, its two searches run in the same rounds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 src=${TENMARI_KEN_ALL:-}
+rounds=${1:-5}
+runs=${2:-40}
 if [ -z "$src" ] || [ ! -f "$src" ]; then
   echo "TENMARI_KEN_ALL is not set to Japan Post's ken_all.zip or KEN_ALL.CSV: nothing to measure."
   exit 0
@@ -25,16 +33,31 @@ printf '北海道' | iconv -f UTF-8 -t CP932 > "$work/address.pat"
 lookup=$(pwd)/build/bin/tenmari-lookup
 cd "$work"
 
-run() {  # name, tenmari command, grep command
-  hyperfine -N --warmup 20 --runs 200 --export-json "$1.json" "$2" "$3" >/dev/null
-  python3 - "$1" <<'PY'
-import json, sys
-name = sys.argv[1]
-r = json.load(open(name + ".json"))["results"]
-t, g = r[0]["mean"] * 1000, r[1]["mean"] * 1000
-print(f"{name:8} tenmari-lookup {t:6.2f} ms   grep -c -F {g:6.2f} ms   ratio {t / g:4.2f}")
+echo "$(wc -l < KEN_ALL.CSV) lines, $(wc -c < KEN_ALL.CSV) bytes; warm cache, output to /dev/null;" \
+     "$rounds rounds of $runs runs each"
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+before=()
+if [ -n "${TENMARI_LOOKUP_BEFORE:-}" ]; then
+  before=(-n "before: tenmari-lookup prefix 100" "$TENMARI_LOOKUP_BEFORE --dict KEN_ALL.CSV prefix 100"
+          -n "before: tenmari-lookup address 北海道" "$TENMARI_LOOKUP_BEFORE --dict KEN_ALL.CSV address 北海道")
+fi
+for round in $(seq "$rounds"); do
+  hyperfine -N --warmup 10 --runs "$runs" --output=null --export-json "round$round.json" \
+    -n cat "cat KEN_ALL.CSV" "${before[@]}" \
+    -n "tenmari-lookup prefix 100" "$lookup --dict KEN_ALL.CSV prefix 100" \
+    -n "grep -c -F '\"100'" "grep -c -F -f prefix.pat KEN_ALL.CSV" \
+    -n "tenmari-lookup address 北海道" "$lookup --dict KEN_ALL.CSV address 北海道" \
+    -n "grep -c -F 北海道" "grep -c -F -f address.pat KEN_ALL.CSV" >/dev/null 2>&1
+done
+python3 - "$rounds" <<'PY'
+import json, statistics, sys
+rounds = [json.load(open(f"round{k}.json"))["results"] for k in range(1, int(sys.argv[1]) + 1)]
+print("| command | median | × cat | × cat, each round |")
+print("|---|---|---|---|")
+for i, x in enumerate(rounds[0]):
+    times = [r[i]["median"] for r in rounds]
+    ratios = [r[i]["median"] / r[0]["median"] for r in rounds]
+    each = " ".join(f"{v:.2f}" for v in ratios)
+    print(f"| `{x['command']}` | {statistics.median(times) * 1000:.2f} ms | {statistics.median(ratios):.2f} | {each} |")
 PY
-}
-echo "$(wc -l < KEN_ALL.CSV) lines, $(wc -c < KEN_ALL.CSV) bytes; mean of 200 runs each"
-run prefix  "$lookup --dict KEN_ALL.CSV prefix 100"    "grep -c -F -f prefix.pat KEN_ALL.CSV"
-run address "$lookup --dict KEN_ALL.CSV address 北海道" "grep -c -F -f address.pat KEN_ALL.CSV"
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

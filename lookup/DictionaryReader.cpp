@@ -1,8 +1,10 @@
 #include "DictionaryReader.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,7 +66,6 @@ std::unique_ptr<DictionaryReader> DictionaryReader::open(const std::string& path
 DictionaryReader::DictionaryReader(const std::string& path, int fd) : fd_(fd) {
     try {
         path_ = path;
-        buf_.resize(kBlockSize);
     } catch (...) {
         ::close(fd_);
         throw;
@@ -72,7 +73,26 @@ DictionaryReader::DictionaryReader(const std::string& path, int fd) : fd_(fd) {
 }
 
 DictionaryReader::~DictionaryReader() {
+    if (map_ != nullptr) ::munmap(const_cast<char*>(map_), mapSize_);
     if (fd_ >= 0) ::close(fd_);
+}
+
+std::string_view DictionaryReader::mapped() {
+    if (!mapTried_) {
+        mapTried_ = true;
+        struct stat st {};
+        // Files that report no size (those of /proc among them) are read instead.
+        if (begin_ == 0 && end_ == 0 && !eof_ && ::fstat(fd_, &st) == 0 && st.st_size > 0 &&
+            static_cast<std::uintmax_t>(st.st_size) <= SIZE_MAX) {
+            const auto size = static_cast<std::size_t>(st.st_size);
+            void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd_, 0);
+            if (p != MAP_FAILED) {
+                map_ = static_cast<const char*>(p);
+                mapSize_ = size;
+            }
+        }
+    }
+    return {map_, mapSize_};
 }
 
 void DictionaryReader::fill() {
@@ -82,7 +102,9 @@ void DictionaryReader::fill() {
         end_ -= begin_;
         begin_ = 0;
     }
-    if (end_ == buf_.size()) {
+    if (buf_.empty()) {
+        buf_.resize(kBlockSize);
+    } else if (end_ == buf_.size()) {
         // A line longer than the buffer: grow it, as far as memory allows.
         try {
             buf_.resize(buf_.size() * 2);

@@ -39,6 +39,14 @@ public:
     // ends a line and a lone CR is dropped. May use `scratch` for the copy.
     static std::string_view lineText(std::string_view raw, std::string& scratch);
 
+    // The whole file as it was when opened, mapped read-only, or an empty view
+    // when it cannot be mapped (empty, or not a file the system maps); then
+    // nextBlock() reads it. Read the view only inside runGuarded(): pages
+    // past the end of a file that has since shrunk fault.
+    std::string_view mapped();
+
+    const std::string& path() const { return path_; }
+
 private:
     DictionaryReader(const std::string& path, int fd);  // takes the descriptor
     void fill();
@@ -49,6 +57,9 @@ private:
     std::size_t begin_ = 0;  // first byte not yet handed out
     std::size_t end_ = 0;    // end of the bytes read so far
     bool eof_ = false;
+    const char* map_ = nullptr;
+    std::size_t mapSize_ = 0;
+    bool mapTried_ = false;
 };
 
 }  // namespace tenmari

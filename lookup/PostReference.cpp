@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "DictionaryFields.h"
-#include "LineScan.h"
+#include "LineFilter.h"
 
 namespace tenmari {
 namespace {
@@ -47,104 +47,93 @@ public:
     // Starts on a new line; `line` excludes the LF and a CR right before it.
     // One Record serves a whole file pass, so its buffers are allocated once.
     void reset(std::string_view line) {
-        fields::cut(DictionaryReader::lineText(line, text_), raw_, kFieldsRead);
+        if (!fields::cutWithoutCr(line, raw_, kFieldsRead, &plain_)) {
+            fields::cut(DictionaryReader::lineText(line, text_), raw_, kFieldsRead);
+            plain_ = 0;
+        }
+        known_ = 0;
     }
 
     std::string_view field(int index) {
         const auto i = static_cast<std::size_t>(index);
-        return fields::unquote(raw_[i], scratch_[i]);
+        // A plainly quoted field needs no unquoting: its value is the text between.
+        if ((plain_ & (1u << i)) != 0) return raw_[i].substr(1, raw_[i].size() - 2);
+        if ((known_ & (1u << i)) == 0) {
+            values_[i] = fields::unquote(raw_[i], scratch_[i]);
+            known_ |= 1u << i;
+        }
+        return values_[i];
     }
 
     // Prefecture (with poptAll), municipality and town area, the town area
     // left out when it is "以下に掲載がない場合".
     std::string address(TPostOption pickOut) {
+        const std::string_view pref = pickOut == poptAll ? field(fields::kPrefecture) : std::string_view();
+        const std::string_view city = field(fields::kMunicipality);
+        std::string_view town = field(fields::kTownArea);
+        if (town == kNotListed) town = {};
         std::string out;
-        if (pickOut == poptAll) out.append(field(fields::kPrefecture));
-        out.append(field(fields::kMunicipality));
-        const std::string_view town = field(fields::kTownArea);
-        if (town != kNotListed) out.append(town);
+        out.reserve(pref.size() + city.size() + town.size());
+        out.append(pref).append(city).append(town);
         return out;
     }
 
 private:
     std::string text_;  // the line without its CRs, when it had any
     RawFields raw_{};
+    std::array<std::string_view, kFieldsRead> values_{};
+    unsigned plain_ = 0;  // bit i: raw_[i] is plainly quoted
+    unsigned known_ = 0;  // bit i: values_[i] is unquoted
     std::array<std::string, kFieldsRead> scratch_;
 };
 
-// A quick look at one field of a line before it is read in full: a line
-// whose field surely begins with a byte other than `first` cannot match and
-// is passed over. With `keepParen` a "（" (0x81 ...) is never passed over,
-// since the address key is cut there.
-struct Probe {
-    int field = 0;  // 1 and up
-    unsigned char first = 0;
-    bool keepParen = false;
-};
-
-// True when the probed field, starting at f in a line ending at lf, surely
-// begins with another byte than the probe's.
-bool passOver(const Probe& probe, const char* f, const char* lf) {
-    if (f == nullptr || lf - f < 3 || f[0] != '"') return false;
-    const auto c = static_cast<unsigned char>(f[1]);
-    const char next = f[2];
-    // The field's first byte is f[1] when neither it nor the byte after it
-    // ends the field or is dropped as a CR.
-    if (c == '"' || c == ',' || c == '\r') return false;
-    if (next == ',' || next == '\r') return false;
-    return c != probe.first && !(probe.keepParen && c == 0x81);
-}
-
-// Calls fn(line) for every line of the file, LF and the CR before it
-// removed, until fn returns false; lines the probe rules out are skipped.
-template <typename Fn>
-void forEachRawLine(DictionaryReader& reader, const Probe* probe, Fn&& fn) {
-    const linescan::Scan scan = linescan::best();
-    for (std::string_view block = reader.nextBlock(); !block.empty(); block = reader.nextBlock()) {
-        const char* p = block.data();
-        const char* const end = p + block.size();
-        while (p < end) {
-            const char* lineEnd;
-            if (probe != nullptr) {
-                const linescan::Result r = scan(p, end, probe->field);
-                lineEnd = r.lf;
-                if (passOver(*probe, r.field, r.lf)) {
-                    p = lineEnd + 1;
-                    continue;
-                }
-            } else {
-                const void* nl = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
-                lineEnd = nl ? static_cast<const char*>(nl) : end;
-            }
-            const char* textEnd = (lineEnd > p && lineEnd[-1] == '\r') ? lineEnd - 1 : lineEnd;
-            if (!fn(std::string_view(p, static_cast<std::size_t>(textEnd - p)))) return;
-            p = lineEnd + 1;
-        }
-    }
+// Room for n more entries, told before the lines come: no list is moved
+// while it grows.
+void reserveMore(TPostReference::StringList& addresses, TPostReference::StringList& codes, std::size_t n) {
+    addresses.reserve(addresses.size() + n);
+    codes.reserve(codes.size() + n);
 }
 
 // The address key of a record (prefecture with poptAll, municipality, town
 // area) cut before its first "（", compared with the query over the shorter
 // of the two lengths.
 bool addressMatches(Record& rec, TPostOption pickOut, std::string_view query, std::string& key) {
-    // Most records differ from the query within their first field: settle
-    // those without building the key. A mismatch at byte d decides only when
-    // no "（" (it starts with 0x81) can begin at or before d.
-    const std::string_view first = rec.field(pickOut == poptAll ? fields::kPrefecture : fields::kMunicipality);
-    const std::size_t n = std::min(first.size(), query.size());
-    std::size_t d = 0;
-    while (d < n && first[d] == query[d]) ++d;
-    if (d < n && std::memchr(first.data(), 0x81, d + 1) == nullptr) return false;
+    std::array<std::string_view, 3> pieces;
+    std::size_t count = 0;
+    if (pickOut == poptAll) pieces[count++] = rec.field(fields::kPrefecture);
+    pieces[count++] = rec.field(fields::kMunicipality);
+    pieces[count++] = rec.field(fields::kTownArea);
+
+    // Where the uncut key first differs from the query, without building it.
+    std::size_t at = 0;  // bytes of the query matched so far
+    bool differs = false;
+    bool maybeParen = false;  // a 0x81 byte at or before the difference
+    for (std::size_t k = 0; k < count && at < query.size(); ++k) {
+        const std::string_view piece = pieces[k];
+        const std::size_t n = std::min(piece.size(), query.size() - at);
+        std::size_t j = 0;
+        while (j < n && piece[j] == query[at + j]) ++j;
+        if (!piece.empty() && std::memchr(piece.data(), 0x81, std::min(j + 1, piece.size())) != nullptr) {
+            maybeParen = true;
+        }
+        at += j;
+        if (j < n) {
+            differs = true;
+            break;
+        }
+    }
+    // Equal over the shorter length: the key cut anywhere still is.
+    if (!differs) return true;
+    // A difference decides unless a "（" may cut the key at or before it.
+    if (!maybeParen) return false;
 
     key.clear();
-    if (pickOut == poptAll) key.append(rec.field(fields::kPrefecture));
-    key.append(rec.field(fields::kMunicipality));
-    key.append(rec.field(fields::kTownArea));
-    std::string_view k = key;
-    const std::size_t paren = findOpenParen(k);
-    if (paren != std::string_view::npos) k = k.substr(0, paren);
-    const std::size_t len = std::min(k.size(), query.size());
-    return k.compare(0, len, query, 0, len) == 0;
+    for (std::size_t k = 0; k < count; ++k) key.append(pieces[k]);
+    std::string_view cut = key;
+    const std::size_t paren = findOpenParen(cut);
+    if (paren != std::string_view::npos) cut = cut.substr(0, paren);
+    const std::size_t len = std::min(cut.size(), query.size());
+    return cut.compare(0, len, query, 0, len) == 0;
 }
 
 }  // namespace
@@ -173,14 +162,17 @@ std::string TPostReference::PostToAddress(std::string_view query) {
     std::string result;
     bool found = false;
     Record rec;
-    const Probe probe{field, static_cast<unsigned char>(q.empty() ? 0 : q[0]), false};
-    forEachRawLine(*reader, q.empty() ? nullptr : &probe, [&](std::string_view line) {
-        rec.reset(line);
-        if (rec.field(field) != q) return true;
-        result = rec.address(pickOut_);
-        found = true;
-        return false;
-    });
+    const linefilter::Probe probe{field, q, false};
+    linefilter::forEachLine(
+        *reader, probe, true,
+        [&](std::string_view line) {
+            rec.reset(line);
+            if (rec.field(field) != q) return true;
+            result = rec.address(pickOut_);
+            found = true;
+            return false;
+        },
+        [](std::size_t) {});
     if (found) return result;
     notFound();
     return {};
@@ -198,16 +190,19 @@ void TPostReference::PostToAddressList(std::string_view query, StringList& addre
     const std::string_view q = removeFirstHyphen(query, storage);
 
     Record rec;
-    const Probe probe{fields::kCode, static_cast<unsigned char>(q.empty() ? 0 : q[0]), false};
-    forEachRawLine(*reader, q.empty() ? nullptr : &probe, [&](std::string_view line) {
-        rec.reset(line);
-        const std::string_view code = rec.field(fields::kCode);
-        if (code.starts_with(q)) {
-            codes.emplace_back(code);
-            addresses.push_back(rec.address(pickOut_));
-        }
-        return true;
-    });
+    const linefilter::Probe probe{fields::kCode, q, false};
+    linefilter::forEachLine(
+        *reader, probe, false,
+        [&](std::string_view line) {
+            rec.reset(line);
+            const std::string_view code = rec.field(fields::kCode);
+            if (code.starts_with(q)) {
+                codes.emplace_back(code);
+                addresses.push_back(rec.address(pickOut_));
+            }
+            return true;
+        },
+        [&](std::size_t n) { reserveMore(addresses, codes, n); });
 }
 
 void TPostReference::AddressToPostList(std::string_view query, StringList& addresses, StringList& codes) {
@@ -220,16 +215,18 @@ void TPostReference::AddressToPostList(std::string_view query, StringList& addre
     }
     std::string key;
     Record rec;
-    const Probe probe{pickOut_ == poptAll ? fields::kPrefecture : fields::kMunicipality,
-                      static_cast<unsigned char>(query.empty() ? 0 : query[0]), true};
-    forEachRawLine(*reader, query.empty() ? nullptr : &probe, [&](std::string_view line) {
-        rec.reset(line);
-        if (addressMatches(rec, pickOut_, query, key)) {
-            codes.emplace_back(rec.field(fields::kCode));
-            addresses.push_back(rec.address(pickOut_));
-        }
-        return true;
-    });
+    const linefilter::Probe probe{pickOut_ == poptAll ? fields::kPrefecture : fields::kMunicipality, query, true};
+    linefilter::forEachLine(
+        *reader, probe, false,
+        [&](std::string_view line) {
+            rec.reset(line);
+            if (query.empty() || addressMatches(rec, pickOut_, query, key)) {
+                codes.emplace_back(rec.field(fields::kCode));
+                addresses.push_back(rec.address(pickOut_));
+            }
+            return true;
+        },
+        [&](std::size_t n) { reserveMore(addresses, codes, n); });
 }
 
 }  // namespace tenmari

@@ -188,6 +188,35 @@ TEST(LookupAgainstReference, AwkwardGeneratedFiles) {
     fs::remove_all(dir);
 }
 
+TEST(LookupAgainstReference, AwkwardLinesAcrossWindowEdges) {
+    // Several MiB: awkward runs of lines between lines longer than the steps
+    // a lookup takes through a file, so that the runs fall on shifting offsets
+    // of its blocks, batches and windows; a CR or a 0x1A at a block edge.
+    const fs::path dir = fs::temp_directory_path() / ("tenmari-edges-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    std::mt19937 rng(1211);
+    const std::string tokyo = utf8ToCp932(R"(13101,"100  ","1000001","","","","東京都","千代田区","千代田")");
+    for (int round = 0; round < 3; ++round) {
+        std::string bytes;
+        for (int run = 0; run < 5; ++run) {
+            std::string awkward = awkwardFile(rng);
+            if (const auto z = awkward.find('\x1a'); z != std::string::npos && run < 4) awkward.resize(z);
+            bytes += awkward;
+            bytes += "1,\"" + std::string((std::size_t{1} << 20) + 4099 * static_cast<std::size_t>(run), 'w') + "\"\r\n";
+        }
+        // A CR, then a 0x1A, on the last bytes before a 64-byte edge.
+        while ((bytes.size() + tokyo.size()) % 64 != 63) bytes += ' ';
+        bytes += tokyo + "\r" + tokyo + "\r\n";
+        while (bytes.size() % 64 != static_cast<std::size_t>(63 - round)) bytes += 'v';
+        bytes += "\x1a" + tokyo + "\r\n";
+        const fs::path p = dir / ("edges" + std::to_string(round) + ".csv");
+        std::ofstream(p, std::ios::binary) << bytes;
+        SCOPED_TRACE(p.string());
+        expectSameAsReference(p.string(), {"", "1", "100", "1000001", "100  ", "東京都", "東京都千代田区千代田", "北海道", "v", "w"});
+    }
+    fs::remove_all(dir);
+}
+
 TEST(KenAll, KnownFacts) {
     TENMARI_REQUIRE_KEN_ALL(path);
     TPostReference ref;

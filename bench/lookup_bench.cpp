@@ -1,0 +1,204 @@
+// tenmari-bench-lookup: the lookup's queries on Japan Post's nationwide file,
+// each timed in this one process against the cost of reading the file once.
+//   TENMARI_KEN_ALL=/path/to/ken_all.zip build/bench/tenmari-bench-lookup [--runs N] [--cpu]
+// Rounds interleave the cases, so that a change in the machine's load touches
+// every case alike; each figure is the median of its runs, warm cache. A
+// query's time is that of the call alone: the caller's lists are made before
+// and freed after. --cpu counts this thread's processor time instead of the
+// wall clock, which leaves out time lost to other processes on a busy machine.
+
+#include <fcntl.h>
+#include <time.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Cp932.h"
+#include "PostReference.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A temporary copy of KEN_ALL.CSV, removed on exit.
+struct Unpacked {
+    fs::path dir;
+    ~Unpacked() {
+        std::error_code ec;
+        if (!dir.empty()) fs::remove_all(dir, ec);
+    }
+};
+
+std::string unpack(const std::string& zipPath, Unpacked& tmp) {
+    int err = 0;
+    zip_t* archive = zip_open(zipPath.c_str(), ZIP_RDONLY, &err);
+    if (!archive) {
+        std::fprintf(stderr, "%s: cannot open the zip (libzip error %d)\n", zipPath.c_str(), err);
+        return {};
+    }
+    std::unique_ptr<zip_t, decltype(&zip_discard)> guard(archive, zip_discard);
+    const zip_int64_t index = zip_name_locate(archive, "KEN_ALL.CSV", ZIP_FL_NOCASE | ZIP_FL_NODIR);
+    zip_file_t* file = index < 0 ? nullptr : zip_fopen_index(archive, static_cast<zip_uint64_t>(index), 0);
+    if (!file) {
+        std::fprintf(stderr, "%s: no readable KEN_ALL.CSV inside\n", zipPath.c_str());
+        return {};
+    }
+    tmp.dir = fs::temp_directory_path() / ("tenmari-bench-" + std::to_string(::getpid()));
+    fs::create_directories(tmp.dir);
+    const fs::path out = tmp.dir / "KEN_ALL.CSV";
+    std::ofstream os(out, std::ios::binary);
+    std::vector<char> buf(1 << 20);
+    zip_int64_t n;
+    while ((n = zip_fread(file, buf.data(), buf.size())) > 0) os.write(buf.data(), n);
+    zip_fclose(file);
+    os.close();
+    if (n < 0 || !os) {
+        std::fprintf(stderr, "%s: unpacking KEN_ALL.CSV failed\n", zipPath.c_str());
+        return {};
+    }
+    return out.string();
+}
+
+// The floor: open the file, read it to its end through a 1 MiB buffer, close it.
+std::size_t readFile(const std::string& path) {
+    static std::vector<char> buf(1 << 20);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        std::perror(path.c_str());
+        std::exit(2);
+    }
+    std::size_t total = 0;
+    ssize_t n;
+    while ((n = ::read(fd, buf.data(), buf.size())) > 0) total += static_cast<std::size_t>(n);
+    ::close(fd);
+    return total;
+}
+
+double nowMs(bool cpu) {
+    timespec ts{};
+    ::clock_gettime(cpu ? CLOCK_THREAD_CPUTIME_ID : CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
+
+// The caller's two lists, made before a timed call and freed after it.
+struct Lists {
+    tenmari::TPostReference::StringList addresses, codes;
+};
+
+struct Case {
+    std::string name;
+    double goal;  // at most this many times the floor; 0 for the floor itself
+    std::function<std::size_t(Lists&)> run;  // returns the number of matches
+    std::vector<double> ms;
+    std::size_t matches = 0;
+};
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int runs = 40;
+    bool cpu = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
+            runs = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--cpu") == 0) {
+            cpu = true;
+        } else {
+            std::fprintf(stderr, "usage: tenmari-bench-lookup [--runs N] [--cpu]   (reads TENMARI_KEN_ALL)\n");
+            return 2;
+        }
+    }
+    const char* env = std::getenv("TENMARI_KEN_ALL");
+    if (!env || !*env || !fs::is_regular_file(env)) {
+        std::printf("TENMARI_KEN_ALL does not name Japan Post's ken_all.zip or KEN_ALL.CSV: nothing to measure.\n");
+        return 0;
+    }
+    Unpacked tmp;
+    std::string path = env;
+    if (path.ends_with(".zip") || path.ends_with(".ZIP")) path = unpack(path, tmp);
+    if (path.empty()) return 2;
+
+    tenmari::TPostReference all;
+    all.SetPostFile(path);
+    tenmari::TPostReference part;
+    part.SetPostFile(path);
+    part.SetPickOut(tenmari::poptPart);
+
+    auto code = [](tenmari::TPostReference& ref, std::string q) {
+        return [&ref, q](Lists&) { return ref.PostToAddress(q).empty() ? std::size_t{0} : std::size_t{1}; };
+    };
+    auto prefix = [](tenmari::TPostReference& ref, std::string q) {
+        return [&ref, q](Lists& l) {
+            ref.PostToAddressList(q, l.addresses, l.codes);
+            return l.codes.size();
+        };
+    };
+    auto address = [](tenmari::TPostReference& ref, const char* utf8) {
+        return [&ref, q = tenmari::utf8ToCp932(utf8)](Lists& l) {
+            ref.AddressToPostList(q, l.addresses, l.codes);
+            return l.codes.size();
+        };
+    };
+    std::vector<Case> cases;
+    cases.push_back({"read() through a 1 MiB buffer", 0, [&](Lists&) { return readFile(path); }, {}});
+    cases.push_back({"`PostToAddress(\"9071801\")`", 1.5, code(all, "9071801"), {}});
+    cases.push_back({"`PostToAddressList(\"100\")`", 1.5, prefix(all, "100"), {}});
+    cases.push_back({"`AddressToPostList(\"北海道\")`", 1.5, address(all, "北海道"), {}});
+    cases.push_back({"`AddressToPostList(\"東京都千代田区\")`", 1.5, address(all, "東京都千代田区"), {}});
+    cases.push_back({"`AddressToPostList(\"札幌市中央区\")`, `poptPart`", 1.5, address(part, "札幌市中央区"), {}});
+    cases.push_back({"`AddressToPostList(\"\")`", 8, address(all, ""), {}});
+
+    for (Case& c : cases) {  // warm the cache and the allocator
+        Lists l;
+        c.matches = c.run(l);
+    }
+    for (int r = 0; r < runs; ++r) {
+        for (Case& c : cases) {
+            Lists l;
+            const double t0 = nowMs(cpu);
+            const std::size_t n = c.run(l);
+            const double t1 = nowMs(cpu);
+            if (n != c.matches) {
+                std::fprintf(stderr, "%s: %zu matches, then %zu\n", c.name.c_str(), c.matches, n);
+                return 2;
+            }
+            c.ms.push_back(t1 - t0);
+        }
+    }
+
+    const double floor = median(cases[0].ms);
+    std::printf("%s: %zu bytes; median of %d runs each, %s\n\n", path.c_str(), cases[0].matches, runs,
+                cpu ? "processor time of this thread" : "wall clock");
+    std::printf("| | matches | time | × reading the file | goal |\n|---|---|---|---|---|\n");
+    bool allMet = true;
+    for (const Case& c : cases) {
+        const double m = median(c.ms);
+        const double ratio = m / floor;
+        if (c.goal == 0) {
+            std::printf("| %s | | %.2f ms | 1.00 | |\n", c.name.c_str(), m);
+            continue;
+        }
+        const bool met = ratio <= c.goal;
+        allMet = allMet && met;
+        std::printf("| %s | %zu | %.2f ms | %.2f | ≤ %g %s |\n", c.name.c_str(), c.matches, m, ratio, c.goal,
+                    met ? "met" : "NOT met");
+    }
+    std::printf("\n%s\n", allMet ? "every goal met" : "some goals not met");
+    return 0;
+}

@@ -1,0 +1,80 @@
+#pragma once
+// The first look at a dictionary's lines, a block at a time: which lines may
+// match a query, judged from the beginning of one field alone. Lines it rules
+// out surely do not match; every other line is handed on whole, to be read by
+// the plain field rules. Commas and line ends are found 64 bytes at a time.
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+#include "DictionaryReader.h"
+
+namespace tenmari::linefilter {
+
+// A line may match unless the value of `field` surely does not begin with
+// `query`. With `address` the compared text runs on from field to field up to
+// field 8, as an address key does, and a 0x81 byte (a "（" may cut the key
+// there) keeps the line. An empty query keeps every line.
+struct Probe {
+    int field = 0;  // 1 to 8
+    std::string_view query;
+    bool address = false;
+};
+
+struct Span {
+    const char* begin;  // first byte of the line
+    const char* end;    // its LF, or the end of the text
+};
+
+struct Result {
+    const char* resume;  // where the first line not looked at begins
+    bool ended;          // a 0x1A ended the text
+};
+
+// Appends the lines of [begin, end) that the probe keeps. With `final` the
+// text after the last LF is a line too; otherwise it is left for the next
+// call, from `resume`. A 0x1A ends the text (a line cut by it still counts).
+Result candidates(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out);
+
+// The ways candidates() can take: one line at a time through the line scan
+// (any processor), or 64 bytes at a time with AVX2, picking the probed
+// field's comma by a loop or by BMI2's bit deposit. All give the same lines.
+enum class Form { byLine, avx2, avx2Pdep };
+Form bestForm();         // the one candidates() takes on this processor
+bool runs(Form form);    // whether this processor can take it
+Result candidates(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out,
+                  Form form);
+Result candidatesByLine(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out);
+
+// True unless the field starting at f (in a line ending at lf, LF excluded)
+// surely does not begin with the probe's query.
+bool mayMatch(const char* f, const char* lf, const Probe& probe);
+
+// Calls fn(ctx, line) for each line of the file that the probe keeps, in file
+// order, until it returns false; `line` is the raw text without its LF and a CR
+// right before it. Before the first line, count(ctx, n) tells about how many
+// will come (only when `stopsEarly` is false: a query that reads to the end,
+// and only when the file is mapped). Throws PostFileError when the file
+// shrinks under the pass.
+using LineFn = bool (*)(void* ctx, std::string_view line);
+using CountFn = void (*)(void* ctx, std::size_t lines);
+void forEachLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, void* ctx, LineFn fn, CountFn count);
+// The two ways forEachLine takes: through the mapped file, and through reads
+// of whole-line blocks where the file cannot be mapped (count is not called).
+void forEachLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, void* ctx, LineFn fn,
+                       CountFn count);
+void forEachLineRead(DictionaryReader& reader, const Probe& probe, void* ctx, LineFn fn);
+
+template <typename Fn, typename Count>
+void forEachLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, Fn&& fn, Count&& count) {
+    struct Ctx {
+        Fn& fn;
+        Count& count;
+    } ctx{fn, count};
+    forEachLine(
+        reader, probe, stopsEarly, &ctx, [](void* c, std::string_view line) { return static_cast<Ctx*>(c)->fn(line); },
+        [](void* c, std::size_t n) { static_cast<Ctx*>(c)->count(n); });
+}
+
+}  // namespace tenmari::linefilter

@@ -1,0 +1,403 @@
+// The first look at lines, which rules most of them out before they are cut
+// into fields: it must never rule out a line that the plain rules match, its
+// 64-byte block form must agree with its line-by-line form at every block
+// edge, the mapped and the read pass must hand on the same lines, and a
+// mapped file that shrinks must give an error, not a crash.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <stdexcept>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "Cp932.h"
+#include "DictionaryFields.h"
+#include "DictionaryReader.h"
+#include "FaultGuard.h"
+#include "LineFilter.h"
+
+namespace lf = tenmari::linefilter;
+namespace fields = tenmari::fields;
+using tenmari::DictionaryReader;
+using tenmari::PostFileError;
+using tenmari::utf8ToCp932;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Whether a raw line (LF excluded) matches the probe by the plain rules: its
+// field, or its address key cut before the first "（", compared with the query.
+bool plainlyMatches(std::string_view raw, const lf::Probe& probe) {
+    std::string text;
+    for (char c : raw) {
+        if (c != '\r') text.push_back(c);
+    }
+    if (!probe.address) return fields::GetField(text, probe.field).starts_with(probe.query);
+    std::string key;
+    for (int f = probe.field; f <= fields::kTownArea; ++f) key += fields::GetField(text, f);
+    for (std::size_t i = 0; i < key.size();) {
+        if (key.compare(i, 2, "\x81\x69") == 0) {
+            key.resize(i);
+            break;
+        }
+        const auto c = static_cast<unsigned char>(key[i]);
+        i += ((c >= 0x81 && c <= 0x9f) || (c >= 0xe0 && c <= 0xfc)) && i + 1 < key.size() ? 2 : 1;
+    }
+    const std::size_t n = std::min(key.size(), probe.query.size());
+    return key.compare(0, n, probe.query, 0, n) == 0;
+}
+
+// The lines of a text by the rules, as [begin, end) offsets (end at the LF).
+std::vector<std::pair<std::size_t, std::size_t>> linesOf(const std::string& text) {
+    std::vector<std::pair<std::size_t, std::size_t>> out;
+    const std::size_t stop = std::min(text.find('\x1a'), text.size());
+    std::size_t begin = 0;
+    for (std::size_t i = 0; i < stop; ++i) {
+        if (text[i] == '\n') {
+            out.emplace_back(begin, i);
+            begin = i + 1;
+        }
+    }
+    if (begin < stop) out.emplace_back(begin, stop);
+    return out;
+}
+
+std::vector<std::pair<std::size_t, std::size_t>> offsets(const std::vector<lf::Span>& spans, const char* base) {
+    std::vector<std::pair<std::size_t, std::size_t>> out;
+    for (const lf::Span& s : spans) {
+        out.emplace_back(static_cast<std::size_t>(s.begin - base), static_cast<std::size_t>(s.end - base));
+    }
+    return out;
+}
+
+std::string shown(std::string_view s) {
+    std::string out;
+    for (unsigned char c : s) {
+        char hex[5];
+        std::snprintf(hex, sizeof hex, c >= 0x20 && c < 0x7f ? "%c" : "\\x%02x", c);
+        out += hex;
+    }
+    return out;
+}
+
+// Pieces that make lines awkward for a quick look: quotes, doubled quotes,
+// commas, lone and paired CRs, "（" and bytes that look like half of it.
+const std::vector<std::string>& pieces() {
+    static const std::vector<std::string> p = {
+        "\"", "\"\"", ",", ",\"", "\",\"", "\r", "\r\n", "\n", "1", "10", "100", "  ", "\x81\x69", "\x8b\x81i", "\x81",
+        utf8ToCp932("東京都"), utf8ToCp932("千代田区"), utf8ToCp932("北"), "x", "yyyyyyyyyyyyyyyyyyyyyyyyyyyyyy"};
+    return p;
+}
+
+lf::Probe randomProbe(std::mt19937& rng, std::string& storage) {
+    auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
+    storage.clear();
+    for (std::size_t k = pick(4); k > 0; --k) storage += pieces()[pick(pieces().size())];
+    lf::Probe probe;
+    probe.field = static_cast<int>(pick(8)) + 1;
+    probe.query = storage;
+    probe.address = probe.field >= fields::kPrefecture && pick(2) == 0;
+    return probe;
+}
+
+}  // namespace
+
+TEST(LineFilter, NeverRulesOutAMatchAndBothFormsAgreeAtEveryBlockEdge) {
+    std::mt19937 rng(11);
+    auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
+    std::string query;
+    for (int round = 0; round < 8000; ++round) {
+        // A few hundred bytes, so that every kind of byte lands on every
+        // offset of a 64-byte block over the rounds; now and then a 0x1A.
+        std::string text;
+        const std::size_t target = pick(400);
+        while (text.size() < target) {
+            const std::size_t what = pick(10);
+            if (what == 0) {
+                text += "13101,\"100  \",\"1000001\",\"a\",\"b\",\"c\",\"" + utf8ToCp932("東京都") + "\",\"" +
+                        utf8ToCp932("千代田区") + "\",\"" + utf8ToCp932("千代田") + "\",0,0,0,0,0,0\r\n";
+            } else if (what < 4) {
+                // A record whose fields are quoted, left open, unquoted or empty.
+                for (int f = 0; f < 10; ++f) {
+                    std::string value;
+                    for (std::size_t k = pick(3); k > 0; --k) value += pieces()[pick(pieces().size())];
+                    const std::size_t form = pick(6);
+                    text += form < 3 ? "\"" + value + "\"" : form == 3 ? "\"" + value : form == 4 ? value : "";
+                    text += f < 9 ? "," : pick(2) ? "\r\n" : "\n";
+                }
+            } else {
+                text += pieces()[pick(pieces().size())];
+            }
+        }
+        if (pick(8) == 0) text.insert(pick(text.size() + 1), 1, '\x1a');
+        const lf::Probe probe = randomProbe(rng, query);
+        SCOPED_TRACE("text [" + shown(text) + "] field " + std::to_string(probe.field) + " query [" +
+                     shown(probe.query) + "]" + (probe.address ? " address" : ""));
+
+        const char* const b = text.data();
+        const char* const e = b + text.size();
+        std::vector<lf::Span> block, byLine;
+        const lf::Result rb = lf::candidates(b, e, true, probe, block);
+        const lf::Result rl = lf::candidates(b, e, true, probe, byLine, lf::Form::byLine);
+        ASSERT_EQ(offsets(block, b), offsets(byLine, b));
+        ASSERT_EQ(rb.ended, rl.ended);
+        ASSERT_EQ(rb.resume, rl.resume);
+        for (const lf::Form form : {lf::Form::avx2, lf::Form::avx2Pdep}) {
+            if (!lf::runs(form)) continue;
+            std::vector<lf::Span> other;
+            const lf::Result ro = lf::candidates(b, e, true, probe, other, form);
+            ASSERT_EQ(offsets(other, b), offsets(byLine, b)) << "form " << static_cast<int>(form);
+            ASSERT_EQ(ro.resume, rl.resume);
+        }
+
+        // Every line the rules match is kept.
+        const auto kept = offsets(block, b);
+        for (const auto& line : linesOf(text)) {
+            if (!plainlyMatches(std::string_view(text).substr(line.first, line.second - line.first), probe)) continue;
+            ASSERT_NE(std::find(kept.begin(), kept.end(), line), kept.end())
+                << "ruled out [" << shown(std::string_view(text).substr(line.first, line.second - line.first)) << "]";
+        }
+
+        // Taken in two steps, the first not final, the text gives the same lines.
+        const std::size_t cut = pick(text.size() + 1);
+        std::vector<lf::Span> steps;
+        const lf::Result first = lf::candidates(b, b + cut, false, probe, steps);
+        if (!first.ended) lf::candidates(first.resume, e, true, probe, steps);
+        ASSERT_EQ(offsets(steps, b), kept) << "cut at " << cut;
+    }
+}
+
+TEST(LineFilter, RulesOutPlainRecordsThatDiffer) {
+    // Records of the public layout: only the matching ones are left to be read.
+    std::string text;
+    const char* prefs[] = {"北海道", "東京都", "大阪府", "沖縄県"};
+    for (int i = 0; i < 400; ++i) {
+        const std::string code = std::to_string(1000000 + i * 7919 % 9000000);
+        text += "13101,\"" + code.substr(0, 3) + "  \",\"" + code + "\",\"a\",\"b\",\"c\",\"" + utf8ToCp932(prefs[i % 4]) +
+                "\",\"" + utf8ToCp932(i % 8 < 4 ? "千代田区" : "中央区") + "\",\"" + utf8ToCp932("町") +
+                "\",0,0,0,0,0,0\r\n";
+    }
+    const std::string tokyo = utf8ToCp932("東京都千代田区");
+    const std::string code = "1000";
+    const lf::Probe probes[] = {{fields::kPrefecture, tokyo, true}, {fields::kCode, code, false}};
+    for (const lf::Probe& probe : probes) {
+        std::vector<lf::Span> kept;
+        lf::candidates(text.data(), text.data() + text.size(), true, probe, kept);
+        std::size_t matches = 0;
+        for (const auto& line : linesOf(text)) {
+            matches += plainlyMatches(std::string_view(text).substr(line.first, line.second - line.first), probe);
+        }
+        EXPECT_EQ(kept.size(), matches) << shown(probe.query);
+    }
+}
+
+namespace {
+
+class LineFilterFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("tenmari-filter-" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string write(const std::string& bytes, const std::string& name = "dict.csv") {
+        const fs::path p = dir_ / name;
+        std::ofstream(p, std::ios::binary) << bytes;
+        return p.string();
+    }
+
+    // The kept lines' texts, through the mapping or through reads.
+    static std::vector<std::string> passLines(const std::string& path, const lf::Probe& probe, bool mapped,
+                                              bool stopsEarly) {
+        std::vector<std::string> out;
+        auto reader = DictionaryReader::open(path);
+        auto fn = [](void* ctx, std::string_view line) {
+            static_cast<std::vector<std::string>*>(ctx)->emplace_back(line);
+            return true;
+        };
+        if (mapped) {
+            EXPECT_FALSE(reader->mapped().empty());
+            lf::forEachLineMapped(*reader, probe, stopsEarly, &out, fn, [](void*, std::size_t) {});
+        } else {
+            lf::forEachLineRead(*reader, probe, &out, fn);
+        }
+        return out;
+    }
+
+    fs::path dir_;
+};
+
+// A dictionary of a few MiB whose awkward bytes sit at the edges that the
+// passes cut at: 64-byte blocks, 256 KiB batches and 1 MiB windows, with
+// lines longer than a batch and than a window.
+std::string edgeFile(std::size_t eofAt) {
+    const std::string plain = "13101,\"100  \",\"1000001\",\"a\",\"b\",\"c\",\"" + utf8ToCp932("東京都") + "\",\"" +
+                              utf8ToCp932("千代田区") + "\",\"" + utf8ToCp932("千代田") + "\",0,0,0,0,0,0\r\n";
+    const std::string other = "01101,\"060  \",\"0600000\",\"a\",\"b\",\"c\",\"" + utf8ToCp932("北海道") + "\",\"" +
+                              utf8ToCp932("札幌市") + "\",\"" + utf8ToCp932("以下に掲載がない場合") + "\",0,0,0,0,0,0\r\n";
+    // Specials that must land exactly on an offset: a lone CR inside the
+    // code, a CR LF, a quote and a comma right before the probed field.
+    const std::vector<std::pair<std::string, std::size_t>> specials = {
+        {"13101,\"100  \",\"10\r00009\",\"\",\"\",\"\",\"\",\"\",\"\"\n", 17},  // the lone CR
+        {plain, plain.size() - 2},                                          // the CR of CR LF
+        {"13101,\"100  \",\"1000008\",,,,\"" + utf8ToCp932("東京都") + "\",,\n", 26},
+        {"\n", 0},  // an empty line
+    };
+    const std::size_t edges[] = {std::size_t{256} << 10, std::size_t{1} << 20, std::size_t{3} << 19};
+    std::string out;
+    std::mt19937 rng(3);
+    auto padTo = [&](std::size_t offset) {  // a filler line so that the next byte lands at `offset`
+        if (offset <= out.size() + 80) return;
+        const std::size_t len = offset - out.size();
+        out += "1,\"" + std::string(len - 5, 'z') + "\"\r\n";
+    };
+    for (std::size_t round = 0; out.size() < (std::size_t{5} << 19); ++round) {
+        for (int k = 0; k < 30; ++k) out += (rng() % 3 == 0) ? other : plain;
+        const auto& [line, at] = specials[round % specials.size()];
+        const std::size_t near = round % 7 == 0 ? edges[(round / 7) % 3] - 64 : out.size() + 200;
+        const std::size_t blockEdge = (near / 64) * 64 + 64 + (round % 5) - 2;  // 2 bytes before a block edge to 2 after
+        if (blockEdge - at > out.size() + 80) {
+            padTo(blockEdge - at);
+            out += line;
+        }
+        if (round == 9) out += "1,\"" + std::string(std::size_t{3} << 19, 'w') + "\"\r\n";  // longer than a window
+    }
+    out += plain.substr(0, plain.size() - 2);  // the last line has no line end
+    if (eofAt < out.size()) out[eofAt] = '\x1a';
+    return out;
+}
+
+}  // namespace
+
+TEST_F(LineFilterFile, MappedAndReadPassesHandOnTheSameLines) {
+    const std::string tokyo = utf8ToCp932("東京都");
+    const std::string sapporo = utf8ToCp932("札幌市");
+    const std::string code = "100";
+    const std::string last = "1000001";
+    const lf::Probe probes[] = {{fields::kPrefecture, tokyo, true},
+                                {fields::kMunicipality, sapporo, true},
+                                {fields::kCode, code, false},
+                                {fields::kCode, last, false},
+                                {fields::kCode, "", false}};
+    // A 0x1A nowhere, at a block edge, at a batch edge and at a window edge.
+    for (std::size_t eofAt : {std::size_t{0} - 1, std::size_t{64} * 1000 + 63, std::size_t{256} << 10,
+                              (std::size_t{1} << 20) - 1}) {
+        const std::string bytes = edgeFile(eofAt);
+        const std::string path = write(bytes);
+        std::vector<std::string> expectedAll;
+        for (const auto& line : linesOf(bytes)) {
+            std::string_view l = std::string_view(bytes).substr(line.first, line.second - line.first);
+            if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
+            expectedAll.emplace_back(l);
+        }
+        for (const lf::Probe& probe : probes) {
+            SCOPED_TRACE("0x1A at " + std::to_string(eofAt) + ", query " + shown(probe.query));
+            const auto read = passLines(path, probe, false, false);
+            EXPECT_EQ(passLines(path, probe, true, false), read);
+            EXPECT_EQ(passLines(path, probe, true, true), read);
+            if (probe.query.empty()) {
+                EXPECT_EQ(read, expectedAll);
+            }
+            std::size_t matches = 0;
+            for (const std::string& l : expectedAll) matches += plainlyMatches(l, probe);
+            std::size_t keptMatches = 0;
+            for (const std::string& l : read) keptMatches += plainlyMatches(l, probe);
+            EXPECT_EQ(keptMatches, matches);
+        }
+    }
+}
+
+TEST_F(LineFilterFile, AFileThatShrinksUnderThePassIsAnErrorNotACrash) {
+    std::string bytes;
+    while (bytes.size() < (std::size_t{3} << 20)) bytes += "13101,\"100  \",\"1000001\",\"a\",\"b\",\"c\",\"x\",\"y\",\"z\"\r\n";
+    const lf::Probe probe{fields::kCode, "100", false};
+    for (const std::size_t left : {std::size_t{0}, std::size_t{5000}, std::size_t{1} << 20}) {
+        for (const bool stopsEarly : {false, true}) {
+            SCOPED_TRACE(std::to_string(left) + " bytes left" + (stopsEarly ? ", window by window" : ""));
+            const std::string path = write(bytes);
+            auto reader = DictionaryReader::open(path);
+            ASSERT_FALSE(reader->mapped().empty());
+            // Another part of the program may have set its own action since.
+            if (left == 0) std::signal(SIGBUS, SIG_DFL);
+            // The file shrinks as the first line is handed on; the pages past
+            // its new end are gone when the pass reaches them.
+            struct Ctx {
+                std::string path;
+                std::size_t left;
+                std::size_t lines = 0;
+            } ctx{path, left};
+            auto fn = [](void* c, std::string_view) {
+                auto* x = static_cast<Ctx*>(c);
+                if (x->lines++ == 0) fs::resize_file(x->path, x->left);
+                return true;
+            };
+            try {
+                lf::forEachLineMapped(*reader, probe, stopsEarly, &ctx, fn, [](void*, std::size_t) {});
+                ADD_FAILURE() << "expected an error";
+            } catch (const PostFileError& e) {
+                EXPECT_NE(std::string(e.what()).find("shrank"), std::string::npos) << e.what();
+                EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+            }
+        }
+    }
+}
+
+TEST_F(LineFilterFile, GuardedReadsOfLostPagesReturnFalseEveryTime) {
+    const std::string path = write(std::string(std::size_t{1} << 16, 'x'));
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    void* map = ::mmap(nullptr, std::size_t{1} << 16, PROT_READ, MAP_PRIVATE, fd, 0);
+    ASSERT_NE(map, MAP_FAILED);
+    const auto* bytes = static_cast<const volatile char*>(map);
+    char seen = 0;
+    auto touchLast = [&] { seen = bytes[(std::size_t{1} << 16) - 1]; };
+    EXPECT_TRUE(tenmari::runGuarded(map, std::size_t{1} << 16, touchLast));
+    EXPECT_EQ(seen, 'x');
+    fs::resize_file(path, 100);
+    // Twice: after the first jump out, the next fault must be caught as well.
+    EXPECT_FALSE(tenmari::runGuarded(map, std::size_t{1} << 16, touchLast));
+    EXPECT_FALSE(tenmari::runGuarded(map, std::size_t{1} << 16, touchLast));
+    auto touchFirst = [&] { seen = bytes[0]; };
+    EXPECT_TRUE(tenmari::runGuarded(map, std::size_t{1} << 16, touchFirst));
+    ::munmap(map, std::size_t{1} << 16);
+    ::close(fd);
+}
+
+TEST_F(LineFilterFile, AnExceptionLeavesNoGuardBehind) {
+    const std::string path = write(std::string(std::size_t{1} << 16, 'x'));
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    void* map = ::mmap(nullptr, std::size_t{1} << 16, PROT_READ, MAP_PRIVATE, fd, 0);
+    ASSERT_NE(map, MAP_FAILED);
+    bool inside = false;
+    auto throws = [&] {
+        inside = tenmari::insideGuard();
+        throw std::runtime_error("out of memory");
+    };
+    EXPECT_THROW(tenmari::runGuarded(map, std::size_t{1} << 16, throws), std::runtime_error);
+    EXPECT_TRUE(inside);
+    EXPECT_FALSE(tenmari::insideGuard());
+    // A fault outside any guard still gets the action it had before: here the
+    // default one, the end of the process (in a child).
+    fs::resize_file(path, 100);
+    EXPECT_EXIT(
+        {
+            [[maybe_unused]] volatile char c = static_cast<const volatile char*>(map)[(std::size_t{1} << 16) - 1];
+            std::exit(0);
+        },
+        ::testing::KilledBySignal(SIGBUS), "");
+    ::munmap(map, std::size_t{1} << 16);
+    ::close(fd);
+}
