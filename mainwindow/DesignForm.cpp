@@ -6,6 +6,7 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QIconEngine>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -33,14 +34,32 @@ private:
     int height_;
 };
 
-QPixmap renderSvg(QSvgRenderer& svg, QSize size) {
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    svg.render(&p, QRectF(QPointF(0, 0), QSizeF(size)));
-    p.end();
-    return QPixmap::fromImage(image);
-}
+// An icon drawn from its SVG at whatever device size it is asked for, so it
+// is sharp on every screen; its sizes are the design's.
+class SvgIconEngine final : public QIconEngine {
+public:
+    SvgIconEngine(QString path, QList<QSize> sizes) : path_(std::move(path)), sizes_(std::move(sizes)) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
+        QSvgRenderer svg(path_);
+        svg.render(painter, QRectF(rect));
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override {
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter p(&image);
+        QSvgRenderer svg(path_);
+        svg.render(&p, QRectF(QPointF(0, 0), QSizeF(size)));
+        p.end();
+        return QPixmap::fromImage(image);
+    }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override { return sizes_; }
+    QIconEngine* clone() const override { return new SvgIconEngine(path_, sizes_); }
+
+private:
+    QString path_;
+    QList<QSize> sizes_;
+};
 
 // "name:32,48" to the name and its square sizes.
 bool parseIconSpec(const QString& spec, QString& name, QList<QSize>& sizes) {
@@ -88,7 +107,7 @@ void applyIcon(QWidget* w) {
     if (auto* button = qobject_cast<TplButton*>(w)) {
         button->SetImageIcon(icon);
     } else if (auto* image = qobject_cast<TImage*>(w)) {
-        image->SetPicture(icon.pixmap(sizes.first(), 1.0));
+        image->SetPicture(icon.pixmap(sizes.first(), image->devicePixelRatioF()));
     }
 }
 
@@ -139,11 +158,9 @@ void applyTo(QWidget* w) {
 }  // namespace
 
 QIcon designIcon(const QString& name, const QList<QSize>& sizes) {
-    QSvgRenderer svg(QStringLiteral(":/icons/%1.svg").arg(name));
-    QIcon icon;
-    if (!svg.isValid()) return icon;
-    for (const QSize& s : sizes) icon.addPixmap(renderSvg(svg, s));
-    return icon;
+    const QString path = QStringLiteral(":/icons/%1.svg").arg(name);
+    if (!QSvgRenderer(path).isValid()) return {};
+    return QIcon(new SvgIconEngine(path, sizes));
 }
 
 void applyDesign(QWidget* root) {

@@ -22,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "DesignForm.h"
 #include "Image.h"
 #include "Notifier.h"
 #include "Panel.h"
@@ -690,6 +691,19 @@ TEST_F(WindowTest, HelpKeepsResultsInViewAndReportsAMissingPicture) {
     click(ui().plBtnHelp);
     EXPECT_EQ(w.size(), QSize(450, 555)) << "results stay in view";
     EXPECT_FALSE(ui().PnlKekka->isHidden());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DesignIconTest, DrawnFromItsSourceAtTheScreensScale) {
+    const QIcon icon = designIcon(QStringLiteral("search"), {{32, 32}, {48, 48}});
+    EXPECT_EQ(icon.availableSizes(), (QList<QSize>{{32, 32}, {48, 48}}));
+    const QPixmap sharp = icon.pixmap(QSize(32, 32), 2.0);
+    EXPECT_EQ(sharp.size(), QSize(64, 64)) << "rendered at device pixels, not enlarged";
+    EXPECT_EQ(sharp.devicePixelRatio(), 2.0);
+    EXPECT_TRUE(designIcon(QStringLiteral("no-such-icon"), {{16, 16}}).isNull());
 }
 
 }  // namespace
