@@ -18,6 +18,7 @@
 #include "DictionaryFields.h"
 #include "DictionaryReader.h"
 #include "PostReference.h"
+#include "Utf8.h"
 
 namespace {
 
@@ -79,38 +80,6 @@ std::string defaultDictionary() {
 
 // ---------------------------------------------------------------- the query
 
-// One UTF-8 character at `at`: its code point and length, or nullopt when
-// the bytes there are no valid UTF-8 (overlong forms and surrogates included).
-struct Utf8Char {
-    char32_t cp;
-    std::size_t length;
-};
-
-std::optional<Utf8Char> decodeUtf8(std::string_view s, std::size_t at) {
-    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(s[at + i]); };
-    const unsigned char c = b(0);
-    if (c < 0x80) return Utf8Char{c, 1};
-    std::size_t length;
-    char32_t cp;
-    char32_t min;
-    if (c >= 0xC2 && c <= 0xDF) {
-        length = 2, cp = c & 0x1Fu, min = 0x80;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        length = 3, cp = c & 0x0Fu, min = 0x800;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        length = 4, cp = c & 0x07u, min = 0x10000;
-    } else {
-        return std::nullopt;
-    }
-    if (at + length > s.size()) return std::nullopt;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((b(i) & 0xC0) != 0x80) return std::nullopt;
-        cp = (cp << 6) | (b(i) & 0x3Fu);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
-    return Utf8Char{cp, length};
-}
-
 // Characters that must not reach the terminal as they are: controls, and
 // those that reorder or hide text.
 bool invisible(char32_t cp) {
@@ -137,7 +106,7 @@ std::string excerpt(std::string_view q, std::size_t at) {
     std::vector<std::size_t> starts;
     for (std::size_t i = 0; i < at;) {
         starts.push_back(i);
-        const auto ch = decodeUtf8(q, i);
+        const auto ch = tenmari::utf8::decode(q, i);
         i += ch ? ch->length : 1;
     }
     const std::size_t from = starts.size() > kAround ? starts[starts.size() - kAround] : 0;
@@ -145,7 +114,7 @@ std::string excerpt(std::string_view q, std::size_t at) {
     std::size_t i = from;
     for (int after = 0; i < q.size() && (i <= at || after < kAround);) {
         if (i > at) ++after;
-        const auto ch = decodeUtf8(q, i);
+        const auto ch = tenmari::utf8::decode(q, i);
         if (!ch) {
             out += hexByte(static_cast<unsigned char>(q[i]));
             ++i;
@@ -165,7 +134,7 @@ std::string excerpt(std::string_view q, std::size_t at) {
 // Why a query cannot be converted to the dictionaries' code page 932.
 std::string whyNotConvertible(std::string_view q) {
     for (std::size_t i = 0; i < q.size();) {
-        const auto ch = decodeUtf8(q, i);
+        const auto ch = tenmari::utf8::decode(q, i);
         if (!ch) {
             return "the query is not UTF-8 text: the byte 0x" + hexByte(static_cast<unsigned char>(q[i])).substr(2) +
                    " at byte " + std::to_string(i + 1) + " begins no UTF-8 character, in " + excerpt(q, i);
