@@ -8,6 +8,10 @@ packages=(
   libjpeg62-turbo-dev libzip-dev
   libgtest-dev googletest
   fonts-noto-cjk unzip curl ca-certificates
+  # The second build with AddressSanitizer and UndefinedBehaviorSanitizer,
+  # and the libFuzzer harnesses: clang, its sanitizer and fuzzer runtimes,
+  # and llvm-symbolizer for readable reports.
+  clang libclang-rt-14-dev llvm
 )
 [ "${TENMARI_WITH_BENCH:-0}" = 1 ] && packages+=(hyperfine)
 

@@ -144,6 +144,8 @@ TEST_F(LookupCli, ErrorsAreStatusTwoWithOneShortLineNamingTheCause) {
         {{"--dict", dict_, "--pick-out", "some", "code", "1"}, {"--pick-out takes all or part"}},
         {{"--dict", dict_, "code"}, {"expected a command and one QUERY"}},
         {{"--bogus", "code", "1"}, {"unknown option '--bogus'"}},
+        {{"--" + longTail, "code", "1"}, {"unknown option '--aaaaaaaaaaaaaaaaaaaaaaaaaaaaaa…'"}},
+        {{"--dict", dict_, "look\x1b[2Jup", "1"}, {"unknown command 'look\\x1B[2Jup'"}},
     };
     for (const Case& c : cases) {
         const Outcome r = run(c.args);

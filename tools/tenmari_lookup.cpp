@@ -131,6 +131,24 @@ std::string excerpt(std::string_view q, std::size_t at) {
     return out;
 }
 
+// An argument in a message: at most 32 characters, with bytes that are not
+// fit to print escaped.
+std::string shown(std::string_view a) {
+    std::string out;
+    std::size_t i = 0;
+    for (int chars = 0; i < a.size() && chars < 32; ++chars) {
+        const auto ch = tenmari::utf8::decode(a, i);
+        const std::size_t n = ch ? ch->length : 1;
+        if (!ch || invisible(ch->cp) || ch->cp == '\\') {
+            for (std::size_t k = 0; k < n; ++k) out += hexByte(static_cast<unsigned char>(a[i + k]));
+        } else {
+            out.append(a.substr(i, n));
+        }
+        i += n;
+    }
+    return i < a.size() ? out + "…" : out;
+}
+
 // Why a query cannot be converted to the dictionaries' code page 932.
 std::string whyNotConvertible(std::string_view q) {
     for (std::size_t i = 0; i < q.size();) {
@@ -296,7 +314,7 @@ int main(int argc, char** argv) {
             } else if (v == "part") {
                 pickOut = tenmari::poptPart;
             } else {
-                return usageError("--pick-out takes all or part, not '" + std::string(v) + "'");
+                return usageError("--pick-out takes all or part, not '" + shown(v) + "'");
             }
         } else if (arg == "--sjis") {
             sjis = true;
@@ -304,7 +322,7 @@ int main(int argc, char** argv) {
             ++i;
             break;
         } else if (arg.size() > 1 && arg[0] == '-') {
-            return usageError("unknown option '" + std::string(arg) + "'");
+            return usageError("unknown option '" + shown(arg) + "'");
         } else {
             break;
         }
@@ -319,7 +337,7 @@ int main(int argc, char** argv) {
     } else if (commandName == "address") {
         command = Command::Address;
     } else {
-        return usageError("unknown command '" + std::string(commandName) + "'");
+        return usageError("unknown command '" + shown(commandName) + "'");
     }
     const std::string dict = dictOption ? *dictOption : defaultDictionary();
 
