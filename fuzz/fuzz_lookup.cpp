@@ -53,17 +53,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string query(reinterpret_cast<const char*>(data) + 2, queryLength);
     const std::string_view dict(reinterpret_cast<const char*>(data) + 2 + queryLength, size - 2 - queryLength);
 
+    // The file has the filler; the plain reading gets a one-byte stand-in:
+    // a filler line of 'y's reads as a record of empty fields whatever its
+    // length, and glued to the first line it changes no field read.
     std::string bytes;
+    std::string standIn;
     if (mode % 3 == 1) {
         const std::size_t into = (mode / 3) % (dict.size() + 1);
         bytes.assign(kBlock - into - 1, 'y');
         bytes.push_back('\n');
+        standIn = "y\n";
     } else if (mode % 3 == 2) {
         bytes.assign(kBlock + 1000, 'y');
+        standIn = "y";
     }
     bytes.append(dict);
     const std::string& path = dictionaryPath(bytes);
-    const auto lines = ref::lines(bytes);
+    const auto lines = ref::lines(standIn + std::string(dict));
 
     for (tenmari::TPostOption pick : {tenmari::poptAll, tenmari::poptPart}) {
         TPostReference lookup;

@@ -469,6 +469,14 @@ TEST_F(JishoBuilderTest, UnusableZipsAndHugeSourcesCloseEverything) {
 }
 
 TEST_F(JishoBuilderTest, SourceLimitsHoldForPiecesOfAnySize) {
+    {
+        // A closing 0x1A counts once: a source just under the limit is taken.
+        const tenmari::jisho::SourceLimits limits{200, kSource.size() + 1};
+        tenmari::jisho::SourceCheck check("src", [](std::string_view, int) {}, limits);
+        check.feed(kSource + "\x1A");
+        EXPECT_EQ(check.finish(), kExpectedCounts);
+        EXPECT_TRUE(check.endsWithEndMark());
+    }
     // The check on its own, with small limits: a long line or too many bytes
     // fail at the same line however the bytes come.
     const std::string data = kSource + kSource;

@@ -107,8 +107,9 @@ void SourceCheck::feed(std::string_view bytes) {
     }
     if (const void* z = std::memchr(bytes.data(), kEndMark, bytes.size())) {
         const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(z) - bytes.data());
+        total_ -= bytes.size();  // counted again by the call below
         feed(bytes.substr(0, at));
-        total_ -= at;  // counted twice
+        total_ += bytes.size() - at;
         if (at + 1 < bytes.size()) {
             const bool lineDone = pending_.empty();
             refuse(line_ + 1, std::string("data after the end-of-file byte 0x1A") +
