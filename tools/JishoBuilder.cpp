@@ -237,6 +237,7 @@ struct Folder {
             p = fs::canonical(p, ec);
             if (ec) throw BuildError(given.string() + ": " + ec.message());
         }
+        if (p == p.root_path()) throw BuildError(given.string() + ": the root folder cannot be a dictionary folder");
         dir = p;
         parent = p.parent_path();
         fresh = parent / ("." + p.filename().string() + ".tenmari-new");
