@@ -10,6 +10,10 @@ packages=(
   fonts-ipafont-gothic fonts-noto-cjk unzip curl ca-certificates
   # The Debian package and the checks of the installed files.
   dpkg-dev file desktop-file-utils appstream
+  # The second build with AddressSanitizer and UndefinedBehaviorSanitizer,
+  # and the libFuzzer harnesses: clang, its sanitizer and fuzzer runtimes,
+  # and llvm-symbolizer for readable reports.
+  clang libclang-rt-14-dev llvm
 )
 # To look at the window on a virtual screen: TENMARI_WITH_DESKTOP=1.
 [ "${TENMARI_WITH_DESKTOP:-0}" = 1 ] && packages+=(xvfb openbox picom xdotool xclip imagemagick x11-utils)

@@ -15,102 +15,18 @@
 #include "DictionaryReader.h"
 #include "KenAll.h"
 #include "PostReference.h"
+#include "ReferenceReading.h"
 
 using namespace tenmari;
 
 namespace {
 
 namespace fs = std::filesystem;
-using Lists = std::pair<std::vector<std::string>, std::vector<std::string>>;
-
-// Every line of a file by the rules, read the slow and obvious way.
-std::vector<std::string> referenceLines(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (const auto z = bytes.find('\x1a'); z != std::string::npos) bytes.resize(z);
-    std::vector<std::string> lines;
-    std::string cur;
-    for (char c : bytes) {
-        if (c == '\n') {
-            lines.push_back(cur);
-            cur.clear();
-        } else if (c != '\r') {
-            cur.push_back(c);
-        }
-    }
-    if (!bytes.empty() && bytes.back() != '\n') lines.push_back(cur);
-    return lines;
-}
-
-std::string refAddress(const std::string& line, TPostOption pick) {
-    std::string out = pick == poptAll ? fields::GetField(line, 6) : "";
-    out += fields::GetField(line, 7);
-    const std::string town = fields::GetField(line, 8);
-    if (town != utf8ToCp932("以下に掲載がない場合")) out += town;
-    return out;
-}
-
-std::string withoutFirstHyphen(std::string q) {
-    if (const auto h = q.find('-'); h != std::string::npos) q.erase(h, 1);
-    return q;
-}
-
-Lists refPrefix(const std::vector<std::string>& lines, const std::string& query, TPostOption pick) {
-    const std::string q = withoutFirstHyphen(query);
-    Lists r;
-    for (const auto& l : lines) {
-        const std::string code = fields::GetField(l, 2);
-        if (code.size() >= q.size() && code.compare(0, q.size(), q) == 0) {
-            r.first.push_back(refAddress(l, pick));
-            r.second.push_back(code);
-        }
-    }
-    return r;
-}
-
-Lists refAddressList(const std::vector<std::string>& lines, const std::string& q, TPostOption pick) {
-    const std::string paren = utf8ToCp932("（");
-    Lists r;
-    for (const auto& l : lines) {
-        std::string key = (pick == poptAll ? fields::GetField(l, 6) : "") + fields::GetField(l, 7) + fields::GetField(l, 8);
-        // First "（" as a character: step over double-byte characters.
-        for (std::size_t i = 0; i < key.size();) {
-            if (key.compare(i, 2, paren) == 0) {
-                key.resize(i);
-                break;
-            }
-            const auto c = static_cast<unsigned char>(key[i]);
-            i += ((c >= 0x81 && c <= 0x9f) || (c >= 0xe0 && c <= 0xfc)) && i + 1 < key.size() ? 2 : 1;
-        }
-        const std::size_t n = std::min(key.size(), q.size());
-        if (key.compare(0, n, q, 0, n) == 0) {
-            r.first.push_back(refAddress(l, pick));
-            r.second.push_back(fields::GetField(l, 2));
-        }
-    }
-    return r;
-}
-
-std::string refCode(const std::vector<std::string>& lines, const std::string& query, TPostOption pick, bool& found) {
-    std::string q = withoutFirstHyphen(query);
-    int field = 2;
-    if (q.size() == 3 || q.size() == 5) {
-        q = (q + "  ").substr(0, 5);
-        field = 1;
-    }
-    for (const auto& l : lines) {
-        if (fields::GetField(l, field) == q) {
-            found = true;
-            return refAddress(l, pick);
-        }
-    }
-    found = false;
-    return {};
-}
+using reference::Lists;
 
 void expectSameAsReference(const std::string& path, const std::vector<std::string>& queriesUtf8,
                            const std::vector<std::string>& rawQueries = {}) {
-    const auto lines = referenceLines(path);
+    const auto lines = reference::linesOfFile(path);
     std::vector<std::string> queries = rawQueries;
     for (const auto& q : queriesUtf8) queries.push_back(utf8ToCp932(q));
     for (TPostOption pick : {poptAll, poptPart}) {
@@ -120,20 +36,14 @@ void expectSameAsReference(const std::string& path, const std::vector<std::strin
         bool raised = false;
         ref.OnNotPostFile = [&](TPostReference&) { raised = true; };
         for (const auto& q : queries) {
-            std::string shown;
-            for (unsigned char c : q) {
-                char hex[5];
-                std::snprintf(hex, sizeof hex, c < 0x80 ? "%c" : "\\x%02x", c);
-                shown += hex;
-            }
-            SCOPED_TRACE("query " + shown + (pick == poptAll ? " (all)" : " (part)"));
+            SCOPED_TRACE("query " + reference::shown(q) + (pick == poptAll ? " (all)" : " (part)"));
             Lists got;
             ref.PostToAddressList(q, got.first, got.second);
-            EXPECT_EQ(got, refPrefix(lines, q, pick)) << "prefix";
+            EXPECT_EQ(got, reference::prefixQuery(lines, q, pick)) << "prefix";
             ref.AddressToPostList(q, got.first, got.second);
-            EXPECT_EQ(got, refAddressList(lines, q, pick)) << "address";
+            EXPECT_EQ(got, reference::addressQuery(lines, q, pick)) << "address";
             bool found = false;
-            const std::string expected = refCode(lines, q, pick, found);
+            const std::string expected = reference::codeQuery(lines, q, pick, found);
             raised = false;
             EXPECT_EQ(ref.PostToAddress(q), expected) << "code";
             EXPECT_EQ(raised, !found) << "code event";

@@ -1,20 +1,19 @@
 #include "JishoBuilder.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
 
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "Cp932.h"
-#include "DictionaryFields.h"
-#include "DictionaryReader.h"
 
 namespace tenmari::jisho {
 namespace {
@@ -22,120 +21,158 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t kChunk = 256 * 1024;
-constexpr std::string_view kMember = "KEN_ALL.CSV";
+constexpr std::string_view kMembers[] = {"KEN_ALL.CSV", "UTF_KEN_ALL.CSV"};  // code page 932, UTF-8 edition
 
 std::string failure(const fs::path& path, std::string_view what, int err) {
     return path.string() + ": " + std::string(what) + ": " + std::strerror(err);
 }
 
-// Japan Post's file, from the zip or as it lies, as a stream of bytes.
+struct FdCloser {
+    void operator()(const int* fd) const {
+        ::close(*fd);
+        delete fd;
+    }
+};
+using Fd = std::unique_ptr<int, FdCloser>;
+
+Fd openFd(const fs::path& path, int flags, mode_t mode = 0) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd < 0 ? Fd() : Fd(new int(fd));
+}
+
+const char* kindOf(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a pipe";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
+}
+
+// Japan Post's file, from the zip or as it lies, as a stream of bytes. Only
+// a regular file is taken: a pipe or device could hang or never end.
 class Source {
 public:
-    explicit Source(const fs::path& path) : path_(path) {
-        if (isZip()) {
-            openZip();
-        } else {
-            fd_ = openFile();
+    Source(const fs::path& path, const SourceLimits& limits) : path_(path) {
+        // Non-blocking, so that opening a pipe without a writer cannot hang.
+        fd_ = openFd(path, O_RDONLY | O_NONBLOCK);
+        if (!fd_) throw BuildError(failure(path, "cannot open", errno));
+        struct stat st {};
+        if (::fstat(*fd_, &st) != 0) throw BuildError(failure(path, "cannot open", errno));
+        if (!S_ISREG(st.st_mode)) {
+            throw BuildError(path.string() + ": " + kindOf(st.st_mode) +
+                             ", not a file: give Japan Post's ken_all.zip or the KEN_ALL.CSV inside it");
         }
-    }
-    ~Source() {
-        if (member_) zip_fclose(member_);
-        if (archive_) zip_discard(archive_);
-        if (fd_ >= 0) ::close(fd_);
+        ::fcntl(*fd_, F_SETFL, ::fcntl(*fd_, F_GETFL) & ~O_NONBLOCK);
+        if (static_cast<std::uint64_t>(st.st_size) > limits.maxBytes) {
+            throw BuildError(path.string() + ": larger than " + std::to_string(limits.maxBytes >> 20) +
+                             " MB: not Japan Post's postal-code file (theirs is about 12 MB)");
+        }
+        if (isZip()) openZip(limits);
     }
     Source(const Source&) = delete;
     Source& operator=(const Source&) = delete;
 
+    // The name the check's messages give: the file, or the member inside the zip.
+    std::string name() const { return member_ ? path_.string() + " (" + memberName_ + ")" : path_.string(); }
+
     // Up to `size` bytes into `buf`; 0 at the end.
     std::size_t read(char* buf, std::size_t size) {
         if (member_) {
-            const zip_int64_t n = zip_fread(member_, buf, size);
+            const zip_int64_t n = zip_fread(member_.get(), buf, size);
             if (n < 0) {
-                throw BuildError(path_.string() + ": cannot unpack " + std::string(kMember) + ": " +
-                                 zip_file_strerror(member_));
+                throw BuildError(path_.string() + ": cannot unpack " + memberName_ + ": " +
+                                 zip_file_strerror(member_.get()));
             }
             return static_cast<std::size_t>(n);
         }
         ssize_t n;
         do {
-            n = ::read(fd_, buf, size);
+            n = ::read(*fd_, buf, size);
         } while (n < 0 && errno == EINTR);
         if (n < 0) throw BuildError(failure(path_, "read error", errno));
         return static_cast<std::size_t>(n);
     }
 
 private:
-    int openFile() const {
-        int fd;
-        do {
-            fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-        } while (fd < 0 && errno == EINTR);
-        if (fd < 0) throw BuildError(failure(path_, "cannot open", errno));
-        return fd;
-    }
-
     // A .zip name or the zip signature at the start (a CSV starts with digits).
     bool isZip() const {
         std::string ext = path_.extension().string();
         for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         if (ext == ".zip") return true;
-        const int fd = openFile();
         char head[4] = {};
         ssize_t n;
         do {
-            n = ::pread(fd, head, sizeof head, 0);
+            n = ::pread(*fd_, head, sizeof head, 0);
         } while (n < 0 && errno == EINTR);
-        const int err = errno;
-        ::close(fd);
-        if (n < 0) throw BuildError(failure(path_, "read error", err));
+        if (n < 0) throw BuildError(failure(path_, "read error", errno));
         return n == 4 && head[0] == 'P' && head[1] == 'K' &&
                ((head[2] == 3 && head[3] == 4) || (head[2] == 5 && head[3] == 6));
     }
 
-    void openZip() {
+    void openZip(const SourceLimits& limits) {
+        // libzip takes a descriptor of its own; ours is closed with the Source.
+        const int own = ::fcntl(*fd_, F_DUPFD_CLOEXEC, 0);
+        if (own < 0) throw BuildError(failure(path_, "cannot open", errno));
         int code = 0;
-        archive_ = zip_open(path_.c_str(), ZIP_RDONLY, &code);
+        archive_.reset(zip_fdopen(own, ZIP_RDONLY, &code));
         if (!archive_) {
+            ::close(own);
             zip_error_t error;
             zip_error_init_with_code(&error, code);
             const std::string reason = zip_error_strerror(&error);
             zip_error_fini(&error);
             throw BuildError(path_.string() + ": cannot open the zip: " + reason);
         }
-        const zip_int64_t index = zip_name_locate(archive_, kMember.data(), ZIP_FL_NOCASE | ZIP_FL_NODIR);
-        if (index < 0) throw BuildError(path_.string() + ": the zip holds no " + std::string(kMember));
-        member_ = zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0);
+        zip_int64_t index = -1;
+        for (std::string_view m : kMembers) {
+            index = zip_name_locate(archive_.get(), std::string(m).c_str(), ZIP_FL_NOCASE | ZIP_FL_NODIR);
+            if (index >= 0) break;
+        }
+        if (index < 0) throw BuildError(path_.string() + ": the zip holds no KEN_ALL.CSV (nor utf_ken_all.csv)");
+        const auto at = static_cast<zip_uint64_t>(index);
+        memberName_ = zip_get_name(archive_.get(), at, 0);
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(archive_.get(), at, 0, &st) == 0 && (st.valid & ZIP_STAT_SIZE) &&
+            st.size > limits.maxBytes) {
+            throw BuildError(path_.string() + ": " + memberName_ + " unpacks to " + std::to_string(st.size >> 20) +
+                             " MB, more than " + std::to_string(limits.maxBytes >> 20) +
+                             " MB: not Japan Post's postal-code file (theirs is about 12 MB)");
+        }
+        member_.reset(zip_fopen_index(archive_.get(), at, 0));
         if (!member_) {
-            throw BuildError(path_.string() + ": cannot unpack " + std::string(kMember) + ": " +
-                             zip_strerror(archive_));
+            throw BuildError(path_.string() + ": cannot unpack " + memberName_ + ": " + zip_strerror(archive_.get()));
         }
     }
 
+    struct ArchiveCloser {
+        void operator()(zip_t* z) const { zip_discard(z); }
+    };
+    struct MemberCloser {
+        void operator()(zip_file_t* f) const { zip_fclose(f); }
+    };
+
     fs::path path_;
-    int fd_ = -1;
-    zip_t* archive_ = nullptr;
-    zip_file_t* member_ = nullptr;
+    // Declared in the order they are opened: destroyed in reverse, also
+    // when the constructor stops half-way.
+    Fd fd_;
+    std::unique_ptr<zip_t, ArchiveCloser> archive_;
+    std::unique_ptr<zip_file_t, MemberCloser> member_;
+    std::string memberName_;
 };
 
-// A file written as "<final name>.part" and renamed over the final name by
-// commit(); removed again if it is never committed.
-class PartFile {
+// One of the ten files, written in large pieces. Errors name the file by
+// the name it will have in the folder, never by the hidden one it is built in.
+class OutFile {
 public:
-    explicit PartFile(fs::path finalPath) : final_(std::move(finalPath)), part_(final_.string() + ".part") {
-        do {
-            fd_ = ::open(part_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        } while (fd_ < 0 && errno == EINTR);
-        if (fd_ < 0) throw BuildError(failure(part_, "cannot create", errno));
+    OutFile(const fs::path& path, fs::path shownAs) : shown_(std::move(shownAs)) {
+        fd_ = openFd(path, O_WRONLY | O_CREAT | O_EXCL, 0644);
+        if (!fd_) throw BuildError(failure(shown_, "cannot create", errno));
         buf_.reserve(kChunk);
     }
-    ~PartFile() {
-        if (fd_ >= 0) ::close(fd_);
-        if (!committed_) ::unlink(part_.c_str());
-    }
-    PartFile(const PartFile&) = delete;
-    PartFile& operator=(const PartFile&) = delete;
-
-    const fs::path& partPath() const { return part_; }
 
     void write(std::string_view bytes) {
         if (buf_.size() + bytes.size() > kChunk) flush();
@@ -149,17 +186,10 @@ public:
     // Everything on disk and the file closed.
     void finish() {
         flush();
-        if (::fsync(fd_) != 0) throw BuildError(failure(part_, "cannot write", errno));
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0) throw BuildError(failure(part_, "cannot write", errno));
-    }
-
-    void commit() {
-        if (::rename(part_.c_str(), final_.c_str()) != 0) {
-            throw BuildError(failure(final_, "cannot rename into place", errno));
-        }
-        committed_ = true;
+        if (::fsync(*fd_) != 0) throw BuildError(failure(shown_, "cannot write", errno));
+        const int fd = *fd_;
+        delete fd_.release();
+        if (::close(fd) != 0) throw BuildError(failure(shown_, "cannot write", errno));
     }
 
 private:
@@ -170,119 +200,213 @@ private:
 
     void writeAll(std::string_view bytes) {
         while (!bytes.empty()) {
-            const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+            const ssize_t n = ::write(*fd_, bytes.data(), bytes.size());
             if (n < 0) {
                 if (errno == EINTR) continue;
-                throw BuildError(failure(part_, "cannot write", errno));
+                throw BuildError(failure(shown_, "cannot write", errno));
             }
             bytes.remove_prefix(static_cast<std::size_t>(n));
         }
     }
 
-    fs::path final_;
-    fs::path part_;
-    int fd_ = -1;
+    fs::path shown_;
+    Fd fd_;
     std::string buf_;
-    bool committed_ = false;
 };
 
-// A prefecture as the user can read it: UTF-8, or escaped bytes when the
-// field is not code page 932 text; long garbage is cut short.
-std::string readable(std::string_view cp932) {
-    constexpr std::size_t kMax = 40;
-    const bool cut = cp932.size() > kMax;
-    if (cut) cp932 = cp932.substr(0, kMax);
-    std::string text;
-    try {
-        text = cp932ToUtf8(cp932);
-    } catch (const EncodingError&) {
-        static constexpr char kHex[] = "0123456789ABCDEF";
-        for (char c : cp932) {
-            const auto b = static_cast<unsigned char>(c);
-            if (b >= 0x20 && b < 0x7F) {
-                text.push_back(c);
-            } else {
-                text += "\\x";
-                text.push_back(kHex[b >> 4]);
-                text.push_back(kHex[b & 0xF]);
-            }
-        }
-    }
-    return cut ? text + "..." : text;
-}
-
 void syncDirectory(const fs::path& dir) {
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    if (const Fd fd = openFd(dir, O_RDONLY | O_DIRECTORY)) ::fsync(*fd);
 }
 
-// Writes the ten files into `dir` and renames them into place.
-LineCounts split(Source& input, const fs::path& source, const fs::path& dir) {
-    std::vector<std::unique_ptr<PartFile>> files;
-    for (const Region& r : regions()) files.push_back(std::make_unique<PartFile>(dir / r.fileName));
+bool isOneOfTheTen(const fs::path& name) {
+    for (const Region& r : regions()) {
+        if (name == r.fileName) return true;
+    }
+    return false;
+}
 
-    // The nationwide file: the source's bytes, unchanged.
-    PartFile& nationwide = *files[kNationwide];
-    std::vector<char> chunk(kChunk);
-    while (const std::size_t n = input.read(chunk.data(), chunk.size())) nationwide.write({chunk.data(), n});
-    nationwide.finish();
+// The dictionary folder and the hidden siblings a build uses: the new set is
+// made in `fresh`; `old` holds the old set only while a swap without
+// RENAME_EXCHANGE is under way.
+struct Folder {
+    explicit Folder(const fs::path& given) {
+        fs::path p = fs::absolute(given).lexically_normal();
+        if (p.filename().empty()) p = p.parent_path();  // "Jisho/"
+        std::error_code ec;
+        if (fs::is_symlink(fs::symlink_status(p, ec))) {  // build where it points
+            p = fs::canonical(p, ec);
+            if (ec) throw BuildError(given.string() + ": " + ec.message());
+        }
+        if (p == p.root_path()) throw BuildError(given.string() + ": the root folder cannot be a dictionary folder");
+        dir = p;
+        parent = p.parent_path();
+        fresh = parent / ("." + p.filename().string() + ".tenmari-new");
+        old = parent / ("." + p.filename().string() + ".tenmari-old");
+    }
+    fs::path dir, parent, fresh, old;
+};
 
-    // Each line, with its own line end, to the file of its prefecture's region.
-    LineCounts counts{};
-    std::uint64_t line = 0;
-    DictionaryReader reader(nationwide.partPath().string());
-    std::array<std::string_view, fields::kCount> raw;
-    std::string lineScratch;
-    std::string fieldScratch;
-    for (std::string_view block = reader.nextBlock(); !block.empty(); block = reader.nextBlock()) {
-        while (!block.empty()) {
-            const std::size_t nl = block.find('\n');
-            const std::size_t stop = nl == std::string_view::npos ? block.size() : nl + 1;
-            const std::string_view bytes = block.substr(0, stop);
-            block.remove_prefix(stop);
-            ++line;
+// Only one build per folder at a time: a lock on the folder's parent,
+// released when the process ends however it ends.
+Fd lockParent(const Folder& f) {
+    Fd fd = openFd(f.parent, O_RDONLY | O_DIRECTORY);
+    if (!fd) throw BuildError(failure(f.parent, "cannot open the folder", errno));
+    if (::flock(*fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) throw BuildError(f.dir.string() + ": another tenmari-jisho is preparing it");
+        throw BuildError(failure(f.parent, "cannot lock the folder", errno));
+    }
+    return fd;
+}
 
-            const std::string_view lineEnd = nl == std::string_view::npos ? "" : "\n";
-            const std::string_view text =
-                DictionaryReader::lineText(bytes.substr(0, bytes.size() - lineEnd.size()), lineScratch);
-            fields::cut(text, raw, fields::kPrefecture + 1);
-            const std::string_view prefecture = fields::unquote(raw[fields::kPrefecture], fieldScratch);
-            const int index = regionOfPrefectureCp932(prefecture);
-            if (index < 0) {
-                const std::string where = source.string() + ": line " + std::to_string(line) + ": ";
-                if (prefecture.empty()) {
-                    throw BuildError(where + "no prefecture (field 7 is empty or not quoted)");
-                }
-                throw BuildError(where + "the prefecture \"" + readable(prefecture) + "\" belongs to no region");
+// What an interrupted run left: an unfinished new set, or the old set put
+// aside by a swap that did not finish.
+void clearLeftovers(const Folder& f) {
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(f.old, ec))) {
+        if (!fs::exists(fs::symlink_status(f.dir, ec))) {
+            if (::rename(f.old.c_str(), f.dir.c_str()) != 0) {
+                throw BuildError(failure(f.old, "cannot put back the dictionaries of an interrupted run", errno));
             }
-            files[static_cast<std::size_t>(index)]->write(bytes);
-            ++counts[static_cast<std::size_t>(index)];
+        } else {
+            fs::remove_all(f.old, ec);
         }
     }
-    if (line == 0) throw BuildError(source.string() + ": no records");
-    counts[kNationwide] = line;
-
-    for (std::size_t i = 1; i < files.size(); ++i) files[i]->finish();
-    for (auto& f : files) f->commit();
-    syncDirectory(dir);
-    return counts;
+    fs::remove_all(f.fresh, ec);
+    if (ec) throw BuildError(f.fresh.string() + ": cannot remove what an interrupted run left: " + ec.message());
 }
+
+// Files of the old folder that are not dictionaries go with the new set
+// (hard links: the old folder keeps them until the swap). A folder inside
+// is refused before anything is built.
+std::vector<fs::path> filesToKeep(const Folder& f) {
+    std::vector<fs::path> keep;
+    std::error_code ec;
+    const auto st = fs::symlink_status(f.dir, ec);
+    if (!fs::exists(st)) return keep;
+    if (!fs::is_directory(st)) throw BuildError(f.dir.string() + ": not a folder");
+    for (fs::directory_iterator it(f.dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::path name = it->path().filename();
+        if (it->is_directory(ec) && !it->is_symlink(ec)) {
+            throw BuildError(it->path().string() + ": a folder inside the dictionary folder; move it away first");
+        }
+        if (!isOneOfTheTen(name)) keep.push_back(name);
+    }
+    if (ec) throw BuildError(f.dir.string() + ": cannot read the folder: " + ec.message());
+    return keep;
+}
+
+void carryOver(const Folder& f, const std::vector<fs::path>& keep) {
+    for (const fs::path& name : keep) {
+        const fs::path from = f.dir / name;
+        const fs::path to = f.fresh / name;
+        if (::link(from.c_str(), to.c_str()) == 0) continue;
+        const int err = errno;
+        std::error_code ec;
+        if (!fs::is_regular_file(fs::symlink_status(from, ec)) ||
+            !fs::copy_file(from, to, fs::copy_options::none, ec)) {
+            throw BuildError(failure(from, "cannot keep it in the new folder", ec ? ec.value() : err));
+        }
+    }
+}
+
+// Puts the new set in place in one step; the old set ends up in `fresh`.
+// Without RENAME_EXCHANGE (some file systems) the old folder is put aside
+// first, and an interrupted run puts it back the next time.
+void swapIn(const Folder& f) {
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(f.dir, ec))) {
+        if (::renameat2(AT_FDCWD, f.fresh.c_str(), AT_FDCWD, f.dir.c_str(), RENAME_NOREPLACE) == 0) return;
+        if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+            throw BuildError(failure(f.dir, "cannot put the dictionaries in place", errno));
+        }
+        if (::rename(f.fresh.c_str(), f.dir.c_str()) != 0) {
+            throw BuildError(failure(f.dir, "cannot put the dictionaries in place", errno));
+        }
+        return;
+    }
+    if (::renameat2(AT_FDCWD, f.fresh.c_str(), AT_FDCWD, f.dir.c_str(), RENAME_EXCHANGE) == 0) return;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+        throw BuildError(failure(f.dir, "cannot put the dictionaries in place", errno));
+    }
+    if (::rename(f.dir.c_str(), f.old.c_str()) != 0) {
+        throw BuildError(failure(f.dir, "cannot put the dictionaries in place", errno));
+    }
+    if (::rename(f.fresh.c_str(), f.dir.c_str()) != 0) {
+        const int err = errno;
+        ::rename(f.old.c_str(), f.dir.c_str());
+        throw BuildError(failure(f.dir, "cannot put the dictionaries in place", err));
+    }
+    ::rename(f.old.c_str(), f.fresh.c_str());
+}
+
+// Creates the folder's missing parents; removes them again unless kept.
+class Parents {
+public:
+    explicit Parents(const fs::path& parent) {
+        std::error_code ec;
+        for (fs::path p = parent; !p.empty() && !fs::exists(p, ec); p = p.parent_path()) {
+            first_ = p;
+            if (p == p.parent_path()) break;
+        }
+        fs::create_directories(parent, ec);
+        if (ec) throw BuildError(parent.string() + ": cannot create the folder: " + ec.message());
+    }
+    ~Parents() {
+        if (!kept_ && !first_.empty()) {
+            std::error_code ec;
+            fs::remove_all(first_, ec);
+        }
+    }
+    Parents(const Parents&) = delete;
+    Parents& operator=(const Parents&) = delete;
+    void keep() { kept_ = true; }
+
+private:
+    fs::path first_;  // the outermost folder made here
+    bool kept_ = false;
+};
 
 }  // namespace
 
 LineCounts build(const fs::path& source, const fs::path& dir) {
-    Source input(source);
+    const SourceLimits limits;
+    Source input(source, limits);
 
-    std::error_code ec;
-    const bool created = fs::create_directories(dir, ec);
-    if (ec) throw BuildError(dir.string() + ": cannot create the folder: " + ec.message());
+    const Folder folder(dir);
+    Parents parents(folder.parent);
+    const Fd lock = lockParent(folder);
+    clearLeftovers(folder);
+    const std::vector<fs::path> keep = filesToKeep(folder);
+
+    if (::mkdir(folder.fresh.c_str(), 0755) != 0) {
+        throw BuildError(failure(folder.dir, "cannot create the folder", errno));
+    }
     try {
-        return split(input, source, dir);
+        std::vector<OutFile> files;
+        files.reserve(regions().size());
+        for (const Region& r : regions()) files.emplace_back(folder.fresh / r.fileName, folder.dir / r.fileName);
+
+        SourceCheck check(input.name(), [&](std::string_view line, int region) {
+            files[kNationwide].write(line);
+            files[static_cast<std::size_t>(region)].write(line);
+        }, limits);
+        std::vector<char> chunk(kChunk);
+        while (const std::size_t n = input.read(chunk.data(), chunk.size())) check.feed({chunk.data(), n});
+        const LineCounts counts = check.finish();
+        if (check.endsWithEndMark()) files[kNationwide].write("\x1A");
+        for (OutFile& f : files) f.finish();
+
+        carryOver(folder, keep);
+        syncDirectory(folder.fresh);
+        swapIn(folder);
+        parents.keep();
+        std::error_code ec;
+        fs::remove_all(folder.fresh, ec);  // the old set
+        syncDirectory(folder.parent);
+        return counts;
     } catch (...) {
-        if (created) fs::remove(dir, ec);  // a folder made for nothing goes again
+        std::error_code ec;
+        fs::remove_all(folder.fresh, ec);
         throw;
     }
 }

@@ -3,32 +3,24 @@
 // copy and the nine regional files, each line going unchanged to the file of
 // its prefecture's region.
 
-#include <array>
-#include <cstdint>
 #include <filesystem>
-#include <stdexcept>
 
-#include "Regions.h"
+#include "SourceCheck.h"  // BuildError, LineCounts
 
 namespace tenmari::jisho {
 
-// Why nothing was written: an unreadable source, a line without a region, or
-// a file that could not be written. The text names the file and the reason.
-class BuildError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// Lines written to each file, by region index (0 is the nationwide file).
-using LineCounts = std::array<std::uint64_t, kRegionCount>;
-
 // `source` is KEN_ALL.CSV itself or a zip that holds it (told apart by the
-// zip signature or a .zip name). Writes `dir`/Zenkoku.csv with the source's
-// bytes unchanged and the nine regional files, creating `dir` if needed.
-// Files are written beside their final names and renamed into place only
-// when all ten are complete; on any error the folder keeps its old files.
-// Lines are read as the lookup reads them: a 0x1A ends the data, so it and
-// whatever follows it reach the nationwide copy only.
+// zip signature or a .zip name); only a regular file is taken, and no more
+// than 256 MB of data. The source must pass SourceCheck; a UTF-8 source is
+// converted to code page 932, a code page 932 one is copied byte for byte.
+//
+// The ten files are built in a hidden folder beside `dir` and swapped in
+// with one rename, so that `dir` always holds either its old files or the
+// new set, also when the process is killed; files of `dir` other than the
+// ten move over to the new folder. Leftovers of an interrupted run are
+// cleared by the next. On any error `dir` is left as it was; a folder made
+// for nothing is removed again. Throws BuildError naming the source, its
+// line or the folder.
 LineCounts build(const std::filesystem::path& source, const std::filesystem::path& dir);
 
 }  // namespace tenmari::jisho

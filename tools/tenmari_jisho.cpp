@@ -1,7 +1,11 @@
 // tenmari-jisho: prepares the Jisho folder from Japan Post's nationwide file.
 // Exit status: 0 done, 2 error (the folder keeps its old files).
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -15,32 +19,57 @@ constexpr const char* kUsage =
     "usage: tenmari-jisho SOURCE DIR\n"
     "\n"
     "  SOURCE  Japan Post's ken_all.zip, or the KEN_ALL.CSV inside it\n"
+    "          (their UTF-8 edition is converted to code page 932)\n"
     "  DIR     the dictionary folder to fill (created if missing)\n"
     "\n"
-    "Writes DIR/Zenkoku.csv (SOURCE's bytes unchanged) and the nine regional\n"
+    "Writes DIR/Zenkoku.csv (SOURCE's lines unchanged) and the nine regional\n"
     "files, each holding the lines of its region's prefectures, then prints\n"
-    "each file with its line count. On an error nothing is replaced.\n";
+    "each file with its line count. SOURCE is checked line by line first; on\n"
+    "any error, or if the program is stopped, DIR keeps its old files.\n";
+
+// Everything to standard output; the errno of a failure, or 0.
+int writeOut(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
-        std::fputs(kUsage, stdout);
-        return 0;
+        const int err = writeOut(kUsage);
+        if (err != 0 && err != EPIPE) std::fprintf(stderr, "tenmari-jisho: cannot write the output: %s\n", std::strerror(err));
+        return err ? 2 : 0;
     }
-    if (argc != 3) {
+    if (argc != 3 || argv[1][0] == '\0' || argv[2][0] == '\0') {
         std::fputs(kUsage, stderr);
         return 2;
     }
     const std::filesystem::path dir = argv[2];
+    std::string report;
     try {
         const tenmari::jisho::LineCounts counts = tenmari::jisho::build(argv[1], dir);
         for (const tenmari::Region& r : tenmari::regions()) {
-            std::printf("%s: %llu lines\n", (dir / r.fileName).c_str(),
-                        static_cast<unsigned long long>(counts[static_cast<std::size_t>(r.index)]));
+            report += (dir / r.fileName).string() + ": " +
+                      std::to_string(counts[static_cast<std::size_t>(r.index)]) + " lines\n";
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tenmari-jisho: %s\n", e.what());
+        return 2;
+    }
+    // The folder is in place; a report that cannot be written is still a failure.
+    if (const int err = writeOut(report)) {
+        if (err != EPIPE) {
+            std::fprintf(stderr, "tenmari-jisho: cannot write the report: %s (the dictionaries in %s are in place)\n",
+                         std::strerror(err), dir.c_str());
+        }
         return 2;
     }
     return 0;

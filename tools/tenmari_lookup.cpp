@@ -4,14 +4,21 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Cp932.h"
+#include "DictionaryFields.h"
+#include "DictionaryReader.h"
 #include "PostReference.h"
+#include "Utf8.h"
 
 namespace {
 
@@ -28,7 +35,11 @@ constexpr const char* kUsage =
     "  --pick-out part  leave the prefecture out of addresses and address queries\n"
     "  --sjis           print the dictionary's own code page 932 bytes instead of UTF-8\n"
     "\n"
-    "QUERY is UTF-8. Exit status: 0 found, 1 nothing found, 2 error.\n";
+    "QUERY is UTF-8. For code and prefix, full-width digits count as digits and\n"
+    "the dashes － − ‐ ー as a hyphen; an address is compared exactly.\n"
+    "Exit status: 0 found, 1 nothing found, 2 error.\n";
+
+enum class Command { Code, Prefix, Address };
 
 int fail(const std::string& message) {
     std::fprintf(stderr, "tenmari-lookup: %s\n", message.c_str());
@@ -40,6 +51,26 @@ int usageError(const std::string& message) {
     return 2;
 }
 
+// Writes everything to standard output; the errno of a failure, or 0.
+int writeOut(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
+
+// Status 2 for a failed write. A reader that went away (`| head -1`) is no
+// error worth a message: it has all it wanted.
+int writeFailed(int err) {
+    if (err == EPIPE) return 2;
+    return fail(std::string("cannot write the output: ") + std::strerror(err));
+}
+
 std::string defaultDictionary() {
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -47,22 +78,234 @@ std::string defaultDictionary() {
     return (dir / "Jisho" / "Zenkoku.csv").string();
 }
 
+// ---------------------------------------------------------------- the query
+
+// Characters that must not reach the terminal as they are: controls, and
+// those that reorder or hide text.
+bool invisible(char32_t cp) {
+    return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || (cp >= 0x200B && cp <= 0x200F) ||
+           (cp >= 0x2028 && cp <= 0x202E) || (cp >= 0x2060 && cp <= 0x206F) || cp == 0xFEFF;
+}
+
+std::string hexByte(unsigned char c) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    return std::string("\\x") + kHex[c >> 4] + kHex[c & 0xF];
+}
+
+std::string codePoint(char32_t cp) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(cp));
+    return buf;
+}
+
+// A short piece of the query around byte `at` (a few characters either
+// side), quoted, with bytes that are not fit to print escaped.
+std::string excerpt(std::string_view q, std::size_t at) {
+    constexpr int kAround = 8;
+    // Character starts before `at`, counted back over valid characters.
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < at;) {
+        starts.push_back(i);
+        const auto ch = tenmari::utf8::decode(q, i);
+        i += ch ? ch->length : 1;
+    }
+    const std::size_t from = starts.size() > kAround ? starts[starts.size() - kAround] : 0;
+    std::string out = from > 0 ? "\"…" : "\"";
+    std::size_t i = from;
+    for (int after = 0; i < q.size() && (i <= at || after < kAround);) {
+        if (i > at) ++after;
+        const auto ch = tenmari::utf8::decode(q, i);
+        if (!ch) {
+            out += hexByte(static_cast<unsigned char>(q[i]));
+            ++i;
+        } else {
+            if (invisible(ch->cp) || ch->cp == '"' || ch->cp == '\\') {
+                for (std::size_t k = 0; k < ch->length; ++k) out += hexByte(static_cast<unsigned char>(q[i + k]));
+            } else {
+                out.append(q.substr(i, ch->length));
+            }
+            i += ch->length;
+        }
+    }
+    out += i < q.size() ? "…\"" : "\"";
+    return out;
+}
+
+// An argument in a message: at most 32 characters, with bytes that are not
+// fit to print escaped.
+std::string shown(std::string_view a) {
+    std::string out;
+    std::size_t i = 0;
+    for (int chars = 0; i < a.size() && chars < 32; ++chars) {
+        const auto ch = tenmari::utf8::decode(a, i);
+        const std::size_t n = ch ? ch->length : 1;
+        if (!ch || invisible(ch->cp) || ch->cp == '\\') {
+            for (std::size_t k = 0; k < n; ++k) out += hexByte(static_cast<unsigned char>(a[i + k]));
+        } else {
+            out.append(a.substr(i, n));
+        }
+        i += n;
+    }
+    return i < a.size() ? out + "…" : out;
+}
+
+// Why a query cannot be converted to the dictionaries' code page 932.
+std::string whyNotConvertible(std::string_view q) {
+    for (std::size_t i = 0; i < q.size();) {
+        const auto ch = tenmari::utf8::decode(q, i);
+        if (!ch) {
+            return "the query is not UTF-8 text: the byte 0x" + hexByte(static_cast<unsigned char>(q[i])).substr(2) +
+                   " at byte " + std::to_string(i + 1) + " begins no UTF-8 character, in " + excerpt(q, i);
+        }
+        try {
+            tenmari::utf8ToCp932(q.substr(i, ch->length));
+        } catch (const tenmari::EncodingError&) {
+            const std::string shown =
+                invisible(ch->cp) ? std::string() : " (" + std::string(q.substr(i, ch->length)) + ")";
+            return "the query holds " + codePoint(ch->cp) + shown +
+                   ", which has no form in code page 932, the dictionaries' encoding, in " + excerpt(q, i);
+        }
+        i += ch->length;
+    }
+    return "the query cannot be converted to code page 932";
+}
+
+// Postal codes typed the Japanese way: full-width digits become digits and
+// the dashes that stand for a hyphen become "-".
+std::string asciiDigitsAndHyphens(std::string_view q) {
+    using namespace std::string_view_literals;
+    constexpr std::string_view kHyphens[] = {"－"sv, "−"sv, "‐"sv, "ー"sv};
+    constexpr std::string_view kZero = "０";  // U+FF10; ０..９ share their first two bytes
+    std::string out;
+    for (std::size_t i = 0; i < q.size();) {
+        const std::string_view rest = q.substr(i);
+        if (rest.size() >= 3 && rest.substr(0, 2) == kZero.substr(0, 2) &&
+            static_cast<unsigned char>(rest[2]) >= static_cast<unsigned char>(kZero[2]) &&
+            static_cast<unsigned char>(rest[2]) <= static_cast<unsigned char>(kZero[2]) + 9) {
+            out.push_back(static_cast<char>('0' + (rest[2] - kZero[2])));
+            i += 3;
+            continue;
+        }
+        const auto hyphen = std::find_if(std::begin(kHyphens), std::end(kHyphens),
+                                         [&](std::string_view h) { return rest.starts_with(h); });
+        if (hyphen != std::end(kHyphens)) {
+            out.push_back('-');
+            i += hyphen->size();
+            continue;
+        }
+        out.push_back(q[i]);
+        ++i;
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------- records that cannot be shown
+
+bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+std::string withoutFirstHyphen(std::string_view q) {
+    std::string s(q);
+    if (const auto h = s.find('-'); h != std::string::npos) s.erase(h, 1);
+    return s;
+}
+
+// Whether a dictionary line matches the query, by the lookup's rules; used
+// only to find again the lines of records that cannot be shown.
+class Matcher {
+public:
+    Matcher(Command command, std::string_view query, tenmari::TPostOption pick) : command_(command), pick_(pick) {
+        query_ = command == Command::Address ? std::string(query) : withoutFirstHyphen(query);
+        if (command == Command::Code && (query_.size() == 3 || query_.size() == 5)) {
+            query_ = (query_ + "  ").substr(0, 5);
+            field_ = tenmari::fields::kOldCode;
+        }
+    }
+
+    bool matches(std::string_view line) const {
+        using tenmari::fields::GetField;
+        switch (command_) {
+        case Command::Code: return GetField(line, field_) == query_;
+        case Command::Prefix: return GetField(line, tenmari::fields::kCode).starts_with(query_);
+        case Command::Address: break;
+        }
+        std::string key = pick_ == tenmari::poptAll ? GetField(line, tenmari::fields::kPrefecture) : "";
+        key += GetField(line, tenmari::fields::kMunicipality);
+        key += GetField(line, tenmari::fields::kTownArea);
+        for (std::size_t i = 0; i < key.size();) {  // cut before the first "（"
+            if (key.compare(i, 2, "\x81\x69") == 0) {
+                key.resize(i);
+                break;
+            }
+            i += isLeadByte(static_cast<unsigned char>(key[i])) && i + 1 < key.size() ? 2 : 1;
+        }
+        const std::size_t n = std::min(key.size(), query_.size());
+        return key.compare(0, n, query_, 0, n) == 0;
+    }
+
+private:
+    Command command_;
+    tenmari::TPostOption pick_;
+    std::string query_;
+    int field_ = tenmari::fields::kCode;
+};
+
+// The line numbers (from 1) of the matches given by their order among all
+// matches (`wanted`, ascending); 0 where the file no longer has them.
+std::vector<std::uint64_t> lineNumbersOfMatches(const std::string& dict, const Matcher& matcher,
+                                                const std::vector<std::size_t>& wanted) {
+    std::vector<std::uint64_t> numbers(wanted.size(), 0);
+    tenmari::DictionaryReader reader(dict);
+    std::uint64_t line = 0;
+    std::size_t match = 0;
+    std::size_t next = 0;
+    std::string scratch;
+    for (std::string_view block = reader.nextBlock(); !block.empty() && next < wanted.size();
+         block = reader.nextBlock()) {
+        while (!block.empty() && next < wanted.size()) {
+            const std::size_t nl = block.find('\n');
+            const std::string_view raw = block.substr(0, nl);
+            block.remove_prefix(nl == std::string_view::npos ? block.size() : nl + 1);
+            ++line;
+            if (!matcher.matches(tenmari::DictionaryReader::lineText(raw, scratch))) continue;
+            if (match++ == wanted[next]) numbers[next++] = line;
+        }
+    }
+    return numbers;
+}
+
+// The first bytes of a record that are not code page 932 text, for the message.
+std::string firstBadBytes(std::string_view cp932) {
+    for (std::size_t i = 0; i < cp932.size();) {
+        const std::size_t n = isLeadByte(static_cast<unsigned char>(cp932[i])) && i + 1 < cp932.size() ? 2 : 1;
+        try {
+            tenmari::cp932ToUtf8(cp932.substr(i, n));
+        } catch (const tenmari::EncodingError&) {
+            std::string shown;
+            for (std::size_t k = 0; k < n; ++k) shown += (k ? " 0x" : "0x") + hexByte(static_cast<unsigned char>(cp932[i + k])).substr(2);
+            return shown;
+        }
+        i += n;
+    }
+    return "some bytes";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string dict;
+    std::optional<std::string> dictOption;
     bool sjis = false;
     tenmari::TPostOption pickOut = tenmari::poptAll;
     int i = 1;
     for (; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
+            const int err = writeOut(kUsage);
+            return err ? writeFailed(err) : 0;
         }
         if (arg == "--dict") {
             if (++i == argc) return usageError("--dict needs a file");
-            dict = argv[i];
+            if (argv[i][0] == '\0') return usageError("--dict needs a file, not an empty name");
+            dictOption = argv[i];
         } else if (arg == "--pick-out") {
             if (++i == argc) return usageError("--pick-out needs all or part");
             const std::string_view v = argv[i];
@@ -71,7 +314,7 @@ int main(int argc, char** argv) {
             } else if (v == "part") {
                 pickOut = tenmari::poptPart;
             } else {
-                return usageError("--pick-out takes all or part, not '" + std::string(v) + "'");
+                return usageError("--pick-out takes all or part, not '" + shown(v) + "'");
             }
         } else if (arg == "--sjis") {
             sjis = true;
@@ -79,92 +322,110 @@ int main(int argc, char** argv) {
             ++i;
             break;
         } else if (arg.size() > 1 && arg[0] == '-') {
-            return usageError("unknown option '" + std::string(arg) + "'");
+            return usageError("unknown option '" + shown(arg) + "'");
         } else {
             break;
         }
     }
     if (argc - i != 2) return usageError("expected a command and one QUERY");
-    const std::string_view command = argv[i];
-    const std::string_view queryUtf8 = argv[i + 1];
-    if (command != "code" && command != "prefix" && command != "address") {
-        return usageError("unknown command '" + std::string(command) + "'");
+    const std::string_view commandName = argv[i];
+    Command command;
+    if (commandName == "code") {
+        command = Command::Code;
+    } else if (commandName == "prefix") {
+        command = Command::Prefix;
+    } else if (commandName == "address") {
+        command = Command::Address;
+    } else {
+        return usageError("unknown command '" + shown(commandName) + "'");
     }
-    if (dict.empty()) dict = defaultDictionary();
+    const std::string dict = dictOption ? *dictOption : defaultDictionary();
 
     std::string query;
-    try {
-        query = tenmari::utf8ToCp932(queryUtf8);
-    } catch (const tenmari::EncodingError& e) {
-        return fail("query '" + std::string(queryUtf8) + "': " + e.what());
+    {
+        const std::string_view typed = argv[i + 1];
+        const std::string utf8 = command == Command::Address ? std::string(typed) : asciiDigitsAndHyphens(typed);
+        try {
+            query = tenmari::utf8ToCp932(utf8);
+        } catch (const tenmari::EncodingError&) {
+            return fail(whyNotConvertible(utf8));
+        }
     }
 
     tenmari::TPostReference ref;
     ref.SetPostFile(dict);
     ref.SetPickOut(pickOut);
-    bool missing = false;
     bool notFound = false;
-    ref.OnNotPostFile = [&](tenmari::TPostReference& sender) {
-        notFound = true;
+    ref.OnNotPostFile = [&](tenmari::TPostReference&) { notFound = true; };
+    // The event also tells of a code query without a match: what is there decides.
+    auto noDictionary = [&]() -> std::optional<int> {
         struct stat st {};
-        missing = ::stat(sender.PostFile().c_str(), &st) != 0 || S_ISDIR(st.st_mode);
-    };
-
-    // The output is built in the dictionary's encoding and converted as a
-    // whole; should a record hold bytes that are not code page 932, every
-    // other line still comes out and the bad ones are named on stderr.
-    bool badRecord = false;
-    auto emit = [&](const std::string& cp932) {
-        std::string utf8;
-        const std::string* out = &cp932;
-        if (!sjis) {
-            try {
-                utf8 = tenmari::cp932ToUtf8(cp932);
-            } catch (const tenmari::EncodingError&) {
-                for (std::size_t at = 0; at < cp932.size();) {
-                    const std::size_t nl = cp932.find('\n', at) + 1;
-                    try {
-                        utf8 += tenmari::cp932ToUtf8(std::string_view(cp932).substr(at, nl - at));
-                    } catch (const tenmari::EncodingError& e) {
-                        badRecord = true;
-                        std::fprintf(stderr, "tenmari-lookup: %s: a record is not code page 932 text (%s)\n",
-                                     dict.c_str(), e.what());
-                    }
-                    at = nl;
-                }
-            }
-            out = &utf8;
-        }
-        std::fwrite(out->data(), 1, out->size(), stdout);
+        if (::stat(dict.c_str(), &st) != 0) return fail(dict + ": no such dictionary file");
+        if (S_ISDIR(st.st_mode)) return fail(dict + ": is a folder, not a dictionary file");
+        return std::nullopt;
     };
 
     try {
-        std::size_t found = 0;
-        if (command == "code") {
-            const std::string address = ref.PostToAddress(query);
-            if (missing) return fail(dict + ": no such dictionary file");
-            if (notFound) return 1;  // a found record may still have an empty address
-            emit(address + "\n");
-            found = 1;
+        // One record per result: code TAB address for the lists, the address alone for a code.
+        std::vector<std::string> records;
+        if (command == Command::Code) {
+            std::string address = ref.PostToAddress(query);
+            if (notFound) {
+                if (const auto rc = noDictionary()) return *rc;
+                return 1;  // a found record may still have an empty address
+            }
+            records.push_back(std::move(address.append(1, '\n')));
         } else {
             tenmari::TPostReference::StringList addresses;
             tenmari::TPostReference::StringList codes;
-            if (command == "prefix") {
+            if (command == Command::Prefix) {
                 ref.PostToAddressList(query, addresses, codes);
             } else {
                 ref.AddressToPostList(query, addresses, codes);
             }
-            if (missing) return fail(dict + ": no such dictionary file");
-            std::string out;
-            for (std::size_t k = 0; k < codes.size(); ++k) {
-                out.append(codes[k]).append(1, '\t').append(addresses[k]).append(1, '\n');
+            if (notFound) {
+                if (const auto rc = noDictionary()) return *rc;
             }
-            emit(out);
-            found = codes.size();
+            records.reserve(codes.size());
+            for (std::size_t k = 0; k < codes.size(); ++k) {
+                records.push_back(std::move(codes[k].append(1, '\t').append(addresses[k]).append(1, '\n')));
+            }
         }
-        if (std::fflush(stdout) != 0) return fail(std::string("cannot write the output: ") + std::strerror(errno));
-        if (badRecord) return 2;
-        return found > 0 ? 0 : 1;
+
+        // Built in the dictionary's encoding and converted as a whole; should
+        // a record hold bytes that are not code page 932, every other record
+        // still comes out and each bad one is named by its line in the file.
+        std::string out;
+        std::vector<std::size_t> bad;
+        std::size_t total = 0;
+        for (const std::string& r : records) total += r.size();
+        out.reserve(total);
+        for (const std::string& r : records) out += r;
+        if (!sjis) {
+            try {
+                out = tenmari::cp932ToUtf8(out);
+            } catch (const tenmari::EncodingError&) {
+                out.clear();
+                for (std::size_t k = 0; k < records.size(); ++k) {
+                    try {
+                        out += tenmari::cp932ToUtf8(records[k]);
+                    } catch (const tenmari::EncodingError&) {
+                        bad.push_back(k);
+                    }
+                }
+            }
+        }
+        if (const int err = writeOut(out)) return writeFailed(err);
+        if (!bad.empty()) {
+            const auto lines = lineNumbersOfMatches(dict, Matcher(command, query, pickOut), bad);
+            for (std::size_t k = 0; k < bad.size(); ++k) {
+                const std::string where = lines[k] ? "line " + std::to_string(lines[k]) : "a record";
+                fail(dict + ": " + where + ": the record cannot be shown as UTF-8: " +
+                     firstBadBytes(records[bad[k]]) + " is no code page 932 character (--sjis prints its bytes)");
+            }
+            return 2;
+        }
+        return records.empty() ? 1 : 0;
     } catch (const tenmari::PostFileError& e) {
         return fail(e.what());
     } catch (const std::bad_alloc&) {
