@@ -119,9 +119,10 @@ void applyItemHeight(QWidget* w) {
     if (view) view->setItemDelegate(new FixedRowDelegate(height.toInt(), view));
 }
 
-// A label whose characters stand closer until its text fits its width (a
-// bracket pair around other controls, laid out with spaces narrower than
-// this font's full-width space).
+// A label whose text is wider in this font than the design's label: its
+// characters stand closer until it fits, so nothing is cut off (the colon
+// of "住　所：", the closing bracket of the pair around the result options,
+// laid out with spaces narrower than this font's full-width space).
 void fitToWidth(QLabel* label) {
     QFont f = label->font();
     const QString text = label->text();
@@ -148,7 +149,7 @@ void applyTo(QWidget* w) {
     applyColours(w);
     applyIcon(w);
     applyItemHeight(w);
-    if (auto* label = qobject_cast<QLabel*>(w); label && label->property("fitWidth").toBool()) fitToWidth(label);
+    if (auto* label = qobject_cast<QLabel*>(w)) fitToWidth(label);
     if (w->property("inputMethodOff").toBool()) {
         w->setAttribute(Qt::WA_InputMethodEnabled, false);
         w->setInputMethodHints(Qt::ImhLatinOnly | Qt::ImhPreferNumbers);

@@ -8,9 +8,9 @@
 //                           those pixel sizes (buttons and images)
 //   itemHeight (px)          row height of a list or drop-down list
 //   inputMethodOff           direct half-width input only
-//   fitWidth                 a label's spaces narrow until its text fits
-// A disabled container only keeps its children from input: they keep the
-// look of enabled controls.
+// A label's text always fits its width: in a font wider than the design's
+// its characters stand closer. A disabled container only keeps its
+// children from input: they keep the look of enabled controls.
 
 #include <QIcon>
 #include <QList>
