@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFontInfo>
+#include <QFontMetrics>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
@@ -264,6 +265,14 @@ TEST_F(WindowTest, DesignValuesOfTheBuiltWindow) {
     EXPECT_EQ(f.CBoxChihou->maxVisibleItems(), 10);
     EXPECT_EQ(f.SsEditHelp->cursor().shape(), Qt::IBeamCursor);
     EXPECT_EQ(f.MemoHelp->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+}
+
+TEST_F(WindowTest, EveryLabelsTextFitsItsWidth) {
+    open();
+    for (const QLabel* label : window->findChildren<QLabel*>()) {
+        EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()), label->width())
+            << label->objectName().toStdString();
+    }
 }
 
 TEST_F(WindowTest, TabOrderFollowsTheDesign) {
