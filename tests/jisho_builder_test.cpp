@@ -510,7 +510,9 @@ TEST_F(JishoBuilderTest, ReplacesTheFolderWhollyAndKeepsOtherFiles) {
     writeBytes(dir_ / ".source", "stamp");
     writeBytes(dir_ / "notes.txt", "mine");
     fs::create_symlink("Zenkoku.csv", dir_ / "all.csv");
+    writeBytes(dir_ / "Kantou.csv.part", "left by an older build");
     tenmari::jisho::build(root_ / "KEN_ALL.CSV", dir_);
+    EXPECT_FALSE(fs::exists(dir_ / "Kantou.csv.part"));
     EXPECT_EQ(file(0), kSource);
     EXPECT_EQ(readBytes(dir_ / ".source"), "stamp");
     EXPECT_EQ(readBytes(dir_ / "notes.txt"), "mine");

@@ -211,6 +211,11 @@ TEST_F(LookupCli, FailedWritesAreErrors) {
                             errFile.string() + "' | head -c 10 >/dev/null";
     EXPECT_EQ(std::system(cmd.c_str()), 0);
     EXPECT_EQ(readFile(errFile), "");
+    // The same when SIGPIPE is ignored and the write fails with EPIPE instead.
+    const std::string ignored = "trap '' PIPE; " + std::string(TENMARI_LOOKUP_EXE) + " --dict '" + big +
+                                "' prefix 100 2>'" + errFile.string() + "' | head -c 10 >/dev/null";
+    EXPECT_EQ(std::system(ignored.c_str()), 0);
+    EXPECT_EQ(readFile(errFile), "");
 }
 
 TEST_F(LookupCli, ARecordThatCannotBeShownIsNamedByItsLine) {

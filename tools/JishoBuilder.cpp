@@ -289,7 +289,9 @@ std::vector<fs::path> filesToKeep(const Folder& f) {
         if (it->is_directory(ec) && !it->is_symlink(ec)) {
             throw BuildError(it->path().string() + ": a folder inside the dictionary folder; move it away first");
         }
-        if (!isOneOfTheTen(name)) keep.push_back(name);
+        // "<file>.part": what an older builder, writing in place, left when stopped.
+        const bool oldPart = name.extension() == ".part" && isOneOfTheTen(name.stem());
+        if (!isOneOfTheTen(name) && !oldPart) keep.push_back(name);
     }
     if (ec) throw BuildError(f.dir.string() + ": cannot read the folder: " + ec.message());
     return keep;

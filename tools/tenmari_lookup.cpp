@@ -160,9 +160,9 @@ std::string whyNotConvertible(std::string_view q) {
         try {
             tenmari::utf8ToCp932(q.substr(i, ch->length));
         } catch (const tenmari::EncodingError&) {
-            const std::string shown =
+            const std::string glyph =
                 invisible(ch->cp) ? std::string() : " (" + std::string(q.substr(i, ch->length)) + ")";
-            return "the query holds " + codePoint(ch->cp) + shown +
+            return "the query holds " + codePoint(ch->cp) + glyph +
                    ", which has no form in code page 932, the dictionaries' encoding, in " + excerpt(q, i);
         }
         i += ch->length;
