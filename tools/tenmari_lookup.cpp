@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -115,11 +116,14 @@ int main(int argc, char** argv) {
     // other line still comes out and the bad ones are named on stderr.
     bool badRecord = false;
     auto emit = [&](const std::string& cp932) {
+        std::unique_ptr<char[]> buffer;
         std::string utf8;
-        const std::string* out = &cp932;
+        std::string_view out = cp932;
         if (!sjis) {
             try {
-                utf8 = tenmari::cp932ToUtf8(cp932);
+                buffer = std::make_unique_for_overwrite<char[]>(tenmari::utf8Room(cp932.size()));
+                const char* const end = tenmari::cp932ToUtf8(cp932, buffer.get());
+                out = std::string_view(buffer.get(), static_cast<std::size_t>(end - buffer.get()));
             } catch (const tenmari::EncodingError&) {
                 for (std::size_t at = 0; at < cp932.size();) {
                     const std::size_t nl = cp932.find('\n', at) + 1;
@@ -132,10 +136,10 @@ int main(int argc, char** argv) {
                     }
                     at = nl;
                 }
+                out = utf8;
             }
-            out = &utf8;
         }
-        std::fwrite(out->data(), 1, out->size(), stdout);
+        std::fwrite(out.data(), 1, out.size(), stdout);
     };
 
     try {
@@ -155,7 +159,10 @@ int main(int argc, char** argv) {
                 ref.AddressToPostList(query, addresses, codes);
             }
             if (missing) return fail(dict + ": no such dictionary file");
+            std::size_t size = 0;
+            for (std::size_t k = 0; k < codes.size(); ++k) size += codes[k].size() + addresses[k].size() + 2;
             std::string out;
+            out.reserve(size);
             for (std::size_t k = 0; k < codes.size(); ++k) {
                 out.append(codes[k]).append(1, '\t').append(addresses[k]).append(1, '\n');
             }
