@@ -130,3 +130,21 @@ TEST_F(LookupCli, DefaultDictionaryIsBesideTheProgram) {
 }
 
 }  // namespace
+
+// The lines around a bad record all come out, converted; the error names the
+// byte's offset within the printed line, for the code query as well.
+TEST_F(LookupCli, ABadRecordAmongGoodOnesIsNamedWithItsOffsetInTheLine) {
+    const std::string good = std::string(std::istreambuf_iterator<char>(std::ifstream(dict_, std::ios::binary).rdbuf()), {});
+    std::ofstream(dict_, std::ios::binary)
+        << "13101,\"100  \",\"1000000\",\"\",\"\",\"\",\"\xc1\xd6\",\"\x96\x6b\",\"\x82\xa0\x85\x40\x82\xa2\"\r\n"
+        << good << "13101,\"100  \",\"1000009\",\"\",\"\",\"\",\"\x82\xa4\",\"\",\"\"\r\n";
+    const std::string prefix = "tenmari-lookup: " + dict_ + ": a record is not code page 932 text (";
+    Outcome r = run(dict() + "prefix 100");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "1000001\t東京都千代田区千代田\n1000002\t東京都千代田区皇居外苑\n1000009\tう\n");
+    EXPECT_EQ(r.err, prefix + "code page 932 to UTF-8: cannot convert the byte at offset 14)\n");
+    r = run(dict() + "code 1000000");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, prefix + "code page 932 to UTF-8: cannot convert the byte at offset 6)\n");
+}

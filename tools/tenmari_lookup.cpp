@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -111,35 +112,46 @@ int main(int argc, char** argv) {
         missing = ::stat(sender.PostFile().c_str(), &st) != 0 || S_ISDIR(st.st_mode);
     };
 
-    // The output is built in the dictionary's encoding and converted as a
-    // whole; should a record hold bytes that are not code page 932, every
-    // other line still comes out and the bad ones are named on stderr.
+    // The output is built in one buffer, a line at a time converted from the
+    // dictionary's encoding; should a record hold bytes that are not code page
+    // 932, every other line still comes out and the bad ones are named on stderr.
+    // Each line is its code (when codes are given), a tab and its address.
     bool badRecord = false;
-    auto emit = [&](const std::string& cp932) {
-        std::unique_ptr<char[]> buffer;
-        std::string utf8;
-        std::string_view out = cp932;
-        if (!sjis) {
+    auto emit = [&](const tenmari::TPostReference::StringList* codes,
+                    const tenmari::TPostReference::StringList& addresses) {
+        auto code = [&](std::size_t k) { return codes ? std::string_view(codes->at(k)) : std::string_view(); };
+        std::size_t room = 0;
+        for (std::size_t k = 0; k < addresses.size(); ++k) {
+            room += tenmari::utf8Room(code(k).size() + addresses[k].size() + 2);
+        }
+        const auto buffer = std::make_unique_for_overwrite<char[]>(room);
+        char* out = buffer.get();
+        for (std::size_t k = 0; k < addresses.size(); ++k) {
+            char* const line = out;
             try {
-                buffer = std::make_unique_for_overwrite<char[]>(tenmari::utf8Room(cp932.size()));
-                const char* const end = tenmari::cp932ToUtf8(cp932, buffer.get());
-                out = std::string_view(buffer.get(), static_cast<std::size_t>(end - buffer.get()));
-            } catch (const tenmari::EncodingError&) {
-                for (std::size_t at = 0; at < cp932.size();) {
-                    const std::size_t nl = cp932.find('\n', at) + 1;
-                    try {
-                        utf8 += tenmari::cp932ToUtf8(std::string_view(cp932).substr(at, nl - at));
-                    } catch (const tenmari::EncodingError& e) {
-                        badRecord = true;
-                        std::fprintf(stderr, "tenmari-lookup: %s: a record is not code page 932 text (%s)\n",
-                                     dict.c_str(), e.what());
-                    }
-                    at = nl;
+                if (codes) {
+                    out = sjis ? std::copy(code(k).begin(), code(k).end(), out) : tenmari::cp932ToUtf8(code(k), out);
+                    *out++ = '\t';
                 }
-                out = utf8;
+                const std::string_view address = addresses[k];
+                out = sjis ? std::copy(address.begin(), address.end(), out) : tenmari::cp932ToUtf8(address, out);
+                *out++ = '\n';
+            } catch (const tenmari::EncodingError&) {
+                // Converted as a whole line, for the error to tell where in it.
+                std::string cp932(code(k));
+                if (codes) cp932 += '\t';
+                cp932.append(addresses[k]).append(1, '\n');
+                try {
+                    out = tenmari::cp932ToUtf8(cp932, line);
+                } catch (const tenmari::EncodingError& e) {
+                    out = line;
+                    badRecord = true;
+                    std::fprintf(stderr, "tenmari-lookup: %s: a record is not code page 932 text (%s)\n",
+                                 dict.c_str(), e.what());
+                }
             }
         }
-        std::fwrite(out.data(), 1, out.size(), stdout);
+        std::fwrite(buffer.get(), 1, static_cast<std::size_t>(out - buffer.get()), stdout);
     };
 
     try {
@@ -148,7 +160,7 @@ int main(int argc, char** argv) {
             const std::string address = ref.PostToAddress(query);
             if (missing) return fail(dict + ": no such dictionary file");
             if (notFound) return 1;  // a found record may still have an empty address
-            emit(address + "\n");
+            emit(nullptr, tenmari::TPostReference::StringList{address});
             found = 1;
         } else {
             tenmari::TPostReference::StringList addresses;
@@ -159,14 +171,7 @@ int main(int argc, char** argv) {
                 ref.AddressToPostList(query, addresses, codes);
             }
             if (missing) return fail(dict + ": no such dictionary file");
-            std::size_t size = 0;
-            for (std::size_t k = 0; k < codes.size(); ++k) size += codes[k].size() + addresses[k].size() + 2;
-            std::string out;
-            out.reserve(size);
-            for (std::size_t k = 0; k < codes.size(); ++k) {
-                out.append(codes[k]).append(1, '\t').append(addresses[k]).append(1, '\n');
-            }
-            emit(out);
+            emit(&codes, addresses);
             found = codes.size();
         }
         if (std::fflush(stdout) != 0) return fail(std::string("cannot write the output: ") + std::strerror(errno));
