@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "Cp932.h"
 #include "PostReference.h"
@@ -112,46 +114,49 @@ int main(int argc, char** argv) {
         missing = ::stat(sender.PostFile().c_str(), &st) != 0 || S_ISDIR(st.st_mode);
     };
 
-    // The output is built in one buffer, a line at a time converted from the
-    // dictionary's encoding; should a record hold bytes that are not code page
-    // 932, every other line still comes out and the bad ones are named on stderr.
-    // Each line is its code (when codes are given), a tab and its address.
+    // The output is built whole before any of it is written (a query that
+    // fails part-way prints nothing), a line at a time converted from the
+    // dictionary's encoding into blocks that are never moved. Should a record
+    // hold bytes that are not code page 932, every other line still comes out
+    // and the bad ones are named on stderr. A line is its code (when given), a
+    // tab and its address.
     bool badRecord = false;
-    auto emit = [&](const tenmari::TPostReference::StringList* codes,
-                    const tenmari::TPostReference::StringList& addresses) {
-        auto code = [&](std::size_t k) { return codes ? std::string_view(codes->at(k)) : std::string_view(); };
-        std::size_t room = 0;
-        for (std::size_t k = 0; k < addresses.size(); ++k) {
-            room += tenmari::utf8Room(code(k).size() + addresses[k].size() + 2);
+    std::string badRecords;  // their messages, printed with the output
+    std::vector<std::pair<std::unique_ptr<char[]>, std::size_t>> blocks;  // bytes, and how many are used
+    std::size_t blockRoom = 0;
+    auto emit = [&](const std::string_view* code, std::string_view address) {
+        const std::size_t need = tenmari::utf8Room((code ? code->size() + 1 : 0) + address.size() + 1);
+        if (blocks.empty() || blockRoom - blocks.back().second < need) {
+            blockRoom = std::max<std::size_t>(need, std::size_t{256} << 10);
+            blocks.emplace_back(std::make_unique_for_overwrite<char[]>(blockRoom), 0);
         }
-        const auto buffer = std::make_unique_for_overwrite<char[]>(room);
-        char* out = buffer.get();
-        for (std::size_t k = 0; k < addresses.size(); ++k) {
-            char* const line = out;
+        char* const line = blocks.back().first.get() + blocks.back().second;
+        char* out = line;
+        try {
+            if (code) {
+                out = sjis ? std::copy(code->begin(), code->end(), out) : tenmari::cp932ToUtf8(*code, out);
+                *out++ = '\t';
+            }
+            out = sjis ? std::copy(address.begin(), address.end(), out) : tenmari::cp932ToUtf8(address, out);
+            *out++ = '\n';
+        } catch (const tenmari::EncodingError&) {
+            // Converted as a whole line, for the error to tell where in it.
+            std::string cp932(code ? *code : std::string_view());
+            if (code) cp932 += '\t';
+            cp932.append(address).append(1, '\n');
             try {
-                if (codes) {
-                    out = sjis ? std::copy(code(k).begin(), code(k).end(), out) : tenmari::cp932ToUtf8(code(k), out);
-                    *out++ = '\t';
-                }
-                const std::string_view address = addresses[k];
-                out = sjis ? std::copy(address.begin(), address.end(), out) : tenmari::cp932ToUtf8(address, out);
-                *out++ = '\n';
-            } catch (const tenmari::EncodingError&) {
-                // Converted as a whole line, for the error to tell where in it.
-                std::string cp932(code(k));
-                if (codes) cp932 += '\t';
-                cp932.append(addresses[k]).append(1, '\n');
-                try {
-                    out = tenmari::cp932ToUtf8(cp932, line);
-                } catch (const tenmari::EncodingError& e) {
-                    out = line;
-                    badRecord = true;
-                    std::fprintf(stderr, "tenmari-lookup: %s: a record is not code page 932 text (%s)\n",
-                                 dict.c_str(), e.what());
-                }
+                out = tenmari::cp932ToUtf8(cp932, line);
+            } catch (const tenmari::EncodingError& e) {
+                out = line;
+                badRecord = true;
+                badRecords += "tenmari-lookup: " + dict + ": a record is not code page 932 text (" + e.what() + ")\n";
             }
         }
-        std::fwrite(buffer.get(), 1, static_cast<std::size_t>(out - buffer.get()), stdout);
+        blocks.back().second = static_cast<std::size_t>(out - blocks.back().first.get());
+    };
+    auto print = [&] {
+        std::fputs(badRecords.c_str(), stderr);
+        for (const auto& [bytes, used] : blocks) std::fwrite(bytes.get(), 1, used, stdout);
     };
 
     try {
@@ -160,19 +165,21 @@ int main(int argc, char** argv) {
             const std::string address = ref.PostToAddress(query);
             if (missing) return fail(dict + ": no such dictionary file");
             if (notFound) return 1;  // a found record may still have an empty address
-            emit(nullptr, tenmari::TPostReference::StringList{address});
+            emit(nullptr, address);
+            print();
             found = 1;
         } else {
-            tenmari::TPostReference::StringList addresses;
-            tenmari::TPostReference::StringList codes;
+            auto match = [&](std::string_view code, std::string_view address) {
+                emit(&code, address);
+                ++found;
+            };
             if (command == "prefix") {
-                ref.PostToAddressList(query, addresses, codes);
+                ref.PostToAddressEach(query, match);
             } else {
-                ref.AddressToPostList(query, addresses, codes);
+                ref.AddressToPostEach(query, match);
             }
             if (missing) return fail(dict + ": no such dictionary file");
-            emit(&codes, addresses);
-            found = codes.size();
+            print();
         }
         if (std::fflush(stdout) != 0) return fail(std::string("cannot write the output: ") + std::strerror(errno));
         if (badRecord) return 2;
