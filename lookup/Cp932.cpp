@@ -89,6 +89,8 @@ public:
     Utf8Table& operator=(const Utf8Table&) = delete;
 
     const Utf8Char& single(unsigned char c) const { return single_[c]; }
+    // Whether every ASCII byte is itself, as it is in code page 932.
+    bool asciiSame() const { return asciiSame_; }
     // `lead` must be a lead byte.
     const Utf8Char& pair(unsigned char lead, unsigned char trail) {
         const unsigned r = row(lead);
@@ -121,9 +123,14 @@ private:
             if (!isLeadByte(b)) units.add(std::string(1, static_cast<char>(b)), &single_[b]);
         }
         fill(units);
+        asciiSame_ = true;
+        for (int c = 0; c < 0x80; ++c) {
+            asciiSame_ = asciiSame_ && single_[static_cast<std::size_t>(c)].size == 1 &&
+                         single_[static_cast<std::size_t>(c)].bytes[0] == static_cast<char>(c);
+        }
     }
 
-    void fillRow(unsigned char lead) {
+    [[gnu::noinline, gnu::cold]] void fillRow(unsigned char lead) {
         const std::lock_guard<std::mutex> lock(mutex_);
         const unsigned r = row(lead);
         if (ready_[r].load(std::memory_order_relaxed)) return;
@@ -203,6 +210,7 @@ private:
     std::array<Utf8Char, 0x100> single_{};
     std::vector<Utf8Char> double_;  // 60 lead-byte rows of 256 trail bytes
     std::array<std::atomic<bool>, 60> ready_{};
+    bool asciiSame_ = false;
 };
 
 }  // namespace
@@ -217,13 +225,33 @@ std::string cp932ToUtf8(std::string_view cp932) {
     return conv.convert(cp932, "code page 932 to UTF-8");
 }
 
+namespace {
+
+// What the tables do not hold: the converter decides, also what the error says.
+[[gnu::noinline, gnu::cold]] char* convertWhole(std::string_view cp932, char* out) {
+    const std::string utf8 = cp932ToUtf8(cp932);
+    if (utf8.size() > utf8Room(cp932.size())) {
+        throw EncodingError("code page 932 to UTF-8: a character converts to more bytes than room was made for");
+    }
+    std::memcpy(out, utf8.data(), utf8.size());
+    return out + utf8.size();
+}
+
+}  // namespace
+
 char* cp932ToUtf8(std::string_view cp932, char* out) {
     Utf8Table& table = Utf8Table::instance();
+    const bool asciiSame = table.asciiSame();
     const auto* p = reinterpret_cast<const unsigned char*>(cp932.data());
     const auto* const end = p + cp932.size();
     char* o = out;
     while (p < end) {
         const unsigned char c = *p;
+        if (c < 0x80 && asciiSame) {
+            *o++ = static_cast<char>(c);
+            ++p;
+            continue;
+        }
         const Utf8Char* ch;
         std::size_t len = 1;
         if (isLeadByte(c)) {
@@ -239,14 +267,7 @@ char* cp932ToUtf8(std::string_view cp932, char* out) {
         o += ch->size;
         p += len;
     }
-    if (p == end) return o;
-    // Something the tables do not hold: the converter decides, also what the error says.
-    const std::string utf8 = cp932ToUtf8(cp932);
-    if (utf8.size() > utf8Room(cp932.size())) {
-        throw EncodingError("code page 932 to UTF-8: a character converts to more bytes than room was made for");
-    }
-    std::memcpy(out, utf8.data(), utf8.size());
-    return out + utf8.size();
+    return p == end ? o : convertWhole(cp932, out);
 }
 
 std::size_t cp932Length(std::string_view utf8) { return utf8ToCp932(utf8).size(); }
