@@ -19,10 +19,11 @@ public:
 std::string utf8ToCp932(std::string_view utf8);
 std::string cp932ToUtf8(std::string_view cp932);
 
-// cp932ToUtf8 for bulk output, through tables taken once from it: writes the
-// UTF-8 text of `cp932` from `out` on and returns its end. `out` needs room
-// for utf8Room(cp932.size()) bytes. The text and any EncodingError are those
-// cp932ToUtf8 gives: what the tables do not hold goes to it.
+// cp932ToUtf8 for bulk output, through tables of iconv's own conversions
+// (the single bytes at once, a lead byte's characters when first met): writes
+// the UTF-8 text of `cp932` from `out` on and returns its end. `out` needs
+// room for utf8Room(cp932.size()) bytes. The text and any EncodingError are
+// those cp932ToUtf8 gives: what the tables do not hold goes to it.
 char* cp932ToUtf8(std::string_view cp932, char* out);
 constexpr std::size_t utf8Room(std::size_t cp932Bytes) { return 3 * cp932Bytes + 1; }
 
