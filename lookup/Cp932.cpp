@@ -1,8 +1,13 @@
 #include "Cp932.h"
 
+#include <algorithm>
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>
+#include <mutex>
+#include <vector>
 
 namespace tenmari {
 namespace {
@@ -56,6 +61,158 @@ private:
     iconv_t cd_;
 };
 
+bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool isTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
+
+// The UTF-8 bytes of one code page 932 character; size 0 where the table does
+// not hold the sequence (not a character, or not one the tables were sure of),
+// and the converter itself must decide.
+struct Utf8Char {
+    char bytes[3];
+    unsigned char size;
+};
+static_assert(sizeof(Utf8Char) == 4);
+
+// Every character of code page 932 as iconv converts it: the single bytes at
+// once, a lead byte's row of characters when it is first met, each in one
+// conversion, one by one only around gaps.
+class Utf8Table {
+public:
+    static Utf8Table& instance() {
+        static Utf8Table table;
+        return table;
+    }
+    ~Utf8Table() {
+        if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+    }
+    Utf8Table(const Utf8Table&) = delete;
+    Utf8Table& operator=(const Utf8Table&) = delete;
+
+    const Utf8Char& single(unsigned char c) const { return single_[c]; }
+    // Whether every ASCII byte is itself, as it is in code page 932.
+    bool asciiSame() const { return asciiSame_; }
+    // `lead` must be a lead byte.
+    const Utf8Char& pair(unsigned char lead, unsigned char trail) {
+        const unsigned r = row(lead);
+        if (!ready_[r].load(std::memory_order_acquire)) fillRow(lead);
+        return double_[r << 8 | trail];
+    }
+
+private:
+    static unsigned row(unsigned char lead) { return lead <= 0x9F ? lead - 0x81u : lead - 0xE0u + 31u; }
+
+    // Byte sequences to convert, one after another in `bytes`, and where each one's text goes.
+    struct Units {
+        std::string bytes;
+        std::vector<std::size_t> starts;
+        std::vector<Utf8Char*> slots;
+        void add(std::string_view seq, Utf8Char* slot) {
+            starts.push_back(bytes.size());
+            bytes.append(seq);
+            slots.push_back(slot);
+        }
+        std::size_t end(std::size_t k) const { return k + 1 < starts.size() ? starts[k + 1] : bytes.size(); }
+    };
+
+    // Without a converter the tables stay empty: cp932ToUtf8 decides everything.
+    Utf8Table() : cd_(iconv_open("UTF-8", "CP932")), double_(60 * 256, Utf8Char{}) {
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) return;
+        Units units;
+        for (int c = 0; c < 0x100; ++c) {
+            const auto b = static_cast<unsigned char>(c);
+            if (!isLeadByte(b)) units.add(std::string(1, static_cast<char>(b)), &single_[b]);
+        }
+        fill(units);
+        asciiSame_ = true;
+        for (int c = 0; c < 0x80; ++c) {
+            asciiSame_ = asciiSame_ && single_[static_cast<std::size_t>(c)].size == 1 &&
+                         single_[static_cast<std::size_t>(c)].bytes[0] == static_cast<char>(c);
+        }
+    }
+
+    [[gnu::noinline, gnu::cold]] void fillRow(unsigned char lead) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        const unsigned r = row(lead);
+        if (ready_[r].load(std::memory_order_relaxed)) return;
+        if (cd_ != reinterpret_cast<iconv_t>(-1)) {
+            Units units;
+            for (int t = 0x40; t <= 0xFC; ++t) {
+                const auto tb = static_cast<unsigned char>(t);
+                if (!isTrailByte(tb)) continue;
+                const char seq[2] = {static_cast<char>(lead), static_cast<char>(tb)};
+                units.add(std::string_view(seq, 2), &double_[r << 8 | tb]);
+            }
+            fill(units);
+        }
+        ready_[r].store(true, std::memory_order_release);
+    }
+
+    void fill(const Units& u) {
+        std::string out;
+        for (std::size_t k = 0; k < u.starts.size();) k = convertRun(cd_, u, k, u.starts.size(), out);
+    }
+
+    // Converts units [k, n) in one go where it can. Returns the first unit
+    // not looked at: the one iconv stopped at is left unknown.
+    static std::size_t convertRun(iconv_t cd, const Units& u, std::size_t k, std::size_t n, std::string& out) {
+        const std::size_t from = u.starts[k];
+        const std::size_t to = u.end(n - 1);
+        char* src = const_cast<char*>(u.bytes.data()) + from;
+        std::size_t srcLeft = to - from;
+        out.resize(srcLeft * 4 + 16);
+        char* dst = out.data();
+        std::size_t dstLeft = out.size();
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        const std::size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        const std::size_t stop = to - srcLeft;
+        out.resize(out.size() - dstLeft);
+        // Units wholly converted before the stop.
+        std::size_t done = k;
+        while (done < n && u.end(done) <= stop) ++done;
+        const bool clean = rc != static_cast<std::size_t>(-1) ? rc == 0 : (errno == EILSEQ || errno == EINVAL);
+        // Each unit must come out as one character; otherwise look at them one by one.
+        std::size_t chars = 0;
+        for (const char ch : out) chars += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
+        if (!clean || chars != done - k || (done < n && stop != u.starts[done])) {
+            for (std::size_t j = k; j < done; ++j) convertOne(cd, u, j);
+        } else {
+            std::size_t at = 0;
+            for (std::size_t j = k; j < done; ++j) {
+                std::size_t len = 1;
+                while (at + len < out.size() && (static_cast<unsigned char>(out[at + len]) & 0xC0) == 0x80) ++len;
+                store(u.slots[j], std::string_view(out).substr(at, len));
+                at += len;
+            }
+        }
+        return done < n ? done + 1 : n;
+    }
+
+    static void convertOne(iconv_t cd, const Units& u, std::size_t j) {
+        char* src = const_cast<char*>(u.bytes.data()) + u.starts[j];
+        std::size_t srcLeft = u.end(j) - u.starts[j];
+        char buf[16];
+        char* dst = buf;
+        std::size_t dstLeft = sizeof buf;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) == 0 && srcLeft == 0) {
+            store(u.slots[j], std::string_view(buf, sizeof buf - dstLeft));
+        }
+    }
+
+    static void store(Utf8Char* slot, std::string_view utf8) {
+        if (utf8.empty() || utf8.size() > sizeof slot->bytes) return;
+        std::memcpy(slot->bytes, utf8.data(), utf8.size());
+        slot->size = static_cast<unsigned char>(utf8.size());
+    }
+
+    iconv_t cd_;
+    std::mutex mutex_;  // row filling
+    std::array<Utf8Char, 0x100> single_{};
+    std::vector<Utf8Char> double_;  // 60 lead-byte rows of 256 trail bytes
+    std::array<std::atomic<bool>, 60> ready_{};
+    bool asciiSame_ = false;
+};
+
 }  // namespace
 
 std::string utf8ToCp932(std::string_view utf8) {
@@ -66,6 +223,51 @@ std::string utf8ToCp932(std::string_view utf8) {
 std::string cp932ToUtf8(std::string_view cp932) {
     thread_local Converter conv("UTF-8", "CP932");
     return conv.convert(cp932, "code page 932 to UTF-8");
+}
+
+namespace {
+
+// What the tables do not hold: the converter decides, also what the error says.
+[[gnu::noinline, gnu::cold]] char* convertWhole(std::string_view cp932, char* out) {
+    const std::string utf8 = cp932ToUtf8(cp932);
+    if (utf8.size() > utf8Room(cp932.size())) {
+        throw EncodingError("code page 932 to UTF-8: a character converts to more bytes than room was made for");
+    }
+    std::memcpy(out, utf8.data(), utf8.size());
+    return out + utf8.size();
+}
+
+}  // namespace
+
+char* cp932ToUtf8(std::string_view cp932, char* out) {
+    Utf8Table& table = Utf8Table::instance();
+    const bool asciiSame = table.asciiSame();
+    const auto* p = reinterpret_cast<const unsigned char*>(cp932.data());
+    const auto* const end = p + cp932.size();
+    char* o = out;
+    while (p < end) {
+        const unsigned char c = *p;
+        if (c < 0x80 && asciiSame) {
+            *o++ = static_cast<char>(c);
+            ++p;
+            continue;
+        }
+        const Utf8Char* ch;
+        std::size_t len = 1;
+        if (isLeadByte(c)) {
+            if (end - p < 2) break;
+            ch = &table.pair(c, p[1]);
+            len = 2;
+        } else {
+            ch = &table.single(c);
+        }
+        if (ch->size == 0) break;
+        // Four bytes always fit: each input byte leaves room for three.
+        std::memcpy(o, ch, sizeof *ch);
+        o += ch->size;
+        p += len;
+    }
+    return p == end ? o : convertWhole(cp932, out);
 }
 
 std::size_t cp932Length(std::string_view utf8) { return utf8ToCp932(utf8).size(); }

@@ -67,29 +67,75 @@ struct Cutter {
 
 #if defined(__x86_64__)
 
-// 16 or 32 bytes at a time: their commas in order, and no CR before the last
-// one used. Returns false for a CR, true when done; `p` is where it stopped.
+// The state of a cut in locals, which the compiler keeps in registers while
+// the fields are stored.
+struct CutState {
+    const char* fieldStart;
+    unsigned plain;
+    int quotes;
+    int i;
+};
+
+// Ends fields at the commas of one block whose first byte is p, as
+// Cutter::endField does. Returns 0 for a CR before a comma used, 1 when the
+// last field is cut, 2 to go on.
+__attribute__((target("avx2,popcnt,bmi"), always_inline)) inline int cutBlock(std::string_view* raw, int count,
+                                                                              CutState& s, const char* p,
+                                                                              unsigned commas, unsigned crs,
+                                                                              unsigned qs) {
+    for (; commas != 0; commas &= commas - 1) {
+        const unsigned before = (commas & (0u - commas)) - 1;
+        if ((crs & before) != 0) return 0;
+        const int quotes = s.quotes + __builtin_popcount(qs & before);
+        qs &= ~before;
+        const char* const c = p + __builtin_ctz(commas);
+        const auto size = static_cast<std::size_t>(c - s.fieldStart);
+        raw[s.i] = std::string_view(s.fieldStart, size);
+        if (quotes == 2 && size >= 2 && *s.fieldStart == '"' && c[-1] == '"') s.plain |= 1u << s.i;
+        s.fieldStart = c + 1;
+        s.quotes = 0;
+        if (++s.i == count) return 1;
+    }
+    if (crs != 0) return 0;
+    s.quotes += __builtin_popcount(qs);
+    return 2;
+}
+
+// 32 bytes at a time, the last ones through a zero-padded copy (the fields
+// still point into the line): their commas in order, and no CR before the
+// last one used. Returns 0 for a CR, 1 when done, 2 at the end of the line
+// (then `p` is `end`).
 __attribute__((target("avx2,popcnt,bmi"))) int cutAvx2(Cutter& cut, const char*& p, const char* end) {
     const __m256i comma = _mm256_set1_epi8(',');
     const __m256i cr = _mm256_set1_epi8('\r');
     const __m256i quote = _mm256_set1_epi8('"');
-    for (; end - p >= 32; p += 32) {
+    CutState s{cut.fieldStart, cut.plain, cut.quotes, cut.i};
+    std::string_view* const raw = cut.raw.data();
+    const int count = cut.count;
+    int done = 2;
+    for (; done == 2 && end - p >= 32; p += 32) {
         const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-        auto commas = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, comma)));
-        const auto crs = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, cr)));
-        auto qs = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, quote)));
-        for (; commas != 0; commas &= commas - 1) {
-            const unsigned before = (commas & (0u - commas)) - 1;
-            if ((crs & before) != 0) return 0;
-            cut.quotes += __builtin_popcount(qs & before);
-            qs &= ~before;
-            cut.endField(p + __builtin_ctz(commas));
-            if (cut.i == cut.count) return 1;
-        }
-        if (crs != 0) return 0;
-        cut.quotes += __builtin_popcount(qs);
+        done = cutBlock(raw, count, s, p, static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, comma))),
+                        static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, cr))),
+                        static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, quote))));
     }
-    return 2;  // go on with the rest
+    if (done == 2 && p < end) {
+        const auto n = static_cast<std::size_t>(end - p);
+        alignas(32) char buf[32] = {};
+        std::memcpy(buf, p, n);
+        const __m256i v = _mm256_load_si256(reinterpret_cast<const __m256i*>(buf));
+        const unsigned valid = (1u << n) - 1;
+        done = cutBlock(raw, count, s, p,
+                        static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, comma))) & valid,
+                        static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, cr))) & valid,
+                        static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, quote))) & valid);
+        p = end;
+    }
+    cut.fieldStart = s.fieldStart;
+    cut.plain = s.plain;
+    cut.quotes = s.quotes;
+    cut.i = s.i;
+    return done;
 }
 
 int cutSse2(Cutter& cut, const char*& p, const char* end) {

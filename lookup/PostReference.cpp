@@ -68,14 +68,19 @@ public:
     // Prefecture (with poptAll), municipality and town area, the town area
     // left out when it is "以下に掲載がない場合".
     std::string address(TPostOption pickOut) {
+        std::string out;
+        address(pickOut, out, true);
+        return out;
+    }
+    // The same into `out`, with room made for exactly it when `exact`.
+    void address(TPostOption pickOut, std::string& out, bool exact) {
         const std::string_view pref = pickOut == poptAll ? field(fields::kPrefecture) : std::string_view();
         const std::string_view city = field(fields::kMunicipality);
         std::string_view town = field(fields::kTownArea);
         if (town == kNotListed) town = {};
-        std::string out;
-        out.reserve(pref.size() + city.size() + town.size());
+        out.clear();
+        if (exact) out.reserve(pref.size() + city.size() + town.size());
         out.append(pref).append(city).append(town);
-        return out;
     }
 
 private:
@@ -178,6 +183,45 @@ std::string TPostReference::PostToAddress(std::string_view query) {
     return {};
 }
 
+namespace {
+
+// The pass of PostToAddressList: take(code, rec) for each match; count(n) as forEachLine's.
+template <typename Take, typename Count>
+void postListPass(DictionaryReader& reader, std::string_view query, Take&& take, Count&& count) {
+    std::string storage;
+    const std::string_view q = removeFirstHyphen(query, storage);
+    Record rec;
+    const linefilter::Probe probe{fields::kCode, q, false};
+    linefilter::forEachLine(
+        reader, probe, false,
+        [&](std::string_view line) {
+            rec.reset(line);
+            const std::string_view code = rec.field(fields::kCode);
+            if (code.starts_with(q)) take(code, rec);
+            return true;
+        },
+        count);
+}
+
+// The pass of AddressToPostList, the same way.
+template <typename Take, typename Count>
+void addressListPass(DictionaryReader& reader, TPostOption pickOut, std::string_view query, Take&& take,
+                     Count&& count) {
+    std::string key;
+    Record rec;
+    const linefilter::Probe probe{pickOut == poptAll ? fields::kPrefecture : fields::kMunicipality, query, true};
+    linefilter::forEachLine(
+        reader, probe, false,
+        [&](std::string_view line) {
+            rec.reset(line);
+            if (query.empty() || addressMatches(rec, pickOut, query, key)) take(rec.field(fields::kCode), rec);
+            return true;
+        },
+        count);
+}
+
+}  // namespace
+
 void TPostReference::PostToAddressList(std::string_view query, StringList& addresses, StringList& codes) {
     addresses.clear();
     codes.clear();
@@ -186,21 +230,11 @@ void TPostReference::PostToAddressList(std::string_view query, StringList& addre
         notFound();
         return;
     }
-    std::string storage;
-    const std::string_view q = removeFirstHyphen(query, storage);
-
-    Record rec;
-    const linefilter::Probe probe{fields::kCode, q, false};
-    linefilter::forEachLine(
-        *reader, probe, false,
-        [&](std::string_view line) {
-            rec.reset(line);
-            const std::string_view code = rec.field(fields::kCode);
-            if (code.starts_with(q)) {
-                codes.emplace_back(code);
-                addresses.push_back(rec.address(pickOut_));
-            }
-            return true;
+    postListPass(
+        *reader, query,
+        [&](std::string_view code, Record& rec) {
+            codes.emplace_back(code);
+            addresses.push_back(rec.address(pickOut_));
         },
         [&](std::size_t n) { reserveMore(addresses, codes, n); });
 }
@@ -213,20 +247,45 @@ void TPostReference::AddressToPostList(std::string_view query, StringList& addre
         notFound();
         return;
     }
-    std::string key;
-    Record rec;
-    const linefilter::Probe probe{pickOut_ == poptAll ? fields::kPrefecture : fields::kMunicipality, query, true};
-    linefilter::forEachLine(
-        *reader, probe, false,
-        [&](std::string_view line) {
-            rec.reset(line);
-            if (query.empty() || addressMatches(rec, pickOut_, query, key)) {
-                codes.emplace_back(rec.field(fields::kCode));
-                addresses.push_back(rec.address(pickOut_));
-            }
-            return true;
+    addressListPass(
+        *reader, pickOut_, query,
+        [&](std::string_view code, Record& rec) {
+            codes.emplace_back(code);
+            addresses.push_back(rec.address(pickOut_));
         },
         [&](std::size_t n) { reserveMore(addresses, codes, n); });
+}
+
+void TPostReference::PostToAddressEach(std::string_view query, const MatchFn& match) {
+    const auto reader = DictionaryReader::open(postFile_);
+    if (!reader) {
+        notFound();
+        return;
+    }
+    std::string address;  // reused: one allocation for the longest
+    postListPass(
+        *reader, query,
+        [&](std::string_view code, Record& rec) {
+            rec.address(pickOut_, address, false);
+            match(code, address);
+        },
+        [](std::size_t) {});
+}
+
+void TPostReference::AddressToPostEach(std::string_view query, const MatchFn& match) {
+    const auto reader = DictionaryReader::open(postFile_);
+    if (!reader) {
+        notFound();
+        return;
+    }
+    std::string address;
+    addressListPass(
+        *reader, pickOut_, query,
+        [&](std::string_view code, Record& rec) {
+            rec.address(pickOut_, address, false);
+            match(code, address);
+        },
+        [](std::size_t) {});
 }
 
 }  // namespace tenmari

@@ -40,6 +40,13 @@ public:
     // Every record whose address begins with the query, or that begins the query.
     void AddressToPostList(std::string_view query, StringList& addresses, StringList& codes);
 
+    // The matches of the two list queries, handed one at a time in file order
+    // to match(code, address) instead of kept: for output that needs no lists.
+    // The views last until the next call of `match`.
+    using MatchFn = std::function<void(std::string_view code, std::string_view address)>;
+    void PostToAddressEach(std::string_view query, const MatchFn& match);
+    void AddressToPostEach(std::string_view query, const MatchFn& match);
+
 private:
     void notFound();
 

@@ -17,7 +17,7 @@ packages=(
 )
 # To look at the window on a virtual screen: TENMARI_WITH_DESKTOP=1.
 [ "${TENMARI_WITH_DESKTOP:-0}" = 1 ] && packages+=(xvfb openbox picom xdotool xclip imagemagick x11-utils)
-[ "${TENMARI_WITH_BENCH:-0}" = 1 ] && packages+=(hyperfine)
+[ "${TENMARI_WITH_BENCH:-0}" = 1 ] && packages+=(hyperfine linux-perf)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -42,6 +42,17 @@ void expectSameAsReference(const std::string& path, const std::vector<std::strin
             EXPECT_EQ(got, reference::prefixQuery(lines, q, pick)) << "prefix";
             ref.AddressToPostList(q, got.first, got.second);
             EXPECT_EQ(got, reference::addressQuery(lines, q, pick)) << "address";
+            // One match at a time, the same matches.
+            Lists each;
+            const TPostReference::MatchFn collect = [&](std::string_view code, std::string_view address) {
+                each.first.emplace_back(address);
+                each.second.emplace_back(code);
+            };
+            ref.PostToAddressEach(q, collect);
+            EXPECT_EQ(each, reference::prefixQuery(lines, q, pick)) << "prefix, one at a time";
+            each = {};
+            ref.AddressToPostEach(q, collect);
+            EXPECT_EQ(each, reference::addressQuery(lines, q, pick)) << "address, one at a time";
             bool found = false;
             const std::string expected = reference::codeQuery(lines, q, pick, found);
             raised = false;

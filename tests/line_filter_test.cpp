@@ -156,7 +156,7 @@ TEST(LineFilter, NeverRulesOutAMatchAndBothFormsAgreeAtEveryBlockEdge) {
         ASSERT_EQ(offsets(block, b), offsets(byLine, b));
         ASSERT_EQ(rb.ended, rl.ended);
         ASSERT_EQ(rb.resume, rl.resume);
-        for (const lf::Form form : {lf::Form::avx2, lf::Form::avx2Pdep}) {
+        for (const lf::Form form : {lf::Form::avx2, lf::Form::avx2Pdep, lf::Form::avx512}) {
             if (!lf::runs(form)) continue;
             std::vector<lf::Span> other;
             const lf::Result ro = lf::candidates(b, e, true, probe, other, form);

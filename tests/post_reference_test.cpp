@@ -229,10 +229,15 @@ TEST_F(PostReferenceTest, MissingFileRaisesTheEventOnceAndClearsTheLists) {
     EXPECT_EQ(events_, 2);
     EXPECT_EQ(ref_.PostToAddress("1000001"), "");
     EXPECT_EQ(events_, 3);
+    int matches = 0;
+    ref_.PostToAddressEach("100", [&](std::string_view, std::string_view) { ++matches; });
+    ref_.AddressToPostEach("x", [&](std::string_view, std::string_view) { ++matches; });
+    EXPECT_EQ(matches, 0);
+    EXPECT_EQ(events_, 5);
 
     ref_.SetPostFile(dir_.string());  // a folder is no dictionary
     ref_.AddressToPostList("x", addresses_, codes_);
-    EXPECT_EQ(events_, 4);
+    EXPECT_EQ(events_, 6);
 
     ref_.OnNotPostFile = nullptr;  // unassigned: nothing happens
     EXPECT_NO_THROW(ref_.AddressToPostList("x", addresses_, codes_));

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -366,54 +367,60 @@ int main(int argc, char** argv) {
     };
 
     try {
-        // One record per result: code TAB address for the lists, the address alone for a code.
-        std::vector<std::string> records;
+        // Every record in the dictionary's encoding, one after the other:
+        // code TAB address for the lists, the address alone for a code.
+        std::string records;
+        std::vector<std::size_t> ends;  // where each record ends in `records`
         if (command == Command::Code) {
             std::string address = ref.PostToAddress(query);
             if (notFound) {
                 if (const auto rc = noDictionary()) return *rc;
                 return 1;  // a found record may still have an empty address
             }
-            records.push_back(std::move(address.append(1, '\n')));
+            records = std::move(address.append(1, '\n'));
+            ends.push_back(records.size());
         } else {
-            tenmari::TPostReference::StringList addresses;
-            tenmari::TPostReference::StringList codes;
+            // The matches as the pass finds them, with no lists of strings.
+            const auto match = [&](std::string_view code, std::string_view address) {
+                records.append(code).append(1, '\t').append(address).append(1, '\n');
+                ends.push_back(records.size());
+            };
             if (command == Command::Prefix) {
-                ref.PostToAddressList(query, addresses, codes);
+                ref.PostToAddressEach(query, match);
             } else {
-                ref.AddressToPostList(query, addresses, codes);
+                ref.AddressToPostEach(query, match);
             }
             if (notFound) {
                 if (const auto rc = noDictionary()) return *rc;
             }
-            records.reserve(codes.size());
-            for (std::size_t k = 0; k < codes.size(); ++k) {
-                records.push_back(std::move(codes[k].append(1, '\t').append(addresses[k]).append(1, '\n')));
-            }
         }
+        const auto record = [&](std::size_t k) {
+            const std::size_t begin = k == 0 ? 0 : ends[k - 1];
+            return std::string_view(records).substr(begin, ends[k] - begin);
+        };
 
-        // Built in the dictionary's encoding and converted as a whole; should
-        // a record hold bytes that are not code page 932, every other record
-        // still comes out and each bad one is named by its line in the file.
-        std::string out;
+        // Converted as a whole; should a record hold bytes that are not code
+        // page 932, every other record still comes out and each bad one is
+        // named by its line in the file.
+        std::string_view out = records;
         std::vector<std::size_t> bad;
-        std::size_t total = 0;
-        for (const std::string& r : records) total += r.size();
-        out.reserve(total);
-        for (const std::string& r : records) out += r;
+        std::unique_ptr<char[]> utf8;
         if (!sjis) {
+            utf8 = std::make_unique_for_overwrite<char[]>(tenmari::utf8Room(records.size()));
+            char* end = utf8.get();
             try {
-                out = tenmari::cp932ToUtf8(out);
+                end = tenmari::cp932ToUtf8(records, utf8.get());
             } catch (const tenmari::EncodingError&) {
-                out.clear();
-                for (std::size_t k = 0; k < records.size(); ++k) {
+                end = utf8.get();
+                for (std::size_t k = 0; k < ends.size(); ++k) {
                     try {
-                        out += tenmari::cp932ToUtf8(records[k]);
+                        end = tenmari::cp932ToUtf8(record(k), end);
                     } catch (const tenmari::EncodingError&) {
                         bad.push_back(k);
                     }
                 }
             }
+            out = std::string_view(utf8.get(), static_cast<std::size_t>(end - utf8.get()));
         }
         if (const int err = writeOut(out)) return writeFailed(err);
         if (!bad.empty()) {
@@ -421,11 +428,11 @@ int main(int argc, char** argv) {
             for (std::size_t k = 0; k < bad.size(); ++k) {
                 const std::string where = lines[k] ? "line " + std::to_string(lines[k]) : "a record";
                 fail(dict + ": " + where + ": the record cannot be shown as UTF-8: " +
-                     firstBadBytes(records[bad[k]]) + " is no code page 932 character (--sjis prints its bytes)");
+                     firstBadBytes(record(bad[k])) + " is no code page 932 character (--sjis prints its bytes)");
             }
             return 2;
         }
-        return records.empty() ? 1 : 0;
+        return ends.empty() ? 1 : 0;
     } catch (const tenmari::PostFileError& e) {
         return fail(e.what());
     } catch (const std::bad_alloc&) {
