@@ -110,7 +110,9 @@ struct Walk {
                 }
             }
             fieldStart = at != 0 ? base + __builtin_ctzll(at) + 1 : fieldStart;
-            seek = at != 0 ? 0 : seek >> __builtin_popcountll(c);
+            // Once found (or not sought) nothing is left to seek; otherwise the
+            // chunk held fewer commas than the one sought, so the shift is < 64.
+            seek = at != 0 || seek == 0 ? 0 : seek >> __builtin_popcountll(c);
             if (lfs == 0) return;
             const char* const end = base + __builtin_ctzll(lfs);
             endLine(end);

@@ -181,6 +181,36 @@ TEST(LineFilter, NeverRulesOutAMatchAndBothFormsAgreeAtEveryBlockEdge) {
     }
 }
 
+// A line with a run of 64 or more commas fills whole chunks with commas; every
+// form keeps the same lines there, at every offset of the run in a chunk.
+TEST(LineFilter, LongRunsOfCommasAtEveryOffset) {
+    const std::string tokyo = utf8ToCp932("東京都");
+    for (std::size_t lead = 0; lead < 64; ++lead) {
+        for (const std::size_t run : {63, 64, 65, 128, 200}) {
+            const std::string text = std::string(lead, 'x') + "\"1000001\"" + std::string(run, ',') +
+                                     "\"" + utf8ToCp932("東京都") + "\"\r\n13101,\"100\",\"1000002\"\n";
+            for (int field = 1; field <= 9; ++field) {
+                lf::Probe probe;
+                probe.field = field;
+                probe.query = field == 3 ? std::string_view("100") : field >= 7 ? std::string_view(tokyo) : "1";
+                probe.address = field >= fields::kPrefecture;
+                SCOPED_TRACE("lead " + std::to_string(lead) + " run " + std::to_string(run) + " field " +
+                             std::to_string(field));
+                const char* const b = text.data();
+                const char* const e = b + text.size();
+                std::vector<lf::Span> byLine;
+                lf::candidates(b, e, true, probe, byLine, lf::Form::byLine);
+                for (const lf::Form form : {lf::Form::avx2, lf::Form::avx2Pdep, lf::Form::avx512}) {
+                    if (!lf::runs(form)) continue;
+                    std::vector<lf::Span> other;
+                    lf::candidates(b, e, true, probe, other, form);
+                    ASSERT_EQ(offsets(other, b), offsets(byLine, b)) << "form " << static_cast<int>(form);
+                }
+            }
+        }
+    }
+}
+
 TEST(LineFilter, RulesOutPlainRecordsThatDiffer) {
     // Records of the public layout: only the matching ones are left to be read.
     std::string text;
