@@ -2,6 +2,8 @@
 # Runs each libFuzzer harness of build-asan/ (made by scripts/sanitize.sh)
 # for SECONDS (default 60) on its seed corpus. New inputs go to a temporary
 # folder; a finding is kept in build-asan/fuzz-findings/ and fails the run.
+# The random seed is fixed (TENMARI_FUZZ_SEED, default 1), so a run can be
+# repeated; a campaign by hand should vary it.
 #   bash scripts/fuzz.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,7 +21,7 @@ for harness in lines lookup source; do
     exit 2
   fi
   mkdir -p "$work/$harness"
-  if ! "$exe" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$findings/$harness-" \
+  if ! "$exe" -seed="${TENMARI_FUZZ_SEED:-1}" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$findings/$harness-" \
       "$work/$harness" "fuzz/corpus/$harness" >"$work/$harness.log" 2>&1; then
     tail -n 60 "$work/$harness.log" >&2
     echo "fuzz: fuzz_$harness found a fault; the input is in $findings/" >&2
