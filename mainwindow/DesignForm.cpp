@@ -62,11 +62,11 @@ private:
 };
 
 // "name:32,48" to the name and its square sizes.
-bool parseIconSpec(const QString& spec, QString& name, QList<QSize>& sizes) {
-    const qsizetype colon = spec.indexOf(u':');
+bool parseIconDesign(const QString& design, QString& name, QList<QSize>& sizes) {
+    const qsizetype colon = design.indexOf(u':');
     if (colon <= 0) return false;
-    name = spec.left(colon);
-    for (const QString& s : spec.mid(colon + 1).split(u',', Qt::SkipEmptyParts)) {
+    name = design.left(colon);
+    for (const QString& s : design.mid(colon + 1).split(u',', Qt::SkipEmptyParts)) {
         bool ok = false;
         const int n = s.trimmed().toInt(&ok);
         if (ok && n > 0) sizes.append(QSize(n, n));
@@ -102,7 +102,7 @@ void applyColours(QWidget* w) {
 void applyIcon(QWidget* w) {
     QString name;
     QList<QSize> sizes;
-    if (!parseIconSpec(w->property("designIcon").toString(), name, sizes)) return;
+    if (!parseIconDesign(w->property("designIcon").toString(), name, sizes)) return;
     const QIcon icon = designIcon(name, sizes);
     if (auto* button = qobject_cast<TplButton*>(w)) {
         button->SetImageIcon(icon);

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Runs each libFuzzer harness of build-asan/ (made by scripts/sanitize.sh)
-# for SECONDS (default 60) on its seed corpus. New inputs go to a temporary
+# for SECONDS (default 60) on its starting corpus. New inputs go to a temporary
 # folder; a finding is kept in build-asan/fuzz-findings/ and fails the run.
-# The random seed is fixed (TENMARI_FUZZ_SEED, default 1), so a run can be
-# repeated; a campaign by hand should vary it.
+# libFuzzer's random seed is fixed (TENMARI_FUZZ_SEED, default 1), so a run
+# can be repeated; a campaign by hand should vary it.
 #   bash scripts/fuzz.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
