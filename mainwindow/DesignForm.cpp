@@ -35,30 +35,39 @@ private:
 };
 
 // An icon drawn from its SVG at whatever device size it is asked for, so it
-// is sharp on every screen; its sizes are the design's.
+// is sharp on every screen; its sizes are the design's. Each size is drawn
+// once: buttons ask for their picture at every paint.
 class SvgIconEngine final : public QIconEngine {
 public:
     SvgIconEngine(QString path, QList<QSize> sizes) : path_(std::move(path)), sizes_(std::move(sizes)) {}
 
-    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
-        QSvgRenderer svg(path_);
-        svg.render(painter, QRectF(rect));
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+        painter->drawPixmap(rect, pixmap(rect.size() * painter->device()->devicePixelRatioF(), mode, state));
     }
     QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override {
+        for (const QPixmap& p : drawn_) {
+            if (p.size() == size) return p;
+        }
         QImage image(size, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter p(&image);
         QSvgRenderer svg(path_);
         svg.render(&p, QRectF(QPointF(0, 0), QSizeF(size)));
         p.end();
-        return QPixmap::fromImage(image);
+        drawn_.append(QPixmap::fromImage(image));
+        return drawn_.last();
     }
     QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override { return sizes_; }
-    QIconEngine* clone() const override { return new SvgIconEngine(path_, sizes_); }
+    QIconEngine* clone() const override {
+        auto* copy = new SvgIconEngine(path_, sizes_);
+        copy->drawn_ = drawn_;
+        return copy;
+    }
 
 private:
     QString path_;
     QList<QSize> sizes_;
+    QList<QPixmap> drawn_;  // the sizes drawn so far, in device pixels
 };
 
 // "name:32,48" to the name and its square sizes.
