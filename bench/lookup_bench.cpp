@@ -10,7 +10,6 @@
 #include <fcntl.h>
 #include <time.h>
 #include <unistd.h>
-#include <zip.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -23,51 +22,13 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "Cp932.h"
 #include "PostReference.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// A temporary copy of KEN_ALL.CSV, removed on exit.
-struct Unpacked {
-    fs::path dir;
-    ~Unpacked() {
-        std::error_code ec;
-        if (!dir.empty()) fs::remove_all(dir, ec);
-    }
-};
-
-std::string unpack(const std::string& zipPath, Unpacked& tmp) {
-    int err = 0;
-    zip_t* archive = zip_open(zipPath.c_str(), ZIP_RDONLY, &err);
-    if (!archive) {
-        std::fprintf(stderr, "%s: cannot open the zip (libzip error %d)\n", zipPath.c_str(), err);
-        return {};
-    }
-    std::unique_ptr<zip_t, decltype(&zip_discard)> guard(archive, zip_discard);
-    const zip_int64_t index = zip_name_locate(archive, "KEN_ALL.CSV", ZIP_FL_NOCASE | ZIP_FL_NODIR);
-    zip_file_t* file = index < 0 ? nullptr : zip_fopen_index(archive, static_cast<zip_uint64_t>(index), 0);
-    if (!file) {
-        std::fprintf(stderr, "%s: no readable KEN_ALL.CSV inside\n", zipPath.c_str());
-        return {};
-    }
-    tmp.dir = fs::temp_directory_path() / ("tenmari-bench-" + std::to_string(::getpid()));
-    fs::create_directories(tmp.dir);
-    const fs::path out = tmp.dir / "KEN_ALL.CSV";
-    std::ofstream os(out, std::ios::binary);
-    std::vector<char> buf(1 << 20);
-    zip_int64_t n;
-    while ((n = zip_fread(file, buf.data(), buf.size())) > 0) os.write(buf.data(), n);
-    zip_fclose(file);
-    os.close();
-    if (n < 0 || !os) {
-        std::fprintf(stderr, "%s: unpacking KEN_ALL.CSV failed\n", zipPath.c_str());
-        return {};
-    }
-    return out.string();
-}
 
 // The floor: open the file, read it to its end through a 1 MiB buffer, close it.
 std::size_t readFile(const std::string& path) {
@@ -124,15 +85,8 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    const char* env = std::getenv("TENMARI_KEN_ALL");
-    if (!env || !*env || !fs::is_regular_file(env)) {
-        std::printf("TENMARI_KEN_ALL does not name Japan Post's ken_all.zip or KEN_ALL.CSV: nothing to measure.\n");
-        return 0;
-    }
-    Unpacked tmp;
-    std::string path = env;
-    if (path.ends_with(".zip") || path.ends_with(".ZIP")) path = unpack(path, tmp);
-    if (path.empty()) return 2;
+    const std::string path = tenmari::bench::kenAllCsvOrSay();
+    if (path.empty()) return 0;
 
     tenmari::TPostReference all;
     all.SetPostFile(path);

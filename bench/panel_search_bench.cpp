@@ -91,17 +91,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(3, std::atoi(argv[1])) : 41;
 
-    const tenmari::bench::KenAllFile kenAll("tenmari-bench-panel");
-    if (kenAll.skipped()) {
-        std::printf("TENMARI_KEN_ALL does not name Japan Post's ken_all.zip or KEN_ALL.CSV: nothing to measure.\n");
-        return 0;
-    }
-    if (kenAll.path().empty()) {
-        std::fprintf(stderr, "%s\n", kenAll.error().c_str());
-        return 1;
-    }
-    const std::string csv = kenAll.path();
-
+    const std::string csv = tenmari::bench::kenAllCsvOrSay();
+    if (csv.empty()) return 0;
     PrintingNotifier printing;
     tenmari::setNotifier(&printing);
     tenmari::TPostReference ref;

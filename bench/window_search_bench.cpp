@@ -54,15 +54,8 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(3, std::atoi(argv[1])) : 41;
-    const tenmari::bench::KenAllFile kenAll("tenmari-bench-window");
-    if (kenAll.skipped()) {
-        std::printf("TENMARI_KEN_ALL does not name Japan Post's ken_all.zip or KEN_ALL.CSV: nothing to measure.\n");
-        return 0;
-    }
-    if (kenAll.path().empty()) {
-        std::fprintf(stderr, "%s\n", kenAll.error().c_str());
-        return 1;
-    }
+    const std::string csv = tenmari::bench::kenAllCsvOrSay();
+    if (csv.empty()) return 0;
     PrintingNotifier printing;
     tenmari::setNotifier(&printing);
     tenmari::installWindowFont();
@@ -70,12 +63,12 @@ int main(int argc, char** argv) {
     tenmari::TFormMain window;
     window.show();
     Ui::FormMain& f = window.form();
-    window.PostReference1().SetPostFile(kenAll.path());
+    window.PostReference1().SetPostFile(csv);
     tenmari::TPostReference alone;
-    alone.SetPostFile(kenAll.path());
+    alone.SetPostFile(csv);
 
     std::printf("%s, %d runs each, median; window's share = Enter to candidates painted, minus the lookup alone\n",
-                kenAll.path().c_str(), runs);
+                csv.c_str(), runs);
     std::printf("%-16s %10s %12s %14s %12s %8s\n", "query", "candidates", "lookup ms", "Enter..paint", "window ms",
                 "share");
     const Query queries[] = {{"address 北海道", true, "北海道"}, {"code 100", false, "100"}};
