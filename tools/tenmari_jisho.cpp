@@ -12,6 +12,7 @@
 
 #include "JishoBuilder.h"
 #include "Regions.h"
+#include "WriteOut.h"
 
 namespace {
 
@@ -27,24 +28,11 @@ constexpr const char* kUsage =
     "each file with its line count. SOURCE is checked line by line first; on\n"
     "any error, or if the program is stopped, DIR keeps its old files.\n";
 
-// Everything to standard output; the errno of a failure, or 0.
-int writeOut(std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
-        const int err = writeOut(kUsage);
+        const int err = tenmari::writeOut(kUsage);
         if (err != 0 && err != EPIPE) std::fprintf(stderr, "tenmari-jisho: cannot write the output: %s\n", std::strerror(err));
         return err ? 2 : 0;
     }
@@ -65,7 +53,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     // The folder is in place; a report that cannot be written is still a failure.
-    if (const int err = writeOut(report)) {
+    if (const int err = tenmari::writeOut(report)) {
         if (err != EPIPE) {
             std::fprintf(stderr, "tenmari-jisho: cannot write the report: %s (the dictionaries in %s are in place)\n",
                          std::strerror(err), dir.c_str());

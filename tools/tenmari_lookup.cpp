@@ -20,6 +20,7 @@
 #include "DictionaryReader.h"
 #include "PostReference.h"
 #include "Utf8.h"
+#include "WriteOut.h"
 
 namespace {
 
@@ -50,19 +51,6 @@ int fail(const std::string& message) {
 int usageError(const std::string& message) {
     std::fprintf(stderr, "tenmari-lookup: %s\n%s", message.c_str(), kUsage);
     return 2;
-}
-
-// Writes everything to standard output; the errno of a failure, or 0.
-int writeOut(std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return 0;
 }
 
 // Status 2 for a failed write. A reader that went away (`| head -1`) is no
@@ -300,7 +288,7 @@ int main(int argc, char** argv) {
     for (; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
-            const int err = writeOut(kUsage);
+            const int err = tenmari::writeOut(kUsage);
             return err ? writeFailed(err) : 0;
         }
         if (arg == "--dict") {
@@ -422,7 +410,7 @@ int main(int argc, char** argv) {
             }
             out = std::string_view(utf8.get(), static_cast<std::size_t>(end - utf8.get()));
         }
-        if (const int err = writeOut(out)) return writeFailed(err);
+        if (const int err = tenmari::writeOut(out)) return writeFailed(err);
         if (!bad.empty()) {
             const auto lines = lineNumbersOfMatches(dict, Matcher(command, query, pickOut), bad);
             for (std::size_t k = 0; k < bad.size(); ++k) {
