@@ -2,8 +2,8 @@
 # Runs each libFuzzer harness of build-asan/ (made by scripts/sanitize.sh)
 # for SECONDS (default 60) on its starting corpus. New inputs go to a temporary
 # folder; a finding is kept in build-asan/fuzz-findings/ and fails the run.
-# libFuzzer's random seed is fixed (TENMARI_FUZZ_SEED, default 1), so a run
-# can be repeated; a campaign by hand should vary it.
+# libFuzzer starts from a fixed random state (TENMARI_FUZZ_SEED, default 1),
+# so a run can be repeated; a campaign by hand should vary it.
 #   bash scripts/fuzz.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
