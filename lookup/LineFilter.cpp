@@ -60,156 +60,79 @@ bool handOn(const std::vector<Span>& spans, const DictionaryReader& reader, std:
     return true;
 }
 
-// The quick part of mayMatch: true when the field's first value byte is
-// already another than the query's, as on most lines.
-inline bool differsAtOnce(const char* f, const char* lf, const Probe& probe) {
-    if (lf - f < 3 || f[0] != '"') return false;
-    const auto c = static_cast<unsigned char>(f[1]);
-    const char next = f[2];
-    return c != static_cast<unsigned char>(probe.query[0]) && c != '"' && c != ',' && c != '\r' &&
-           !(probe.address && c == 0x81) && next != ',' && next != '\r';
+// The quick part of mayMatch, by a table of bytes: true when the field's
+// value already differs from the query at its first byte, or at its second
+// after an equal first, as on most lines.
+class Quick {
+public:
+    explicit Quick(const Probe& probe) {
+        if (probe.query.empty()) return;
+        // kFirst: a first value byte that may still match or that the rules
+        // read otherwise; kEnds: a byte that ends the value before it when it
+        // follows the one that differs; kOther: a byte the rules read otherwise.
+        for (const unsigned char c : {'"', ',', '\r', '\n'}) table_[c] |= kFirst | kOther;
+        if (probe.address) table_[0x81] |= kFirst | kOther;
+        for (const unsigned char c : {',', '\r', '\n'}) table_[c] |= kEnds;
+        q0_ = static_cast<unsigned char>(probe.query[0]);
+        table_[q0_] |= kFirst;
+        // A second byte is compared only after a first one that is plainly equal.
+        if (probe.query.size() >= 2 && (table_[q0_] & kOther) == 0) {
+            q1_ = static_cast<unsigned char>(probe.query[1]);
+            second_ = true;
+        }
+    }
+
+    // Where f[0] to f[3] can be read even past the line's LF (an LF among them
+    // is seen as the line's end).
+    bool differsHere(const char* f) const {
+        const auto v0 = static_cast<unsigned char>(f[0]);
+        const auto v1 = static_cast<unsigned char>(f[1]);
+        const auto v2 = static_cast<unsigned char>(f[2]);
+        if (v0 != '"') return false;
+        if ((table_[v1] & kFirst) == 0) return (table_[v2] & kEnds) == 0;
+        // Equal first bytes: the second decides, as the first would have.
+        if (!second_ || v1 != q0_) return false;
+        return v2 != q1_ && (table_[v2] & kOther) == 0 && (table_[static_cast<unsigned char>(f[3])] & kEnds) == 0;
+    }
+    // The same anywhere in the line [.., lf).
+    bool differs(const char* f, const char* lf) const { return lf - f >= 4 && differsHere(f); }
+
+private:
+    static constexpr unsigned char kFirst = 1, kEnds = 2, kOther = 4;
+    unsigned char table_[256] = {};
+    unsigned char q0_ = 0;
+    unsigned char q1_ = 0;
+    bool second_ = false;
+};
+
+// The first byte of field `field` (after its field-th comma) of the line [s,
+// lf), or nullptr when the line has fewer commas.
+const char* fieldByBytes(const char* s, const char* lf, int field) {
+    for (int left = field; left > 0; --left) {
+        const void* c = std::memchr(s, ',', static_cast<std::size_t>(lf - s));
+        if (c == nullptr) return nullptr;
+        s = static_cast<const char*>(c) + 1;
+    }
+    return s;
 }
 
 #if defined(__x86_64__)
 
-// Bit i set where byte i of the 64 in lo, hi is c.
-__attribute__((target("avx2"), always_inline)) inline std::uint64_t mask(__m256i lo, __m256i hi, __m256i c) {
-    const auto l = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(lo, c)));
-    const auto h = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, c)));
-    return (std::uint64_t{h} << 32) | l;
-}
+namespace avx2 {
+#define TENMARI_TARGET __attribute__((target("avx2,popcnt,bmi,bmi2")))
+#define TENMARI_AVX512 0
+#include "LineFilterBlocks.inl"
+#undef TENMARI_AVX512
+#undef TENMARI_TARGET
+}  // namespace avx2
 
-// One line after another through the comma and LF masks of 64-byte chunks:
-// the comma in front of the probed field is picked out of the masks, and at
-// the line's LF the probe decides. With kPdep the comma is picked by BMI2's
-// bit deposit, where the processor does that fast.
-template <bool kPdep>
-struct Walk {
-    const char* lineStart;
-    const char* fieldStart;
-    std::uint64_t first;   // the bit of the probed field's comma among a line's commas; 0: every line is kept
-    std::uint64_t seek;    // that bit among the commas still to come; 0 once found
-    const Probe* probe;
-    std::vector<Span>* out;
-
-    __attribute__((target("popcnt,bmi,bmi2"), always_inline)) inline void chunk(const char* base, std::uint64_t commas,
-                                                                                std::uint64_t lfs) {
-        while (true) {
-            const std::uint64_t lf = lfs & (0 - lfs);
-            const std::uint64_t before = lf - 1;  // every bit when there is no LF
-            const std::uint64_t c = commas & before;
-            std::uint64_t at;
-            if constexpr (kPdep) {
-                at = _pdep_u64(seek, c);
-            } else {
-                at = 0;
-                if (seek != 0 && static_cast<std::uint64_t>(__builtin_popcountll(c)) > static_cast<std::uint64_t>(__builtin_ctzll(seek))) {
-                    std::uint64_t m = c;
-                    for (std::uint64_t k = seek; k > 1; k >>= 1) m &= m - 1;
-                    at = m & (0 - m);
-                }
-            }
-            fieldStart = at != 0 ? base + __builtin_ctzll(at) + 1 : fieldStart;
-            // Once found (or not sought) nothing is left to seek; otherwise the
-            // chunk held fewer commas than the one sought, so the shift is < 64.
-            seek = at != 0 || seek == 0 ? 0 : seek >> __builtin_popcountll(c);
-            if (lfs == 0) return;
-            const char* const end = base + __builtin_ctzll(lfs);
-            endLine(end);
-            lineStart = end + 1;
-            seek = first;
-            commas &= ~(before | lf);
-            lfs &= lfs - 1;
-        }
-    }
-
-    // The current line ends at lf (its LF, or the end of the text).
-    __attribute__((always_inline)) inline void endLine(const char* lf) {
-        if (first == 0 || seek != 0 || (!differsAtOnce(fieldStart, lf, *probe) && mayMatch(fieldStart, lf, *probe))) {
-            out->push_back({lineStart, lf});
-        }
-    }
-};
-
-// Classifies 64 bytes at a time; a 0x1A anywhere sends its chunk to the tail.
-template <bool kPdep>
-__attribute__((target("avx2,popcnt,bmi,bmi2"))) Result candidatesAvx2(const char* begin, const char* end, bool final,
-                                                                  const Probe& probe, std::vector<Span>& out) {
-    const int field = probedField(probe);
-    const __m256i comma = _mm256_set1_epi8(',');
-    const __m256i newline = _mm256_set1_epi8('\n');
-    const __m256i eof = _mm256_set1_epi8(kEndOfFile);
-
-    const std::uint64_t first = field != 0 ? std::uint64_t{1} << (field - 1) : 0;
-    Walk<kPdep> walk{begin, nullptr, first, first, &probe, &out};
-    bool ended = false;
-    const char* p = begin;
-    for (; end - p >= 64; p += 64) {
-        const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-        const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
-        if (!_mm256_testz_si256(_mm256_or_si256(_mm256_cmpeq_epi8(lo, eof), _mm256_cmpeq_epi8(hi, eof)),
-                                _mm256_set1_epi8(-1))) {
-            break;  // the tail below cuts the text at the 0x1A
-        }
-        walk.chunk(p, field != 0 ? mask(lo, hi, comma) : 0, mask(lo, hi, newline));
-    }
-    if (p < end) {
-        // The last bytes, or the chunk with a 0x1A: through a zero-padded copy.
-        alignas(32) char chunk[64] = {};
-        const auto n = static_cast<std::size_t>(end - p < 64 ? end - p : 64);
-        std::memcpy(chunk, p, n);
-        const __m256i lo = _mm256_load_si256(reinterpret_cast<const __m256i*>(chunk));
-        const __m256i hi = _mm256_load_si256(reinterpret_cast<const __m256i*>(chunk + 32));
-        std::uint64_t valid = n == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
-        const std::uint64_t subs = mask(lo, hi, eof) & valid;
-        if (subs != 0) {
-            valid = (subs & (0 - subs)) - 1;
-            end = p + __builtin_ctzll(subs);
-            ended = true;
-        }
-        walk.chunk(p, field != 0 ? mask(lo, hi, comma) & valid : 0, mask(lo, hi, newline) & valid);
-    }
-    if (!final && !ended) return {walk.lineStart, false};
-    if (walk.lineStart < end) walk.endLine(end);  // the last line, without an LF
-    return {end, ended};
-}
-
-// The same with AVX-512: one compare gives a chunk's 64-bit mask.
-__attribute__((target("avx512f,avx512bw,popcnt,bmi,bmi2"))) Result candidatesAvx512(const char* begin, const char* end,
-                                                                                  bool final, const Probe& probe,
-                                                                                  std::vector<Span>& out) {
-    const int field = probedField(probe);
-    const __m512i comma = _mm512_set1_epi8(',');
-    const __m512i newline = _mm512_set1_epi8('\n');
-    const __m512i eof = _mm512_set1_epi8(kEndOfFile);
-
-    const std::uint64_t first = field != 0 ? std::uint64_t{1} << (field - 1) : 0;
-    Walk<true> walk{begin, nullptr, first, first, &probe, &out};
-    bool ended = false;
-    const char* p = begin;
-    for (; end - p >= 64; p += 64) {
-        const __m512i v = _mm512_loadu_si512(p);
-        if (_mm512_cmpeq_epi8_mask(v, eof) != 0) break;  // the tail below cuts the text at the 0x1A
-        walk.chunk(p, field != 0 ? _mm512_cmpeq_epi8_mask(v, comma) : 0, _mm512_cmpeq_epi8_mask(v, newline));
-    }
-    if (p < end) {
-        // The last bytes, or the chunk with a 0x1A: a masked load reads only the bytes of the text.
-        const auto n = static_cast<std::size_t>(end - p < 64 ? end - p : 64);
-        std::uint64_t valid = n == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
-        const __m512i v = _mm512_maskz_loadu_epi8(valid, p);
-        const std::uint64_t subs = _mm512_cmpeq_epi8_mask(v, eof) & valid;
-        if (subs != 0) {
-            valid = (subs & (0 - subs)) - 1;
-            end = p + __builtin_ctzll(subs);
-            ended = true;
-        }
-        walk.chunk(p, field != 0 ? _mm512_cmpeq_epi8_mask(v, comma) & valid : 0,
-                   _mm512_cmpeq_epi8_mask(v, newline) & valid);
-    }
-    if (!final && !ended) return {walk.lineStart, false};
-    if (walk.lineStart < end) walk.endLine(end);  // the last line, without an LF
-    return {end, ended};
-}
+namespace avx512 {
+#define TENMARI_TARGET __attribute__((target("avx512f,avx512bw,avx2,popcnt,bmi,bmi2")))
+#define TENMARI_AVX512 1
+#include "LineFilterBlocks.inl"
+#undef TENMARI_AVX512
+#undef TENMARI_TARGET
+}  // namespace avx512
 
 #endif
 
@@ -289,12 +212,13 @@ Form bestForm() {
 #if defined(__x86_64__)
     static const Form best = [] {
         __builtin_cpu_init();
-        if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("popcnt") || !__builtin_cpu_supports("bmi")) {
+        if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("popcnt") || !__builtin_cpu_supports("bmi") ||
+            !__builtin_cpu_supports("bmi2")) {
             return Form::byLine;
         }
         // Bit deposit is slow microcode on AMD processors before Zen 3 (families 15h and 17h).
         const bool slowPdep = __builtin_cpu_is("amdfam15h") || __builtin_cpu_is("amdfam17h");
-        if (!__builtin_cpu_supports("bmi2") || slowPdep) return Form::avx2;
+        if (slowPdep) return Form::avx2;
         // AMD's processors with AVX-512 (Zen 4 on) run it at full clock; some
         // of Intel's slow down for it, which the whole program would pay.
         const bool avx512 = __builtin_cpu_is("amd") && __builtin_cpu_supports("avx512f") &&
@@ -313,11 +237,10 @@ bool runs(Form form) {
     case Form::byLine:
         return true;
     case Form::avx2:
-        return bestForm() != Form::byLine;
     case Form::avx2Pdep:
-        return bestForm() != Form::byLine && __builtin_cpu_supports("bmi2");
+        return bestForm() != Form::byLine;
     case Form::avx512:
-        return bestForm() != Form::byLine && __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("avx512f") &&
+        return bestForm() != Form::byLine && __builtin_cpu_supports("avx512f") &&
                __builtin_cpu_supports("avx512bw");
     }
     return false;
@@ -329,9 +252,20 @@ bool runs(Form form) {
 Result candidates(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out,
                   Form form) {
 #if defined(__x86_64__)
-    if (form == Form::avx512) return candidatesAvx512(begin, end, final, probe, out);
-    if (form == Form::avx2Pdep) return candidatesAvx2<true>(begin, end, final, probe, out);
-    if (form == Form::avx2) return candidatesAvx2<false>(begin, end, final, probe, out);
+    // Fields from the fifth on often begin past a line's first 64 bytes.
+    const bool wide = probe.field >= 5;
+    if (form == Form::avx512) {
+        return wide ? avx512::blockPass<true, true>(begin, end, final, probe, out)
+                    : avx512::blockPass<true, false>(begin, end, final, probe, out);
+    }
+    if (form == Form::avx2Pdep) {
+        return wide ? avx2::blockPass<true, true>(begin, end, final, probe, out)
+                    : avx2::blockPass<true, false>(begin, end, final, probe, out);
+    }
+    if (form == Form::avx2) {
+        return wide ? avx2::blockPass<false, true>(begin, end, final, probe, out)
+                    : avx2::blockPass<false, false>(begin, end, final, probe, out);
+    }
 #endif
     return candidatesByLine(begin, end, final, probe, out);
 }

@@ -2,7 +2,7 @@
 // The first look at a dictionary's lines, a block at a time: which lines may
 // match a query, judged from the beginning of one field alone. Lines it rules
 // out surely do not match; every other line is handed on whole, to be read by
-// the plain field rules. Commas and line ends are found 64 bytes at a time.
+// the plain field rules. Line ends and commas are found 64 bytes at a time.
 
 #include <cstddef>
 #include <string_view>
@@ -38,9 +38,9 @@ struct Result {
 Result candidates(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out);
 
 // The ways candidates() can take: one line at a time through the line scan
-// (any processor), or 64 bytes at a time with AVX2, picking the probed
-// field's comma by a loop or by BMI2's bit deposit, or with AVX-512 and bit
-// deposit. All give the same lines.
+// (any processor), or in blocks, 64 bytes at a time, with AVX2 and BMI2,
+// picking the probed field's comma by a loop or by BMI2's bit deposit, or
+// with AVX-512 and bit deposit. All give the same lines.
 enum class Form { byLine, avx2, avx2Pdep, avx512 };
 Form bestForm();         // the one candidates() takes on this processor
 bool runs(Form form);    // whether this processor can take it

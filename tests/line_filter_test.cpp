@@ -211,6 +211,83 @@ TEST(LineFilter, LongRunsOfCommasAtEveryOffset) {
     }
 }
 
+// Texts of many kilobytes, where most lines take the block pass's quick way:
+// records whose probed field begins before, across and past the first 64 and
+// 128 bytes of a line, lines longer than a block of 64 or 128 bytes, CRs, and
+// a 0x1A on or beside a 64-byte edge. Every form keeps the lines the
+// line-by-line one keeps, in one step or in two, and no plain match is lost.
+TEST(LineFilter, LongTextsAgreeWithTheLineByLineForm) {
+    std::mt19937 rng(29);
+    auto pick = [&](std::size_t n) { return std::uint32_t(std::uniform_int_distribution<std::size_t>(0, n - 1)(rng)); };
+    const std::string kana = "\xb1\xb2\xb3\xb4\xb5";  // half-width kana, one byte each
+    auto value = [&](std::size_t n) {
+        std::string v;
+        while (v.size() < n) {
+            const std::size_t what = pick(12);
+            v += what == 0 ? pieces()[pick(pieces().size())] : what < 4 ? utf8ToCp932("千代田") : std::string(1, kana[pick(5)]);
+        }
+        return v;
+    };
+    std::string query;
+    for (int round = 0; round < 300; ++round) {
+        std::string text;
+        const std::size_t target = 2000 + pick(20000);
+        while (text.size() < target) {
+            const std::size_t what = pick(20);
+            if (what < 14) {
+                // A record of the public layout with fields of any length.
+                text += std::to_string(10000 + pick(90000)) + ",\"" + std::to_string(100 + pick(900)) + "  \",\"" +
+                        std::to_string(1000000 + pick(9000000)) + "\",\"" + value(pick(what < 8 ? 20 : 90)) + "\",\"" +
+                        value(pick(what < 8 ? 30 : 120)) + "\",\"" + value(pick(40)) + "\",\"" +
+                        utf8ToCp932(pick(2) ? "東京都" : "北海道") + "\",\"" + value(pick(16)) + "\",\"" +
+                        value(pick(40)) + "\",0,0,0,0,0,0" + (pick(4) ? "\r\n" : "\n");
+            } else if (what < 18) {
+                for (std::size_t k = pick(12); k > 0; --k) text += pieces()[pick(pieces().size())];
+                text += "\n";
+            } else if (what == 18) {
+                text += std::string(pick(3), ',') + "\"" + value(100 + pick(500)) + "\"," + value(pick(200)) + "\n";
+            } else {
+                text += pick(2) ? "\n" : "\r\n";
+            }
+        }
+        if (pick(3) == 0) {
+            // A lone CR somewhere, and now and then a 0x1A at or beside a 64-byte edge.
+            text.insert(pick(text.size()), 1, '\r');
+        }
+        if (pick(4) == 0) {
+            const std::size_t edge = (pick(text.size()) & ~std::size_t{63}) + std::size_t{pick(5)} - 2;
+            text.insert(std::min(edge, text.size()), 1, '\x1a');
+        }
+        const lf::Probe probe = randomProbe(rng, query);
+        SCOPED_TRACE("round " + std::to_string(round) + " field " + std::to_string(probe.field) + " query [" +
+                     shown(probe.query) + "]" + (probe.address ? " address" : ""));
+
+        const char* const b = text.data();
+        const char* const e = b + text.size();
+        std::vector<lf::Span> byLine;
+        const lf::Result rl = lf::candidates(b, e, true, probe, byLine, lf::Form::byLine);
+        for (const lf::Form form : {lf::Form::avx2, lf::Form::avx2Pdep, lf::Form::avx512}) {
+            if (!lf::runs(form)) continue;
+            std::vector<lf::Span> other;
+            const lf::Result ro = lf::candidates(b, e, true, probe, other, form);
+            ASSERT_EQ(offsets(other, b), offsets(byLine, b)) << "form " << static_cast<int>(form);
+            ASSERT_EQ(ro.resume, rl.resume);
+            ASSERT_EQ(ro.ended, rl.ended);
+
+            std::vector<lf::Span> steps;
+            const std::size_t cut = pick(text.size() + 1);
+            const lf::Result first = lf::candidates(b, b + cut, false, probe, steps, form);
+            if (!first.ended) lf::candidates(first.resume, e, true, probe, steps, form);
+            ASSERT_EQ(offsets(steps, b), offsets(byLine, b)) << "form " << static_cast<int>(form) << " cut at " << cut;
+        }
+        const auto kept = offsets(byLine, b);
+        for (const auto& line : linesOf(text)) {
+            if (!plainlyMatches(std::string_view(text).substr(line.first, line.second - line.first), probe)) continue;
+            ASSERT_NE(std::find(kept.begin(), kept.end(), line), kept.end());
+        }
+    }
+}
+
 TEST(LineFilter, RulesOutPlainRecordsThatDiffer) {
     // Records of the public layout: only the matching ones are left to be read.
     std::string text;
