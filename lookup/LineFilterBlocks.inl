@@ -23,28 +23,40 @@ TENMARI_TARGET inline std::uint64_t maskOf(const char* p, char c) {
 #endif
 }
 
-// The LFs of the 64 bytes at p; true when a 0x1A is among them, its mask in eof.
-TENMARI_TARGET inline bool lineEnds(const char* p, std::uint64_t& lfs, std::uint64_t& eof) {
+// The LFs of the 64 bytes at p; a 0x1A among them leaves a mark in `subs`,
+// looked at once per block, so that no branch waits on it.
+#if TENMARI_AVX512
+using Marks = std::uint64_t;
+#else
+using Marks = __m256i;
+#endif
+TENMARI_TARGET inline Marks noMarks() {
+#if TENMARI_AVX512
+    return 0;
+#else
+    return _mm256_setzero_si256();
+#endif
+}
+TENMARI_TARGET inline bool marked(Marks subs) {
+#if TENMARI_AVX512
+    return subs != 0;
+#else
+    return !_mm256_testz_si256(subs, subs);
+#endif
+}
+TENMARI_TARGET inline std::uint64_t lineEnds(const char* p, Marks& subs) {
 #if TENMARI_AVX512
     const __m512i v = _mm512_loadu_si512(p);
-    lfs = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\n'));
-    eof = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(kEndOfFile));
-    return eof != 0;
+    subs |= _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(kEndOfFile));
+    return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\n'));
 #else
     const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
-    const __m256i nl = _mm256_set1_epi8('\n');
-    lfs = (std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, nl)))} << 32) |
-          static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(lo, nl)));
     const __m256i z = _mm256_set1_epi8(kEndOfFile);
-    const __m256i subs = _mm256_or_si256(_mm256_cmpeq_epi8(lo, z), _mm256_cmpeq_epi8(hi, z));
-    if (_mm256_testz_si256(subs, subs)) {
-        eof = 0;
-        return false;
-    }
-    eof = (std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, z)))} << 32) |
-          static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(lo, z)));
-    return true;
+    subs = _mm256_or_si256(subs, _mm256_or_si256(_mm256_cmpeq_epi8(lo, z), _mm256_cmpeq_epi8(hi, z)));
+    const __m256i nl = _mm256_set1_epi8('\n');
+    return (std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, nl)))} << 32) |
+           static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(lo, nl)));
 #endif
 }
 
@@ -146,16 +158,9 @@ TENMARI_TARGET Result blockPass(const char* begin, const char* end, bool final, 
     while (!ended && end - p >= 64) {
         const char* const blockEnd = p + std::min<std::size_t>(kBlock, static_cast<std::size_t>(end - p) & ~std::size_t{63});
         std::size_t n = 0;
-        const char* q = p;
-        for (; q < blockEnd; q += 64) {
-            std::uint64_t l;
-            std::uint64_t eof;
-            if (lineEnds(q, l, eof)) {
-                // The text ends at the 0x1A; the LFs before it still count.
-                l &= (eof & (0 - eof)) - 1;
-                end = q + _tzcnt_u64(eof);
-                ended = true;
-            }
+        Marks subs = noMarks();
+        for (const char* q = p; q < blockEnd; q += 64) {
+            std::uint64_t l = lineEnds(q, subs);
             const auto base = static_cast<std::uint32_t>(q - p);
             const auto count = static_cast<std::size_t>(_mm_popcnt_u64(l));
             // Two offsets are written whatever the count, so that the usual
@@ -169,7 +174,12 @@ TENMARI_TARGET Result blockPass(const char* begin, const char* end, bool final, 
                 l = _blsr_u64(l);
             }
             n += count;
-            if (ended) break;
+        }
+        if (marked(subs)) {
+            // The text ends at the block's first 0x1A; the LFs before it still count.
+            end = static_cast<const char*>(std::memchr(p, kEndOfFile, static_cast<std::size_t>(blockEnd - p)));
+            ended = true;
+            while (n > 0 && p + lfs[n - 1] >= end) --n;
         }
         if (field == 0) {
             for (std::size_t i = 0; i < n; ++i) {
