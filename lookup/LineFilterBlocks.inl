@@ -88,7 +88,7 @@ struct LineTest {
     TENMARI_TARGET __attribute__((noinline)) void line(const char* s, const char* lf) const {
         const auto len = static_cast<std::uint64_t>(lf - s);
         // The usual line: its field is found in a window of its first 128
-        // bytes, and the three bytes after the comma can be read whatever they
+        // bytes, and the four bytes after the comma can be read whatever they
         // are (an LF among them counts as the line's end).
         if (__builtin_expect(readable - s >= 192, 1)) {
             // (The bit cut reads only the low 8 bits of its index: hence the clamp.)
