@@ -40,11 +40,15 @@ bool handOn(const std::vector<Span>& spans, const DictionaryReader& reader, std:
         staging.resize(bytes);
         auto copy = [&] {
             char* out = staging.data();
-            for (std::size_t k = i; k < j; ++k) {
-                const auto n = static_cast<std::size_t>(spans[k].end - spans[k].begin);
+            for (std::size_t k = i; k < j;) {
+                // Lines that follow each other in the file go in one copy, LFs and all.
+                std::size_t m = k + 1;
+                while (m < j && spans[m].begin == spans[m - 1].end + 1) ++m;
+                const auto n = static_cast<std::size_t>(spans[m - 1].end - spans[k].begin);
                 std::memcpy(out, spans[k].begin, n);
                 out += n;
                 *out++ = '\n';
+                k = m;
             }
         };
         if (!runGuarded(mapping.data(), mapping.size(), copy)) shrank(reader);
