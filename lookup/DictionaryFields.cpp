@@ -67,75 +67,188 @@ struct Cutter {
 
 #if defined(__x86_64__)
 
-// The state of a cut in locals, which the compiler keeps in registers while
-// the fields are stored.
-struct CutState {
-    const char* fieldStart;
-    unsigned plain;
-    int quotes;
-    int i;
+// Bits of 64 bytes: set where the byte is a comma, a quote, a CR.
+struct Masks {
+    std::uint64_t commas, quotes, crs;
 };
 
-// Ends fields at the commas of one block whose first byte is p, as
-// Cutter::endField does. Returns 0 for a CR before a comma used, 1 when the
-// last field is cut, 2 to go on.
-__attribute__((target("avx2,popcnt,bmi"), always_inline)) inline int cutBlock(std::string_view* raw, int count,
-                                                                              CutState& s, const char* p,
-                                                                              unsigned commas, unsigned crs,
-                                                                              unsigned qs) {
-    for (; commas != 0; commas &= commas - 1) {
-        const unsigned before = (commas & (0u - commas)) - 1;
-        if ((crs & before) != 0) return 0;
-        const int quotes = s.quotes + __builtin_popcount(qs & before);
-        qs &= ~before;
-        const char* const c = p + __builtin_ctz(commas);
-        const auto size = static_cast<std::size_t>(c - s.fieldStart);
-        raw[s.i] = std::string_view(s.fieldStart, size);
-        if (quotes == 2 && size >= 2 && *s.fieldStart == '"' && c[-1] == '"') s.plain |= 1u << s.i;
-        s.fieldStart = c + 1;
-        s.quotes = 0;
-        if (++s.i == count) return 1;
-    }
-    if (crs != 0) return 0;
-    s.quotes += __builtin_popcount(qs);
-    return 2;
+__attribute__((target("avx2"), always_inline)) inline std::uint64_t bytesEqual(__m256i lo, __m256i hi, char c) {
+    const __m256i v = _mm256_set1_epi8(c);
+    const auto l = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(lo, v)));
+    const auto h = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, v)));
+    return (std::uint64_t{h} << 32) | l;
 }
 
-// 32 bytes at a time, the last ones through a zero-padded copy (the fields
-// still point into the line): their commas in order, and no CR before the
-// last one used. Returns 0 for a CR, 1 when done, 2 at the end of the line
-// (then `p` is `end`).
-__attribute__((target("avx2,popcnt,bmi"))) int cutAvx2(Cutter& cut, const char*& p, const char* end) {
-    const __m256i comma = _mm256_set1_epi8(',');
-    const __m256i cr = _mm256_set1_epi8('\r');
-    const __m256i quote = _mm256_set1_epi8('"');
-    CutState s{cut.fieldStart, cut.plain, cut.quotes, cut.i};
-    std::string_view* const raw = cut.raw.data();
-    const int count = cut.count;
-    int done = 2;
-    for (; done == 2 && end - p >= 32; p += 32) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-        done = cutBlock(raw, count, s, p, static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, comma))),
-                        static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, cr))),
-                        static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, quote))));
+__attribute__((target("avx2"), always_inline)) inline Masks masksAt(const char* p) {
+    const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+    return {bytesEqual(lo, hi, ','), bytesEqual(lo, hi, '"'), bytesEqual(lo, hi, '\r')};
+}
+
+// The whole cut 64 bytes at a time from masks of commas, quotes and CRs. The
+// last bytes of a line of 64 or more come from a load of its last 64 bytes,
+// shifted; a shorter line goes through a zero-padded copy. No byte outside
+// the line is read. A field's quotes are counted from the quote mask.
+__attribute__((target("avx2,popcnt,bmi"))) bool cutAvx2(std::string_view line, std::string_view* raw, int count,
+                                                         unsigned& plainOut) {
+    const char* const begin = line.data();
+    const std::size_t size = line.size();
+    const char* start = begin;    // of the field being cut
+    std::uint64_t quotes = 0;     // in the line before the 64 bytes looked at
+    std::uint64_t quotesCut = 0;  // in the line before `start`
+    unsigned plain = 0;
+    int i = 0;
+    for (std::size_t off = 0; off < size; off += 64) {
+        Masks m;
+        const std::size_t left = size - off;
+        if (left >= 64) {
+            m = masksAt(begin + off);
+        } else if (size >= 64) {
+            const auto shift = static_cast<unsigned>(64 - left);
+            m = masksAt(begin + size - 64);
+            m.commas >>= shift;
+            m.quotes >>= shift;
+            m.crs >>= shift;
+        } else {
+            // A zero byte is none of the three, so the padding adds no bit.
+            alignas(32) char buf[64] = {};
+            std::memcpy(buf, begin, size);
+            m = masksAt(buf);
+        }
+        const char* const base = begin + off;
+        for (std::uint64_t c = m.commas; c != 0; c &= c - 1) {
+            const std::uint64_t before = (c & (0 - c)) - 1;
+            const char* const comma = base + __builtin_ctzll(c);
+            const std::uint64_t upTo = quotes + static_cast<std::uint64_t>(__builtin_popcountll(m.quotes & before));
+            const auto n = static_cast<std::size_t>(comma - start);
+            raw[i] = std::string_view(start, n);
+            if (upTo - quotesCut == 2 && n >= 2 && *start == '"' && comma[-1] == '"') plain |= 1u << i;
+            quotesCut = upTo;
+            start = comma + 1;
+            if (++i == count) {
+                if ((m.crs & before) != 0) return false;
+                plainOut = plain;
+                return true;
+            }
+        }
+        if (m.crs != 0) return false;
+        quotes += static_cast<std::uint64_t>(__builtin_popcountll(m.quotes));
     }
-    if (done == 2 && p < end) {
-        const auto n = static_cast<std::size_t>(end - p);
-        alignas(32) char buf[32] = {};
-        std::memcpy(buf, p, n);
-        const __m256i v = _mm256_load_si256(reinterpret_cast<const __m256i*>(buf));
-        const unsigned valid = (1u << n) - 1;
-        done = cutBlock(raw, count, s, p,
-                        static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, comma))) & valid,
-                        static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, cr))) & valid,
-                        static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, quote))) & valid);
-        p = end;
+    // Fewer commas than fields: the appended comma ends the last one.
+    const auto n = static_cast<std::size_t>(begin + size - start);
+    raw[i] = std::string_view(start, n);
+    if (quotes - quotesCut == 2 && n >= 2 && *start == '"' && start[n - 1] == '"') plain |= 1u << i;
+    for (++i; i < count; ++i) raw[i] = {};
+    plainOut = plain;
+    return true;
+}
+
+// Quotes among the first n (0..128) of 128 bytes whose quote mask is q0, q1.
+__attribute__((target("popcnt,bmi2"), always_inline)) inline unsigned quotesBefore(std::uint64_t q0, std::uint64_t q1,
+                                                                                   unsigned n) {
+    // Bit deposit's zero-high-bits keeps every bit for an index of 64 or more.
+    return static_cast<unsigned>(__builtin_popcountll(_bzhi_u64(q0, n)) +
+                                 __builtin_popcountll(_bzhi_u64(q1, n >= 64 ? n - 64 : 0)));
+}
+
+__attribute__((always_inline)) inline bool bitAt(std::uint64_t q0, std::uint64_t q1, unsigned at) {
+    return (((at < 64 ? q0 : q1) >> (at & 63)) & 1) != 0;
+}
+
+// Bits of 128 bytes in two words, bit 0 of `lo` the first byte.
+struct Bits128 {
+    std::uint64_t lo, hi;
+};
+
+// Whether every field from 1 to count-1 is plainly quoted, seen from the masks
+// at once: the quotes between the end of field 0 and the end of the last
+// field are exactly one right after each comma and one right before each
+// comma, never the same byte (a field of one quote), never on a comma (an
+// empty field).
+__attribute__((target("bmi,bmi2"), always_inline)) inline bool allQuoted(const Bits128& commas,
+                                                                        const Bits128& quotes, unsigned first,
+                                                                        unsigned last) {
+    // The commas from the first (ending field 0) to the last, as bits.
+    const Bits128 c{_bzhi_u64(commas.lo, last + 1), last >= 64 ? _bzhi_u64(commas.hi, last - 63) : 0};
+    // A bit right after each comma but the last, a bit right before each but the first.
+    const Bits128 lastBit{last < 64 ? std::uint64_t{1} << last : 0, last >= 64 ? std::uint64_t{1} << (last - 64) : 0};
+    const Bits128 firstBit{first < 64 ? std::uint64_t{1} << first : 0,
+                           first >= 64 ? std::uint64_t{1} << (first - 64) : 0};
+    const Bits128 after0{c.lo & ~lastBit.lo, c.hi & ~lastBit.hi};
+    const Bits128 after{after0.lo << 1, (after0.hi << 1) | (after0.lo >> 63)};
+    const Bits128 before0{c.lo & ~firstBit.lo, c.hi & ~firstBit.hi};
+    const Bits128 before{(before0.lo >> 1) | (before0.hi << 63), before0.hi >> 1};
+    // The quotes strictly between the two commas.
+    const Bits128 below{_bzhi_u64(~std::uint64_t{0}, last), last >= 64 ? _bzhi_u64(~std::uint64_t{0}, last - 64) : 0};
+    const Bits128 upTo{_bzhi_u64(~std::uint64_t{0}, first + 1),
+                       first >= 63 ? _bzhi_u64(~std::uint64_t{0}, first - 63) : 0};
+    const Bits128 q{quotes.lo & below.lo & ~upTo.lo, quotes.hi & below.hi & ~upTo.hi};
+    const std::uint64_t overlap = (after.lo & before.lo) | (after.hi & before.hi);
+    const std::uint64_t differ = (q.lo ^ (after.lo | before.lo)) | (q.hi ^ (after.hi | before.hi));
+    return (overlap | differ) == 0;
+}
+
+// Offset of comma k (from 0) among 128 bytes whose first 64 hold inLo commas,
+// by bit deposit: each comma found on its own, none waiting on another.
+__attribute__((target("bmi,bmi2"), always_inline)) inline unsigned nthComma(std::uint64_t lo, std::uint64_t hi,
+                                                                           unsigned inLo, unsigned k) {
+    const bool first = k < inLo;
+    const std::uint64_t m = first ? lo : hi;
+    const unsigned nth = first ? k : k - inLo;
+    return (first ? 0u : 64u) + static_cast<unsigned>(_tzcnt_u64(_pdep_u64(std::uint64_t{1} << (nth & 63), m)));
+}
+
+// No branch depends on where a line's commas fall: the common lines vary too
+// much in that for a branch to be foreseen.
+__attribute__((target("avx2,popcnt,bmi,bmi2"))) bool cutQuickAvx2(std::string_view line, std::string_view* raw,
+                                                                  int count, unsigned wanted, unsigned& plainOut) {
+    const char* const p = line.data();
+    const std::size_t size = line.size();  // more than 64
+    // Bytes 64 to 127, or to the end of a shorter line: its last 64 bytes,
+    // shifted so that bit 0 is its byte 64.
+    const std::size_t second = size < 128 ? size : 128;
+    const auto shift = static_cast<unsigned>(128 - second);
+    const Masks a = masksAt(p);
+    Masks b = masksAt(p + second - 64);
+    b.commas >>= shift;
+    b.quotes >>= shift;
+    b.crs >>= shift;
+    const auto inLo = static_cast<unsigned>(__builtin_popcountll(a.commas));
+    if (inLo + static_cast<unsigned>(__builtin_popcountll(b.commas)) < static_cast<unsigned>(count)) return false;
+    const unsigned last = nthComma(a.commas, b.commas, inLo, static_cast<unsigned>(count - 1));
+    const std::uint64_t crs = _bzhi_u64(a.crs, last) | _bzhi_u64(b.crs, last >= 64 ? last - 64 : 0);
+    const Bits128 quotes{a.quotes, b.quotes};
+
+    unsigned plain = 0;
+    const unsigned all = wanted & ((1u << count) - 1);
+    if (allQuoted({a.commas, b.commas}, quotes, nthComma(a.commas, b.commas, inLo, 0), last)) {
+        // Every field but field 0 is plain; field 0 is when it is a quote,
+        // text without quotes, and a quote.
+        plain = all & ~1u;
+        for (unsigned w = all; w != 0; w &= w - 1) {
+            const auto i = static_cast<unsigned>(__builtin_ctz(w));
+            const unsigned s = i == 0 ? 0 : nthComma(a.commas, b.commas, inLo, i - 1) + 1;
+            raw[i] = std::string_view(p + s, nthComma(a.commas, b.commas, inLo, i) - s);
+        }
+        if ((all & 1u) == 0) {
+            plainOut = plain;
+            return crs == 0;
+        }
+        plain &= ~1u;
     }
-    cut.fieldStart = s.fieldStart;
-    cut.plain = s.plain;
-    cut.quotes = s.quotes;
-    cut.i = s.i;
-    return done;
+    for (unsigned w = all; w != 0; w &= w - 1) {
+        const auto i = static_cast<unsigned>(__builtin_ctz(w));
+        const unsigned s = i == 0 ? 0 : nthComma(a.commas, b.commas, inLo, i - 1) + 1;
+        const unsigned e = nthComma(a.commas, b.commas, inLo, i);
+        raw[i] = std::string_view(p + s, e - s);
+        // Two quotes, one the first byte and one the last: then the field is at
+        // least two bytes long and holds no other quote.
+        const bool two = quotesBefore(quotes.lo, quotes.hi, e) - quotesBefore(quotes.lo, quotes.hi, s) == 2;
+        const bool ends2 = (e > s) & bitAt(quotes.lo, quotes.hi, s) & bitAt(quotes.lo, quotes.hi, e - 1);
+        plain |= static_cast<unsigned>(two & ends2) << i;
+    }
+    plainOut = plain;
+    return crs == 0;
 }
 
 int cutSse2(Cutter& cut, const char*& p, const char* end) {
@@ -174,12 +287,14 @@ bool cutWithoutCr(std::string_view line, std::array<std::string_view, kCount>& r
 #if defined(__x86_64__)
     static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") &&
                              __builtin_cpu_supports("bmi");
-    int done = 2;
     if (form == CutForm::best && avx2) {
-        done = cutAvx2(cut, p, end);
-    } else if (form != CutForm::bytes) {
-        done = cutSse2(cut, p, end);
+        unsigned got = 0;
+        if (!cutAvx2(line, raw.data(), count, got)) return false;
+        if (plain != nullptr) *plain = got;
+        return true;
     }
+    int done = 2;
+    if (form != CutForm::bytes) done = cutSse2(cut, p, end);
     if (done == 0) return false;
     if (done == 1) {
         if (plain != nullptr) *plain = cut.plain;
@@ -189,6 +304,21 @@ bool cutWithoutCr(std::string_view line, std::array<std::string_view, kCount>& r
     (void)form;
 #endif
     return cut.rest(p, end, plain);
+}
+
+bool cutQuick(std::string_view line, std::array<std::string_view, kCount>& raw, int count, unsigned wanted,
+              unsigned& plain) {
+#if defined(__x86_64__)
+    // Bit deposit is slow microcode on AMD processors before Zen 3 (families 15h and 17h).
+    static const bool quick = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") &&
+                              __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
+                              !__builtin_cpu_is("amdfam15h") && !__builtin_cpu_is("amdfam17h");
+    if (!quick || line.size() <= 64 || count <= 0 || count > kCount) return false;
+    return cutQuickAvx2(line, raw.data(), count, wanted, plain);
+#else
+    (void)line, (void)raw, (void)count, (void)wanted, (void)plain;
+    return false;
+#endif
 }
 
 std::string_view unquote(std::string_view raw, std::string& scratch) {

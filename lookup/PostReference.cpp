@@ -43,15 +43,19 @@ std::string_view removeFirstHyphen(std::string_view query, std::string& storage)
 class Record {
 public:
     static constexpr int kFieldsRead = fields::kTownArea + 1;
+    // The fields ever asked for; the quick cut finds only these.
+    static constexpr unsigned kRead = 1u << fields::kOldCode | 1u << fields::kCode | 1u << fields::kPrefecture |
+                                      1u << fields::kMunicipality | 1u << fields::kTownArea;
 
     // Starts on a new line; `line` excludes the LF and a CR right before it.
     // One Record serves a whole file pass, so its buffers are allocated once.
     void reset(std::string_view line) {
+        known_ = 0;
+        if (fields::cutQuick(line, raw_, kFieldsRead, kRead, plain_)) return;
         if (!fields::cutWithoutCr(line, raw_, kFieldsRead, &plain_)) {
             fields::cut(DictionaryReader::lineText(line, text_), raw_, kFieldsRead);
             plain_ = 0;
         }
-        known_ = 0;
     }
 
     std::string_view field(int index) {
@@ -65,22 +69,43 @@ public:
         return values_[i];
     }
 
-    // Prefecture (with poptAll), municipality and town area, the town area
-    // left out when it is "以下に掲載がない場合".
+    // The parts of the address text: prefecture (with poptAll), municipality
+    // and town area, the town area left out when it is "以下に掲載がない場合".
+    struct Parts {
+        std::string_view pref, city, town;
+        std::size_t size() const { return pref.size() + city.size() + town.size(); }
+        char* copyTo(char* out) const {
+            for (const std::string_view part : {pref, city, town}) {
+                if (!part.empty()) std::memcpy(out, part.data(), part.size());
+                out += part.size();
+            }
+            return out;
+        }
+    };
+    Parts parts(TPostOption pickOut) {
+        Parts p{pickOut == poptAll ? field(fields::kPrefecture) : std::string_view(), field(fields::kMunicipality),
+                field(fields::kTownArea)};
+        if (p.town == kNotListed) p.town = {};
+        return p;
+    }
+
     std::string address(TPostOption pickOut) {
-        std::string out;
-        address(pickOut, out, true);
+        const Parts p = parts(pickOut);
+        std::string out(p.size(), '\0');
+        p.copyTo(out.data());
         return out;
     }
-    // The same into `out`, with room made for exactly it when `exact`.
-    void address(TPostOption pickOut, std::string& out, bool exact) {
-        const std::string_view pref = pickOut == poptAll ? field(fields::kPrefecture) : std::string_view();
-        const std::string_view city = field(fields::kMunicipality);
-        std::string_view town = field(fields::kTownArea);
-        if (town == kNotListed) town = {};
-        out.clear();
-        if (exact) out.reserve(pref.size() + city.size() + town.size());
-        out.append(pref).append(city).append(town);
+    // The address text as a new last entry of `list`: made in place, in one
+    // allocation of its exact size.
+    void appendAddress(TPostOption pickOut, TPostReference::StringList& list) {
+        const Parts p = parts(pickOut);
+        p.copyTo(list.emplace_back(p.size(), '\0').data());
+    }
+    // The address text into `out`, which keeps its room from line to line.
+    void address(TPostOption pickOut, std::string& out) {
+        const Parts p = parts(pickOut);
+        out.resize(p.size());
+        p.copyTo(out.data());
     }
 
 private:
@@ -234,7 +259,7 @@ void TPostReference::PostToAddressList(std::string_view query, StringList& addre
         *reader, query,
         [&](std::string_view code, Record& rec) {
             codes.emplace_back(code);
-            addresses.push_back(rec.address(pickOut_));
+            rec.appendAddress(pickOut_, addresses);
         },
         [&](std::size_t n) { reserveMore(addresses, codes, n); });
 }
@@ -251,7 +276,7 @@ void TPostReference::AddressToPostList(std::string_view query, StringList& addre
         *reader, pickOut_, query,
         [&](std::string_view code, Record& rec) {
             codes.emplace_back(code);
-            addresses.push_back(rec.address(pickOut_));
+            rec.appendAddress(pickOut_, addresses);
         },
         [&](std::size_t n) { reserveMore(addresses, codes, n); });
 }
@@ -266,7 +291,7 @@ void TPostReference::PostToAddressEach(std::string_view query, const MatchFn& ma
     postListPass(
         *reader, query,
         [&](std::string_view code, Record& rec) {
-            rec.address(pickOut_, address, false);
+            rec.address(pickOut_, address);
             match(code, address);
         },
         [](std::size_t) {});
@@ -282,7 +307,7 @@ void TPostReference::AddressToPostEach(std::string_view query, const MatchFn& ma
     addressListPass(
         *reader, pickOut_, query,
         [&](std::string_view code, Record& rec) {
-            rec.address(pickOut_, address, false);
+            rec.address(pickOut_, address);
             match(code, address);
         },
         [](std::size_t) {});
