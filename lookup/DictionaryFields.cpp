@@ -143,65 +143,34 @@ __attribute__((target("avx2,popcnt,bmi"))) bool cutAvx2(std::string_view line, s
     return true;
 }
 
-// Quotes among the first n (0..128) of 128 bytes whose quote mask is q0, q1.
-__attribute__((target("popcnt,bmi2"), always_inline)) inline unsigned quotesBefore(std::uint64_t q0, std::uint64_t q1,
-                                                                                   unsigned n) {
-    // Bit deposit's zero-high-bits keeps every bit for an index of 64 or more.
-    return static_cast<unsigned>(__builtin_popcountll(_bzhi_u64(q0, n)) +
-                                 __builtin_popcountll(_bzhi_u64(q1, n >= 64 ? n - 64 : 0)));
-}
+// 128 bits, bit i for byte i of a line's first 128 bytes.
+__extension__ using Bits128 = unsigned __int128;
 
-__attribute__((always_inline)) inline bool bitAt(std::uint64_t q0, std::uint64_t q1, unsigned at) {
-    return (((at < 64 ? q0 : q1) >> (at & 63)) & 1) != 0;
-}
-
-// Bits of 128 bytes in two words, bit 0 of `lo` the first byte.
-struct Bits128 {
-    std::uint64_t lo, hi;
-};
-
-// Whether every field from 1 to count-1 is plainly quoted, seen from the masks
-// at once: the quotes between the end of field 0 and the end of the last
-// field are exactly one right after each comma and one right before each
-// comma, never the same byte (a field of one quote), never on a comma (an
-// empty field).
-__attribute__((target("bmi,bmi2"), always_inline)) inline bool allQuoted(const Bits128& commas,
-                                                                        const Bits128& quotes, unsigned first,
-                                                                        unsigned last) {
-    // The commas from the first (ending field 0) to the last, as bits.
-    const Bits128 c{_bzhi_u64(commas.lo, last + 1), last >= 64 ? _bzhi_u64(commas.hi, last - 63) : 0};
-    // A bit right after each comma but the last, a bit right before each but the first.
-    const Bits128 lastBit{last < 64 ? std::uint64_t{1} << last : 0, last >= 64 ? std::uint64_t{1} << (last - 64) : 0};
-    const Bits128 firstBit{first < 64 ? std::uint64_t{1} << first : 0,
-                           first >= 64 ? std::uint64_t{1} << (first - 64) : 0};
-    const Bits128 after0{c.lo & ~lastBit.lo, c.hi & ~lastBit.hi};
-    const Bits128 after{after0.lo << 1, (after0.hi << 1) | (after0.lo >> 63)};
-    const Bits128 before0{c.lo & ~firstBit.lo, c.hi & ~firstBit.hi};
-    const Bits128 before{(before0.lo >> 1) | (before0.hi << 63), before0.hi >> 1};
-    // The quotes strictly between the two commas.
-    const Bits128 below{_bzhi_u64(~std::uint64_t{0}, last), last >= 64 ? _bzhi_u64(~std::uint64_t{0}, last - 64) : 0};
-    const Bits128 upTo{_bzhi_u64(~std::uint64_t{0}, first + 1),
-                       first >= 63 ? _bzhi_u64(~std::uint64_t{0}, first - 63) : 0};
-    const Bits128 q{quotes.lo & below.lo & ~upTo.lo, quotes.hi & below.hi & ~upTo.hi};
-    const std::uint64_t overlap = (after.lo & before.lo) | (after.hi & before.hi);
-    const std::uint64_t differ = (q.lo ^ (after.lo | before.lo)) | (q.hi ^ (after.hi | before.hi));
-    return (overlap | differ) == 0;
-}
-
-// Offset of comma k (from 0) among 128 bytes whose first 64 hold inLo commas,
-// by bit deposit: each comma found on its own, none waiting on another.
+// Offset of comma k (from 0) among 128 bytes whose first 64 hold inLo of the
+// commas `lo`, `hi`, by bit deposit: each comma found on its own, none
+// waiting on another, and no branch on which half it is in.
 __attribute__((target("bmi,bmi2"), always_inline)) inline unsigned nthComma(std::uint64_t lo, std::uint64_t hi,
                                                                            unsigned inLo, unsigned k) {
-    const bool first = k < inLo;
-    const std::uint64_t m = first ? lo : hi;
-    const unsigned nth = first ? k : k - inLo;
-    return (first ? 0u : 64u) + static_cast<unsigned>(_tzcnt_u64(_pdep_u64(std::uint64_t{1} << (nth & 63), m)));
+    const std::uint64_t inHi = 0 - static_cast<std::uint64_t>(k >= inLo);  // every bit when in the second 64
+    const std::uint64_t m = lo ^ ((lo ^ hi) & inHi);
+    const auto nth = k - (inLo & static_cast<unsigned>(inHi));
+    return (64u & static_cast<unsigned>(inHi)) +
+           static_cast<unsigned>(_tzcnt_u64(_pdep_u64(std::uint64_t{1} << (nth & 63), m)));
+}
+
+// Whether bytes s..e-1 are a quote, text without quotes, and a quote.
+__attribute__((target("popcnt"))) bool plainField(Bits128 quotes, unsigned s, unsigned e) {
+    if (e < s + 2) return false;
+    const Bits128 in = (quotes >> s) & ((Bits128{1} << (e - s)) - 1);
+    const int n = __builtin_popcountll(static_cast<std::uint64_t>(in)) +
+                  __builtin_popcountll(static_cast<std::uint64_t>(in >> 64));
+    return n == 2 && (in & 1) != 0 && ((in >> (e - s - 1)) & 1) != 0;
 }
 
 // No branch depends on where a line's commas fall: the common lines vary too
 // much in that for a branch to be foreseen.
-__attribute__((target("avx2,popcnt,bmi,bmi2"))) bool cutQuickAvx2(std::string_view line, std::string_view* raw,
-                                                                  int count, unsigned wanted, unsigned& plainOut) {
+__attribute__((target("avx2,popcnt,bmi,bmi2"))) bool cutReadAvx2(std::string_view line, std::string_view* raw,
+                                                                 unsigned& plainOut) {
     const char* const p = line.data();
     const std::size_t size = line.size();  // more than 64
     // Bytes 64 to 127, or to the end of a shorter line: its last 64 bytes,
@@ -214,41 +183,44 @@ __attribute__((target("avx2,popcnt,bmi,bmi2"))) bool cutQuickAvx2(std::string_vi
     b.quotes >>= shift;
     b.crs >>= shift;
     const auto inLo = static_cast<unsigned>(__builtin_popcountll(a.commas));
-    if (inLo + static_cast<unsigned>(__builtin_popcountll(b.commas)) < static_cast<unsigned>(count)) return false;
-    const unsigned last = nthComma(a.commas, b.commas, inLo, static_cast<unsigned>(count - 1));
-    const std::uint64_t crs = _bzhi_u64(a.crs, last) | _bzhi_u64(b.crs, last >= 64 ? last - 64 : 0);
-    const Bits128 quotes{a.quotes, b.quotes};
+    if (inLo + static_cast<unsigned>(__builtin_popcountll(b.commas)) < 9) return false;
+    // The commas that end fields 0, 1, 2 and 5 to 8.
+    const unsigned e0 = nthComma(a.commas, b.commas, inLo, 0);
+    const unsigned e1 = nthComma(a.commas, b.commas, inLo, 1);
+    const unsigned e2 = nthComma(a.commas, b.commas, inLo, 2);
+    const unsigned e5 = nthComma(a.commas, b.commas, inLo, 5);
+    const unsigned e6 = nthComma(a.commas, b.commas, inLo, 6);
+    const unsigned e7 = nthComma(a.commas, b.commas, inLo, 7);
+    const unsigned e8 = nthComma(a.commas, b.commas, inLo, 8);
+    raw[1] = std::string_view(p + e0 + 1, e1 - e0 - 1);
+    raw[2] = std::string_view(p + e1 + 1, e2 - e1 - 1);
+    raw[6] = std::string_view(p + e5 + 1, e6 - e5 - 1);
+    raw[7] = std::string_view(p + e6 + 1, e7 - e6 - 1);
+    raw[8] = std::string_view(p + e7 + 1, e8 - e7 - 1);
 
-    unsigned plain = 0;
-    const unsigned all = wanted & ((1u << count) - 1);
-    if (allQuoted({a.commas, b.commas}, quotes, nthComma(a.commas, b.commas, inLo, 0), last)) {
-        // Every field but field 0 is plain; field 0 is when it is a quote,
-        // text without quotes, and a quote.
-        plain = all & ~1u;
-        for (unsigned w = all; w != 0; w &= w - 1) {
-            const auto i = static_cast<unsigned>(__builtin_ctz(w));
-            const unsigned s = i == 0 ? 0 : nthComma(a.commas, b.commas, inLo, i - 1) + 1;
-            raw[i] = std::string_view(p + s, nthComma(a.commas, b.commas, inLo, i) - s);
-        }
-        if ((all & 1u) == 0) {
-            plainOut = plain;
-            return crs == 0;
-        }
-        plain &= ~1u;
+    const Bits128 firstBit = Bits128{1} << e0;
+    const Bits128 lastBit = Bits128{1} << e8;
+    const Bits128 beforeLast = lastBit - 1;
+    const bool noCr = ((Bits128{b.crs} << 64 | a.crs) & beforeLast) == 0;
+    // Whether fields 1 to 8 are all plain, seen at once: the quotes between
+    // the first and the ninth comma are exactly one right after each comma
+    // but the ninth and one right before each but the first, never the same
+    // byte (a field of one quote) and never on a comma (an empty field).
+    const Bits128 quotes = Bits128{b.quotes} << 64 | a.quotes;
+    const Bits128 commas = (Bits128{b.commas} << 64 | a.commas) & (beforeLast | lastBit);
+    const Bits128 after = (commas & ~lastBit) << 1;
+    const Bits128 before = (commas & ~firstBit) >> 1;
+    const Bits128 inside = quotes & beforeLast & ~(firstBit | (firstBit - 1));
+    if ((after & before) == 0 && inside == (after | before)) {
+        plainOut = kReadFields;
+    } else {
+        plainOut = static_cast<unsigned>(plainField(quotes, e0 + 1, e1)) << 1 |
+                   static_cast<unsigned>(plainField(quotes, e1 + 1, e2)) << 2 |
+                   static_cast<unsigned>(plainField(quotes, e5 + 1, e6)) << 6 |
+                   static_cast<unsigned>(plainField(quotes, e6 + 1, e7)) << 7 |
+                   static_cast<unsigned>(plainField(quotes, e7 + 1, e8)) << 8;
     }
-    for (unsigned w = all; w != 0; w &= w - 1) {
-        const auto i = static_cast<unsigned>(__builtin_ctz(w));
-        const unsigned s = i == 0 ? 0 : nthComma(a.commas, b.commas, inLo, i - 1) + 1;
-        const unsigned e = nthComma(a.commas, b.commas, inLo, i);
-        raw[i] = std::string_view(p + s, e - s);
-        // Two quotes, one the first byte and one the last: then the field is at
-        // least two bytes long and holds no other quote.
-        const bool two = quotesBefore(quotes.lo, quotes.hi, e) - quotesBefore(quotes.lo, quotes.hi, s) == 2;
-        const bool ends2 = (e > s) & bitAt(quotes.lo, quotes.hi, s) & bitAt(quotes.lo, quotes.hi, e - 1);
-        plain |= static_cast<unsigned>(two & ends2) << i;
-    }
-    plainOut = plain;
-    return crs == 0;
+    return noCr;
 }
 
 int cutSse2(Cutter& cut, const char*& p, const char* end) {
@@ -306,17 +278,15 @@ bool cutWithoutCr(std::string_view line, std::array<std::string_view, kCount>& r
     return cut.rest(p, end, plain);
 }
 
-bool cutQuick(std::string_view line, std::array<std::string_view, kCount>& raw, int count, unsigned wanted,
-              unsigned& plain) {
+bool cutRead(std::string_view line, std::array<std::string_view, kCount>& raw, unsigned& plain) {
 #if defined(__x86_64__)
     // Bit deposit is slow microcode on AMD processors before Zen 3 (families 15h and 17h).
     static const bool quick = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") &&
                               __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
                               !__builtin_cpu_is("amdfam15h") && !__builtin_cpu_is("amdfam17h");
-    if (!quick || line.size() <= 64 || count <= 0 || count > kCount) return false;
-    return cutQuickAvx2(line, raw.data(), count, wanted, plain);
+    return quick && line.size() > 64 && cutReadAvx2(line, raw.data(), plain);
 #else
-    (void)line, (void)raw, (void)count, (void)wanted, (void)plain;
+    (void)line, (void)raw, (void)plain;
     return false;
 #endif
 }

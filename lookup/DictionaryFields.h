@@ -31,16 +31,16 @@ enum class CutForm { best, sse2, bytes };
 bool cutWithoutCr(std::string_view line, std::array<std::string_view, kCount>& raw, int count,
                   unsigned* plain = nullptr, CutForm form = CutForm::best);
 
-// The quick cut of a common line: its first `count` fields (count <= 15)
-// found from bit masks of its first 128 bytes, with no look at a byte after.
-// Fills raw[i], and bit i of `plain` as cutWithoutCr does, only for the fields
-// whose bit is set in `wanted`; the other entries are left unspecified.
-// Returns false, leaving everything unspecified, when the line must be cut
-// the other way: it is 64 bytes long or shorter, its first 128 bytes hold fewer
-// than `count` commas, a CR comes before the last of them, or the processor
-// lacks AVX2 and a fast BMI2.
-bool cutQuick(std::string_view line, std::array<std::string_view, kCount>& raw, int count, unsigned wanted,
-              unsigned& plain);
+// The fields a lookup reads (1, 2, 6, 7 and 8) of a common line, found at
+// once from bit masks of its first 128 bytes with no look at a byte after.
+// Fills those entries of `raw` (the others are left alone) and their bits of
+// `plain` as cutWithoutCr does. Returns false, leaving them unspecified, when
+// the line must be cut the other way: it is 64 bytes long or shorter, its
+// first 128 bytes hold fewer than 9 commas, a CR comes before the ninth, or
+// the processor lacks AVX2 and a fast BMI2.
+inline constexpr unsigned kReadFields = 1u << kOldCode | 1u << kCode | 1u << kPrefecture | 1u << kMunicipality |
+                                        1u << kTownArea;
+bool cutRead(std::string_view line, std::array<std::string_view, kCount>& raw, unsigned& plain);
 
 // The value of a raw field: empty unless it starts with a double quote; the
 // text up to the closing quote with "" read as one quote; without a closing

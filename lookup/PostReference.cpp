@@ -43,21 +43,19 @@ std::string_view removeFirstHyphen(std::string_view query, std::string& storage)
 class Record {
 public:
     static constexpr int kFieldsRead = fields::kTownArea + 1;
-    // The fields ever asked for; the quick cut finds only these.
-    static constexpr unsigned kRead = 1u << fields::kOldCode | 1u << fields::kCode | 1u << fields::kPrefecture |
-                                      1u << fields::kMunicipality | 1u << fields::kTownArea;
 
     // Starts on a new line; `line` excludes the LF and a CR right before it.
     // One Record serves a whole file pass, so its buffers are allocated once.
     void reset(std::string_view line) {
         known_ = 0;
-        if (fields::cutQuick(line, raw_, kFieldsRead, kRead, plain_)) return;
+        if (fields::cutRead(line, raw_, plain_)) return;  // the common line
         if (!fields::cutWithoutCr(line, raw_, kFieldsRead, &plain_)) {
             fields::cut(DictionaryReader::lineText(line, text_), raw_, kFieldsRead);
             plain_ = 0;
         }
     }
 
+    // Field `index`, one of fields::kReadFields.
     std::string_view field(int index) {
         const auto i = static_cast<std::size_t>(index);
         // A plainly quoted field needs no unquoting: its value is the text between.
