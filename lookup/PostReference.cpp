@@ -18,6 +18,26 @@ constexpr std::string_view kNotListed =
 // "（": a town area's remark starts here.
 constexpr std::string_view kOpenParen = "\x81\x69";
 
+// Copies n bytes, the short runs of a record's fields without a library call.
+inline void copyBytes(char* out, const char* in, std::size_t n) {
+    if (n > 32) {
+        std::memcpy(out, in, n);
+    } else if (n >= 16) {
+        std::memcpy(out, in, 16);
+        std::memcpy(out + n - 16, in + n - 16, 16);
+    } else if (n >= 8) {
+        std::memcpy(out, in, 8);
+        std::memcpy(out + n - 8, in + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(out, in, 4);
+        std::memcpy(out + n - 4, in + n - 4, 4);
+    } else if (n > 0) {
+        out[0] = in[0];
+        out[n / 2] = in[n / 2];
+        out[n - 1] = in[n - 1];
+    }
+}
+
 bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 // Offset of the first "（" taken as a character, never as the second half of
@@ -73,11 +93,12 @@ public:
         std::string_view pref, city, town;
         std::size_t size() const { return pref.size() + city.size() + town.size(); }
         char* copyTo(char* out) const {
-            for (const std::string_view part : {pref, city, town}) {
-                if (!part.empty()) std::memcpy(out, part.data(), part.size());
-                out += part.size();
-            }
-            return out;
+            copyBytes(out, pref.data(), pref.size());
+            out += pref.size();
+            copyBytes(out, city.data(), city.size());
+            out += city.size();
+            copyBytes(out, town.data(), town.size());
+            return out + town.size();
         }
     };
     Parts parts(TPostOption pickOut) {
