@@ -128,6 +128,28 @@ TEST(DictionaryFields, QuickCutAgreesWithThePlainRules) {
         EXPECT_EQ(plain, kReadFields);
     }
 
+    // The ninth comma on every byte from 48 to 140, the line ending right
+    // after it or going on, with a CR just before it, just after it, or none.
+    const std::string head = "13101,\"100  \",\"1000001\",\"a\",\"b\",\"c\",\"p\",\"q\",\"";
+    for (std::size_t at = head.size() + 3; at <= 140; ++at) {
+        for (const std::string tail : {"", ",0,0,0,0,0,0", "\r", ",\r0"}) {
+            for (const bool crBefore : {false, true}) {
+                std::string line = head + std::string(at - head.size() - 1, 'x') + "\"";
+                if (crBefore) line[at - 2] = '\r';
+                line += "," + tail;
+                SCOPED_TRACE("line [" + line + "]");
+                std::array<std::string_view, kCount> want{};
+                tenmari::fields::cut(line, want, 9);
+                const bool got = tenmari::fields::cutRead(line, raw, plain);
+                if (!quickHere) continue;
+                ASSERT_EQ(got, line.size() > 64 && at < 128 && !crBefore);
+                if (!got) continue;
+                for (int i : {1, 2, 6, 7, 8}) ASSERT_EQ(raw[static_cast<std::size_t>(i)], want[static_cast<std::size_t>(i)]);
+                ASSERT_EQ(plain, kReadFields);
+            }
+        }
+    }
+
     std::mt19937 rng(64);
     auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
     const std::vector<std::string> pieces = {"\"", "\"\"", ",", "\r", "a", "\x81\x69", "0123456789", "\",\"",
