@@ -1,4 +1,4 @@
-// The line and field reading in memory: the line text, the field cut and
+// The line and field reading in memory: the line text, the field cuts and
 // unquoting, and every form of the quick line scan, against the plain
 // reading of the rules on whatever bytes come.
 
@@ -70,6 +70,35 @@ void checkFields(std::string_view line, std::size_t turn) {
                "GetField " + std::to_string(i) + " of " + ref::shown(line));
 }
 
+// The one-pass cut and the quick cut of a line as the lookup gets it (LF
+// and a CR right before it removed; other CRs still in): where they answer,
+// the fields a lookup reads are those of its text, plain exactly when they are
+// a quote, text without quotes, and a quote.
+void checkQuickCuts(std::string_view line, std::string_view text) {
+    std::array<std::string_view, fields::kCount> want;
+    fields::cut(text, want, 9);
+    auto isPlain = [](std::string_view r) {
+        return r.size() >= 2 && r.front() == '"' && r.back() == '"' &&
+               r.substr(1, r.size() - 2).find('"') == std::string_view::npos;
+    };
+    std::array<std::string_view, fields::kCount> got;
+    unsigned plain = 0;
+    if (fields::cutWithoutCr(line, got, 9, &plain)) {
+        for (int i = 0; i < 9; ++i) {
+            const auto u = static_cast<std::size_t>(i);
+            FUZZ_CHECK(got[u] == want[u] && (((plain >> i) & 1u) == 0 || isPlain(want[u])),
+                       "one-pass cut of field " + std::to_string(i) + " of " + ref::shown(line));
+        }
+    }
+    if (fields::cutRead(line, got, plain)) {
+        for (int i : {1, 2, 6, 7, 8}) {
+            const auto u = static_cast<std::size_t>(i);
+            FUZZ_CHECK(got[u] == want[u] && (((plain >> i) & 1u) != 0) == isPlain(want[u]),
+                       "quick cut of field " + std::to_string(i) + " of " + ref::shown(line));
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -89,6 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string_view text = tenmari::DictionaryReader::lineText(raw, scratch);
         FUZZ_CHECK(text == want, "line text of " + ref::shown(raw));
         checkFields(text, at + size);
+        checkQuickCuts(raw.ends_with('\r') ? raw.substr(0, raw.size() - 1) : raw, text);
         if (nl == std::string_view::npos) break;
         at = nl + 1;
     }

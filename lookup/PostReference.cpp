@@ -18,6 +18,26 @@ constexpr std::string_view kNotListed =
 // "（": a town area's remark starts here.
 constexpr std::string_view kOpenParen = "\x81\x69";
 
+// Copies n bytes, the short runs of a record's fields without a library call.
+inline void copyBytes(char* out, const char* in, std::size_t n) {
+    if (n > 32) {
+        std::memcpy(out, in, n);
+    } else if (n >= 16) {
+        std::memcpy(out, in, 16);
+        std::memcpy(out + n - 16, in + n - 16, 16);
+    } else if (n >= 8) {
+        std::memcpy(out, in, 8);
+        std::memcpy(out + n - 8, in + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(out, in, 4);
+        std::memcpy(out + n - 4, in + n - 4, 4);
+    } else if (n > 0) {
+        out[0] = in[0];
+        out[n / 2] = in[n / 2];
+        out[n - 1] = in[n - 1];
+    }
+}
+
 bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 // Offset of the first "（" taken as a character, never as the second half of
@@ -47,13 +67,15 @@ public:
     // Starts on a new line; `line` excludes the LF and a CR right before it.
     // One Record serves a whole file pass, so its buffers are allocated once.
     void reset(std::string_view line) {
+        known_ = 0;
+        if (fields::cutRead(line, raw_, plain_)) return;  // the common line
         if (!fields::cutWithoutCr(line, raw_, kFieldsRead, &plain_)) {
             fields::cut(DictionaryReader::lineText(line, text_), raw_, kFieldsRead);
             plain_ = 0;
         }
-        known_ = 0;
     }
 
+    // Field `index`, one of fields::kReadFields.
     std::string_view field(int index) {
         const auto i = static_cast<std::size_t>(index);
         // A plainly quoted field needs no unquoting: its value is the text between.
@@ -65,22 +87,44 @@ public:
         return values_[i];
     }
 
-    // Prefecture (with poptAll), municipality and town area, the town area
-    // left out when it is "以下に掲載がない場合".
+    // The parts of the address text: prefecture (with poptAll), municipality
+    // and town area, the town area left out when it is "以下に掲載がない場合".
+    struct Parts {
+        std::string_view pref, city, town;
+        std::size_t size() const { return pref.size() + city.size() + town.size(); }
+        char* copyTo(char* out) const {
+            copyBytes(out, pref.data(), pref.size());
+            out += pref.size();
+            copyBytes(out, city.data(), city.size());
+            out += city.size();
+            copyBytes(out, town.data(), town.size());
+            return out + town.size();
+        }
+    };
+    Parts parts(TPostOption pickOut) {
+        Parts p{pickOut == poptAll ? field(fields::kPrefecture) : std::string_view(), field(fields::kMunicipality),
+                field(fields::kTownArea)};
+        if (p.town == kNotListed) p.town = {};
+        return p;
+    }
+
     std::string address(TPostOption pickOut) {
-        std::string out;
-        address(pickOut, out, true);
+        const Parts p = parts(pickOut);
+        std::string out(p.size(), '\0');
+        p.copyTo(out.data());
         return out;
     }
-    // The same into `out`, with room made for exactly it when `exact`.
-    void address(TPostOption pickOut, std::string& out, bool exact) {
-        const std::string_view pref = pickOut == poptAll ? field(fields::kPrefecture) : std::string_view();
-        const std::string_view city = field(fields::kMunicipality);
-        std::string_view town = field(fields::kTownArea);
-        if (town == kNotListed) town = {};
-        out.clear();
-        if (exact) out.reserve(pref.size() + city.size() + town.size());
-        out.append(pref).append(city).append(town);
+    // The address text as a new last entry of `list`: made in place, in one
+    // allocation of its exact size.
+    void appendAddress(TPostOption pickOut, TPostReference::StringList& list) {
+        const Parts p = parts(pickOut);
+        p.copyTo(list.emplace_back(p.size(), '\0').data());
+    }
+    // The address text into `out`, which keeps its room from line to line.
+    void address(TPostOption pickOut, std::string& out) {
+        const Parts p = parts(pickOut);
+        out.resize(p.size());
+        p.copyTo(out.data());
     }
 
 private:
@@ -234,7 +278,7 @@ void TPostReference::PostToAddressList(std::string_view query, StringList& addre
         *reader, query,
         [&](std::string_view code, Record& rec) {
             codes.emplace_back(code);
-            addresses.push_back(rec.address(pickOut_));
+            rec.appendAddress(pickOut_, addresses);
         },
         [&](std::size_t n) { reserveMore(addresses, codes, n); });
 }
@@ -251,7 +295,7 @@ void TPostReference::AddressToPostList(std::string_view query, StringList& addre
         *reader, pickOut_, query,
         [&](std::string_view code, Record& rec) {
             codes.emplace_back(code);
-            addresses.push_back(rec.address(pickOut_));
+            rec.appendAddress(pickOut_, addresses);
         },
         [&](std::size_t n) { reserveMore(addresses, codes, n); });
 }
@@ -266,7 +310,7 @@ void TPostReference::PostToAddressEach(std::string_view query, const MatchFn& ma
     postListPass(
         *reader, query,
         [&](std::string_view code, Record& rec) {
-            rec.address(pickOut_, address, false);
+            rec.address(pickOut_, address);
             match(code, address);
         },
         [](std::size_t) {});
@@ -282,7 +326,7 @@ void TPostReference::AddressToPostEach(std::string_view query, const MatchFn& ma
     addressListPass(
         *reader, pickOut_, query,
         [&](std::string_view code, Record& rec) {
-            rec.address(pickOut_, address, false);
+            rec.address(pickOut_, address);
             match(code, address);
         },
         [](std::size_t) {});

@@ -108,3 +108,93 @@ TEST(DictionaryFields, OnePassCutAgreesWithThePlainRules) {
         }
     }
 }
+
+TEST(DictionaryFields, QuickCutAgreesWithThePlainRules) {
+    // Lines of 65 bytes and more, whose fields the lookup reads are found from
+    // the masks of two 64-byte blocks: records whose fields hold quotes,
+    // commas and CRs, fields across byte 64 and byte 128, and lines shorter
+    // than 128 bytes whose second block is their last 64 bytes. Each field
+    // read must be the plain cut's, plain exactly when it is a quote, text
+    // without quotes, and a quote; the quick cut declines only for a reason.
+    using tenmari::fields::kCount;
+    using tenmari::fields::kReadFields;
+    std::array<std::string_view, kCount> raw{};
+    unsigned plain = 0;
+    const std::string longTokyo = kTokyo + std::string(40, ' ');
+    const bool quickHere = tenmari::fields::cutRead(longTokyo, raw, plain);
+    if (quickHere) {
+        EXPECT_EQ(raw[2], "\"1000001\"");
+        EXPECT_EQ(raw[8], "\"\x90\xe7\x91\xe3\x93\x63\"");
+        EXPECT_EQ(plain, kReadFields);
+    }
+
+    // The ninth comma on every byte from 48 to 140, the line ending right
+    // after it or going on, with a CR just before it, just after it, or none.
+    const std::string head = "13101,\"100  \",\"1000001\",\"a\",\"b\",\"c\",\"p\",\"q\",\"";
+    for (std::size_t at = head.size() + 3; at <= 140; ++at) {
+        for (const std::string tail : {"", ",0,0,0,0,0,0", "\r", ",\r0"}) {
+            for (const bool crBefore : {false, true}) {
+                std::string line = head + std::string(at - head.size() - 1, 'x') + "\"";
+                if (crBefore) line[at - 2] = '\r';
+                line += "," + tail;
+                SCOPED_TRACE("line [" + line + "]");
+                std::array<std::string_view, kCount> want{};
+                tenmari::fields::cut(line, want, 9);
+                const bool got = tenmari::fields::cutRead(line, raw, plain);
+                if (!quickHere) continue;
+                ASSERT_EQ(got, line.size() > 64 && at < 128 && !crBefore);
+                if (!got) continue;
+                for (int i : {1, 2, 6, 7, 8}) ASSERT_EQ(raw[static_cast<std::size_t>(i)], want[static_cast<std::size_t>(i)]);
+                ASSERT_EQ(plain, kReadFields);
+            }
+        }
+    }
+
+    std::mt19937 rng(64);
+    auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
+    const std::vector<std::string> pieces = {"\"", "\"\"", ",", "\r", "a", "\x81\x69", "0123456789", "\",\"",
+                                             "\xb1\xb2\xb3\xb4\xb5\xb6\xb7\xb8\xb9\xba\xbb\xbc"};
+    int taken = 0;
+    for (int round = 0; round < 30000; ++round) {
+        std::string line;
+        if (pick(2) == 0) {
+            // A record: field 0 unquoted, then mostly quoted fields of random text.
+            line = "13101";
+            for (int f = 1; f < 15; ++f) {
+                std::string text;
+                for (std::size_t k = pick(pick(4) == 0 ? 12 : 4); k > 0; --k) text += pieces[pick(pieces.size())];
+                line += pick(8) == 0 ? "," + text : ",\"" + text + "\"";
+            }
+        } else {
+            for (std::size_t k = 10 + pick(40); k > 0; --k) line += pieces[pick(pieces.size())];
+        }
+        if (line.size() <= 64) line.insert(0, 65 - line.size() + pick(80), 'x');
+        SCOPED_TRACE("line [" + line + "]");
+        std::array<std::string_view, kCount> want{};
+        tenmari::fields::cut(line, want, 9);
+        if (!tenmari::fields::cutRead(line, raw, plain)) {
+            if (!quickHere) continue;
+            std::size_t commas = 0, at = 0;
+            bool cr = false;
+            for (; at < line.size() && at < 128 && commas < 9; ++at) {
+                cr = cr || line[at] == '\r';
+                commas += line[at] == ',';
+            }
+            ASSERT_TRUE(commas < 9 || cr) << "declined without a reason";
+            continue;
+        }
+        ++taken;
+        for (int i : {1, 2, 6, 7, 8}) {
+            const auto u = static_cast<std::size_t>(i);
+            ASSERT_EQ(raw[u], want[u]) << "field " << i;
+            const std::string_view r = want[u];
+            const bool isPlain = r.size() >= 2 && r.front() == '"' && r.back() == '"' &&
+                                 r.substr(1, r.size() - 2).find('"') == std::string_view::npos;
+            ASSERT_EQ(((plain >> i) & 1u) != 0, isPlain) << "field " << i;
+        }
+        ASSERT_EQ(plain & ~kReadFields, 0u);
+    }
+    if (quickHere) {
+        EXPECT_GT(taken, 1000);
+    }
+}

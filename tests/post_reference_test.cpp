@@ -304,3 +304,28 @@ TEST_F(PostReferenceTest, EachQueryReadsTheCurrentFile) {
 }
 
 }  // namespace
+
+TEST_F(PostReferenceTest, AddressesOfEveryPartLength) {
+    // Parts of 0 to 40 bytes, on lines short and long enough for the quick
+    // cut, with the ninth comma before and after byte 128: every byte of each
+    // part lands in the address, in order, and nothing else does.
+    std::string bytes;
+    std::vector<std::string> want;
+    for (std::size_t n = 0; n <= 40; ++n) {
+        std::string pref, city, town;
+        for (std::size_t k = 0; k < n; ++k) {
+            pref += static_cast<char>('a' + k % 26);
+            city += static_cast<char>('A' + (k + 7) % 26);
+            town += static_cast<char>('0' + (k + 3) % 10);
+        }
+        const std::string parts[][3] = {{pref, city, town}, {pref.substr(0, n / 3), city, town.substr(n / 2)},
+                                        {"", city.substr(0, 1), town}, {pref, "", ""}};
+        for (const auto& p : parts) {
+            bytes += "1,\"\",\"1000001\",\"\",\"\",\"\",\"" + p[0] + "\",\"" + p[1] + "\",\"" + p[2] + "\"\r\n";
+            want.push_back("1000001 " + p[0] + p[1] + p[2]);
+        }
+    }
+    writeRaw(bytes);
+    EXPECT_EQ(address(""), want);
+    EXPECT_EQ(prefix("1000001"), want);
+}
