@@ -25,6 +25,50 @@ int probedField(const Probe& probe) { return probe.query.empty() ? 0 : probe.fie
     throw PostFileError(reader.path() + ": the file shrank while it was being read");
 }
 
+// The buffers of a pass, kept by each thread from one pass to the next: a
+// pass then allocates nothing big, and the allocator is left to reuse the
+// memory of the caller's lists instead of handing fresh pages to every query.
+// A pass that runs while another one on its thread is still going (from a
+// callback) gets buffers of its own.
+class ScratchLease {
+public:
+    ScratchLease() : kept_(!inUse()) {
+        if (kept_) inUse() = true;
+    }
+    ~ScratchLease() {
+        if (!kept_) return;
+        // Buffers grown past what the nationwide file needs are not kept.
+        Buffers& b = kept();
+        if (b.spans.capacity() > kKeptSpans) std::vector<Span>().swap(b.spans);
+        if (b.staging.capacity() > 2 * kBatch) std::vector<char>().swap(b.staging);
+        b.spans.clear();
+        b.staging.clear();
+        inUse() = false;
+    }
+    ScratchLease(const ScratchLease&) = delete;
+    ScratchLease& operator=(const ScratchLease&) = delete;
+
+    std::vector<Span>& spans() { return kept_ ? kept().spans : own_.spans; }
+    std::vector<char>& staging() { return kept_ ? kept().staging : own_.staging; }
+
+private:
+    static constexpr std::size_t kKeptSpans = std::size_t{1} << 19;
+    struct Buffers {
+        std::vector<Span> spans;
+        std::vector<char> staging;
+    };
+    static Buffers& kept() {
+        thread_local Buffers buffers;
+        return buffers;
+    }
+    static bool& inUse() {
+        thread_local bool used = false;
+        return used;
+    }
+    bool kept_;
+    Buffers own_;
+};
+
 // Copies the kept lines out of the mapping a batch at a time and hands them
 // on; false once fn has asked to stop.
 bool handOn(const std::vector<Span>& spans, const DictionaryReader& reader, std::string_view mapping,
@@ -307,7 +351,9 @@ void forEachLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsE
         return;
     }
     armGuards();
-    std::vector<Span> spans;
+    ScratchLease lease;
+    std::vector<Span>& spans = lease.spans();
+    std::vector<char>& staging = lease.staging();
 
     // A query that reads to the end looks at the whole file at once and can
     // tell how many lines will come; one that stops early, or keeps every line
@@ -318,7 +364,6 @@ void forEachLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsE
     // spans are then seldom moved, and the pages never used cost nothing.
     if (!windowed) spans.reserve(std::min<std::size_t>(mapping.size() / 64 + 16, std::size_t{1} << 20));
     const std::size_t step = keepsAll ? kBatch : kWindow;
-    std::vector<char> staging;
     const char* const begin = mapping.data();
     const char* const end = begin + mapping.size();
     const char* pos = begin;
