@@ -211,6 +211,13 @@ TENMARI_TARGET Result blockPass(const char* begin, const char* end, bool final, 
                         const std::uint64_t at1 = selectBit<kPdep>(n0 < 64 ? seek >> n0 : 0, c1);
                         off = at != 0 ? off : 64 + _tzcnt_u64(at1);
                         at |= at1;
+                    } else {
+                        // A field past the first 64 bytes, on a few lines: a branch, not a call.
+                        if (__builtin_expect(at == 0 && len > 64, 0)) {
+                            const auto rest = static_cast<unsigned>(std::min<std::uint64_t>(len, 128) - 64);
+                            at = selectBit<kPdep>(seek >> _mm_popcnt_u64(c0), _bzhi_u64(maskOf(lineStart + 64, ','), rest));
+                            off = 64 + _tzcnt_u64(at);
+                        }
                     }
                     if (__builtin_expect(at != 0 && quick.differsHere(lineStart + off + 1), 1)) {
                         lineStart = lf + 1;
