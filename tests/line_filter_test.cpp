@@ -114,6 +114,35 @@ lf::Probe randomProbe(std::mt19937& rng, std::string& storage) {
     return probe;
 }
 
+// Every form keeps the lines that the line-by-line one keeps, with the same
+// resume point and end, in one step and in two (the first, not final, ending
+// at `cut`); and no line that the rules match is left out.
+void checkForms(const std::string& text, const lf::Probe& probe, std::size_t cut) {
+    const char* const b = text.data();
+    const char* const e = b + text.size();
+    std::vector<lf::Span> byLine;
+    const lf::Result rl = lf::candidates(b, e, true, probe, byLine, lf::Form::byLine);
+    const auto kept = offsets(byLine, b);
+    for (const lf::Form form : {lf::Form::byLine, lf::Form::avx2, lf::Form::avx2Pdep, lf::Form::avx512}) {
+        if (!lf::runs(form)) continue;
+        std::vector<lf::Span> other;
+        const lf::Result ro = lf::candidates(b, e, true, probe, other, form);
+        ASSERT_EQ(offsets(other, b), kept) << "form " << static_cast<int>(form);
+        ASSERT_EQ(ro.resume, rl.resume);
+        ASSERT_EQ(ro.ended, rl.ended);
+
+        std::vector<lf::Span> steps;
+        const lf::Result first = lf::candidates(b, b + cut, false, probe, steps, form);
+        if (!first.ended) lf::candidates(first.resume, e, true, probe, steps, form);
+        ASSERT_EQ(offsets(steps, b), kept) << "form " << static_cast<int>(form) << " cut at " << cut;
+    }
+    for (const auto& line : linesOf(text)) {
+        const std::string_view raw = std::string_view(text).substr(line.first, line.second - line.first);
+        if (!plainlyMatches(raw, probe)) continue;
+        ASSERT_NE(std::find(kept.begin(), kept.end(), line), kept.end()) << "ruled out [" << shown(raw) << "]";
+    }
+}
+
 }  // namespace
 
 TEST(LineFilter, NeverRulesOutAMatchAndBothFormsAgreeAtEveryBlockEdge) {
@@ -148,36 +177,7 @@ TEST(LineFilter, NeverRulesOutAMatchAndBothFormsAgreeAtEveryBlockEdge) {
         SCOPED_TRACE("text [" + shown(text) + "] field " + std::to_string(probe.field) + " query [" +
                      shown(probe.query) + "]" + (probe.address ? " address" : ""));
 
-        const char* const b = text.data();
-        const char* const e = b + text.size();
-        std::vector<lf::Span> block, byLine;
-        const lf::Result rb = lf::candidates(b, e, true, probe, block);
-        const lf::Result rl = lf::candidates(b, e, true, probe, byLine, lf::Form::byLine);
-        ASSERT_EQ(offsets(block, b), offsets(byLine, b));
-        ASSERT_EQ(rb.ended, rl.ended);
-        ASSERT_EQ(rb.resume, rl.resume);
-        for (const lf::Form form : {lf::Form::avx2, lf::Form::avx2Pdep, lf::Form::avx512}) {
-            if (!lf::runs(form)) continue;
-            std::vector<lf::Span> other;
-            const lf::Result ro = lf::candidates(b, e, true, probe, other, form);
-            ASSERT_EQ(offsets(other, b), offsets(byLine, b)) << "form " << static_cast<int>(form);
-            ASSERT_EQ(ro.resume, rl.resume);
-        }
-
-        // Every line the rules match is kept.
-        const auto kept = offsets(block, b);
-        for (const auto& line : linesOf(text)) {
-            if (!plainlyMatches(std::string_view(text).substr(line.first, line.second - line.first), probe)) continue;
-            ASSERT_NE(std::find(kept.begin(), kept.end(), line), kept.end())
-                << "ruled out [" << shown(std::string_view(text).substr(line.first, line.second - line.first)) << "]";
-        }
-
-        // Taken in two steps, the first not final, the text gives the same lines.
-        const std::size_t cut = pick(text.size() + 1);
-        std::vector<lf::Span> steps;
-        const lf::Result first = lf::candidates(b, b + cut, false, probe, steps);
-        if (!first.ended) lf::candidates(first.resume, e, true, probe, steps);
-        ASSERT_EQ(offsets(steps, b), kept) << "cut at " << cut;
+        ASSERT_NO_FATAL_FAILURE(checkForms(text, probe, pick(text.size() + 1)));
     }
 }
 
@@ -262,29 +262,7 @@ TEST(LineFilter, LongTextsAgreeWithTheLineByLineForm) {
         SCOPED_TRACE("round " + std::to_string(round) + " field " + std::to_string(probe.field) + " query [" +
                      shown(probe.query) + "]" + (probe.address ? " address" : ""));
 
-        const char* const b = text.data();
-        const char* const e = b + text.size();
-        std::vector<lf::Span> byLine;
-        const lf::Result rl = lf::candidates(b, e, true, probe, byLine, lf::Form::byLine);
-        for (const lf::Form form : {lf::Form::avx2, lf::Form::avx2Pdep, lf::Form::avx512}) {
-            if (!lf::runs(form)) continue;
-            std::vector<lf::Span> other;
-            const lf::Result ro = lf::candidates(b, e, true, probe, other, form);
-            ASSERT_EQ(offsets(other, b), offsets(byLine, b)) << "form " << static_cast<int>(form);
-            ASSERT_EQ(ro.resume, rl.resume);
-            ASSERT_EQ(ro.ended, rl.ended);
-
-            std::vector<lf::Span> steps;
-            const std::size_t cut = pick(text.size() + 1);
-            const lf::Result first = lf::candidates(b, b + cut, false, probe, steps, form);
-            if (!first.ended) lf::candidates(first.resume, e, true, probe, steps, form);
-            ASSERT_EQ(offsets(steps, b), offsets(byLine, b)) << "form " << static_cast<int>(form) << " cut at " << cut;
-        }
-        const auto kept = offsets(byLine, b);
-        for (const auto& line : linesOf(text)) {
-            if (!plainlyMatches(std::string_view(text).substr(line.first, line.second - line.first), probe)) continue;
-            ASSERT_NE(std::find(kept.begin(), kept.end(), line), kept.end());
-        }
+        ASSERT_NO_FATAL_FAILURE(checkForms(text, probe, pick(text.size() + 1)));
     }
 }
 
