@@ -2,7 +2,7 @@
 // LineFilter.cpp inside a namespace of its own, with
 //   TENMARI_TARGET  the target attribute every function here is compiled with
 //   TENMARI_AVX512  1 to take 64 bytes in one AVX-512 register, 0 for two AVX2 ones
-// It takes a text in two steps per block of a few kilobytes: first the LFs of
+// It takes a text in two steps per block of 16 KB: first the LFs of
 // the whole block are found 64 bytes at a time and their offsets written to a
 // list, then each line is looked at on its own, its probed field's comma
 // picked out of the comma mask of its first 64 or 128 bytes. The lines do not
@@ -109,9 +109,7 @@ struct LineTest {
                     out.push_back({s, lf});  // too few commas
                     return;
                 } else {
-                    // A long line whose field lies past its first 128 bytes.
-                    f = fieldByBytes(s, lf, field);
-                    if (f == nullptr || (!quick.differs(f, lf) && mayMatch(f, lf, probe))) out.push_back({s, lf});
+                    byBytes(s, lf);  // a long line whose field lies past its first 128 bytes
                     return;
                 }
             }
@@ -119,6 +117,12 @@ struct LineTest {
             if (mayMatch(f, lf, probe)) out.push_back({s, lf});
             return;
         }
+        byBytes(s, lf);
+    }
+
+    // The same, the field found byte by byte; `lf` may also be the end of the
+    // text, and nothing past it is read.
+    TENMARI_TARGET void byBytes(const char* s, const char* lf) const {
         const char* const f = fieldByBytes(s, lf, field);
         if (f == nullptr || (!quick.differs(f, lf) && mayMatch(f, lf, probe))) out.push_back({s, lf});
     }
@@ -131,8 +135,7 @@ struct LineTest {
         } else if (hasLf) {
             line(s, lf);
         } else {
-            const char* const f = fieldByBytes(s, lf, field);
-            if (f == nullptr || (!quick.differs(f, lf) && mayMatch(f, lf, probe))) out.push_back({s, lf});
+            byBytes(s, lf);
         }
     }
 };
