@@ -135,6 +135,26 @@ TEST_F(PostReferenceTest, PrefixListsEveryMatchInFileOrder) {
     EXPECT_EQ(events_, 0);  // no match is not a missing file
 }
 
+// A search started from a match of another one, on the same thread, has
+// buffers of its own: neither disturbs the other's lines.
+TEST_F(PostReferenceTest, ASearchInsideAnotherOnesMatchGetsItsOwnBuffers) {
+    write({record("100  ", "1000001", "東京都", "千代田区", "千代田"),
+           record("060  ", "0600000", "北海道", "札幌市中央区", "以下に掲載がない場合"),
+           record("100  ", "1000002", "東京都", "千代田区", "皇居外苑")});
+    V outer, inner;
+    ref_.PostToAddressEach("", [&](std::string_view code, std::string_view address) {
+        outer.push_back(std::string(code) + " " + cp932ToUtf8(address));
+        TPostReference nested;
+        nested.SetPostFile(ref_.PostFile());
+        TPostReference::StringList a, c;
+        nested.AddressToPostList(utf8ToCp932("東京都"), a, c);
+        inner.push_back(std::to_string(c.size()));
+    });
+    EXPECT_EQ(outer, (V{"1000001 東京都千代田区千代田", "0600000 北海道札幌市中央区", "1000002 東京都千代田区皇居外苑"}));
+    EXPECT_EQ(inner, (V{"2", "2", "2"}));
+    EXPECT_EQ(prefix("100"), (V{"1000001 東京都千代田区千代田", "1000002 東京都千代田区皇居外苑"}));
+}
+
 TEST_F(PostReferenceTest, AddressMatchesEitherWayOverTheShorterLength) {
     write({record("100  ", "1000001", "東京都", "千代田区", "千代田"),
            record("100  ", "1000005", "東京都", "千代田区", "丸の内（次のビルを除く）"),
