@@ -1,5 +1,7 @@
 #include "DictionaryFields.h"
 
+#include "CpuFeatures.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -290,12 +292,7 @@ bool cutWithoutCr(std::string_view line, std::array<std::string_view, kCount>& r
 
 bool cutRead(std::string_view line, std::array<std::string_view, kCount>& raw, unsigned& plain) {
 #if defined(__x86_64__)
-    static const bool quick = [] {
-        __builtin_cpu_init();
-        // Bit deposit is slow microcode on AMD processors before Zen 3 (families 15h and 17h).
-        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi") &&
-               __builtin_cpu_supports("bmi2") && !__builtin_cpu_is("amdfam15h") && !__builtin_cpu_is("amdfam17h");
-    }();
+    static const bool quick = cpu::vectorPasses() && !cpu::slowBitDeposit();
     return quick && line.size() > 64 && cutReadAvx2(line, raw.data(), plain);
 #else
     (void)line, (void)raw, (void)plain;

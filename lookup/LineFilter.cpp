@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "CpuFeatures.h"
 #include "DictionaryFields.h"
 #include "FaultGuard.h"
 #include "LineScan.h"
@@ -259,14 +260,8 @@ Result candidatesByLine(const char* begin, const char* end, bool final, const Pr
 Form bestForm() {
 #if defined(__x86_64__)
     static const Form best = [] {
-        __builtin_cpu_init();
-        if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("popcnt") || !__builtin_cpu_supports("bmi") ||
-            !__builtin_cpu_supports("bmi2")) {
-            return Form::byLine;
-        }
-        // Bit deposit is slow microcode on AMD processors before Zen 3 (families 15h and 17h).
-        const bool slowPdep = __builtin_cpu_is("amdfam15h") || __builtin_cpu_is("amdfam17h");
-        if (slowPdep) return Form::avx2;
+        if (!cpu::vectorPasses()) return Form::byLine;
+        if (cpu::slowBitDeposit()) return Form::avx2;
         // AMD's processors with AVX-512 (Zen 4 on) run it at full clock; some
         // of Intel's slow down for it, which the whole program would pay.
         const bool avx512 = __builtin_cpu_is("amd") && __builtin_cpu_supports("avx512f") &&
