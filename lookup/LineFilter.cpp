@@ -109,6 +109,8 @@ bool handOn(const std::vector<Span>& spans, const DictionaryReader& reader, std:
     return true;
 }
 
+#if defined(__x86_64__)
+
 // The quick part of mayMatch, by a table of bytes: true when the field's
 // value already differs from the query at its first byte, or at its second
 // after an equal first, as on most lines.
@@ -164,8 +166,6 @@ const char* fieldByBytes(const char* s, const char* lf, int field) {
     }
     return s;
 }
-
-#if defined(__x86_64__)
 
 namespace avx2 {
 #define TENMARI_TARGET __attribute__((target("avx2,popcnt,bmi,bmi2")))
