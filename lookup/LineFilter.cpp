@@ -167,6 +167,116 @@ const char* fieldByBytes(const char* s, const char* lf, int field) {
     return s;
 }
 
+// The lines of a text where a quote is followed by the query's first bytes,
+// for a query on one field: a field's value can only begin with the query
+// where its opening quote is. CRs that do not end a line are dropped from the
+// text, so a line with one is looked at whatever it holds. Each such line is
+// then judged by the plain field rules of the line-by-line form; the other
+// lines are never cut at all.
+class Literal {
+public:
+    explicit Literal(const Probe& probe) : probe_(probe) {
+        q0_ = probe.query[0];
+        q1_ = probe.query.size() >= 2 ? probe.query[1] : 0;
+        second_ = probe.query.size() >= 2;
+    }
+
+    Result pass(const char* begin, const char* end, bool final, std::vector<Span>& out) const {
+        const char* floor = begin;  // the start of the first line not yet handed on or ruled out
+        const char* p = begin;
+        bool ended = false;
+        while (p < end) {
+            const Found found = next(p, end);
+            p = found.base + 32;
+            for (std::uint32_t marks = found.marks; marks != 0;) {
+                const char* const hit = found.base + __builtin_ctz(marks);
+                if (*hit == kEndOfFile) {
+                    end = hit;
+                    ended = true;
+                    break;
+                }
+                const void* before = ::memrchr(floor, '\n', static_cast<std::size_t>(hit - floor));
+                const char* const lineStart = before != nullptr ? static_cast<const char*>(before) + 1 : floor;
+                const void* nl = std::memchr(hit, '\n', static_cast<std::size_t>(end - hit));
+                const char* lineEnd = nl != nullptr ? static_cast<const char*>(nl) : end;
+                if (const void* z = std::memchr(hit, kEndOfFile, static_cast<std::size_t>(lineEnd - hit))) {
+                    end = lineEnd = static_cast<const char*>(z);
+                    ended = true;
+                }
+                if (lineEnd == end && !final && !ended) return {lineStart, false};
+                const char* const f = fieldByBytes(lineStart, lineEnd, probe_.field);
+                if (f != nullptr && mayMatch(f, lineEnd, probe_)) out.push_back({lineStart, lineEnd});
+                if (lineEnd == end) return {end, ended};
+                floor = lineEnd + 1;
+                if (floor >= p) {
+                    p = floor;
+                    break;
+                }
+                marks &= ~std::uint32_t{0} << (floor - found.base);
+            }
+        }
+        if (final || ended) return {end, ended};
+        const void* last = ::memrchr(floor, '\n', static_cast<std::size_t>(end - floor));
+        return {last != nullptr ? static_cast<const char*>(last) + 1 : floor, false};
+    }
+
+private:
+    // 32 bytes from `base`, and the marks among them: bit k where base[k]
+    // opens a value that begins with the query's first bytes, is a CR that no
+    // LF follows, or is a 0x1A. No marks with base + 32 >= end: the text ends.
+    struct Found {
+        const char* base;
+        std::uint32_t marks;
+    };
+
+    __attribute__((target("avx2"), noinline)) Found next(const char* p, const char* end) const {
+        const __m256i quote = _mm256_set1_epi8('"');
+        const __m256i q0 = _mm256_set1_epi8(q0_);
+        const __m256i q1 = _mm256_set1_epi8(q1_);
+        const __m256i cr = _mm256_set1_epi8('\r');
+        const __m256i lf = _mm256_set1_epi8('\n');
+        const __m256i sub = _mm256_set1_epi8(kEndOfFile);
+        // Reads src[0, 34).
+        auto marksAt = [&](const char* src) __attribute__((target("avx2"))) {
+            const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
+            const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 1));
+            const __m256i x2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 2));
+            __m256i m = _mm256_and_si256(_mm256_cmpeq_epi8(x0, quote), _mm256_cmpeq_epi8(x1, q0));
+            m = _mm256_and_si256(m, second_ ? _mm256_cmpeq_epi8(x2, q1) : _mm256_cmpeq_epi8(x2, x2));
+            const __m256i odd = _mm256_or_si256(
+                _mm256_andnot_si256(_mm256_cmpeq_epi8(x1, lf), _mm256_cmpeq_epi8(x0, cr)), _mm256_cmpeq_epi8(x0, sub));
+            return _mm256_or_si256(m, odd);
+        };
+        while (end - p >= 66) {
+            const __m256i a = marksAt(p);
+            const __m256i b = marksAt(p + 32);
+            const __m256i either = _mm256_or_si256(a, b);
+            if (!_mm256_testz_si256(either, either)) {
+                const auto ma = static_cast<std::uint32_t>(_mm256_movemask_epi8(a));
+                if (ma != 0) return {p, ma};
+                return {p + 32, static_cast<std::uint32_t>(_mm256_movemask_epi8(b))};
+            }
+            p += 64;
+        }
+        while (end - p >= 34) {
+            const auto m = static_cast<std::uint32_t>(_mm256_movemask_epi8(marksAt(p)));
+            if (m != 0) return {p, m};
+            p += 32;
+        }
+        // The last bytes, through a copy with room to read past them.
+        const auto n = static_cast<std::size_t>(end - p);
+        alignas(32) char tail[64 + 2] = {};
+        std::memcpy(tail, p, n);
+        auto m = static_cast<std::uint32_t>(_mm256_movemask_epi8(marksAt(tail)));
+        if (n < 32) m &= (std::uint32_t{1} << n) - 1;
+        return {p, m};
+    }
+
+    const Probe& probe_;
+    char q0_, q1_;
+    bool second_;
+};
+
 namespace avx2 {
 #define TENMARI_TARGET __attribute__((target("avx2,popcnt,bmi,bmi2")))
 #define TENMARI_AVX512 0
@@ -314,7 +424,20 @@ Result candidates(const char* begin, const char* end, bool final, const Probe& p
     return candidatesByLine(begin, end, final, probe, out);
 }
 
+bool literalFits(const Probe& probe) {
+    if (probe.address || probe.field < 1 || probe.query.empty()) return false;
+    return probe.query.find_first_of(std::string_view("\"\r\n,\x1a", 5)) == std::string_view::npos;
+}
+
+Result literalCandidates(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out) {
+#if defined(__x86_64__)
+    if (literalFits(probe) && cpu::vectorPasses()) return Literal(probe).pass(begin, end, final, out);
+#endif
+    return candidatesByLine(begin, end, final, probe, out);
+}
+
 Result candidates(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out) {
+    if (literalFits(probe) && bestForm() != Form::byLine) return literalCandidates(begin, end, final, probe, out);
     return candidates(begin, end, final, probe, out, bestForm());
 }
 

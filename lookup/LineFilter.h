@@ -46,6 +46,14 @@ Form bestForm();         // the one candidates() takes on this processor
 bool runs(Form form);    // whether this processor can take it
 Result candidates(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out,
                   Form form);
+// For a probe on one field with a query that holds no quote, comma, CR, LF
+// or 0x1A: only the lines where a quote is followed by the query's first
+// bytes (and those with a CR that ends no line) are looked at, by the
+// line-by-line form's rules. It keeps some of the lines the other forms keep
+// (never one whose field surely differs, as they never do) and every line
+// whose field begins with the query; candidates() takes it where it can.
+bool literalFits(const Probe& probe);
+Result literalCandidates(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out);
 Result candidatesByLine(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out);
 
 // True unless the field starting at f (in a line ending at lf, LF excluded)

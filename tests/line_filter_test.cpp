@@ -116,7 +116,8 @@ lf::Probe randomProbe(std::mt19937& rng, std::string& storage) {
 
 // Every form keeps the lines that the line-by-line one keeps, with the same
 // resume point and end, in one step and in two (the first, not final, ending
-// at `cut`); and no line that the rules match is left out.
+// at `cut`); the literal pass keeps some of them; and neither leaves out a
+// line that the rules match.
 void checkForms(const std::string& text, const lf::Probe& probe, std::size_t cut) {
     const char* const b = text.data();
     const char* const e = b + text.size();
@@ -136,10 +137,34 @@ void checkForms(const std::string& text, const lf::Probe& probe, std::size_t cut
         if (!first.ended) lf::candidates(first.resume, e, true, probe, steps, form);
         ASSERT_EQ(offsets(steps, b), kept) << "form " << static_cast<int>(form) << " cut at " << cut;
     }
+    // The literal pass keeps fewer lines: some of those kept here, and every
+    // plain match (checked below), in one step and in two.
+    std::vector<std::pair<std::size_t, std::size_t>> literal;
+    if (lf::literalFits(probe) && lf::runs(lf::Form::avx2)) {
+        std::vector<lf::Span> spans;
+        const lf::Result r = lf::literalCandidates(b, e, true, probe, spans);
+        ASSERT_EQ(r.resume, rl.resume);
+        ASSERT_EQ(r.ended, rl.ended);
+        literal = offsets(spans, b);
+        for (const auto& line : literal) {
+            ASSERT_NE(std::find(kept.begin(), kept.end(), line), kept.end()) << "literal pass kept " << line.first;
+        }
+        std::vector<lf::Span> steps, unused;
+        const lf::Result first = lf::literalCandidates(b, b + cut, false, probe, steps);
+        const lf::Result firstByLine = lf::candidates(b, b + cut, false, probe, unused, lf::Form::byLine);
+        ASSERT_EQ(first.resume, firstByLine.resume);
+        ASSERT_EQ(first.ended, firstByLine.ended);
+        if (!first.ended) lf::literalCandidates(first.resume, e, true, probe, steps);
+        ASSERT_EQ(offsets(steps, b), literal) << "literal pass cut at " << cut;
+    }
     for (const auto& line : linesOf(text)) {
         const std::string_view raw = std::string_view(text).substr(line.first, line.second - line.first);
         if (!plainlyMatches(raw, probe)) continue;
         ASSERT_NE(std::find(kept.begin(), kept.end(), line), kept.end()) << "ruled out [" << shown(raw) << "]";
+        if (lf::literalFits(probe) && lf::runs(lf::Form::avx2)) {
+            ASSERT_NE(std::find(literal.begin(), literal.end(), line), literal.end())
+                << "literal pass ruled out [" << shown(raw) << "]";
+        }
     }
 }
 
