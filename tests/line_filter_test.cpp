@@ -403,8 +403,8 @@ TEST_F(LineFilterFile, MappedAndReadPassesHandOnTheSameLines) {
                                 {fields::kCode, code, false},
                                 {fields::kCode, last, false},
                                 {fields::kCode, "", false}};
-    // A 0x1A nowhere, at a block edge, at a batch edge and at a window edge.
-    for (std::size_t eofAt : {std::size_t{0} - 1, std::size_t{64} * 1000 + 63, std::size_t{256} << 10,
+    // A 0x1A nowhere, at a block edge, beside and at batch edges and at a window edge.
+    for (std::size_t eofAt : {std::size_t{0} - 1, std::size_t{64} * 1000 + 63, (std::size_t{64} << 10) + 1, std::size_t{256} << 10,
                               (std::size_t{1} << 20) - 1}) {
         const std::string bytes = edgeFile(eofAt);
         const std::string path = write(bytes);
