@@ -168,11 +168,13 @@ const char* fieldByBytes(const char* s, const char* lf, int field) {
 }
 
 // The lines of a text where a quote is followed by the query's first bytes,
-// for a query on one field: a field's value can only begin with the query
-// where its opening quote is. CRs that do not end a line are dropped from the
-// text, so a line with one is looked at whatever it holds. Each such line is
-// then judged by the plain field rules of the line-by-line form; the other
-// lines are never cut at all.
+// for a query on one field: only a quoted field has a value, so a value that
+// begins with the query stands right after its quote, byte for byte. CRs that
+// do not end a line are dropped from the text, so a line with one is looked
+// at whatever it holds. Each such line is then judged by the plain field
+// rules of the line-by-line form; the other lines are never cut at all. An
+// address key can be empty and then matches any query, so an address search
+// cannot be served this way.
 class Literal {
 public:
     explicit Literal(const Probe& probe) : probe_(probe) {

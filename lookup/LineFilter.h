@@ -2,7 +2,8 @@
 // The first look at a dictionary's lines, a block at a time: which lines may
 // match a query, judged from the beginning of one field alone. Lines it rules
 // out surely do not match; every other line is handed on whole, to be read by
-// the plain field rules. Line ends and commas are found 64 bytes at a time.
+// the plain field rules. Line ends and commas are found 64 bytes at a time;
+// a search on one field looks only where a quote precedes the query's bytes.
 
 #include <cstddef>
 #include <string_view>
