@@ -267,7 +267,7 @@ private:
         }
         // The last bytes, through a copy with room to read past them.
         const auto n = static_cast<std::size_t>(end - p);
-        alignas(32) char tail[64 + 2] = {};
+        char tail[32 + 2] = {};
         std::memcpy(tail, p, n);
         auto m = static_cast<std::uint32_t>(_mm256_movemask_epi8(marksAt(tail)));
         if (n < 32) m &= (std::uint32_t{1} << n) - 1;
@@ -439,7 +439,7 @@ Result literalCandidates(const char* begin, const char* end, bool final, const P
 }
 
 Result candidates(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out) {
-    if (literalFits(probe) && bestForm() != Form::byLine) return literalCandidates(begin, end, final, probe, out);
+    if (literalFits(probe)) return literalCandidates(begin, end, final, probe, out);
     return candidates(begin, end, final, probe, out, bestForm());
 }
 

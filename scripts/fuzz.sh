@@ -8,6 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
+start=${TENMARI_FUZZ_SEED:-1}
 # shellcheck source=scripts/sanitizer-env.sh
 source scripts/sanitizer-env.sh
 findings=$(pwd)/build-asan/fuzz-findings
@@ -21,8 +22,9 @@ for harness in lines lookup source; do
     exit 2
   fi
   mkdir -p "$work/$harness"
-  if ! "$exe" -seed="${TENMARI_FUZZ_SEED:-1}" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$findings/$harness-" \
-      "$work/$harness" "fuzz/corpus/$harness" >"$work/$harness.log" 2>&1; then
+  options=(-max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$findings/$harness-")
+  options+=("-seed=$start")  # libFuzzer's starting random state
+  if ! "$exe" "${options[@]}" "$work/$harness" "fuzz/corpus/$harness" >"$work/$harness.log" 2>&1; then
     tail -n 60 "$work/$harness.log" >&2
     echo "fuzz: fuzz_$harness found a fault; the input is in $findings/" >&2
     exit 1

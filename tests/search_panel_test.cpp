@@ -202,14 +202,18 @@ protected:
         model_.RBtnJushoKensakuClick();
         log_.clear();
     }
+    // Puts `utf8` in the field of the current mode.
+    void setQuery(const char* utf8) {
+        if (model_.mode() == SearchMode::Code) {
+            model_.setZipText(QString::fromUtf8(utf8));
+        } else {
+            model_.setAddressText(QString::fromUtf8(utf8));
+        }
+    }
     // Lists candidates in the current mode and selects entry `row`.
     void listAndSelect(int row = 0) {
         lookup_.records = {{"東京都千代田区千代田", "1000001"}, {"東京都千代田区丸の内", "1000005"}};
-        if (model_.mode() == SearchMode::Code) {
-            model_.setZipText(QStringLiteral("100"));
-        } else {
-            model_.setAddressText(QStringLiteral("東京都千代田"));
-        }
+        setQuery(model_.mode() == SearchMode::Code ? "100" : "東京都千代田");
         model_.plBtnKensakuClick();
         model_.setSelectedIndex(row);
         log_.clear();
@@ -503,11 +507,7 @@ TEST_P(SearchOutcomeTest, EndsAsExpected) {
     lookup_.address = "東京都千代田区千代田";
     lookup_.records = {{"東京都千代田区千代田", "1000001"}};
     if (std::string(c.text) == "京都市左京区") lookup_.records.clear();  // no key begins so
-    if (c.mode == SearchMode::Code) {
-        model_.setZipText(QString::fromUtf8(c.text));
-    } else {
-        model_.setAddressText(QString::fromUtf8(c.text));
-    }
+    setQuery(c.text);
     log_.clear();
     model_.plBtnKensakuClick();
     if (*c.call) {
@@ -643,11 +643,7 @@ TEST_F(PanelTest, InputOutputErrorIsReportedAndEndsTheSearch) {
         listAndSelect(0);  // a full list and a result beforehand
         model_.ListBox1Click();
         lookup_.failure = failure;
-        if (c.mode == SearchMode::Code) {
-            model_.setZipText(QString::fromUtf8(c.text));
-        } else {
-            model_.setAddressText(QString::fromUtf8(c.text));
-        }
+        setQuery(c.text);
         log_.clear();
         model_.plBtnKensakuClick();
         EXPECT_EQ(count("error:"), 1) << c.text;
