@@ -55,9 +55,9 @@ QSize ButtonPicture::size() const {
     return {};
 }
 
-QPixmap ButtonPicture::iconPixmap(qreal devicePixelRatio) const {
+QPixmap ButtonPicture::iconPixmap(qreal devicePixelRatio, QIcon::Mode mode) const {
     if (m_kind != Kind::Icon) return {};
-    return m_icon.pixmap(m_iconSize, devicePixelRatio);
+    return m_icon.pixmap(m_iconSize, devicePixelRatio, mode);
 }
 
 }  // namespace tenmari

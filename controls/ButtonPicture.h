@@ -36,7 +36,8 @@ public:
     const QIcon& icon() const { return m_icon; }
     // The icon's image at its drawing size, with its own transparency, for a
     // device of the given pixel ratio (the icon's larger image where it has one).
-    QPixmap iconPixmap(qreal devicePixelRatio = 1.0) const;
+    // The icon at that scale; a disabled button asks for the Disabled picture.
+    QPixmap iconPixmap(qreal devicePixelRatio = 1.0, QIcon::Mode mode = QIcon::Normal) const;
 
 private:
     static ButtonPicture fromPixmap(Kind kind, const QPixmap& pixmap);

@@ -1,5 +1,6 @@
 #include "ControlAccessibility.h"
 
+#include "Panel.h"
 #include "TrPanel.h"
 #include "plButton.h"
 
@@ -60,9 +61,26 @@ public:
     }
 };
 
+// The window's plain panels that carry a caption (the status line, the
+// region caption) are labels named by what they show.
+class PlainPanelAccessible final : public QAccessibleWidget {
+public:
+    explicit PlainPanelAccessible(TPanel* panel) : QAccessibleWidget(panel, QAccessible::StaticText) {}
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty()) {
+            return spokenCaption({static_cast<const TPanel*>(widget())->Caption()});
+        }
+        return QAccessibleWidget::text(t);
+    }
+};
+
+NameChangeHook g_nameChangeHook = nullptr;
+
 QAccessibleInterface* controlFactory(const QString&, QObject* object) {
     if (auto* button = qobject_cast<TplButton*>(object)) return new ButtonAccessible(button);
     if (auto* panel = qobject_cast<TTransPanel*>(object)) return new PanelAccessible(panel);
+    if (auto* panel = qobject_cast<TPanel*>(object)) return new PlainPanelAccessible(panel);
     return nullptr;
 }
 
@@ -87,9 +105,12 @@ QString spokenCaption(const QStringList& lines) {
 }
 
 void notifyAccessibleNameChanged(QObject* control) {
+    if (g_nameChangeHook) g_nameChangeHook(control);
     if (!QAccessible::isActive()) return;
     QAccessibleEvent event(control, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&event);
 }
+
+void setNameChangeHook(NameChangeHook hook) { g_nameChangeHook = hook; }
 
 }  // namespace tenmari

@@ -22,4 +22,9 @@ QString spokenCaption(const QStringList& lines);
 // Tells screen readers that the control's name may have changed.
 void notifyAccessibleNameChanged(QObject* control);
 
+// Tests watch the announcements through this hook (Qt delivers accessibility
+// events only while an assistive technology listens); nullptr removes it.
+using NameChangeHook = void (*)(QObject* control);
+void setNameChangeHook(NameChangeHook hook);
+
 }  // namespace tenmari

@@ -1,5 +1,7 @@
 #include "Panel.h"
 
+#include "ControlAccessibility.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -36,6 +38,7 @@ int ringsOf(TPanel::TBevelCut cut, int width) { return cut == TPanel::bvNone ? 0
 }  // namespace
 
 TPanel::TPanel(QWidget* parent) : QWidget(parent) {
+    installControlAccessibility();
     // Children such as buttons with ParentColor take the panel's colour.
     QPalette pal = palette();
     pal.setColor(QPalette::Window, toQColor(color_));
@@ -74,6 +77,8 @@ void TPanel::SetCaption(const QString& value) {
     if (value == caption_) return;
     caption_ = value;
     update();
+    // Screen readers hear a new status text or region caption.
+    notifyAccessibleNameChanged(this);
 }
 
 QRect TPanel::InnerRect() const {

@@ -637,7 +637,7 @@ void TplButton::drawImage(QPainter& p) {
             }
             break;
         case ButtonPicture::Kind::Icon: {
-            const QPixmap icon = pic.iconPixmap(paintScale(p));
+            const QPixmap icon = pic.iconPixmap(paintScale(p), disabled ? QIcon::Disabled : QIcon::Normal);
             if (disabled) {
                 drawDisabledImage(p, at, icon.toImage());
             } else {

@@ -5,6 +5,9 @@
 #include "plButton.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
+#include <QGroupBox>
+#include <QHelpEvent>
 #include <QComboBox>
 #include <QIconEngine>
 #include <QLabel>
@@ -13,61 +16,129 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QStyledItemDelegate>
+#include <QProxyStyle>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QStyleOptionComboBox>
 #include <QSvgRenderer>
+#include <QToolTip>
 #include <QVariant>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tenmari {
 namespace {
 
-// Rows of a fixed height, as the design's list boxes draw them.
+// Rows of a fixed height, as the design's list boxes draw them. A row whose
+// text is cut at the list's edge shows the whole entry as its tool tip.
 class FixedRowDelegate final : public QStyledItemDelegate {
 public:
     FixedRowDelegate(int height, QObject* parent) : QStyledItemDelegate(parent), height_(height) {}
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         return {QStyledItemDelegate::sizeHint(option, index).width(), height_};
     }
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+        if (event->type() != QEvent::ToolTip || !index.isValid()) {
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        }
+        const QString text = index.data(Qt::DisplayRole).toString();
+        if (rowIsCut(text, option, view)) {
+            QToolTip::showText(event->globalPos(), text, view->viewport(), option.rect);
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+
+    // Whether the row's text is wider than the room the list gives it.
+    static bool rowIsCut(const QString& text, const QStyleOptionViewItem& option, const QAbstractItemView* view) {
+        const QStyle* style = view->style();
+        QStyleOptionViewItem o = option;
+        o.text = text;
+        o.features |= QStyleOptionViewItem::HasDisplay;
+        const QRect room = style->subElementRect(QStyle::SE_ItemViewItemText, &o, view);
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+        const int visibleRight = std::min(room.right(), view->viewport()->width() - 1);
+        return QFontMetrics(option.font).horizontalAdvance(text) + 2 * margin > visibleRight - room.left() + 1;
+    }
 
 private:
     int height_;
 };
 
+// A disabled gradient button draws every non-white pixel of its picture
+// as one embossed silhouette; given the full drawing that is a grey blob.
+// This picture keeps only what reads as the drawing's lines: the rim of its
+// shape and its dark strokes, in black on white, so the button embosses an
+// outline.
+QImage iconOutline(const QImage& drawing) {
+    const QImage src = drawing.convertToFormat(QImage::Format_ARGB32);
+    QImage out(src.size(), QImage::Format_ARGB32);
+    out.fill(Qt::transparent);
+    const auto opaque = [&src](int x, int y) {
+        return x >= 0 && y >= 0 && x < src.width() && y < src.height() && qAlpha(src.pixel(x, y)) >= 128;
+    };
+    for (int y = 0; y < src.height(); ++y) {
+        for (int x = 0; x < src.width(); ++x) {
+            if (!opaque(x, y)) continue;
+            const QRgb px = src.pixel(x, y);
+            const bool rim = !opaque(x - 1, y) || !opaque(x + 1, y) || !opaque(x, y - 1) || !opaque(x, y + 1);
+            const bool dark = qGray(px) < 80;
+            out.setPixel(x, y, rim || dark ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+        }
+    }
+    return out;
+}
+
 // An icon drawn from its SVG at whatever device size it is asked for, so it
-// is sharp on every screen; its sizes are the design's. Each size is drawn
-// once: buttons ask for their picture at every paint.
+// is sharp on every screen; its sizes are the design's. The drawing keeps a
+// margin of 3/32 of the cell on every side, so that a picture never touches
+// the caption beside it. The disabled picture is the drawing's outline (see
+// iconOutline). Each size and mode is drawn once: buttons ask for their
+// picture at every paint.
 class SvgIconEngine final : public QIconEngine {
 public:
-    SvgIconEngine(QString path, QList<QSize> sizes) : path_(std::move(path)), sizes_(std::move(sizes)) {}
+    SvgIconEngine(QString path, QList<QSize> sizes, IconCell cell)
+        : path_(std::move(path)), sizes_(std::move(sizes)), cell_(cell) {}
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
         painter->drawPixmap(rect, pixmap(rect.size() * painter->device()->devicePixelRatioF(), mode, state));
     }
-    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override {
-        for (const QPixmap& p : drawn_) {
-            if (p.size() == size) return p;
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {
+        const bool outline = mode == QIcon::Disabled;
+        for (const Drawn& d : drawn_) {
+            if (d.outline == outline && d.pixmap.size() == size) return d.pixmap;
         }
         QImage image(size, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter p(&image);
         QSvgRenderer svg(path_);
-        svg.render(&p, QRectF(QPointF(0, 0), QSizeF(size)));
+        const QMargins margins = cell_ == IconCell::WithMargin ? iconMargins(size) : QMargins();
+        svg.render(&p, QRectF(QRect(QPoint(0, 0), size).marginsRemoved(margins)));
         p.end();
-        drawn_.append(QPixmap::fromImage(image));
-        return drawn_.last();
+        drawn_.append({outline ? iconOutline(image) : image, outline});
+        return drawn_.last().pixmap;
     }
     QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override { return sizes_; }
     QIconEngine* clone() const override {
-        auto* copy = new SvgIconEngine(path_, sizes_);
+        auto* copy = new SvgIconEngine(path_, sizes_, cell_);
         copy->drawn_ = drawn_;
         return copy;
     }
 
 private:
+    struct Drawn {
+        Drawn(const QImage& image, bool o) : pixmap(QPixmap::fromImage(image)), outline(o) {}
+        QPixmap pixmap;
+        bool outline;
+    };
     QString path_;
     QList<QSize> sizes_;
-    QList<QPixmap> drawn_;  // the sizes drawn so far, in device pixels
+    IconCell cell_;
+    QList<Drawn> drawn_;  // the sizes drawn so far, in device pixels
 };
 
 // "name:32,48" to the name and its square sizes.
@@ -112,12 +183,64 @@ void applyIcon(QWidget* w) {
     QString name;
     QList<QSize> sizes;
     if (!parseIconDesign(w->property("designIcon").toString(), name, sizes)) return;
-    const QIcon icon = designIcon(name, sizes);
     if (auto* button = qobject_cast<TplButton*>(w)) {
-        button->SetImageIcon(icon);
+        button->SetImageIcon(designIcon(name, sizes));
     } else if (auto* image = qobject_cast<TImage*>(w)) {
-        image->SetPicture(icon.pixmap(sizes.first(), image->devicePixelRatioF()));
+        image->SetPicture(designIcon(name, sizes, IconCell::EdgeToEdge).pixmap(sizes.first(), image->devicePixelRatioF()));
     }
+}
+
+// Group boxes are framed by the classic etched line: shadow grey outside,
+// white inside, whatever the style's own frame colours.
+void applyEtchedFrame(QWidget* w) {
+    if (!qobject_cast<QGroupBox*>(w)) return;
+    QPalette pal = w->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        pal.setColor(group, QPalette::Dark, toQColor(clBtnShadow));
+        pal.setColor(group, QPalette::Mid, toQColor(clBtnShadow));
+        pal.setColor(group, QPalette::Light, toQColor(clBtnHighlight));
+    }
+    w->setPalette(pal);
+}
+
+// A drop-down list whose closed field is painted in its own colour (the
+// classic style paints it in the button face) while the arrow button keeps
+// the style's look.
+class FieldColourStyle final : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    void drawComplexControl(ComplexControl cc, const QStyleOptionComplex* opt, QPainter* p,
+                            const QWidget* w) const override {
+        const auto* box = qstyleoption_cast<const QStyleOptionComboBox*>(opt);
+        if (cc != CC_ComboBox || !box || box->editable) {
+            QProxyStyle::drawComplexControl(cc, opt, p, w);
+            return;
+        }
+        QStyleOptionComboBox field = *box;
+        field.palette.setBrush(QPalette::Button, box->palette.base());
+        field.subControls &= ~SC_ComboBoxArrow;
+        QProxyStyle::drawComplexControl(cc, &field, p, w);
+        if (box->subControls & SC_ComboBoxArrow) {
+            QStyleOptionComboBox arrow = *box;
+            arrow.subControls = SC_ComboBoxArrow;
+            QProxyStyle::drawComplexControl(cc, &arrow, p, w);
+        }
+    }
+};
+
+// A drop-down list shows its design colour in the closed field and in the
+// open list (the popup is a window of its own and would take the
+// application's white).
+void applyDropDownColours(QWidget* w) {
+    auto* combo = qobject_cast<QComboBox*>(w);
+    if (!combo) return;
+    auto* style = new FieldColourStyle(QStyleFactory::create(QApplication::style()->name()));
+    style->setParent(combo);
+    combo->setStyle(style);
+    QPalette pal = combo->view()->palette();
+    pal.setColor(QPalette::Base, combo->palette().color(QPalette::Base));
+    pal.setColor(QPalette::Text, combo->palette().color(QPalette::Text));
+    combo->view()->setPalette(pal);
 }
 
 void applyItemHeight(QWidget* w) {
@@ -141,6 +264,26 @@ void fitToWidth(QLabel* label) {
     label->setFont(f);
 }
 
+// A centred button caption wider in this font than its button allows (a
+// pixel of air inside the 2-pixel raised edge on each side): its characters
+// stand closer until it fits, as a label's do.
+void fitCaptionToWidth(TplButton* button) {
+    QFont f = button->font();
+    const int room = button->width() - 6;
+    qreal spacing = 0;
+    for (const TplBtnCaption* c : {button->CaptionA(), button->CaptionB()}) {
+        const QString text = c->Caption();
+        if (text.isEmpty() || c->Alignment() != TplButton::taCenter) continue;
+        const int excess = QFontMetrics(f).horizontalAdvance(text) - room;
+        if (excess > 0) {
+            spacing = std::min(spacing, -std::ceil(static_cast<qreal>(excess) / static_cast<qreal>(text.size())));
+        }
+    }
+    if (spacing == 0) return;
+    f.setLetterSpacing(QFont::AbsoluteSpacing, spacing);
+    button->setFont(f);
+}
+
 // The children of a disabled container draw as if enabled.
 void keepEnabledLook(QWidget* container) {
     for (QWidget* w : container->findChildren<QWidget*>()) {
@@ -158,7 +301,10 @@ void applyTo(QWidget* w) {
     applyColours(w);
     applyIcon(w);
     applyItemHeight(w);
+    applyEtchedFrame(w);
+    applyDropDownColours(w);
     if (auto* label = qobject_cast<QLabel*>(w)) fitToWidth(label);
+    if (auto* button = qobject_cast<TplButton*>(w)) fitCaptionToWidth(button);
     if (w->property("inputMethodOff").toBool()) {
         w->setAttribute(Qt::WA_InputMethodEnabled, false);
         w->setInputMethodHints(Qt::ImhLatinOnly | Qt::ImhPreferNumbers);
@@ -167,10 +313,16 @@ void applyTo(QWidget* w) {
 
 }  // namespace
 
-QIcon designIcon(const QString& name, const QList<QSize>& sizes) {
+QMargins iconMargins(const QSize& cell) {
+    const int h = (cell.width() * 3 + 16) / 32;
+    const int v = (cell.height() * 3 + 16) / 32;
+    return {h, v, h, v};
+}
+
+QIcon designIcon(const QString& name, const QList<QSize>& sizes, IconCell cell) {
     const QString path = QStringLiteral(":/icons/%1.svg").arg(name);
     if (!QSvgRenderer(path).isValid()) return {};
-    return QIcon(new SvgIconEngine(path, sizes));
+    return QIcon(new SvgIconEngine(path, sizes, cell));
 }
 
 void applyDesign(QWidget* root) {

@@ -14,6 +14,7 @@
 
 #include <QIcon>
 #include <QList>
+#include <QMargins>
 #include <QSize>
 #include <QString>
 
@@ -23,7 +24,14 @@ namespace tenmari {
 
 void applyDesign(QWidget* root);
 
-// An icon with one image per size, rendered from :/icons/<name>.svg.
-QIcon designIcon(const QString& name, const QList<QSize>& sizes);
+// An icon with one image per size, rendered from :/icons/<name>.svg. A
+// button's picture keeps iconMargins inside its cell at every size drawn;
+// a picture that fills a frame of its own (the emblem) is drawn edge to edge.
+// Its disabled picture is the drawing's outline.
+enum class IconCell { WithMargin, EdgeToEdge };
+QIcon designIcon(const QString& name, const QList<QSize>& sizes, IconCell cell = IconCell::WithMargin);
+
+// The empty margin around a button picture drawn in a cell of that size.
+QMargins iconMargins(const QSize& cell);
 
 }  // namespace tenmari

@@ -184,6 +184,8 @@ void TFormMain::FormCreate() {
     JishoInfo = QStringLiteral("2007年03月30日現在の郵便番号辞書を使用");
     SettingR1();
     setWindowTitle(SoftName);
+    // Task bars that show icon titles name the window by the product title.
+    setWindowIconText(applicationTitle());
     ui_->LabelSoft->SetCaption(SoftName + QStringLiteral("Software"));
     ui_->LabelVer1->SetCaption(QStringLiteral("Version ") + VersionNo + QStringLiteral(" （") + VersionDate +
                                QStringLiteral("版）"));

@@ -1,5 +1,6 @@
 // Tenmari: Japanese postal codes to addresses and back, in one small window.
 
+#include "ClassicStyle.h"
 #include "Notifier.h"
 #include "UnitMain.h"
 #include "WindowFont.h"
@@ -71,7 +72,9 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    const bool userStyle = tenmari::styleChosenByUser(argc, argv);
     QApplication app(argc, argv);
+    if (!userStyle) tenmari::applyClassicStyle();
     if (app.arguments().size() > 1) {
         std::fprintf(stderr, "tenmari: unknown argument '%s' (try --help)\n",
                      app.arguments().at(1).toLocal8Bit().constData());

@@ -3,7 +3,12 @@
 // panel through the real widgets, the settings panel and the help viewer.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
+#include <QHelpEvent>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QToolTip>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -23,6 +28,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "ClassicStyle.h"
+#include "ControlAccessibility.h"
 #include "DesignForm.h"
 #include "Image.h"
 #include "Notifier.h"
@@ -713,6 +720,225 @@ TEST(DesignIconTest, DrawnFromItsSourceAtTheScreensScale) {
     EXPECT_EQ(sharp.size(), QSize(64, 64)) << "rendered at device pixels, not enlarged";
     EXPECT_EQ(sharp.devicePixelRatio(), 2.0);
     EXPECT_TRUE(designIcon(QStringLiteral("no-such-icon"), {{16, 16}}).isNull());
+}
+
+}  // namespace
+
+namespace {
+
+// The window as the program starts it: the classic style of Qt's own
+// controls. The application's previous style comes back afterwards.
+class ClassicWindowTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        previousStyle_ = QApplication::style()->name();
+        ASSERT_TRUE(applyClassicStyle());
+    }
+    void TearDown() override {
+        WindowTest::TearDown();
+        QApplication::setStyle(QStyleFactory::create(previousStyle_));
+    }
+    static QRgb at(const QImage& image, int x, int y) { return image.pixel(x, y) & 0x00FFFFFFu; }
+
+private:
+    QString previousStyle_;
+};
+
+constexpr QRgb kCream = 0xFFFBF0;  // 0x00F0FBFF as red, green, blue
+
+TEST(ClassicStyleTest, TheUsersOwnStyleChoiceWins) {
+    struct Case {
+        std::vector<const char*> argv;
+        const char* env;
+        bool chosen;
+    };
+    const Case cases[] = {
+        {{"tenmari"}, nullptr, false},
+        {{"tenmari", "-style", "fusion"}, nullptr, true},
+        {{"tenmari", "-style=fusion"}, nullptr, true},
+        {{"tenmari", "--style", "fusion"}, nullptr, true},
+        {{"tenmari", "--style=fusion"}, nullptr, true},
+        {{"tenmari", "-stylesheet", "a.qss"}, nullptr, false},
+        {{"tenmari"}, "fusion", true},
+        {{"tenmari"}, "", false},
+    };
+    const QByteArray saved = qgetenv("QT_STYLE_OVERRIDE");
+    const bool wasSet = qEnvironmentVariableIsSet("QT_STYLE_OVERRIDE");
+    for (const Case& c : cases) {
+        if (c.env) {
+            qputenv("QT_STYLE_OVERRIDE", c.env);
+        } else {
+            qunsetenv("QT_STYLE_OVERRIDE");
+        }
+        EXPECT_EQ(styleChosenByUser(static_cast<int>(c.argv.size()), c.argv.data()), c.chosen)
+            << c.argv.back() << " / " << (c.env ? c.env : "(no override)");
+    }
+    if (wasSet) {
+        qputenv("QT_STYLE_OVERRIDE", saved);
+    } else {
+        qunsetenv("QT_STYLE_OVERRIDE");
+    }
+}
+
+TEST_F(ClassicWindowTest, TheClassicStyleIsQtsWindowsStyle) {
+    EXPECT_EQ(QApplication::style()->name().toLower(), QStringLiteral("windows"));
+}
+
+TEST_F(ClassicWindowTest, RegionDropDownIsCreamAndItsListOpensBelowIt) {
+    open();
+    QComboBox* combo = ui().CBoxChihou;
+    pickRegion(2);
+    const QImage field = combo->grab().toImage();
+    // Left of the text, inside the sunken frame.
+    EXPECT_EQ(at(field, 3, combo->height() / 2), kCream);
+
+    combo->showPopup();
+    QWidget* popup = combo->view()->window();
+    ASSERT_TRUE(popup->isVisible());
+    EXPECT_GE(popup->geometry().top(), combo->mapToGlobal(QPoint(0, combo->height())).y() - 1)
+        << "the list drops below the field";
+    const QImage list = combo->view()->viewport()->grab().toImage();
+    const QRect unchosen = combo->view()->visualRect(combo->model()->index(0, 0));
+    EXPECT_EQ(at(list, unchosen.right() - 2, unchosen.center().y()), kCream);
+    combo->hidePopup();
+}
+
+TEST_F(ClassicWindowTest, GroupBoxesAreFramedByAnEtchedLine) {
+    open();
+    click(ui().plBtnSetting);
+    const QRgb shadow = toQColor(clBtnShadow).rgb() & 0x00FFFFFFu;
+    const QRgb highlight = toQColor(clBtnHighlight).rgb() & 0x00FFFFFFu;
+    for (QWidget* box : std::initializer_list<QWidget*>{ui().GroupBox1, ui().GBoxSetting1, ui().GBoxSetting2}) {
+        const std::string name = box->objectName().toStdString();
+        const QImage img = box->grab().toImage();
+        // The system's button shadow, then its highlight, around the box:
+        // down the left edge and along the bottom edge.
+        const int y = img.height() / 2;
+        EXPECT_EQ(at(img, 0, y), shadow) << name;
+        EXPECT_EQ(at(img, 1, y), highlight) << name;
+        EXPECT_EQ(at(img, img.width() / 2, img.height() - 2), shadow) << name;
+        EXPECT_EQ(at(img, img.width() / 2, img.height() - 1), highlight) << name;
+    }
+}
+
+TEST_F(WindowTest, ScreenReadersHearTheStatusLineAndTheRegionCaption) {
+    static QList<QObject*>* heard = nullptr;
+    QList<QObject*> announced;
+    heard = &announced;
+    setNameChangeHook([](QObject* control) { heard->append(control); });
+    open();
+    pickRegion(0);
+    type(ui().EditZip1, QStringLiteral("100"));
+    enter(ui().EditZip1);
+    setNameChangeHook(nullptr);
+    heard = nullptr;
+
+    const auto name = [](QWidget* w) { return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name); };
+    EXPECT_EQ(name(ui().PanelInfo), QStringLiteral("検索が完了しました"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(ui().PanelInfo)->role(), QAccessible::StaticText);
+    QString region = ui().PanelChihou->Caption();
+    ASSERT_FALSE(region.isEmpty());
+    EXPECT_EQ(name(ui().PanelChihou), region.remove(QChar(0x3000)).simplified());
+    EXPECT_TRUE(announced.contains(ui().PanelInfo)) << "a new status is announced";
+    EXPECT_TRUE(announced.contains(ui().PanelChihou));
+}
+
+TEST_F(WindowTest, TaskBarsNameTheWindowByTheProductTitle) {
+    setApplicationTitle(QStringLiteral("Tenmariソフト"));
+    TFormMain& w = open();
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Tenmari"));
+    EXPECT_EQ(w.windowIconText(), QStringLiteral("Tenmariソフト"));
+    setApplicationTitle(QString());
+}
+
+// A centred caption keeps a pixel of air inside the 2-pixel raised edge on
+// both sides; "結果をｺﾋﾟｰ" ran into the right edge.
+TEST_F(WindowTest, EveryButtonCaptionFitsInsideItsEdge) {
+    open();
+    for (TplButton* b : window->findChildren<TplButton*>()) {
+        for (TplBtnCaption* c : {b->CaptionA(), b->CaptionB()}) {
+            if (c->Caption().isEmpty() || c->Alignment() != TplButton::taCenter) continue;
+            EXPECT_LE(b->fontMetrics().horizontalAdvance(c->Caption()), b->width() - 6)
+                << b->objectName().toStdString() << ": " << c->Caption().toStdString();
+        }
+    }
+}
+
+TEST_F(WindowTest, LongCandidatesShowTheWholeEntryAsTheirToolTip) {
+    open();
+    pickRegion(0);
+    ui().RBtnJushoKensaku->setChecked(true);
+    QListView* list = ui().ListBox1;
+    type(ui().EditJusho1, QStringLiteral("東京都"));
+    enter(ui().EditJusho1);
+    ASSERT_GT(list->model()->rowCount(), 0);
+    const QModelIndex first = list->model()->index(0, 0);
+    const QString shortText = first.data().toString();
+    ASSERT_LT(list->fontMetrics().horizontalAdvance(shortText), list->viewport()->width() - 10);
+
+    const auto tipAt = [list](const QModelIndex& index) {
+        const QPoint p = list->visualRect(index).center();
+        QHelpEvent help(QEvent::ToolTip, p, list->viewport()->mapToGlobal(p));
+        QApplication::sendEvent(list->viewport(), &help);
+        const QString tip = QToolTip::isVisible() ? QToolTip::text() : QString();
+        QToolTip::hideText();
+        return tip;
+    };
+    EXPECT_EQ(tipAt(first), QString()) << "a row shown whole needs no tip";
+
+    // The same row in a list too narrow for it: cut, so the tip tells it.
+    list->resize(list->fontMetrics().horizontalAdvance(shortText) / 2, list->height());
+    EXPECT_EQ(tipAt(first), shortText);
+}
+
+TEST(DesignIconTest, ButtonPicturesKeepAMarginInsideTheirCell) {
+    for (const char* name : {"search", "setting", "help", "close"}) {
+        const QIcon icon = designIcon(QLatin1String(name), {{32, 32}, {48, 48}});
+        for (const int size : {32, 48}) {
+            for (const qreal scale : {1.0, 2.0}) {
+                const QImage img = icon.pixmap(QSize(size, size), scale).toImage();
+                const int ring = static_cast<int>(size * scale) / 16;  // 2 px at 32, 3 at 48
+                bool clear = true;
+                bool drawn = false;
+                for (int y = 0; y < img.height(); ++y) {
+                    for (int x = 0; x < img.width(); ++x) {
+                        const bool edge = x < ring || y < ring || x >= img.width() - ring || y >= img.height() - ring;
+                        const bool opaque = qAlpha(img.pixel(x, y)) > 0;
+                        if (edge && opaque) clear = false;
+                        if (!edge && opaque) drawn = true;
+                    }
+                }
+                EXPECT_TRUE(clear) << name << " at " << size << " x" << scale << ": the picture reaches its edge";
+                EXPECT_TRUE(drawn) << name << " at " << size << " x" << scale;
+            }
+        }
+    }
+    // The emblem fills its frame.
+    const QImage emblem = designIcon(QStringLiteral("emblem"), {{52, 52}}, IconCell::EdgeToEdge).pixmap(52).toImage();
+    EXPECT_GT(qAlpha(emblem.pixel(1, 26)), 0);
+}
+
+TEST(DesignIconTest, TheDisabledPictureIsAnOutlineNotABlob) {
+    // The disabled search button embosses every non-white pixel of the
+    // picture it is given; of the drawing's inside, most must be left out.
+    const QIcon icon = designIcon(QStringLiteral("search"), {{32, 32}, {48, 48}});
+    const QImage normal = icon.pixmap(QSize(48, 48), 1.0).toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage disabled =
+        icon.pixmap(QSize(48, 48), 1.0, QIcon::Disabled).toImage().convertToFormat(QImage::Format_ARGB32);
+    int shape = 0;
+    int embossed = 0;
+    for (int y = 0; y < normal.height(); ++y) {
+        for (int x = 0; x < normal.width(); ++x) {
+            if (qAlpha(normal.pixel(x, y)) < 128) continue;
+            ++shape;
+            const QRgb d = disabled.pixel(x, y);
+            if (qAlpha(d) >= 128 && (d & 0x00FFFFFFu) != 0x00FFFFFFu) ++embossed;
+        }
+    }
+    ASSERT_GT(shape, 200);
+    EXPECT_GT(embossed, shape / 10) << "the outline is there";
+    EXPECT_LT(embossed, shape * 2 / 3) << "the inside is left out";
 }
 
 }  // namespace
