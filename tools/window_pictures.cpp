@@ -8,6 +8,7 @@
 // the cut. Settings go to a private folder, so the user's stored settings
 // neither shape the pictures nor change. Exit 1 when a picture cannot be made.
 
+#include "ClassicStyle.h"
 #include "Image.h"
 #include "JpegPicture.h"
 #include "Notifier.h"
@@ -454,11 +455,52 @@ void makeReadmePictures(Studio& s, const Options& o) {
         save("window-settings.png", s.shot());
     }
     {
+        s.open(4);
+        s.type(s.ui().EditZip1, QStringLiteral("100"));
+        s.search();
+        s.choose(0);
+        save("window-candidates-code.png", s.shot());
+    }
+    {
         s.useImages();
         s.open(4);
         s.click(s.ui().plBtnHelp);
         expect(!s.ui().PnlHelp->isHidden() && !s.ui().ImgHelp->Picture().isNull(), "the help with its picture");
         save("window-help.png", s.shot());
+        for (int page = 2; page <= 7; ++page) s.click(s.ui().plBtnFront);
+        expect(s.ui().SsEditHelp->text() == QStringLiteral("7/7"), "the last help page");
+        save("window-help-7.png", s.shot());
+    }
+    {
+        // The option's note is a message box; here it only needs to appear.
+        s.open(4);
+        s.click(s.ui().plBtnSetting);
+        SceneNotifier quiet;
+        setNotifier(&quiet);
+        s.ui().ChkTBar->setChecked(true);
+        setNotifier(&g_notes);
+        expect(s.window().TitleOffset() != 0 && !quiet.messages.isEmpty(), "the window without its title bar");
+        s.click(s.ui().plBtnSetting);
+        save("window-no-title-bar.png", s.shot());
+    }
+    {
+        // Offscreen windows are never blended; the picture lays the window
+        // over a striped backdrop at the opacity the window asks for.
+        s.open(4);
+        s.click(s.ui().plBtnSetting);
+        s.ui().ChkNodo->setChecked(true);
+        expect(s.window().windowOpacity() < 1.0, "the see-through window");
+        const QImage window = s.shot();
+        QImage blended(window.size(), QImage::Format_RGB32);
+        QPainter p(&blended);
+        for (int y = 0; y < blended.height(); y += 20) {
+            p.fillRect(0, y, blended.width(), 10, QColor(0x1f, 0x4e, 0x9a));
+            p.fillRect(0, y + 10, blended.width(), 10, QColor(0xf2, 0xc1, 0x4e));
+        }
+        p.setOpacity(s.window().windowOpacity());
+        p.drawImage(0, 0, window);
+        p.end();
+        save("window-see-through.png", blended);
     }
 }
 
@@ -477,7 +519,9 @@ int main(int argc, char** argv) {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
 
     g_defaultHandler = qInstallMessageHandler(quietOffscreen);
+    const bool userStyle = styleChosenByUser(argc, argv);
     QApplication app(argc, argv);
+    if (!userStyle) applyClassicStyle();  // the pictures show the window as it starts
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Pictures of the Tenmari window made offscreen with the sample dictionary: the help pictures "
