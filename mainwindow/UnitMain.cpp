@@ -61,9 +61,10 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui
     setWindowIcon(designIcon(QStringLiteral("emblem"), {{16, 16}, {24, 24}, {32, 32}, {48, 48}, {52, 52}}));
     for (const Region& r : regions()) ui_->CBoxChihou->addItem(utf8(r.item));
 
-    // PostReference1: design PostFile, and a not-found event that does nothing.
+    // PostReference1: design PostFile, and the not-found event, which tells
+    // the search a missing dictionary from a record not found.
     postReference_.SetPostFile("Ken_all.csv");
-    postReference_.OnNotPostFile = [](TPostReference&) {};
+    postReference_.OnNotPostFile = [this](TPostReference& s) { lookup_.PostReference1NotPostFile(s); };
 
     panel_ = std::make_unique<SearchPanelModel>(lookup_, clipboard_, static_cast<PanelHost&>(*this), this);
     bindSearchPanel();
