@@ -127,9 +127,13 @@ void TFormMain::bindSearchPanel() {
     connect(f.plBtnClear1, &TplButton::OnClick, m, [m] { m->plBtnClear1Click(); });
     connect(f.plBtnCopy, &TplButton::OnClick, m, [m] { m->plBtnCopyClick(); });
     f.ListBox1->setModel(m->candidates());
-    connect(f.ListBox1->selectionModel(), &QItemSelectionModel::currentRowChanged, m,
-            [m](const QModelIndex& current) {
-                m->setSelectedIndex(current.isValid() ? current.row() : -1);
+    // Only a selected row is a choice: a list that regains focus makes its
+    // first row current without selecting it, and that must not fill the result.
+    connect(f.ListBox1->selectionModel(), &QItemSelectionModel::selectionChanged, m,
+            [m, v = f.ListBox1] {
+                const QModelIndexList rows = v->selectionModel()->selectedRows();
+                if (rows.isEmpty()) return;
+                m->setSelectedIndex(rows.front().row());
                 m->ListBox1Click();
             });
     connect(f.ListBox1, &QListView::clicked, m, [m] { m->ListBox1Click(); });

@@ -512,6 +512,28 @@ TEST_F(WindowTest, CodeSearchChooseAndCopy) {
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("〒100-0001"));
 }
 
+// Focus coming back to the list (leaving the window and returning, or a
+// click on its blank area) makes a row current; only a real choice fills the result.
+TEST_F(WindowTest, ListRegainingFocusChoosesNothing) {
+    open();
+    pickRegion(0);
+    type(ui().EditZip1, QStringLiteral("100"));
+    enter(ui().EditZip1);
+    QListView* list = ui().ListBox1;
+    ASSERT_GT(list->model()->rowCount(), 0);
+    for (const Qt::FocusReason reason : {Qt::ActiveWindowFocusReason, Qt::MouseFocusReason, Qt::TabFocusReason}) {
+        QFocusEvent out(QEvent::FocusOut, reason);
+        QCoreApplication::sendEvent(list, &out);
+        QFocusEvent in(QEvent::FocusIn, reason);
+        QCoreApplication::sendEvent(list, &in);
+        EXPECT_TRUE(ui().EditJusho->text().isEmpty()) << reason;
+        EXPECT_FALSE(ui().plBtnCopy->isEnabled()) << reason;
+    }
+    // Selecting the current row from the keyboard is a choice.
+    QTest::keyClick(list, Qt::Key_Space);
+    EXPECT_EQ(ui().EditJusho->text(), QStringLiteral("東京都千代田区千代田"));
+}
+
 TEST_F(WindowTest, KeystrokeFilterRefusesWithBeepAndMessage) {
     open();
     type(ui().EditZip1, QStringLiteral("1-2-a"));
