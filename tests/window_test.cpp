@@ -22,6 +22,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "DesignForm.h"
 #include "Image.h"
@@ -532,6 +533,35 @@ TEST_F(WindowTest, ListRegainingFocusChoosesNothing) {
     // Selecting the current row from the keyboard is a choice.
     QTest::keyClick(list, Qt::Key_Space);
     EXPECT_EQ(ui().EditJusho->text(), QStringLiteral("東京都千代田区千代田"));
+}
+
+// The real boxes belong to the window (kept above it by the window manager,
+// also when it stays on top) and are still centred on the screen.
+TEST_F(WindowTest, MessageBoxesBelongToTheWindowAndAreCentredOnTheScreen) {
+    for (const bool onTop : {false, true}) {
+        TFormMain& w = open();
+        if (onTop) {
+            click(ui().plBtnSetting);
+            ui().ChkTopPosition->setChecked(true);
+            ASSERT_TRUE(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        }
+        setNotifier(nullptr);  // the real dialogs
+        QWidget* owner = nullptr;
+        QRect box;
+        QTimer::singleShot(0, [&] {
+            if (QWidget* m = QApplication::activeModalWidget()) {
+                owner = m->parentWidget();
+                box = m->frameGeometry();
+                m->close();
+            }
+        });
+        notifier().message(QStringLiteral("郵便番号は、半角数字のみ入力できます。"));
+        setNotifier(&notes);
+        EXPECT_EQ(owner, &w) << onTop;
+        ASSERT_TRUE(box.isValid()) << onTop;
+        const QPoint centre = QGuiApplication::primaryScreen()->geometry().center();
+        EXPECT_LE((box.center() - centre).manhattanLength(), 8) << onTop;  // the box settles its size when shown
+    }
 }
 
 TEST_F(WindowTest, KeystrokeFilterRefusesWithBeepAndMessage) {
