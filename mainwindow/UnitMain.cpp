@@ -1,5 +1,7 @@
 #include "UnitMain.h"
 
+#include "DataNotice.h"
+
 #include "DesignForm.h"
 #include "HelpPages.h"
 #include "JpegPicture.h"
@@ -299,6 +301,8 @@ void TFormMain::PanelChihouDblClick() {
     if (ui_->PanelChihou->Caption() == JishoInfo) {
         JishoFile();
     } else {
+        // The date of the dictionary in use, not a fixed one.
+        JishoInfo = dataNotice(QFile::decodeName(QByteArray::fromStdString(postReference_.PostFile())));
         ui_->PanelChihou->SetCaption(JishoInfo);
     }
 }

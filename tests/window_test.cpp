@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFontInfo>
@@ -445,11 +446,17 @@ TEST_F(WindowTest, RegionPanelDoubleClickTogglesTheDataNotice) {
     TPanel* p = ui().PanelChihou;
     QTest::mouseDClick(p, Qt::LeftButton);
     EXPECT_EQ(p->Caption(), w.JishoInfo) << "no region: the notice";
+    EXPECT_EQ(p->Caption(), QStringLiteral("辞書ファイルがありません：Ken_all.csv")) << "no dictionary, no date";
     QTest::mouseDClick(p, Qt::LeftButton);
     EXPECT_EQ(p->Caption(), w.JishoInfo) << "and it stays without a region";
+    // The date is the dictionary's own, not a fixed one.
+    QFile dictionary(w.JishoPath[1]);
+    ASSERT_TRUE(dictionary.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(dictionary.setFileTime(QDateTime(QDate(2026, 4, 30), QTime(12, 0)), QFileDevice::FileModificationTime));
+    dictionary.close();
     pickRegion(1);
     QTest::mouseDClick(p, Qt::LeftButton);
-    EXPECT_EQ(p->Caption(), QStringLiteral("2007年03月30日現在の郵便番号辞書を使用"));
+    EXPECT_EQ(p->Caption(), QStringLiteral("2026年04月30日現在の郵便番号辞書を使用"));
     QTest::mouseDClick(p, Qt::LeftButton);
     EXPECT_EQ(p->Caption(), QStringLiteral("北海道"));
 }
@@ -567,6 +574,23 @@ TEST_F(WindowTest, MessageBoxesBelongToTheWindowAndAreCentredOnTheScreen) {
         const QPoint centre = QGuiApplication::primaryScreen()->geometry().center();
         EXPECT_LE((box.center() - centre).manhattanLength(), 8) << onTop;  // the box settles its size when shown
     }
+}
+
+// First start: no region chosen, as designed, and no dictionary under the
+// start value's name. The first search says why it found nothing.
+TEST_F(WindowTest, FirstSearchWithoutARegionTellsThatNoDictionaryWasRead) {
+    open();
+    ASSERT_EQ(ui().CBoxChihou->currentIndex(), -1);
+    type(ui().EditZip1, QStringLiteral("100"));
+    enter(ui().EditZip1);
+    EXPECT_EQ(ui().PanelInfo->Caption(), QStringLiteral("辞書ファイルがありません：Ken_all.csv"));
+    pickRegion(0);
+    enter(ui().EditZip1);
+    EXPECT_EQ(ui().PanelInfo->Caption(), QStringLiteral("検索が完了しました"));
+    ui().EditZip1->clear();
+    type(ui().EditZip1, QStringLiteral("999"));
+    enter(ui().EditZip1);
+    EXPECT_EQ(ui().PanelInfo->Caption(), QStringLiteral("検索しましたが見つかりませんでした"));
 }
 
 TEST_F(WindowTest, KeystrokeFilterRefusesWithBeepAndMessage) {
