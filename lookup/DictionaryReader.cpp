@@ -14,8 +14,8 @@ namespace {
 constexpr std::size_t kBlockSize = 256 * 1024;  // stays in the L2 cache
 constexpr char kEndOfFile = 0x1A;
 
-std::string reason(const std::string& path, const char* what, int err) {
-    return path + ": " + what + ": " + std::strerror(err);
+PostFileError systemError(const std::string& path, const char* what, int err) {
+    return PostFileError(path + ": " + what + ": " + std::strerror(err), path, err);
 }
 
 // The file's descriptor, or -1 with *missing set when nothing is there or
@@ -32,7 +32,7 @@ int openRegularFile(const std::string& path, bool* missing) {
             *missing = true;
             return -1;
         }
-        throw PostFileError(reason(path, "cannot open", err));
+        throw systemError(path, "cannot open", err);
     }
     struct stat st {};
     const int statErr = ::fstat(fd, &st) == 0 ? 0 : errno;
@@ -41,15 +41,15 @@ int openRegularFile(const std::string& path, bool* missing) {
         return fd;
     }
     ::close(fd);
-    if (statErr != 0) throw PostFileError(reason(path, "cannot open", statErr));
+    if (statErr != 0) throw systemError(path, "cannot open", statErr);
     if (S_ISDIR(st.st_mode)) {
         if (missing) {
             *missing = true;
             return -1;
         }
-        throw PostFileError(path + ": is a folder, not a dictionary file");
+        throw PostFileError(path + ": is a folder, not a dictionary file", path, EISDIR);
     }
-    throw PostFileError(path + ": not a regular file");
+    throw PostFileError(path + ": not a regular file", path, PostFileError::kNotRegular);
 }
 
 }  // namespace
@@ -116,7 +116,7 @@ void DictionaryReader::fill() {
     do {
         n = ::read(fd_, buf_.data() + end_, buf_.size() - end_);
     } while (n < 0 && errno == EINTR);
-    if (n < 0) throw PostFileError(reason(path_, "read error", errno));
+    if (n < 0) throw systemError(path_, "read error", errno);
     if (n == 0) {
         eof_ = true;
         return;

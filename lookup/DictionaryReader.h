@@ -7,14 +7,29 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tenmari {
 
 // An input/output error on a dictionary, with the file name and the system's reason.
+// path() and code() keep the parts, so that a window can word the reason in its own
+// language: code() is the system's error number, kNotRegular for something that is
+// neither a file nor a folder, 0 when neither applies (the text alone tells).
 class PostFileError : public std::runtime_error {
 public:
+    static constexpr int kNotRegular = -1;
+
     using std::runtime_error::runtime_error;
+    PostFileError(const std::string& what, std::string path, int code)
+        : std::runtime_error(what), path_(std::move(path)), code_(code) {}
+
+    const std::string& path() const { return path_; }
+    int code() const { return code_; }
+
+private:
+    std::string path_;
+    int code_ = 0;
 };
 
 class DictionaryReader {

@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QHelpEvent>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QIconEngine>
 #include <QLabel>
 #include <QLineEdit>
@@ -157,10 +158,18 @@ bool parseIconDesign(const QString& design, QString& name, QList<QSize>& sizes) 
 void applyFont(QWidget* w) {
     const QVariant height = w->property("fontHeight");
     const QVariant bold = w->property("fontBold");
-    if (!height.isValid() && !bold.isValid()) return;
+    const QFont& windowFont = w->window()->font();
+    if (!height.isValid() && !bold.isValid()) {
+        // An inherited font that lost the window's family (inside a container
+        // with a style sheet) gets it back; others keep inheriting.
+        if (QFontInfo(w->font()).family() == QFontInfo(windowFont).family()) return;
+    }
     QFont f = w->font();
     if (height.isValid()) f.setPixelSize(height.toInt());
     if (bold.isValid()) f.setBold(bold.toBool());
+    // The family named outright: inside a container with a style sheet the
+    // copied font would otherwise resolve to the system's fallback fonts.
+    f.setFamilies(windowFont.families());
     w->setFont(f);
 }
 

@@ -16,6 +16,8 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "SystemReason.h"
+
 namespace tenmari {
 namespace {
 
@@ -27,10 +29,6 @@ QString fullPath(const QString& path) {
 
 QString openErrorText(const QString& path, const QString& reason) {
     return QStringLiteral("ファイル \"%1\". %2 は開けません").arg(fullPath(path), reason);
-}
-
-QString systemReason(int err) {
-    return QString::fromLocal8Bit(std::generic_category().message(err));
 }
 
 // Everything the decoder touches lives here, in the caller's frame, so that
@@ -248,7 +246,7 @@ JpegResult loadJpegPicture(const QString& path, QSize keep) {
     } else if (S_ISDIR(st.st_mode)) {
         result.error = openErrorText(path, systemReason(EISDIR));
     } else if (!S_ISREG(st.st_mode)) {
-        result.error = openErrorText(path, QStringLiteral("通常のファイルではありません"));
+        result.error = openErrorText(path, systemReason(kNotRegularFile));
     }
     if (!result.error.isEmpty()) {
         ::close(fd);

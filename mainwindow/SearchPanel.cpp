@@ -1,6 +1,8 @@
 #include "SearchPanel.h"
 
 #include <QClipboard>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <algorithm>
 #include <array>
@@ -9,6 +11,7 @@
 #include "Cp932.h"
 #include "Notifier.h"
 #include "PostReference.h"
+#include "SystemReason.h"
 
 namespace tenmari {
 namespace {
@@ -24,6 +27,10 @@ const QString kStatusRefusedEmpty = QStringLiteral("※空欄では検索でき�
 const QString kStatusSearching = QStringLiteral("検索中です・・・");
 const QString kStatusDone = QStringLiteral("検索が完了しました");
 const QString kStatusNotFound = QStringLiteral("検索しましたが見つかりませんでした");
+// Instead of "not found" when no dictionary was read, with the file's name.
+const QString kStatusNoDictionary = QStringLiteral("辞書ファイルがありません：%1");
+const QString kStatusUnreadableDictionary = QStringLiteral("辞書ファイルを読めません：%1");
+const QString kMessageUnreadableDictionary = QStringLiteral("辞書ファイル \"%1\" を読めません（%2）");
 
 const QString kMessageSecondHyphen = QStringLiteral("2つ目の\"-\"（ﾊｲﾌﾝ）は入力出来ません！");
 const QString kMessageDigitsOnly = QStringLiteral("郵便番号は、半角数字のみ入力できます。");
@@ -163,7 +170,22 @@ QString fromCp932(std::string_view bytes) {
     return out;
 }
 
-void reportError(const std::exception& e) { notifier().error(QString::fromUtf8(e.what())); }
+QString fromPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
+// The failed file's name, without its folders, for the status line.
+QString fileNameOf(const std::string& path) { return QFileInfo(fromPath(path)).fileName(); }
+
+// A dictionary error in the window's language with the path as it is; an
+// error that names no file as its text.
+QString errorText(const std::exception& e) {
+    if (const auto* f = dynamic_cast<const PostFileError*>(&e); f && !f->path().empty() && f->code() != 0) {
+        static_assert(PostFileError::kNotRegular == kNotRegularFile);
+        return kMessageUnreadableDictionary.arg(fromPath(f->path()), systemReason(f->code()));
+    }
+    return QString::fromUtf8(e.what());
+}
+
+void reportError(const std::exception& e) { notifier().error(errorText(e)); }
 
 // A code as the display options want it: hyphen after the third digit, then the mark.
 QString formatCode(QString code, const DisplayOptions& options) {
@@ -176,16 +198,27 @@ QString formatCode(QString code, const DisplayOptions& options) {
 
 // ---------------------------------------------------------------------------
 
-std::string PostReferenceLookup::PostToAddress(std::string_view query) { return ref_.PostToAddress(query); }
+std::string PostReferenceLookup::PostToAddress(std::string_view query) {
+    missing_.clear();
+    return ref_.PostToAddress(query);
+}
 
 void PostReferenceLookup::PostToAddressList(std::string_view query, std::vector<std::string>& addresses,
                                             std::vector<std::string>& codes) {
+    missing_.clear();
     ref_.PostToAddressList(query, addresses, codes);
 }
 
 void PostReferenceLookup::AddressToPostList(std::string_view query, std::vector<std::string>& addresses,
                                             std::vector<std::string>& codes) {
+    missing_.clear();
     ref_.AddressToPostList(query, addresses, codes);
+}
+
+void PostReferenceLookup::PostReference1NotPostFile(TPostReference& sender) {
+    // Raised also when a full code has no record: only a file that is not
+    // there makes the dictionary missing.
+    if (!QFileInfo(fromPath(sender.PostFile())).isFile()) missing_ = sender.PostFile();
 }
 
 void SystemClipboard::setText(const QString& text) {
@@ -430,7 +463,7 @@ bool SearchPanelModel::lookUpCode(const std::string& query, bool convertible) {
         try {
             address = lookup_.PostToAddress(query);
         } catch (const std::exception& e) {
-            reportError(e);
+            failed(e);
             return false;
         }
     }
@@ -449,12 +482,22 @@ bool SearchPanelModel::lookUpList(SearchMode mode, const std::string& query, boo
                 lookup_.AddressToPostList(query, addresses, codes);
             }
         } catch (const std::exception& e) {
-            reportError(e);
+            failed(e);
             return false;
         }
     }
     fillCandidates(mode, addresses, codes);
     return true;
+}
+
+void SearchPanelModel::failed(const std::exception& e) {
+    reportError(e);
+    // A dictionary that could not be read is named in the status line too;
+    // otherwise the status stays at searching until the next search.
+    if (const auto* f = dynamic_cast<const PostFileError*>(&e); f && !f->path().empty()) {
+        setStatus(kStatusUnreadableDictionary.arg(fileNameOf(f->path())));
+        setSearchCaption(kCaptionSearch);
+    }
 }
 
 void SearchPanelModel::fillCandidates(SearchMode mode, const std::vector<std::string>& addresses,
@@ -533,6 +576,8 @@ void SearchPanelModel::plBtnKensakuClick() {
     if (!resultText_.isEmpty() || candidates_.count() > 0) {
         host_.expandResults();
         setStatus(kStatusDone);
+    } else if (const std::string missing = lookup_.missingDictionary(); !missing.empty()) {
+        setStatus(kStatusNoDictionary.arg(fileNameOf(missing)));
     } else {
         setStatus(kStatusNotFound);
     }

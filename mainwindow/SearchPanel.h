@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QRgb>
 #include <QString>
+#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,9 +32,14 @@ public:
                                    std::vector<std::string>& codes) = 0;
     virtual void AddressToPostList(std::string_view query, std::vector<std::string>& addresses,
                                    std::vector<std::string>& codes) = 0;
+    // The dictionary the last query found no file for, as its path stands;
+    // empty when it had one.
+    virtual std::string missingDictionary() const { return {}; }
 };
 
-// The window's lookup component.
+// The window's lookup component. Its not-found event goes to
+// PostReference1NotPostFile, which tells a missing file from a record that is
+// not there (the event is raised for both).
 class PostReferenceLookup : public PanelLookup {
 public:
     explicit PostReferenceLookup(TPostReference& reference) : ref_(reference) {}
@@ -42,9 +48,13 @@ public:
                            std::vector<std::string>& codes) override;
     void AddressToPostList(std::string_view query, std::vector<std::string>& addresses,
                            std::vector<std::string>& codes) override;
+    std::string missingDictionary() const override { return missing_; }
+
+    void PostReference1NotPostFile(TPostReference& sender);
 
 private:
     TPostReference& ref_;
+    std::string missing_;
 };
 
 class PanelClipboard {
@@ -186,6 +196,8 @@ private:
     // search.
     bool lookUpCode(const std::string& query, bool convertible);
     bool lookUpList(SearchMode mode, const std::string& query, bool convertible);
+    // A lookup failed: reported, and named in the status line.
+    void failed(const std::exception& e);
     void fillCandidates(SearchMode mode, const std::vector<std::string>& addresses,
                         const std::vector<std::string>& codes);
 

@@ -1,5 +1,7 @@
 #include "UnitMain.h"
 
+#include "DataNotice.h"
+
 #include "DesignForm.h"
 #include "HelpPages.h"
 #include "JpegPicture.h"
@@ -61,9 +63,10 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui
     setWindowIcon(designIcon(QStringLiteral("emblem"), {{16, 16}, {24, 24}, {32, 32}, {48, 48}, {52, 52}}));
     for (const Region& r : regions()) ui_->CBoxChihou->addItem(utf8(r.item));
 
-    // PostReference1: design PostFile, and a not-found event that does nothing.
+    // PostReference1: design PostFile, and the not-found event, which tells
+    // the search a missing dictionary from a record not found.
     postReference_.SetPostFile("Ken_all.csv");
-    postReference_.OnNotPostFile = [](TPostReference&) {};
+    postReference_.OnNotPostFile = [this](TPostReference& s) { lookup_.PostReference1NotPostFile(s); };
 
     panel_ = std::make_unique<SearchPanelModel>(lookup_, clipboard_, static_cast<PanelHost&>(*this), this);
     bindSearchPanel();
@@ -126,9 +129,13 @@ void TFormMain::bindSearchPanel() {
     connect(f.plBtnClear1, &TplButton::OnClick, m, [m] { m->plBtnClear1Click(); });
     connect(f.plBtnCopy, &TplButton::OnClick, m, [m] { m->plBtnCopyClick(); });
     f.ListBox1->setModel(m->candidates());
-    connect(f.ListBox1->selectionModel(), &QItemSelectionModel::currentRowChanged, m,
-            [m](const QModelIndex& current) {
-                m->setSelectedIndex(current.isValid() ? current.row() : -1);
+    // Only a selected row is a choice: a list that regains focus makes its
+    // first row current without selecting it, and that must not fill the result.
+    connect(f.ListBox1->selectionModel(), &QItemSelectionModel::selectionChanged, m,
+            [m, v = f.ListBox1] {
+                const QModelIndexList rows = v->selectionModel()->selectedRows();
+                if (rows.isEmpty()) return;
+                m->setSelectedIndex(rows.front().row());
                 m->ListBox1Click();
             });
     connect(f.ListBox1, &QListView::clicked, m, [m] { m->ListBox1Click(); });
@@ -296,6 +303,8 @@ void TFormMain::PanelChihouDblClick() {
     if (ui_->PanelChihou->Caption() == JishoInfo) {
         JishoFile();
     } else {
+        // The date of the dictionary in use, not a fixed one.
+        JishoInfo = dataNotice(QFile::decodeName(QByteArray::fromStdString(postReference_.PostFile())));
         ui_->PanelChihou->SetCaption(JishoInfo);
     }
 }

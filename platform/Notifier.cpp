@@ -10,7 +10,9 @@ namespace {
 QString g_title;
 
 void showBox(QMessageBox::Icon icon, const QString& text) {
-    QMessageBox box(icon, applicationTitle(), text, QMessageBox::Ok);
+    // Owned by the window, so that the window manager keeps the box above it,
+    // also when the window stays on top; still centred on the screen.
+    QMessageBox box(icon, applicationTitle(), text, QMessageBox::Ok, messageOwner());
     box.adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         box.move(screen->geometry().center() - box.rect().center());
@@ -28,6 +30,15 @@ public:
 Notifier* g_override = nullptr;
 
 }  // namespace
+
+QWidget* messageOwner() {
+    if (QWidget* active = QApplication::activeWindow()) return active;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        const Qt::WindowType type = w->windowType();
+        if (w->isVisible() && (type == Qt::Window || type == Qt::Dialog)) return w;
+    }
+    return nullptr;
+}
 
 QString applicationTitle() {
     return g_title.isEmpty() ? QApplication::applicationDisplayName() : g_title;

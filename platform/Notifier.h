@@ -20,6 +20,10 @@ public:
     virtual void error(const QString& text) = 0;
 };
 
+// The window a message box belongs to: the active window, else the first
+// visible one; nullptr when none is shown.
+QWidget* messageOwner();
+
 // The application title: the caption of every message box.
 QString applicationTitle();
 void setApplicationTitle(const QString& title);

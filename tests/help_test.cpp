@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <random>
 #include <set>
 #include <sys/stat.h>
@@ -298,8 +299,15 @@ QString jpegError(int code) {
     return QStringLiteral("JPEG エラー #%1").arg(code);
 }
 
+// The reasons in the window's language, whatever the system's locale.
 QString openError(const QString& path, int err) {
-    return QStringLiteral("ファイル \"%1\". %2 は開けません").arg(path, QString::fromLocal8Bit(std::strerror(err)));
+    const std::map<int, QString> reasons = {
+        {ENOENT, QStringLiteral("ファイルがありません")},
+        {EISDIR, QStringLiteral("フォルダーです")},
+        {EACCES, QStringLiteral("アクセスが許可されていません")},
+        {EIO, QStringLiteral("入出力エラーが発生しました")},
+    };
+    return QStringLiteral("ファイル \"%1\". %2 は開けません").arg(path, reasons.at(err));
 }
 
 // Either a picture of `size` and no message, or a decoding message and no

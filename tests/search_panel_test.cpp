@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QClipboard>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <filesystem>
 #include <fstream>
@@ -843,6 +844,8 @@ protected:
     void SetUp() override {
         tenmari::setNotifier(&notifier_);
         ref_.SetPostFile(TENMARI_SAMPLE_DICTIONARY);
+        // Bound as the window binds it.
+        ref_.OnNotPostFile = [this](tenmari::TPostReference& s) { lookup_.PostReference1NotPostFile(s); };
         model_.RBtnBangoKensakuClick();
     }
     void TearDown() override { tenmari::setNotifier(nullptr); }
@@ -883,28 +886,81 @@ TEST_F(RealLookupTest, SampleDictionaryInBothModes) {
                 }));
 }
 
-TEST_F(RealLookupTest, MissingDictionaryFindsNothing) {
-    ref_.SetPostFile("/nonexistent/tenmari/Zenkoku.csv");
-    for (const char* text : {"1000001", "100"}) {
-        model_.setZipText(QString::fromLatin1(text));
+// No dictionary read is told as such, naming the file; a record that is not
+// there is the plain miss, also for a full code (whose lookup raises the same
+// event).
+TEST_F(RealLookupTest, MissingDictionaryIsToldApartFromAMiss) {
+    const QString noFile = QStringLiteral("辞書ファイルがありません：Zenkoku.csv");
+    const std::string folder = std::filesystem::temp_directory_path().string();
+    struct Case {
+        std::string file;
+        const char* query;
+        bool address;
+        QString status;
+    } cases[] = {
+        {"/nonexistent/tenmari/Zenkoku.csv", "1000001", false, noFile},
+        {"/nonexistent/tenmari/Zenkoku.csv", "100", false, noFile},
+        {"/nonexistent/tenmari/Zenkoku.csv", "東京都", true, noFile},
+        {"Zenkoku.csv", "100", false, noFile},  // relative, as the design's start value
+        {folder, "100", false, QStringLiteral("辞書ファイルがありません：") +
+                                   QFileInfo(QString::fromStdString(folder)).fileName()},
+        {TENMARI_SAMPLE_DICTIONARY, "1000002", false, kNotFound},
+        {TENMARI_SAMPLE_DICTIONARY, "999", false, kNotFound},
+        {TENMARI_SAMPLE_DICTIONARY, "京都市左京区", true, kNotFound},
+    };
+    for (const Case& c : cases) {
+        ref_.SetPostFile(c.file);
+        if (c.address) {
+            model_.RBtnJushoKensakuClick();
+            model_.setAddressText(QString::fromUtf8(c.query));
+        } else {
+            model_.RBtnBangoKensakuClick();
+            model_.setZipText(QString::fromUtf8(c.query));
+        }
         model_.plBtnKensakuClick();
-        EXPECT_EQ(model_.status(), kNotFound) << text;
+        EXPECT_EQ(model_.status(), c.status) << c.file << " " << c.query;
         EXPECT_EQ(model_.searchCaption(), kSearchCaption);
     }
-    EXPECT_TRUE(std::find(log_.begin(), log_.end(), "expand") == log_.end());
+    // Found again once the file is there.
+    ref_.SetPostFile(TENMARI_SAMPLE_DICTIONARY);
+    model_.RBtnBangoKensakuClick();
+    model_.setZipText(QStringLiteral("100"));
+    model_.plBtnKensakuClick();
+    EXPECT_EQ(model_.status(), kDone);
+    EXPECT_TRUE(std::find(log_.begin(), log_.end(), "expand") != log_.end());
     for (const std::string& l : log_) EXPECT_NE(l.rfind("error:", 0), 0u) << l;
 }
 
+// A file that cannot be read: the reason in the window's language with the
+// path as it is, and the status line names the file instead of staying at
+// "searching".
 TEST_F(RealLookupTest, UnreadableDictionaryIsReportedWithItsReason) {
-    const std::string fifo = std::filesystem::temp_directory_path().string() + "/tenmari-panel-fifo-" +
-                             std::to_string(::getpid());
+    const std::string dir = std::filesystem::temp_directory_path().string() + "/tenmari-panel-" +
+                            std::to_string(::getpid());
+    std::filesystem::create_directories(dir);
+    const std::string fifo = dir + "/fifo.csv";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    ref_.SetPostFile(fifo);
-    model_.setZipText(QStringLiteral("100"));
-    model_.plBtnKensakuClick();
-    ::unlink(fifo.c_str());
-    ASSERT_EQ(log_.back().rfind("error:" + fifo + ": ", 0), 0u) << log_.back();
-    EXPECT_EQ(model_.status(), kSearching);
+    const std::string locked = dir + "/locked.csv";
+    std::ofstream(locked) << "x\n";
+    ::chmod(locked.c_str(), 0);
+    const bool rootReads = ::access(locked.c_str(), R_OK) == 0;  // root reads it anyway
+    struct Case {
+        std::string file;
+        const char* reason;
+    } cases[] = {{fifo, "通常のファイルではありません"}, {locked, "アクセスが許可されていません"}};
+    for (const Case& c : cases) {
+        if (c.file == locked && rootReads) continue;
+        ref_.SetPostFile(c.file);
+        log_.clear();
+        model_.setZipText(QStringLiteral("100"));
+        model_.plBtnKensakuClick();
+        EXPECT_EQ(log_.back(), "error:辞書ファイル \"" + c.file + "\" を読めません（" + c.reason + "）");
+        EXPECT_EQ(utf8(model_.status()),
+                  "辞書ファイルを読めません：" + std::filesystem::path(c.file).filename().string());
+        EXPECT_EQ(model_.searchCaption(), kSearchCaption);
+        model_.setZipText(QString());
+    }
+    std::filesystem::remove_all(dir);
 }
 
 TEST_F(RealLookupTest, NationwideDictionaryInBothModes) {

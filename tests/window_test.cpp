@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFontInfo>
@@ -27,6 +28,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "ClassicStyle.h"
 #include "ControlAccessibility.h"
@@ -236,7 +238,12 @@ TEST_F(WindowTest, DesignValuesOfTheBuiltWindow) {
     EXPECT_EQ(f.PnlKensakuBtn->Color(), 0x00C0C0C0u);
     EXPECT_EQ(f.ListBox1->palette().color(QPalette::Base), QColor(0xFF, 0xFB, 0xF0));
     EXPECT_EQ(f.PanelInfo->palette().color(QPalette::WindowText), QColor(Qt::white));
-    EXPECT_EQ(QFontInfo(f.EditZip1->font()).family(), QStringLiteral("IPAPGothic")) << "the window font's stand-in";
+    // Every control draws in the window font's stand-in, as Qt resolves it
+    // (a copied and resized font must not fall back to another family).
+    for (QWidget* c : w.findChildren<QWidget*>()) {
+        if (c->objectName().isEmpty() || c->objectName().startsWith(QLatin1String("qt_"))) continue;
+        EXPECT_EQ(QFontInfo(c->font()).family(), QStringLiteral("IPAPGothic")) << c->objectName().toStdString();
+    }
     EXPECT_EQ(f.LabelSoft->font().pixelSize(), 17);
     EXPECT_TRUE(f.LabelSoft->font().bold());
     EXPECT_EQ(f.LabelJisho1->font().pixelSize(), 11);
@@ -446,11 +453,17 @@ TEST_F(WindowTest, RegionPanelDoubleClickTogglesTheDataNotice) {
     TPanel* p = ui().PanelChihou;
     QTest::mouseDClick(p, Qt::LeftButton);
     EXPECT_EQ(p->Caption(), w.JishoInfo) << "no region: the notice";
+    EXPECT_EQ(p->Caption(), QStringLiteral("辞書ファイルがありません：Ken_all.csv")) << "no dictionary, no date";
     QTest::mouseDClick(p, Qt::LeftButton);
     EXPECT_EQ(p->Caption(), w.JishoInfo) << "and it stays without a region";
+    // The date is the dictionary's own, not a fixed one.
+    QFile dictionary(w.JishoPath[1]);
+    ASSERT_TRUE(dictionary.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(dictionary.setFileTime(QDateTime(QDate(2026, 4, 30), QTime(12, 0)), QFileDevice::FileModificationTime));
+    dictionary.close();
     pickRegion(1);
     QTest::mouseDClick(p, Qt::LeftButton);
-    EXPECT_EQ(p->Caption(), QStringLiteral("2007年03月30日現在の郵便番号辞書を使用"));
+    EXPECT_EQ(p->Caption(), QStringLiteral("2026年04月30日現在の郵便番号辞書を使用"));
     QTest::mouseDClick(p, Qt::LeftButton);
     EXPECT_EQ(p->Caption(), QStringLiteral("北海道"));
 }
@@ -517,6 +530,74 @@ TEST_F(WindowTest, CodeSearchChooseAndCopy) {
     QTest::mouseDClick(ui().ListBox1->viewport(), Qt::LeftButton, {}, row.center());
     EXPECT_EQ(ui().EditJusho->text(), QStringLiteral("〒100-0001"));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("〒100-0001"));
+}
+
+// Focus coming back to the list (leaving the window and returning, or a
+// click on its blank area) makes a row current; only a real choice fills the result.
+TEST_F(WindowTest, ListRegainingFocusChoosesNothing) {
+    open();
+    pickRegion(0);
+    type(ui().EditZip1, QStringLiteral("100"));
+    enter(ui().EditZip1);
+    QListView* list = ui().ListBox1;
+    ASSERT_GT(list->model()->rowCount(), 0);
+    for (const Qt::FocusReason reason : {Qt::ActiveWindowFocusReason, Qt::MouseFocusReason, Qt::TabFocusReason}) {
+        QFocusEvent out(QEvent::FocusOut, reason);
+        QCoreApplication::sendEvent(list, &out);
+        QFocusEvent in(QEvent::FocusIn, reason);
+        QCoreApplication::sendEvent(list, &in);
+        EXPECT_TRUE(ui().EditJusho->text().isEmpty()) << reason;
+        EXPECT_FALSE(ui().plBtnCopy->isEnabled()) << reason;
+    }
+    // Selecting the current row from the keyboard is a choice.
+    QTest::keyClick(list, Qt::Key_Space);
+    EXPECT_EQ(ui().EditJusho->text(), QStringLiteral("東京都千代田区千代田"));
+}
+
+// The real boxes belong to the window (kept above it by the window manager,
+// also when it stays on top) and are still centred on the screen.
+TEST_F(WindowTest, MessageBoxesBelongToTheWindowAndAreCentredOnTheScreen) {
+    for (const bool onTop : {false, true}) {
+        TFormMain& w = open();
+        if (onTop) {
+            click(ui().plBtnSetting);
+            ui().ChkTopPosition->setChecked(true);
+            ASSERT_TRUE(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        }
+        setNotifier(nullptr);  // the real dialogs
+        QWidget* owner = nullptr;
+        QRect box;
+        QTimer::singleShot(0, [&] {
+            if (QWidget* m = QApplication::activeModalWidget()) {
+                owner = m->parentWidget();
+                box = m->frameGeometry();
+                m->close();
+            }
+        });
+        notifier().message(QStringLiteral("郵便番号は、半角数字のみ入力できます。"));
+        setNotifier(&notes);
+        EXPECT_EQ(owner, &w) << onTop;
+        ASSERT_TRUE(box.isValid()) << onTop;
+        const QPoint centre = QGuiApplication::primaryScreen()->geometry().center();
+        EXPECT_LE((box.center() - centre).manhattanLength(), 8) << onTop;  // the box settles its size when shown
+    }
+}
+
+// First start: no region chosen, as designed, and no dictionary under the
+// start value's name. The first search says why it found nothing.
+TEST_F(WindowTest, FirstSearchWithoutARegionTellsThatNoDictionaryWasRead) {
+    open();
+    ASSERT_EQ(ui().CBoxChihou->currentIndex(), -1);
+    type(ui().EditZip1, QStringLiteral("100"));
+    enter(ui().EditZip1);
+    EXPECT_EQ(ui().PanelInfo->Caption(), QStringLiteral("辞書ファイルがありません：Ken_all.csv"));
+    pickRegion(0);
+    enter(ui().EditZip1);
+    EXPECT_EQ(ui().PanelInfo->Caption(), QStringLiteral("検索が完了しました"));
+    ui().EditZip1->clear();
+    type(ui().EditZip1, QStringLiteral("999"));
+    enter(ui().EditZip1);
+    EXPECT_EQ(ui().PanelInfo->Caption(), QStringLiteral("検索しましたが見つかりませんでした"));
 }
 
 TEST_F(WindowTest, KeystrokeFilterRefusesWithBeepAndMessage) {

@@ -1,0 +1,27 @@
+#include "SystemReason.h"
+
+#include <cerrno>
+#include <system_error>
+
+namespace tenmari {
+
+QString systemReason(int err) {
+    switch (err) {
+    case kNotRegularFile:
+        return QStringLiteral("通常のファイルではありません");
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("ファイルがありません");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("アクセスが許可されていません");
+    case EISDIR:
+        return QStringLiteral("フォルダーです");
+    case EIO:
+        return QStringLiteral("入出力エラーが発生しました");
+    default:
+        return QString::fromLocal8Bit(std::generic_category().message(err));
+    }
+}
+
+}  // namespace tenmari
