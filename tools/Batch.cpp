@@ -11,6 +11,17 @@ namespace {
 constexpr std::size_t npos = static_cast<std::size_t>(-1);
 const std::vector<Answer> kNone;
 
+// A code of exactly 7 ASCII digits as a number, or nullopt.
+std::optional<std::uint32_t> sevenDigits(std::string_view s) {
+    if (s.size() != 7) return std::nullopt;
+    std::uint32_t n = 0;
+    for (const char c : s) {
+        if (c < '0' || c > '9') return std::nullopt;
+        n = n * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    return n;
+}
+
 bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 void appendUtf8(std::string& out, char32_t cp) {
@@ -98,7 +109,18 @@ void QueryTable::add(std::optional<std::string> query) {
 }
 
 void QueryTable::seal() {
-    if (kind_ != Kind::address) return;
+    if (kind_ == Kind::code) {
+        digits_.reserve(index_.size());
+        for (auto it = index_.begin(); it != index_.end();) {
+            if (const auto n = sevenDigits(it->first)) {
+                digits_.emplace(*n, it->second);
+                it = index_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        return;
+    }
     sorted_.resize(slots_.size());
     for (std::size_t k = 0; k < slots_.size(); ++k) sorted_[k] = k;
     std::sort(sorted_.begin(), sorted_.end(),
@@ -118,9 +140,18 @@ void QueryTable::take(Slot& s, std::string_view code, std::string_view address, 
 
 void QueryTable::offer(std::string_view code, std::string_view address) {
     if (kind_ == Kind::code) {
-        const auto it = index_.find(std::string(code));
-        if (it == index_.end()) return;
-        Slot& s = slots_[it->second];
+        std::size_t slot;
+        if (const auto n = sevenDigits(code)) {
+            const auto it = digits_.find(*n);
+            if (it == digits_.end()) return;
+            slot = it->second;
+        } else {
+            if (index_.empty()) return;
+            const auto it = index_.find(std::string(code));
+            if (it == index_.end()) return;
+            slot = it->second;
+        }
+        Slot& s = slots_[slot];
         if (s.query.size() == 3 || s.query.size() == 5) return;  // old codes are answered otherwise
         take(s, code, address, 0);
         return;

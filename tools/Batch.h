@@ -81,6 +81,8 @@ private:
     std::vector<Slot> slots_;
     std::vector<std::size_t> lineSlot_;  // npos: no answer possible
     std::unordered_map<std::string, std::size_t> index_;
+    // Codes of 7 ASCII digits as numbers, the common case: cheaper to look up.
+    std::unordered_map<std::uint32_t, std::size_t> digits_;
     std::vector<std::size_t> sorted_;    // address slots, by query bytes
     std::size_t shortest_ = 0;           // shortest address query
 };
