@@ -310,13 +310,19 @@ int runBatch(const std::string& dict, tenmari::TPostOption pickOut, bool all, st
 
     QueryTable table(kind, all);
     for (const std::string_view line : lines) {
+        // ASCII is the same bytes in code page 932: no conversion needed.
+        const auto toCp932 = [](std::string_view utf8) {
+            return std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })
+                       ? std::string(utf8)
+                       : tenmari::utf8ToCp932(utf8);
+        };
         try {
             if (kind == QueryTable::Kind::code) {
-                std::string q = tenmari::utf8ToCp932(asciiDigitsAndHyphens(line));
+                std::string q = toCp932(asciiDigitsAndHyphens(line));
                 if (const auto h = q.find('-'); h != std::string::npos) q.erase(h, 1);
                 table.add(std::move(q));
             } else {
-                table.add(tenmari::utf8ToCp932(line));
+                table.add(toCp932(line));
             }
         } catch (const tenmari::EncodingError&) {
             table.add(std::nullopt);  // no code page 932 form: no record can match it
@@ -356,13 +362,15 @@ int runBatch(const std::string& dict, tenmari::TPostOption pickOut, bool all, st
             out.append(lines[k]).append("\t\t\n");
         }
         for (const tenmari::batch::Answer& a : answers) {
-            std::string address;
+            out.append(lines[k]).append(1, '\t').append(a.code).append(1, '\t');
+            const std::size_t at = out.size();
+            out.resize(at + tenmari::utf8Room(a.address.size()));
             try {
-                address = tenmari::cp932ToUtf8(a.address);
+                out.resize(static_cast<std::size_t>(tenmari::cp932ToUtf8(a.address, out.data() + at) - out.data()));
             } catch (const tenmari::EncodingError&) {
                 return fail(dict + ": the record of " + a.code + " cannot be shown as UTF-8");
             }
-            out.append(lines[k]).append(1, '\t').append(a.code).append(1, '\t').append(address).append(1, '\n');
+            out.push_back('\n');
         }
         if (out.size() >= (1u << 20) || k + 1 == lines.size()) {
             if (const int err = tenmari::writeOut(out)) return writeFailed(err);
