@@ -1,6 +1,7 @@
 // tenmari-lookup: the three dictionary queries from the command line.
 // Exit status as grep's: 0 found, 1 nothing found, 2 error.
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Batch.h"
 #include "Cp932.h"
 #include "DictionaryFields.h"
 #include "DictionaryReader.h"
@@ -28,18 +30,23 @@ constexpr const char* kUsage =
     "usage: tenmari-lookup [--dict FILE] [--pick-out all|part] [--sjis] code QUERY\n"
     "       tenmari-lookup [--dict FILE] [--pick-out all|part] [--sjis] prefix QUERY\n"
     "       tenmari-lookup [--dict FILE] [--pick-out all|part] [--sjis] address QUERY\n"
+    "       tenmari-lookup [--dict FILE] [--pick-out all|part] [--all] batch code|address [FILE]\n"
     "\n"
     "  code     a full postal code (1000001 or 100-0001) to its address\n"
     "  prefix   the first digits of a postal code to every match: code TAB address\n"
     "  address  the beginning of an address to every match: code TAB address\n"
+    "  batch    one query per line of FILE (or standard input), all in one pass:\n"
+    "           query TAB code TAB address, one line per input line, in order\n"
     "\n"
     "  --dict FILE      dictionary to search (default: Jisho/Zenkoku.csv beside this program)\n"
     "  --pick-out part  leave the prefecture out of addresses and address queries\n"
     "  --sjis           print the dictionary's own code page 932 bytes instead of UTF-8\n"
+    "  --all            batch: every record of the answer, one line each\n"
     "\n"
     "QUERY is UTF-8. For code and prefix, full-width digits count as digits and\n"
     "the dashes － − ‐ ー as a hyphen; an address is compared exactly.\n"
-    "Exit status: 0 found, 1 nothing found, 2 error.\n";
+    "Exit status: 0 found (batch: every query answered), 1 nothing found (batch: some\n"
+    "query without an answer), 2 error.\n";
 
 enum class Command { Code, Prefix, Address };
 
@@ -159,34 +166,7 @@ std::string whyNotConvertible(std::string_view q) {
     return "the query cannot be converted to code page 932";
 }
 
-// Postal codes typed the Japanese way: full-width digits become digits and
-// the dashes that stand for a hyphen become "-".
-std::string asciiDigitsAndHyphens(std::string_view q) {
-    using namespace std::string_view_literals;
-    constexpr std::string_view kHyphens[] = {"－"sv, "−"sv, "‐"sv, "ー"sv};
-    constexpr std::string_view kZero = "０";  // U+FF10; ０..９ share their first two bytes
-    std::string out;
-    for (std::size_t i = 0; i < q.size();) {
-        const std::string_view rest = q.substr(i);
-        if (rest.size() >= 3 && rest.substr(0, 2) == kZero.substr(0, 2) &&
-            static_cast<unsigned char>(rest[2]) >= static_cast<unsigned char>(kZero[2]) &&
-            static_cast<unsigned char>(rest[2]) <= static_cast<unsigned char>(kZero[2]) + 9) {
-            out.push_back(static_cast<char>('0' + (rest[2] - kZero[2])));
-            i += 3;
-            continue;
-        }
-        const auto hyphen = std::find_if(std::begin(kHyphens), std::end(kHyphens),
-                                         [&](std::string_view h) { return rest.starts_with(h); });
-        if (hyphen != std::end(kHyphens)) {
-            out.push_back('-');
-            i += hyphen->size();
-            continue;
-        }
-        out.push_back(q[i]);
-        ++i;
-    }
-    return out;
-}
+using tenmari::batch::asciiDigitsAndHyphens;
 
 // ---------------------------------------------------------------- records that cannot be shown
 
@@ -278,11 +258,134 @@ std::string firstBadBytes(std::string_view cp932) {
     return "some bytes";
 }
 
+// ---------------------------------------------------------------- batch
+
+// All of a file, or of standard input for "-"; the errno of a failure.
+int readAll(const std::string& path, std::string& out) {
+    const int fd = path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        if (fd != STDIN_FILENO) ::close(fd);
+        return EISDIR;
+    }
+    char buf[1 << 16];
+    int err = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) err = errno;
+        if (n <= 0) break;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    if (fd != STDIN_FILENO) ::close(fd);
+    return err;
+}
+
+// Every record of the dictionary, in file order, as (code, address text).
+// One pass of the lookup itself: its postal-code pass with an empty prefix,
+// which every record matches.
+void forEachRecord(tenmari::TPostReference& ref, const tenmari::TPostReference::MatchFn& record) {
+    ref.PostToAddressEach("", record);
+}
+
+int runBatch(const std::string& dict, tenmari::TPostOption pickOut, bool all, std::string_view kindName,
+             const std::string& input) {
+    using tenmari::batch::QueryTable;
+    QueryTable::Kind kind;
+    if (kindName == "code") {
+        kind = QueryTable::Kind::code;
+    } else if (kindName == "address") {
+        kind = QueryTable::Kind::address;
+    } else {
+        return usageError("batch takes code or address, not '" + shown(kindName) + "'");
+    }
+    const std::string inputName = input == "-" ? "standard input" : input;
+    std::string text;
+    if (const int err = readAll(input, text)) return fail(inputName + ": " + std::strerror(err));
+    std::vector<std::string_view> lines;
+    if (const auto e = tenmari::batch::splitLines(text, lines)) {
+        return fail(inputName + ": line " + std::to_string(e->line) + ": " + e->message);
+    }
+
+    QueryTable table(kind, all);
+    for (const std::string_view line : lines) {
+        // ASCII is the same bytes in code page 932: no conversion needed.
+        const auto toCp932 = [](std::string_view utf8) {
+            return std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })
+                       ? std::string(utf8)
+                       : tenmari::utf8ToCp932(utf8);
+        };
+        try {
+            if (kind == QueryTable::Kind::code) {
+                std::string q = toCp932(asciiDigitsAndHyphens(line));
+                if (const auto h = q.find('-'); h != std::string::npos) q.erase(h, 1);
+                table.add(std::move(q));
+            } else {
+                table.add(toCp932(line));
+            }
+        } catch (const tenmari::EncodingError&) {
+            table.add(std::nullopt);  // no code page 932 form: no record can match it
+        }
+    }
+    table.seal();
+
+    tenmari::TPostReference ref;
+    ref.SetPostFile(dict);
+    ref.SetPickOut(pickOut);
+    bool notFound = false;
+    ref.OnNotPostFile = [&](tenmari::TPostReference&) { notFound = true; };
+    struct stat st {};
+    if (::stat(dict.c_str(), &st) != 0) return fail(dict + ": no such dictionary file");
+    if (S_ISDIR(st.st_mode)) return fail(dict + ": is a folder, not a dictionary file");
+    try {
+        forEachRecord(ref, [&](std::string_view code, std::string_view address) { table.offer(code, address); });
+        if (notFound) return fail(dict + ": no such dictionary file");
+        // Old 3- and 5-digit codes, as the single search answers them: the
+        // address of the first record with that old code.
+        for (const auto& [query, slot] : table.oldCodes()) {
+            std::string address = ref.PostToAddress(query);
+            if (!notFound) table.answerOldCode(slot, {std::string(), std::move(address)});
+            notFound = false;
+        }
+    } catch (const tenmari::PostFileError& e) {
+        return fail(e.what());
+    }
+
+    // In input order, written a piece at a time.
+    bool unanswered = false;
+    std::string out;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        const auto& answers = table.answers(k);
+        if (answers.empty()) {
+            unanswered = true;
+            out.append(lines[k]).append("\t\t\n");
+        }
+        for (const tenmari::batch::Answer& a : answers) {
+            out.append(lines[k]).append(1, '\t').append(a.code).append(1, '\t');
+            const std::size_t at = out.size();
+            out.resize(at + tenmari::utf8Room(a.address.size()));
+            try {
+                out.resize(static_cast<std::size_t>(tenmari::cp932ToUtf8(a.address, out.data() + at) - out.data()));
+            } catch (const tenmari::EncodingError&) {
+                return fail(dict + ": the record of " + a.code + " cannot be shown as UTF-8");
+            }
+            out.push_back('\n');
+        }
+        if (out.size() >= (1u << 20) || k + 1 == lines.size()) {
+            if (const int err = tenmari::writeOut(out)) return writeFailed(err);
+            out.clear();
+        }
+    }
+    return unanswered ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::optional<std::string> dictOption;
     bool sjis = false;
+    bool all = false;
     tenmari::TPostOption pickOut = tenmari::poptAll;
     int i = 1;
     for (; i < argc; ++i) {
@@ -307,6 +410,8 @@ int main(int argc, char** argv) {
             }
         } else if (arg == "--sjis") {
             sjis = true;
+        } else if (arg == "--all") {
+            all = true;
         } else if (arg == "--") {
             ++i;
             break;
@@ -316,6 +421,13 @@ int main(int argc, char** argv) {
             break;
         }
     }
+    if (i < argc && std::string_view(argv[i]) == "batch") {
+        if (argc - i != 2 && argc - i != 3) return usageError("batch expects code or address, and at most one FILE");
+        if (sjis) return usageError("--sjis does not go with batch: its output is UTF-8 like its input");
+        return runBatch(dictOption ? *dictOption : defaultDictionary(), pickOut, all, argv[i + 1],
+                        argc - i == 3 ? argv[i + 2] : "-");
+    }
+    if (all) return usageError("--all goes with batch only");
     if (argc - i != 2) return usageError("expected a command and one QUERY");
     const std::string_view commandName = argv[i];
     Command command;
