@@ -1,5 +1,6 @@
 // Tenmari: Japanese postal codes to addresses and back, in one small window.
 
+#include "GraphicalSession.h"
 #include "Notifier.h"
 #include "UnitMain.h"
 #include "WindowFont.h"
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -43,14 +45,6 @@ void closeOnSignals(QWidget* window) {
     sigaction(SIGINT, &sa, nullptr);
 }
 
-bool hasDisplay() {
-    const auto set = [](const char* name) {
-        const char* v = std::getenv(name);
-        return v && *v;
-    };
-    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -65,13 +59,18 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    if (!hasDisplay()) {
-        std::fputs("tenmari: the window needs a graphical session (neither DISPLAY nor WAYLAND_DISPLAY is set)\n",
-                   stderr);
+    const auto session = tenmari::SessionEnvironment::fromProcess(argc, argv);
+    if (const QString problem = tenmari::sessionProblem(session); !problem.isEmpty()) {
+        std::fprintf(stderr, "tenmari: the window needs a graphical session, and none can be opened (%s)\n",
+                     problem.toLocal8Bit().constData());
         return 1;
     }
+    tenmari::applyPreferredPlatform(session);
 
+    std::optional<tenmari::PlatformFailureExit> platformFailure(
+        std::in_place, "tenmari: the window needs a graphical session, and Qt could not open one");
     QApplication app(argc, argv);
+    platformFailure.reset();
     if (app.arguments().size() > 1) {
         std::fprintf(stderr, "tenmari: unknown argument '%s' (try --help)\n",
                      app.arguments().at(1).toLocal8Bit().constData());
