@@ -51,7 +51,7 @@ char16_t typedCharacter(const QKeyEvent* e) {
 // The outer corner to keep in MainTop/MainLeft: the window's own where the
 // platform tells it, the values held so far where it does not (native Wayland).
 QPoint cornerToKeep(const QWidget* w, int top, int left) {
-    return cornerToRemember(windowPositionKnown(), w->pos(), QPoint(left, top));
+    return cornerToRemember(windowPositionKnown(), currentOuterCorner(w), QPoint(left, top));
 }
 
 void setBase(QWidget* w, QRgb color) {

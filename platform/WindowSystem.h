@@ -5,6 +5,8 @@
 
 #include <QPoint>
 
+class QWidget;
+
 namespace tenmari {
 
 // True on Qt's native Wayland platform (not on X11 through XWayland).
@@ -18,6 +20,11 @@ inline bool stayOnTopAvailable() { return !onNativeWayland(); }
 inline bool windowOpacityAvailable() { return !onNativeWayland(); }
 // The pointer can be moved by the program.
 inline bool pointerMovable() { return !onNativeWayland(); }
+
+// The outer top-left corner of a top-level window as the windowing system
+// has it now. On X11 it is asked of the X server: Qt's own idea of it can
+// lag behind the window manager's placement (and read 0/0).
+QPoint currentOuterCorner(const QWidget* window);
 
 // The outer corner to remember: where the window is when the platform can
 // tell, otherwise the place remembered before, so that it is never wiped.
