@@ -9,12 +9,14 @@
 #include "Regions.h"
 #include "WindowLayout.h"
 #include "WindowMove.h"
+#include "WindowSystem.h"
 #include "plButton.h"
 #include "ui_FormMain.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
+#include <QGraphicsOpacityEffect>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -48,6 +50,12 @@ char16_t typedCharacter(const QKeyEvent* e) {
     return text.isEmpty() ? char16_t{0} : text.at(0).unicode();
 }
 
+// The outer corner to keep in MainTop/MainLeft: the window's own where the
+// platform tells it, the values held so far where it does not (native Wayland).
+QPoint cornerToKeep(const QWidget* w, int top, int left) {
+    return cornerToRemember(windowPositionKnown(), currentOuterCorner(w), QPoint(left, top));
+}
+
 void setBase(QWidget* w, QRgb color) {
     QPalette pal = w->palette();
     pal.setColor(QPalette::Base, QColor::fromRgb(color));
@@ -60,6 +68,9 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui
     initWindowResources();
     ui_->setupUi(this);
     applyDesign(this);
+    // Where the window cannot be see-through as a whole, its body is painted
+    // see-through instead, into a window that has an alpha channel.
+    if (!windowOpacityAvailable()) setAttribute(Qt::WA_TranslucentBackground);
     setWindowIcon(designIcon(QStringLiteral("emblem"), {{16, 16}, {24, 24}, {32, 32}, {48, 48}, {52, 52}}));
     for (const Region& r : regions()) ui_->CBoxChihou->addItem(utf8(r.item));
 
@@ -204,6 +215,11 @@ void TFormMain::FormCreate() {
     WinState = kCompact;
     applyWindowFlags(CkTemae == 1, CkTitle == 1);
     if (CkTemae == 1) ui_->ChkTopPosition->setChecked(true);
+    if (!stayOnTopAvailable()) {
+        // Shown as it is stored, and kept for the sessions that can do it.
+        ui_->ChkTopPosition->setEnabled(false);
+        ui_->ChkTopPosition->setToolTip(QStringLiteral("この画面環境（Wayland）では常に手前に表示できません"));
+    }
     if (CkTitle == 1) {
         placeSoftTitle(true);
         ui_->ChkTBar->setChecked(true);
@@ -273,8 +289,9 @@ void TFormMain::SettingR1() {
 
 void TFormMain::SettingW1() {
     StoredSettings s;
-    s.MainTop = pos().y();
-    s.MainLeft = pos().x();
+    const QPoint corner = cornerToKeep(this, MainTop, MainLeft);
+    s.MainTop = corner.y();
+    s.MainLeft = corner.x();
     s.Jisho = Jisho;
     s.CkHyoji = CkHyoji;
     s.CkMark = CkMark;
@@ -456,19 +473,24 @@ void TFormMain::RBtnSetting() {
 }
 
 void TFormMain::ChkNodoClick() {
-    if (ui_->ChkNodo->isChecked()) {
-        setWindowOpacity(200.0 / 255.0);
-        CkTomei = 1;
+    const bool on = ui_->ChkNodo->isChecked();
+    if (windowOpacityAvailable()) {
+        setWindowOpacity(on ? 200.0 / 255.0 : 1.0);
+    } else if (on) {
+        auto* effect = new QGraphicsOpacityEffect(ui_->PnlMain);
+        effect->setOpacity(200.0 / 255.0);
+        ui_->PnlMain->setGraphicsEffect(effect);  // replaces and deletes any earlier one
     } else {
-        setWindowOpacity(1.0);
-        CkTomei = 0;
+        ui_->PnlMain->setGraphicsEffect(nullptr);
     }
+    CkTomei = on ? 1 : 0;
 }
 
 void TFormMain::ChkTopPositionClick() {
     if (ui_->PnlSetting->isHidden()) return;
-    MainTop = pos().y();
-    MainLeft = pos().x();
+    const QPoint corner = cornerToKeep(this, MainTop, MainLeft);
+    MainTop = corner.y();
+    MainLeft = corner.x();
     const bool on = ui_->ChkTopPosition->isChecked();
     applyWindowFlags(on, windowFlags().testFlag(Qt::FramelessWindowHint));
     CkTemae = on ? 1 : 0;
@@ -476,8 +498,9 @@ void TFormMain::ChkTopPositionClick() {
 
 void TFormMain::ChkTBarClick() {
     if (ui_->PnlSetting->isHidden()) return;
-    MainTop = pos().y();
-    MainLeft = pos().x();
+    const QPoint corner = cornerToKeep(this, MainTop, MainLeft);
+    MainTop = corner.y();
+    MainLeft = corner.x();
     const bool onTop = windowFlags().testFlag(Qt::WindowStaysOnTopHint);
     if (ui_->ChkTBar->isChecked()) {
         applyWindowFlags(onTop, true);

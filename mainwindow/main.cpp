@@ -1,6 +1,7 @@
 // Tenmari: Japanese postal codes to addresses and back, in one small window.
 
 #include "ClassicStyle.h"
+#include "GraphicalSession.h"
 #include "Notifier.h"
 #include "UnitMain.h"
 #include "WindowFont.h"
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -44,14 +46,6 @@ void closeOnSignals(QWidget* window) {
     sigaction(SIGINT, &sa, nullptr);
 }
 
-bool hasDisplay() {
-    const auto set = [](const char* name) {
-        const char* v = std::getenv(name);
-        return v && *v;
-    };
-    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -66,14 +60,19 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    if (!hasDisplay()) {
-        std::fputs("tenmari: the window needs a graphical session (neither DISPLAY nor WAYLAND_DISPLAY is set)\n",
-                   stderr);
+    const auto session = tenmari::SessionEnvironment::fromProcess(argc, argv);
+    if (const QString problem = tenmari::sessionProblem(session); !problem.isEmpty()) {
+        std::fprintf(stderr, "tenmari: the window needs a graphical session, and none can be opened (%s)\n",
+                     problem.toLocal8Bit().constData());
         return 1;
     }
+    tenmari::applyPreferredPlatform(session);
 
     const bool userStyle = tenmari::styleChosenByUser(argc, argv);
+    std::optional<tenmari::PlatformFailureExit> platformFailure(
+        std::in_place, "tenmari: the window needs a graphical session, and Qt could not open one");
     QApplication app(argc, argv);
+    platformFailure.reset();
     if (!userStyle) tenmari::applyClassicStyle();
     if (app.arguments().size() > 1) {
         std::fprintf(stderr, "tenmari: unknown argument '%s' (try --help)\n",

@@ -1,6 +1,7 @@
 #include "CursorClip.h"
 
 #include "InputState.h"
+#include "WindowSystem.h"
 
 #include <QBasicTimer>
 #include <QCoreApplication>
@@ -21,9 +22,11 @@ void pullBack(const QPoint& pos) {
     const QPoint inside = confinePoint(pos, *g_clip);
     if (g_mover) {
         g_mover(inside);
-    } else {
+    } else if (pointerMovable()) {
         QCursor::setPos(inside);
     }
+    // Native Wayland refuses to move the pointer: the rectangle is only
+    // remembered there, and nothing relies on the pointer staying inside.
 }
 
 // Watches pointer motion of the whole application. Motion over other
@@ -73,7 +76,7 @@ void setCursorClip(const std::optional<QRect>& rect) {
         g_enforcer = new ClipEnforcer(app);
         app->installEventFilter(g_enforcer);
     }
-    if (g_enforcer) g_enforcer->follow(g_clip.has_value());
+    if (g_enforcer) g_enforcer->follow(g_clip.has_value() && (g_mover || pointerMovable()));
     if (g_clip) pullBack(input().cursorPos());
 }
 

@@ -1,5 +1,7 @@
 #include "WindowMove.h"
 
+#include "WindowSystem.h"
+
 #include <QApplication>
 #include <QCursor>
 #include <QMouseEvent>
@@ -59,6 +61,8 @@ bool startWindowMove(QWidget* window) {
     if (hook()) return hook()(window);
     window = window->window();
     if (QWindow* handle = window->windowHandle(); handle && handle->startSystemMove()) return true;
+    // Without the compositor's move the window cannot be placed on native Wayland.
+    if (!windowPositionKnown()) return false;
     new PointerDrag(window, QCursor::pos() - window->pos());
     return true;
 }

@@ -14,6 +14,10 @@ packages=(
   # and the libFuzzer harnesses: clang, its sanitizer and fuzzer runtimes,
   # and llvm-symbolizer for readable reports.
   clang libclang-rt-14-dev llvm
+  # Asking the X server where the window is.
+  libxcb1-dev
+  # The window under a Wayland compositor with XWayland (the session tests).
+  weston xwayland qt6-wayland x11-utils
 )
 # To look at the window on a virtual screen: TENMARI_WITH_DESKTOP=1.
 [ "${TENMARI_WITH_DESKTOP:-0}" = 1 ] && packages+=(xvfb openbox picom xdotool xclip imagemagick x11-utils)
