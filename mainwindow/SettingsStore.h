@@ -28,11 +28,14 @@ class SettingsStore {
 public:
     // Reads every value; a missing or non-decimal value takes its default.
     // A value that is not text at all is reported, one message per value
-    // ("'CkMark' のデータ型が不正です"), and takes its default too.
+    // ("'CkMark' のデータ型が不正です"), and takes its default too. A file
+    // that cannot be read, is not a regular file or is far too large is
+    // reported once here and every value takes its default; the next write
+    // replaces it.
     static StoredSettings read(QStringList& typeErrors);
 
-    // Writes every value and `Dir`. On failure returns false with the
-    // user's message in `error`.
+    // Writes every value and `Dir`, and nothing else, replacing the file
+    // whole. On failure returns false with the user's message in `error`.
     static bool write(const StoredSettings& s, const QString& exeDir, QString& error);
 
     // Where the values live, for messages.

@@ -26,17 +26,38 @@ void onTerminate(int) {
     [[maybe_unused]] const auto n = ::write(g_signalSocket[0], &c, 1);
 }
 
-// SIGTERM and SIGINT close the window the ordinary way, so the settings are
-// written as on every other close.
-void closeOnSignals(QWidget* window) {
+// Once a signal asked the program to end, no box may hold it open: errors of
+// the last save go to the standard error.
+class EndingNotifier : public tenmari::Notifier {
+public:
+    void beep() override {}
+    void message(const QString& text) override { say(text); }
+    void error(const QString& text) override { say(text); }
+
+private:
+    static void say(const QString& text) { std::fprintf(stderr, "tenmari: %s\n", text.toLocal8Bit().constData()); }
+};
+
+QWidget* g_window = nullptr;
+bool g_ending = false;
+
+// SIGTERM, SIGINT and SIGHUP (the terminal that started the program went
+// away) close the window the ordinary way, so the settings are written as on
+// every other close, and then the program ends. Caught from before the window
+// exists, since a box at its creation already waits for the user.
+void closeOnSignals(QObject* owner) {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalSocket) != 0) return;
-    auto* notifier = new QSocketNotifier(g_signalSocket[1], QSocketNotifier::Read, window);
-    QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
+    auto* notifier = new QSocketNotifier(g_signalSocket[1], QSocketNotifier::Read, owner);
+    QObject::connect(notifier, &QSocketNotifier::activated, owner, [] {
         char c = 0;
         [[maybe_unused]] const auto n = ::read(g_signalSocket[1], &c, 1);
+        g_ending = true;
+        static EndingNotifier ending;
+        tenmari::setNotifier(&ending);
         // A message box waiting for OK would keep the process alive.
         for (int i = 0; i < 8 && QApplication::activeModalWidget(); ++i) QApplication::activeModalWidget()->close();
-        window->close();
+        if (g_window) g_window->close();
+        QCoreApplication::quit();
     });
     struct sigaction sa {};
     sa.sa_handler = onTerminate;
@@ -44,6 +65,7 @@ void closeOnSignals(QWidget* window) {
     sa.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
 }
 
 }  // namespace
@@ -85,8 +107,13 @@ int main(int argc, char** argv) {
     tenmari::setApplicationTitle(QStringLiteral("Tenmariソフト"));
     tenmari::installWindowFont();
 
+    closeOnSignals(&app);
     tenmari::TFormMain window;
-    closeOnSignals(&window);
+    g_window = &window;
+    if (g_ending) {  // a signal came while the window was being made
+        window.saveSettingsOnce();
+        return 0;
+    }
     // The end of the desktop session writes the settings like a close.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window] { window.saveSettingsOnce(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.saveSettingsOnce(); });

@@ -30,6 +30,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "ClassicStyle.h"
 #include "ControlAccessibility.h"
 #include "DesignForm.h"
@@ -430,6 +435,172 @@ TEST_F(WindowTest, SettingsAreWrittenOncePerRun) {
     putSettings({{QStringLiteral("CkMark"), QStringLiteral("5")}});
     w.saveSettingsOnce();  // the end of the session after the close
     EXPECT_EQ(savedValue(QStringLiteral("CkMark")), QVariant(QStringLiteral("5")));
+}
+
+// Damaged settings files, each met by a real window at start and at close.
+namespace {
+
+void makeSettingsFile(const QString& file, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(file).path());
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QByteArray junk(qsizetype size, unsigned seed) {
+    QByteArray b(size, '\0');
+    for (char& c : b) {
+        seed = seed * 1103515245u + 12345u;
+        c = static_cast<char>(seed >> 16);
+    }
+    return b;
+}
+
+// The file as written back: only the ten values, all in [Program].
+void expectOnlyOurValues(const QString& file) {
+    const QFileInfo info(file);
+    ASSERT_TRUE(info.isFile() && !info.isSymLink()) << file.toStdString();
+    EXPECT_LT(info.size(), 4096);
+    QSettings s(file, QSettings::IniFormat);
+    EXPECT_EQ(s.childGroups(), QStringList{QStringLiteral("Program")});
+    EXPECT_TRUE(s.childKeys().isEmpty());
+    s.beginGroup(QStringLiteral("Program"));
+    QStringList keys = s.childKeys();
+    keys.sort();
+    EXPECT_EQ(keys.join(u','), QStringLiteral("CkHifun,CkHyoji,CkMark,CkTemae,CkTitle,CkTomei,Dir,Jisho,MainLeft,MainTop"));
+}
+
+}  // namespace
+
+TEST_F(WindowTest, DamagedSettingsFilesKeepWhatIsReadableAndAreReplacedWholeAtClose) {
+    const QString file = SettingsStore::location();
+    const QByteArray valid = "[Program]\nCkMark=1\nCkHifun=1\n";
+    enum Kind { Bytes, Huge, DevZero, Fifo, LockFolder, ReadOnlyFile };
+    struct Case {
+        const char* name;
+        Kind kind;
+        QByteArray bytes;
+        int mark, hifun;       // what the window reads
+        int readMessages;      // reported once at start
+        const char* message;   // its beginning
+    };
+    const char* unreadable = "設定を読み込めませんでした";
+    const char* badType = "'CkMark' のデータ型が不正です";
+    const Case cases[] = {
+        {"4 KB of random bytes", Bytes, junk(4096, 1), 0, 0, 0, ""},
+        {"random bytes before the group", Bytes, junk(300, 2).replace('[', 'x') + "\n" + valid, 1, 1, 0, ""},
+        {"random bytes after the group", Bytes, valid + junk(300, 3), 1, 1, 0, ""},
+        {"a line without '=' before the group", Bytes, "abc\n" + valid, 1, 1, 0, ""},
+        {"a UTF-8 byte-order mark", Bytes, "\xEF\xBB\xBF" + valid, -1, -1, 0, ""},
+        {"a UTF-16 file", Bytes, QByteArray("\xFF\xFE[\0P\0]\0\n\0", 10), 0, 0, 0, ""},
+        {"values too large and negative", Bytes, "[Program]\nCkMark=99999999999\nCkHifun=-1\n", 0, -1, 0, ""},
+        {"a list", Bytes, "[Program]\nCkMark=1, 2\nCkHifun=1\n", 0, 1, 1, badType},
+        {"a byte array", Bytes, "[Program]\nCkMark=@ByteArray(1)\nCkHifun=1\n", 0, 1, 1, badType},
+        {"a wrong group", Bytes, "[Other]\nCkMark=1\nCkHifun=1\n", 0, 0, 0, ""},
+        {"non-UTF-8 bytes", Bytes, "[Program]\nCkMark=\xFF\xFE\x80\nCkHifun=1\n\x81\x40=\x82\n", 0, 1, 0, ""},
+        {"50 MB", Huge, {}, 0, 0, 1, unreadable},
+        {"a symlink to /dev/zero", DevZero, {}, 0, 0, 1, unreadable},
+        {"a FIFO", Fifo, {}, 0, 0, 1, unreadable},
+        {"a lock folder beside the file", LockFolder, valid, 1, 1, 0, ""},
+        {"a read-only file", ReadOnlyFile, valid, 1, 1, 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        notes.log.clear();
+        QFile::remove(file);
+        QDir(file + QStringLiteral(".lock")).removeRecursively();
+        QFile::remove(file + QStringLiteral(".lock"));
+        QDir().mkpath(QFileInfo(file).path());
+        const QByteArray native = QFile::encodeName(file);
+        switch (c.kind) {
+        case Bytes: makeSettingsFile(file, c.bytes); break;
+        case Huge: {
+            makeSettingsFile(file, valid);
+            QFile(file).resize(50 * 1024 * 1024);  // sparse
+            break;
+        }
+        case DevZero: ASSERT_EQ(::symlink("/dev/zero", native.constData()), 0); break;
+        case Fifo: ASSERT_EQ(::mkfifo(native.constData(), 0600), 0); break;
+        case LockFolder:
+            makeSettingsFile(file, c.bytes);
+            QDir().mkpath(file + QStringLiteral(".lock"));
+            break;
+        case ReadOnlyFile:
+            makeSettingsFile(file, c.bytes);
+            QFile::setPermissions(file, QFile::ReadOwner);
+            break;
+        }
+        TFormMain& w = open();
+        if (c.mark >= 0) { EXPECT_EQ(w.CkMark, c.mark); }
+        if (c.hifun >= 0) { EXPECT_EQ(w.CkHifun, c.hifun); }
+        ASSERT_EQ(notes.log.size(), static_cast<size_t>(c.readMessages)) << notes.log.join(u'|').toStdString();
+        if (c.readMessages) { EXPECT_TRUE(notes.log.front().startsWith(QStringLiteral("error: ") + QString::fromUtf8(c.message))); }
+        w.CkTemae = 0;
+        w.CkTomei = 1;
+        w.close();
+        EXPECT_EQ(notes.log.size(), static_cast<size_t>(c.readMessages)) << notes.log.join(u'|').toStdString();
+        expectOnlyOurValues(file);
+        EXPECT_EQ(savedValue(QStringLiteral("CkTomei")), QVariant(QStringLiteral("1")));
+        if (c.mark >= 0) { EXPECT_EQ(savedValue(QStringLiteral("CkMark")), QVariant(QString::number(c.mark))); }
+        window.reset();
+        QDir(file + QStringLiteral(".lock")).removeRecursively();
+        QFile::remove(file);
+    }
+}
+
+TEST_F(WindowTest, OfTwoWindowsTheOneClosedLastWinsWholly) {
+    TFormMain& first = open();
+    auto second = std::make_unique<TFormMain>();
+    second->ExeDir = first.ExeDir;
+    first.CkMark = 1;
+    first.CkHifun = 1;
+    second->CkMark = 0;
+    second->CkHifun = 0;
+    second->Jisho = 3;
+    first.close();
+    second->close();
+    const QString file = SettingsStore::location();
+    expectOnlyOurValues(file);
+    EXPECT_EQ(savedValue(QStringLiteral("CkMark")), QVariant(QStringLiteral("0")));
+    EXPECT_EQ(savedValue(QStringLiteral("CkHifun")), QVariant(QStringLiteral("0")));
+    EXPECT_EQ(savedValue(QStringLiteral("Jisho")), QVariant(QStringLiteral("3")));
+    EXPECT_TRUE(notes.log.isEmpty()) << notes.log.join(u'|').toStdString();
+}
+
+TEST_F(WindowTest, AWriterKilledAtAnyMomentLeavesTheWholeOldOrTheWholeNewFile) {
+    const QString file = SettingsStore::location();
+    QString error;
+    StoredSettings old;
+    old.CkMark = old.CkHifun = old.CkTomei = 7;
+    ASSERT_TRUE(SettingsStore::write(old, QStringLiteral("/old"), error));
+    unsigned seed = 12345;
+    for (int round = 0; round < 40; ++round) {
+        SCOPED_TRACE(round);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            StoredSettings s;
+            for (int i = 0;; ++i) {
+                s.CkMark = s.CkHifun = s.CkTomei = i;
+                QString e;
+                SettingsStore::write(s, QStringLiteral("/new"), e);
+            }
+        }
+        seed = seed * 1103515245u + 12345u;
+        ::usleep(200 + (seed >> 16) % 20000);
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        expectOnlyOurValues(file);
+        QSettings s(file, QSettings::IniFormat);
+        s.beginGroup(QStringLiteral("Program"));
+        const QString mark = s.value(QStringLiteral("CkMark")).toString();
+        EXPECT_EQ(s.value(QStringLiteral("CkHifun")).toString(), mark);
+        EXPECT_EQ(s.value(QStringLiteral("CkTomei")).toString(), mark);
+    }
+    // Copies a kill caught in mid-write stay beside the file, never in its place.
+    QDir(QFileInfo(file).path()).removeRecursively();
 }
 
 // ---------------------------------------------------------------------------

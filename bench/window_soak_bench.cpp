@@ -1,0 +1,120 @@
+// A working day in the real window offscreen: mixed searches on Japan Post's
+// nationwide file (full codes, the prefixes 100 and 060, addresses 北海道 and
+// a short one), choosing and copying a candidate, switching modes and regions,
+// opening and closing the help. Prints the resident memory every 1,000
+// searches and the growth per search after the first 1,000.
+//
+//   TENMARI_KEN_ALL=/path/to/ken_all.zip build/bench/tenmari-bench-soak [searches]
+
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListView>
+#include <QRadioButton>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "BenchSupport.h"
+#include "Notifier.h"
+#include "UnitMain.h"
+#include "WindowFont.h"
+#include "plButton.h"
+#include "ui_FormMain.h"
+
+namespace {
+
+class QuietNotifier : public tenmari::Notifier {
+public:
+    void beep() override {}
+    void message(const QString&) override {}
+    void error(const QString& text) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
+};
+
+// Resident memory in KB, from /proc.
+long residentKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    }
+    return -1;
+}
+
+void pressEnter(QWidget* w) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QApplication::sendEvent(w, &press);
+}
+
+void click(tenmari::TplButton* b) { emit b->OnClick(b); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int searches = argc > 1 ? std::max(2000, std::atoi(argv[1])) : 10000;
+    const std::string csv = tenmari::bench::kenAllCsvOrSay();
+    if (csv.empty()) return 0;
+    QuietNotifier quiet;
+    tenmari::setNotifier(&quiet);
+    tenmari::installWindowFont();
+
+    tenmari::TFormMain window;
+    window.show();
+    Ui::FormMain& f = window.form();
+    window.PostReference1().SetPostFile(csv);
+
+    struct Query {
+        bool address;
+        const char* text;
+    };
+    const Query queries[] = {{false, "1000001"}, {false, "100"}, {false, "060"},   {true, "北海道"},
+                             {false, "0600000"}, {true, "赤坂"},  {false, "9071801"}, {false, "530"}};
+    std::printf("%s, %d mixed searches in the real window offscreen\n", csv.c_str(), searches);
+    std::printf("%8s %12s\n", "searches", "resident KB");
+    long base = 0;
+    for (int i = 1; i <= searches; ++i) {
+        const Query& q = queries[i % (sizeof queries / sizeof queries[0])];
+        QRadioButton* mode = q.address ? f.RBtnJushoKensaku : f.RBtnBangoKensaku;
+        if (!mode->isChecked()) mode->setChecked(true);  // the switch clears the panel
+        QLineEdit* edit = q.address ? f.EditJusho1 : f.EditZip1;
+        edit->setText(QString::fromUtf8(q.text));
+        pressEnter(edit);
+        QCoreApplication::processEvents();
+        const int rows = f.ListBox1->model()->rowCount();
+        if (rows > 0) {  // choose one and copy it
+            const QModelIndex index = f.ListBox1->model()->index(i % rows, 0);
+            f.ListBox1->setCurrentIndex(index);
+            emit f.ListBox1->clicked(index);
+            click(f.plBtnCopy);
+        }
+        if (i % 97 == 0) {  // another region, and back to the nationwide file
+            f.CBoxChihou->setCurrentIndex(i % f.CBoxChihou->count());
+            emit f.CBoxChihou->activated(f.CBoxChihou->currentIndex());
+            window.PostReference1().SetPostFile(csv);
+        }
+        if (i % 251 == 0) {  // the help, paged once, and closed
+            click(f.plBtnHelp);
+            QCoreApplication::processEvents();
+            click(f.plBtnFront);
+            QCoreApplication::processEvents();
+            click(f.plBtnHelp);
+        }
+        click(f.plBtnClear1);
+        QCoreApplication::processEvents();
+        if (i % 1000 == 0) {
+            const long rss = residentKb();
+            std::printf("%8d %12ld\n", i, rss);
+            std::fflush(stdout);
+            if (i == 1000) base = rss;
+        }
+    }
+    const long last = residentKb();
+    std::printf("growth after the first 1,000: %.3f KB a search\n",
+                static_cast<double>(last - base) / (searches - 1000));
+    tenmari::setNotifier(nullptr);
+    return 0;
+}
