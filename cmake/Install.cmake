@@ -131,6 +131,9 @@ foreach(_page tenmari-lookup.1 tenmari-jisho.1)
 endforeach()
 add_custom_target(tenmari-man-pages ALL DEPENDS ${_tenmari_man_pages})
 install(FILES ${_tenmari_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Runtime)
+# The program's licence (LICENSE, MIT) in Debian's form; the dictionaries keep Japan Post's terms.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/debian/copyright
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tenmari COMPONENT Runtime)
 
 # --- The package's own dictionaries ------------------------------------------
 # Built while packaging, from TENMARI_KEN_ALL if it is set, else from the

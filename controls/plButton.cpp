@@ -566,6 +566,7 @@ void TplButton::DrawButton(QPainter& p) {
     int topA = m_captionTop;
     if (m_captionVertCenter) {
         topA = hasB ? (height() - 2 * h - m_captionLineSpace) / 2 : (height() - h) / 2 + 1;
+        // Written back as the design's button does: CaptionTop then reads the centred top it was painted at.
         m_captionTop = topA;
     }
     drawCaption(p, *m_captionA, topA);

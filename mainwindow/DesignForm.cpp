@@ -28,6 +28,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace tenmari {
 namespace {
@@ -173,18 +174,36 @@ void applyFont(QWidget* w) {
     w->setFont(f);
 }
 
+// A colour of the design as its text writes it, "0x00BBGGRR" (a system
+// colour with 0xFF in the top byte). Anything else is a fault of the design:
+// said once on the console and left out, so the widget keeps its own colour.
+std::optional<TColor> designColour(const QWidget* w, const char* name) {
+    const QVariant v = w->property(name);
+    if (!v.isValid()) return std::nullopt;
+    const QString text = v.toString().trimmed();
+    bool ok = false;
+    TColor c = 0;
+    if (text.size() == 10 && text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        c = text.mid(2).toUInt(&ok, 16);
+    if (!ok) {
+        qWarning("%s.%s: \"%s\" is not a colour (0x00BBGGRR)", qPrintable(w->objectName()), name, qPrintable(text));
+        return std::nullopt;
+    }
+    return c;
+}
+
 void applyColours(QWidget* w) {
-    const QVariant fontColor = w->property("fontColor");
-    const QVariant designColor = w->property("designColor");
-    if (!fontColor.isValid() && !designColor.isValid()) return;
+    const std::optional<TColor> fontColor = designColour(w, "fontColor");
+    const std::optional<TColor> designColor = designColour(w, "designColor");
+    if (!fontColor && !designColor) return;
     QPalette pal = w->palette();
-    if (fontColor.isValid()) {
-        const QColor c = toQColor(fontColor.toUInt());
+    if (fontColor) {
+        const QColor c = toQColor(*fontColor);
         pal.setColor(QPalette::WindowText, c);
         pal.setColor(QPalette::Text, c);
         pal.setColor(QPalette::ButtonText, c);
     }
-    if (designColor.isValid()) pal.setColor(QPalette::Base, toQColor(designColor.toUInt()));
+    if (designColor) pal.setColor(QPalette::Base, toQColor(*designColor));
     w->setPalette(pal);
 }
 
