@@ -59,15 +59,6 @@ TShiftState shiftOf(const QMouseEvent* e, bool doubleClick = false) {
     return shiftOf(e->modifiers(), e->buttons(), doubleClick);
 }
 
-// One-pixel outline on the outermost pixels of r.
-void outlineRect(QPainter& p, const QRect& r, const QColor& colour) {
-    if (r.width() <= 0 || r.height() <= 0) return;
-    p.fillRect(QRect(r.left(), r.top(), r.width(), 1), colour);
-    p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), colour);
-    p.fillRect(QRect(r.left(), r.top(), 1, r.height()), colour);
-    p.fillRect(QRect(r.right(), r.top(), 1, r.height()), colour);
-}
-
 // The characters of a caption, a surrogate pair counting as one.
 QStringList characters(const QString& text) {
     QStringList chars;
@@ -724,8 +715,9 @@ void TplButton::drawFrame(QPainter& p) {
     switch (m_buttonStyle) {
         case bsNormal:
             if (m_pressed) {
-                outlineRect(p, r, toQColor(clBtnShadow));
-                outlineRect(p, r.adjusted(1, 1, -1, -1), toQColor(clGray));
+                // Two one-pixel outlines, shadow outside and grey inside.
+                drawRings(p, drawRings(p, r, toQColor(clBtnShadow), toQColor(clBtnShadow), 1), toQColor(clGray),
+                          toQColor(clGray), 1);
             } else {
                 drawEdge(p, r, EdgeKind::Raised);
             }
