@@ -18,13 +18,14 @@
 // centring switch (ImageTop before ImageVertCenter, CaptionTop before
 // CaptionVertCenter), since storing a top switches centring off.
 //
-// uic applies a property P of a .ui file by calling setP(); the setP()
-// forwarders at the end of the class serve it. Colours are 0x00BBGGRR
+// uic applies a property P of a .ui file by calling setP(), which each design
+// property provides (DesignProperty.h). Colours are 0x00BBGGRR
 // numbers (see Color.h). The caption font is the widget's font and its colour
 // the palette's foreground (window text) colour.
 
 #include "ButtonPicture.h"
 #include "Color.h"
+#include "DesignProperty.h"
 #include "InputState.h"
 
 #include <QPointer>
@@ -49,38 +50,39 @@ public:
     enum TplBtnFrameType { bffFlat, bffEtched, bffBump };
     Q_ENUM(TplBtnFrameType)
 
-    Q_PROPERTY(TplButtonStyle ButtonStyle READ ButtonStyle WRITE SetButtonStyle)
-    Q_PROPERTY(bool Cancel READ Cancel WRITE SetCancel)
-    Q_PROPERTY(bool Gradation READ Gradation WRITE SetGradation)
-    Q_PROPERTY(uint GradBeginColor READ GradBeginColor WRITE SetGradBeginColor)
-    Q_PROPERTY(uint GradEndColor READ GradEndColor WRITE SetGradEndColor)
-    Q_PROPERTY(bool HasFocus READ HasFocus WRITE SetHasFocus)
-    Q_PROPERTY(int ModalResult READ ModalResult WRITE SetModalResult)
-    Q_PROPERTY(int CaptionLineSpace READ CaptionLineSpace WRITE SetCaptionLineSpace)
-    Q_PROPERTY(int CaptionTop READ CaptionTop WRITE SetCaptionTop)
-    Q_PROPERTY(bool CaptionVertCenter READ CaptionVertCenter WRITE SetCaptionVertCenter)
-    Q_PROPERTY(TplBtnFrameType FlatFrameType READ FlatFrameType WRITE SetFlatFrameType)
-    Q_PROPERTY(uint Color READ Color WRITE SetColor)
-    Q_PROPERTY(bool ParentColor READ ParentColor WRITE SetParentColor)
-    Q_PROPERTY(bool TabStop READ TabStop WRITE SetTabStop)
+    // Design settings (see the header comment).
+    TENMARI_DESIGN_PROPERTY(TplButtonStyle, ButtonStyle)
+    TENMARI_DESIGN_PROPERTY(bool, Cancel)
+    TENMARI_DESIGN_PROPERTY(bool, Gradation)
+    TENMARI_DESIGN_PROPERTY(uint, GradBeginColor)
+    TENMARI_DESIGN_PROPERTY(uint, GradEndColor)
+    TENMARI_DESIGN_PROPERTY(bool, HasFocus)
+    TENMARI_DESIGN_PROPERTY(int, ModalResult)
+    TENMARI_DESIGN_PROPERTY(int, CaptionLineSpace)
+    TENMARI_DESIGN_PROPERTY(int, CaptionTop)
+    TENMARI_DESIGN_PROPERTY(bool, CaptionVertCenter)
+    TENMARI_DESIGN_PROPERTY(TplBtnFrameType, FlatFrameType)
+    TENMARI_DESIGN_PROPERTY(uint, Color)
+    TENMARI_DESIGN_PROPERTY(bool, ParentColor)
+    TENMARI_DESIGN_PROPERTY(bool, TabStop)
 
-    Q_PROPERTY(QString CaptionAText READ CaptionAText WRITE SetCaptionAText)
-    Q_PROPERTY(TplBtnAlignment CaptionAAlignment READ CaptionAAlignment WRITE SetCaptionAAlignment)
-    Q_PROPERTY(int CaptionALeft READ CaptionALeft WRITE SetCaptionALeft)
-    Q_PROPERTY(int CaptionARight READ CaptionARight WRITE SetCaptionARight)
-    Q_PROPERTY(QString CaptionBText READ CaptionBText WRITE SetCaptionBText)
-    Q_PROPERTY(TplBtnAlignment CaptionBAlignment READ CaptionBAlignment WRITE SetCaptionBAlignment)
-    Q_PROPERTY(int CaptionBLeft READ CaptionBLeft WRITE SetCaptionBLeft)
-    Q_PROPERTY(int CaptionBRight READ CaptionBRight WRITE SetCaptionBRight)
+    TENMARI_DESIGN_PROPERTY(QString, CaptionAText)
+    TENMARI_DESIGN_PROPERTY(TplBtnAlignment, CaptionAAlignment)
+    TENMARI_DESIGN_PROPERTY(int, CaptionALeft)
+    TENMARI_DESIGN_PROPERTY(int, CaptionARight)
+    TENMARI_DESIGN_PROPERTY(QString, CaptionBText)
+    TENMARI_DESIGN_PROPERTY(TplBtnAlignment, CaptionBAlignment)
+    TENMARI_DESIGN_PROPERTY(int, CaptionBLeft)
+    TENMARI_DESIGN_PROPERTY(int, CaptionBRight)
 
-    Q_PROPERTY(QPixmap ImageBitmap READ ImageBitmap WRITE SetImageBitmap)
-    Q_PROPERTY(QIcon ImageIcon READ ImageIcon WRITE SetImageIcon)
-    Q_PROPERTY(int ImageLeft READ ImageLeft WRITE SetImageLeft)
-    Q_PROPERTY(int ImageTop READ ImageTop WRITE SetImageTop)
-    Q_PROPERTY(bool ImageVisible READ ImageVisible WRITE SetImageVisible)
-    Q_PROPERTY(bool ImageTransParent READ ImageTransParent WRITE SetImageTransParent)
-    Q_PROPERTY(bool ImageVertCenter READ ImageVertCenter WRITE SetImageVertCenter)
-    Q_PROPERTY(bool ImageHorzCenter READ ImageHorzCenter WRITE SetImageHorzCenter)
+    TENMARI_DESIGN_PROPERTY(QPixmap, ImageBitmap)
+    TENMARI_DESIGN_PROPERTY(QIcon, ImageIcon)
+    TENMARI_DESIGN_PROPERTY(int, ImageLeft)
+    TENMARI_DESIGN_PROPERTY(int, ImageTop)
+    TENMARI_DESIGN_PROPERTY(bool, ImageVisible)
+    TENMARI_DESIGN_PROPERTY(bool, ImageTransParent)
+    TENMARI_DESIGN_PROPERTY(bool, ImageVertCenter)
+    TENMARI_DESIGN_PROPERTY(bool, ImageHorzCenter)
 
     // The sub-objects themselves, for code and for QObject::property().
     Q_PROPERTY(tenmari::TplBtnCaption* CaptionA READ CaptionA)
@@ -183,41 +185,6 @@ public:
 
     // Immediate repaint; inside a paint of this button it does nothing.
     void RepaintNow();
-
-    // uic's setters (see the header comment).
-#define TENMARI_UIC_SETTER(Name, Type) \
-    void set##Name(Type value) { Set##Name(value); }
-    TENMARI_UIC_SETTER(ButtonStyle, TplButtonStyle)
-    TENMARI_UIC_SETTER(Cancel, bool)
-    TENMARI_UIC_SETTER(Gradation, bool)
-    TENMARI_UIC_SETTER(GradBeginColor, uint)
-    TENMARI_UIC_SETTER(GradEndColor, uint)
-    TENMARI_UIC_SETTER(HasFocus, bool)
-    TENMARI_UIC_SETTER(ModalResult, int)
-    TENMARI_UIC_SETTER(CaptionLineSpace, int)
-    TENMARI_UIC_SETTER(CaptionTop, int)
-    TENMARI_UIC_SETTER(CaptionVertCenter, bool)
-    TENMARI_UIC_SETTER(FlatFrameType, TplBtnFrameType)
-    TENMARI_UIC_SETTER(Color, uint)
-    TENMARI_UIC_SETTER(ParentColor, bool)
-    TENMARI_UIC_SETTER(TabStop, bool)
-    TENMARI_UIC_SETTER(CaptionAText, const QString&)
-    TENMARI_UIC_SETTER(CaptionAAlignment, TplBtnAlignment)
-    TENMARI_UIC_SETTER(CaptionALeft, int)
-    TENMARI_UIC_SETTER(CaptionARight, int)
-    TENMARI_UIC_SETTER(CaptionBText, const QString&)
-    TENMARI_UIC_SETTER(CaptionBAlignment, TplBtnAlignment)
-    TENMARI_UIC_SETTER(CaptionBLeft, int)
-    TENMARI_UIC_SETTER(CaptionBRight, int)
-    TENMARI_UIC_SETTER(ImageBitmap, const QPixmap&)
-    TENMARI_UIC_SETTER(ImageIcon, const QIcon&)
-    TENMARI_UIC_SETTER(ImageLeft, int)
-    TENMARI_UIC_SETTER(ImageTop, int)
-    TENMARI_UIC_SETTER(ImageVisible, bool)
-    TENMARI_UIC_SETTER(ImageTransParent, bool)
-    TENMARI_UIC_SETTER(ImageVertCenter, bool)
-    TENMARI_UIC_SETTER(ImageHorzCenter, bool)
-#undef TENMARI_UIC_SETTER
 
 signals:
     // Every handler gets the button first. Positions are client pixels.
