@@ -21,12 +21,22 @@ Bevel bevelOf(TPanel::TBevelCut cut) {
     return Bevel::None;
 }
 
+// The window's plain panels that carry a caption (the status line, the
+// region caption) are labels named by what they show.
+class PanelAccessible final : public CaptionedAccessible {
+public:
+    explicit PanelAccessible(TPanel* panel) : CaptionedAccessible(panel, QAccessible::StaticText) {}
+
+protected:
+    QStringList captionLines() const override { return {static_cast<const TPanel*>(widget())->Caption()}; }
+};
+
 int ringsOf(TPanel::TBevelCut cut, int width) { return cut == TPanel::bvNone ? 0 : width; }
 
 }  // namespace
 
 TPanel::TPanel(QWidget* parent) : QWidget(parent) {
-    installControlAccessibility();
+    registerAccessible<TPanel, PanelAccessible>();
     // Children such as buttons with ParentColor take the panel's colour.
     QPalette pal = palette();
     pal.setColor(QPalette::Window, toQColor(color_));

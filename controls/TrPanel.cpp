@@ -26,6 +26,20 @@ Bevel bevelOf(TTransPanel::TBevelCut cut) {
     return Bevel::None;
 }
 
+// A label named by what the panel shows: its lines, or the first line of
+// its caption.
+class TransPanelAccessible final : public CaptionedAccessible {
+public:
+    explicit TransPanelAccessible(TTransPanel* panel) : CaptionedAccessible(panel, QAccessible::StaticText) {}
+
+protected:
+    QStringList captionLines() const override {
+        const auto* panel = static_cast<const TTransPanel*>(widget());
+        if (!panel->CaptionLines().isEmpty()) return panel->CaptionLines();
+        return {panel->Caption().section(u'\n', 0, 0)};
+    }
+};
+
 // Tabs become spaces up to the next multiple of eight characters.
 QString expandTabs(const QString& text) {
     QString out;
@@ -42,7 +56,7 @@ QString expandTabs(const QString& text) {
 }  // namespace
 
 TTransPanel::TTransPanel(QWidget* parent) : QWidget(parent) {
-    installControlAccessibility();
+    registerAccessible<TTransPanel, TransPanelAccessible>();
     // Pointer confinement in force now; like every panel made at run time,
     // this one then frees the pointer (MouseClip false, MouseClipBack false).
     createClipRect_ = cursorClip();

@@ -59,6 +59,41 @@ TShiftState shiftOf(const QMouseEvent* e, bool doubleClick = false) {
     return shiftOf(e->modifiers(), e->buttons(), doubleClick);
 }
 
+// A push button named by its caption lines, pressed by the reader's press
+// action while enabled.
+class ButtonAccessible final : public CaptionedAccessible {
+public:
+    explicit ButtonAccessible(TplButton* button) : CaptionedAccessible(button, QAccessible::Button) {}
+
+    QAccessible::State state() const override {
+        QAccessible::State s = CaptionedAccessible::state();
+        s.pressed = button()->Pressed();
+        return s;
+    }
+
+    QStringList actionNames() const override {
+        QStringList names = CaptionedAccessible::actionNames();
+        if (widget()->isEnabled()) names.prepend(pressAction());
+        return names;
+    }
+
+    void doAction(const QString& name) override {
+        if (name == pressAction()) {
+            if (widget()->isEnabled()) button()->Click();
+            return;
+        }
+        CaptionedAccessible::doAction(name);
+    }
+
+protected:
+    QStringList captionLines() const override {
+        return {button()->CaptionA()->Caption(), button()->CaptionB()->Caption()};
+    }
+
+private:
+    TplButton* button() const { return static_cast<TplButton*>(widget()); }
+};
+
 // The characters of a caption, a surrogate pair counting as one.
 QStringList characters(const QString& text) {
     QStringList chars;
@@ -134,7 +169,7 @@ TplButton::TplButton(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     DialogKeyRouter::install();
-    installControlAccessibility();
+    registerAccessible<TplButton, ButtonAccessible>();
     // Qt sets the parent before this body runs; the name is still empty.
     if (parent) givenParent();
 }
