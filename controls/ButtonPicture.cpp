@@ -8,8 +8,8 @@ namespace tenmari {
 ButtonPicture ButtonPicture::fromPixmap(Kind kind, const QPixmap& pixmap) {
     ButtonPicture p;
     if (pixmap.isNull()) return p;
-    p.m_kind = kind;
-    p.m_pixmap = pixmap;
+    p.kind_ = kind;
+    p.pixmap_ = pixmap;
     return p;
 }
 
@@ -25,9 +25,9 @@ ButtonPicture ButtonPicture::fromIcon(const QIcon& icon, QSize size) {
         const QSize standard(32, 32);
         size = sizes.isEmpty() || sizes.contains(standard) ? standard : sizes.first();
     }
-    p.m_kind = Kind::Icon;
-    p.m_icon = icon;
-    p.m_iconSize = size;
+    p.kind_ = Kind::Icon;
+    p.icon_ = icon;
+    p.iconSize_ = size;
     return p;
 }
 
@@ -46,18 +46,18 @@ bool ButtonPicture::LoadFromFile(const QString& path) {
 }
 
 QSize ButtonPicture::size() const {
-    switch (m_kind) {
+    switch (kind_) {
         case Kind::Bitmap:
-        case Kind::Other: return m_pixmap.deviceIndependentSize().toSize();
-        case Kind::Icon: return m_iconSize;
+        case Kind::Other: return pixmap_.deviceIndependentSize().toSize();
+        case Kind::Icon: return iconSize_;
         case Kind::Empty: break;
     }
     return {};
 }
 
 QPixmap ButtonPicture::iconPixmap(qreal devicePixelRatio, QIcon::Mode mode) const {
-    if (m_kind != Kind::Icon) return {};
-    return m_icon.pixmap(m_iconSize, devicePixelRatio, mode);
+    if (kind_ != Kind::Icon) return {};
+    return icon_.pixmap(iconSize_, devicePixelRatio, mode);
 }
 
 }  // namespace tenmari

@@ -28,12 +28,12 @@ public:
     bool LoadFromFile(const QString& path);
     void Clear() { *this = ButtonPicture(); }
 
-    Kind kind() const { return m_kind; }
-    bool isEmpty() const { return m_kind == Kind::Empty; }
-    bool isDrawable() const { return m_kind == Kind::Bitmap || m_kind == Kind::Icon; }
+    Kind kind() const { return kind_; }
+    bool isEmpty() const { return kind_ == Kind::Empty; }
+    bool isDrawable() const { return kind_ == Kind::Bitmap || kind_ == Kind::Icon; }
     QSize size() const;
-    const QPixmap& bitmap() const { return m_pixmap; }
-    const QIcon& icon() const { return m_icon; }
+    const QPixmap& bitmap() const { return pixmap_; }
+    const QIcon& icon() const { return icon_; }
     // The icon's image at its drawing size, with its own transparency, for a
     // device of the given pixel ratio (the icon's larger image where it has one).
     // The icon at that scale; a disabled button asks for the Disabled picture.
@@ -42,10 +42,10 @@ public:
 private:
     static ButtonPicture fromPixmap(Kind kind, const QPixmap& pixmap);
 
-    Kind m_kind = Kind::Empty;
-    QPixmap m_pixmap;  // Bitmap and Other
-    QIcon m_icon;
-    QSize m_iconSize;
+    Kind kind_ = Kind::Empty;
+    QPixmap pixmap_;  // Bitmap and Other
+    QIcon icon_;
+    QSize iconSize_;
 };
 
 }  // namespace tenmari

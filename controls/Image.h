@@ -3,6 +3,8 @@
 // at the widget's edges. Where it does not reach, the parent shows through.
 // It looks the same whether enabled or not.
 
+#include "DesignProperty.h"
+
 #include <QPixmap>
 #include <QWidget>
 
@@ -10,15 +12,14 @@ namespace tenmari {
 
 class TImage : public QWidget {
     Q_OBJECT
-    Q_PROPERTY(QPixmap Picture READ Picture WRITE SetPicture)
 
 public:
+    TENMARI_DESIGN_PROPERTY(QPixmap, Picture)
+
     explicit TImage(QWidget* parent = nullptr);
 
     QPixmap Picture() const { return picture_; }
     void SetPicture(const QPixmap& value);
-
-    void setPicture(const QPixmap& value) { SetPicture(value); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,6 +1,7 @@
 #include "Panel.h"
 
 #include "ControlAccessibility.h"
+#include "EdgeDrawing.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -10,35 +11,32 @@
 namespace tenmari {
 namespace {
 
-// Draws `rings` one-pixel rings inside r: top and left in `top`, right and
-// bottom in `bottom`; r shrinks by the rings on every side.
-void frame3D(QPainter& p, QRect& r, const QColor& top, const QColor& bottom, int rings) {
-    for (int i = 0; i < rings && r.width() > 0 && r.height() > 0; ++i) {
-        p.fillRect(QRect(r.left(), r.top(), r.width() - 1, 1), top);
-        p.fillRect(QRect(r.left(), r.top(), 1, r.height() - 1), top);
-        p.fillRect(QRect(r.right(), r.top(), 1, r.height()), bottom);
-        p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), bottom);
-        r.adjust(1, 1, -1, -1);
+// A bevel setting as drawn: none, lowered or raised.
+Bevel bevelOf(TPanel::TBevelCut cut) {
+    switch (cut) {
+        case TPanel::bvNone: return Bevel::None;
+        case TPanel::bvLowered: return Bevel::Lowered;
+        case TPanel::bvRaised: return Bevel::Raised;
     }
+    return Bevel::None;
 }
 
-void bevel(QPainter& p, QRect& r, TPanel::TBevelCut cut, int width) {
-    if (cut == TPanel::bvNone) return;
-    const QColor shadow = toQColor(clBtnShadow);
-    const QColor highlight = toQColor(clBtnHighlight);
-    if (cut == TPanel::bvLowered) {
-        frame3D(p, r, shadow, highlight, width);
-    } else {
-        frame3D(p, r, highlight, shadow, width);
-    }
-}
+// The window's plain panels that carry a caption (the status line, the
+// region caption) are labels named by what they show.
+class PanelAccessible final : public CaptionedAccessible {
+public:
+    explicit PanelAccessible(TPanel* panel) : CaptionedAccessible(panel, QAccessible::StaticText) {}
+
+protected:
+    QStringList captionLines() const override { return {static_cast<const TPanel*>(widget())->Caption()}; }
+};
 
 int ringsOf(TPanel::TBevelCut cut, int width) { return cut == TPanel::bvNone ? 0 : width; }
 
 }  // namespace
 
 TPanel::TPanel(QWidget* parent) : QWidget(parent) {
-    installControlAccessibility();
+    registerAccessible<TPanel, PanelAccessible>();
     // Children such as buttons with ParentColor take the panel's colour.
     QPalette pal = palette();
     pal.setColor(QPalette::Window, toQColor(color_));
@@ -88,10 +86,9 @@ QRect TPanel::InnerRect() const {
 
 void TPanel::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    QRect r = rect();
-    bevel(p, r, bevelOuter_, bevelWidth_);
-    bevel(p, r, bevelInner_, bevelWidth_);
-    if (r.width() <= 0 || r.height() <= 0) return;
+    QRect r = drawBevel(p, rect(), bevelOf(bevelOuter_), bevelWidth_);
+    r = drawBevel(p, r, bevelOf(bevelInner_), bevelWidth_);
+    if (isInvertedBox(r)) return;
     p.fillRect(r, toQColor(color_));
     if (caption_.isEmpty()) return;
     p.setFont(font());

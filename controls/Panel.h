@@ -4,6 +4,7 @@
 // caption centred in one line. Panels hold the window's other controls.
 
 #include "Color.h"
+#include "DesignProperty.h"
 
 #include <QWidget>
 
@@ -11,17 +12,19 @@ namespace tenmari {
 
 class TPanel : public QWidget {
     Q_OBJECT
-    Q_PROPERTY(quint32 Color READ Color WRITE SetColor)
-    Q_PROPERTY(TBevelCut BevelOuter READ BevelOuter WRITE SetBevelOuter)
-    Q_PROPERTY(TBevelCut BevelInner READ BevelInner WRITE SetBevelInner)
-    Q_PROPERTY(int BevelWidth READ BevelWidth WRITE SetBevelWidth)
-    Q_PROPERTY(QString Caption READ Caption WRITE SetCaption)
 
 public:
     enum TBevelCut { bvNone, bvLowered, bvRaised };
     Q_ENUM(TBevelCut)
 
     explicit TPanel(QWidget* parent = nullptr);
+
+    // Design settings, also set by form files.
+    TENMARI_DESIGN_PROPERTY(quint32, Color)
+    TENMARI_DESIGN_PROPERTY(TBevelCut, BevelOuter)
+    TENMARI_DESIGN_PROPERTY(TBevelCut, BevelInner)
+    TENMARI_DESIGN_PROPERTY(int, BevelWidth)
+    TENMARI_DESIGN_PROPERTY(QString, Caption)
 
     TColor Color() const { return color_; }
     void SetColor(TColor value);
@@ -36,13 +39,6 @@ public:
 
     // The area inside both bevels.
     QRect InnerRect() const;
-
-    // uic applies a form's property P as setP(value).
-    void setColor(TColor value) { SetColor(value); }
-    void setBevelOuter(TBevelCut value) { SetBevelOuter(value); }
-    void setBevelInner(TBevelCut value) { SetBevelInner(value); }
-    void setBevelWidth(int value) { SetBevelWidth(value); }
-    void setCaption(const QString& value) { SetCaption(value); }
 
 signals:
     void OnDblClick(QObject* sender);

@@ -5,6 +5,7 @@
 // reported through OnInvalid and the focus goes back to the field. Typing is
 // limited to a byte length, and Enter can move on to the next field.
 
+#include "DesignProperty.h"
 #include "SsEditRules.h"
 
 #include <QCursor>
@@ -16,21 +17,28 @@ namespace tenmari {
 
 class TSsEdit : public QLineEdit {
     Q_OBJECT
-    Q_PROPERTY(TAlignment Alignment READ Alignment WRITE SetAlignment)
-    Q_PROPERTY(QString Text READ Text WRITE SetText)
-    // EditOption, field by field, for form files.
-    Q_PROPERTY(tenmari::TSsEditOption::TSsEditStyle EditStyle READ EditStyle WRITE SetEditStyle)
-    Q_PROPERTY(int MaxLength READ MaxLength WRITE SetMaxLength)
-    Q_PROPERTY(int DecLength READ DecLength WRITE SetDecLength)
-    Q_PROPERTY(bool DoEmptyCheck READ DoEmptyCheck WRITE SetDoEmptyCheck)
-    Q_PROPERTY(tenmari::TSsEditOption::TInputMethod InputMethod READ InputMethod WRITE SetInputMethod)
-    Q_PROPERTY(bool MoveByEnter READ MoveByEnter WRITE SetMoveByEnter)
 
 public:
     enum TAlignment { taLeftJustify, taRightJustify, taCenter };
     Q_ENUM(TAlignment)
 
     explicit TSsEdit(QWidget* parent = nullptr);
+
+    // Design settings, also set by form files. setText() and setMaxLength()
+    // thus replace the line edit's own: the text goes through SetText(), and
+    // the limit is the byte limit of EditOption (the line edit's own limit
+    // stays off). setAlignment() adds the field's alignments to the line
+    // edit's own.
+    TENMARI_DESIGN_PROPERTY(TAlignment, Alignment)
+    TENMARI_DESIGN_PROPERTY(QString, Text)
+    // EditOption, field by field.
+    TENMARI_DESIGN_PROPERTY(tenmari::TSsEditOption::TSsEditStyle, EditStyle)
+    TENMARI_DESIGN_PROPERTY(int, MaxLength)
+    TENMARI_DESIGN_PROPERTY(int, DecLength)
+    TENMARI_DESIGN_PROPERTY(bool, DoEmptyCheck)
+    TENMARI_DESIGN_PROPERTY(tenmari::TSsEditOption::TInputMethod, InputMethod)
+    TENMARI_DESIGN_PROPERTY(bool, MoveByEnter)
+    using QLineEdit::setAlignment;
 
     TAlignment Alignment() const { return alignment_; }
     void SetAlignment(TAlignment value);
@@ -62,20 +70,6 @@ public:
     // The clock of easy date and time input; the local time unless replaced.
     using Clock = std::function<QDateTime()>;
     void SetClock(Clock clock);
-
-    // A form file's property P is applied by uic as setP(value). setText()
-    // and setMaxLength() thus replace the line edit's own: the text goes
-    // through SetText(), and the limit is the byte limit of EditOption (the
-    // line edit's own limit stays off).
-    using QLineEdit::setAlignment;
-    void setAlignment(TAlignment value) { SetAlignment(value); }
-    void setText(const QString& value) { SetText(value); }
-    void setEditStyle(TSsEditStyle value) { SetEditStyle(value); }
-    void setMaxLength(int value) { SetMaxLength(value); }
-    void setDecLength(int value) { SetDecLength(value); }
-    void setDoEmptyCheck(bool value) { SetDoEmptyCheck(value); }
-    void setInputMethod(TInputMethod value) { SetInputMethod(value); }
-    void setMoveByEnter(bool value) { SetMoveByEnter(value); }
 
 signals:
     void OnInvalid(QObject* sender, const QString& Msg);

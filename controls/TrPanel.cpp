@@ -3,6 +3,7 @@
 #include "AnsiText.h"
 #include "ControlAccessibility.h"
 #include "CursorClip.h"
+#include "EdgeDrawing.h"
 #include "PaintScale.h"
 
 #include <QFontInfo>
@@ -14,38 +15,30 @@
 namespace tenmari {
 namespace {
 
-// A rectangle as left, top, right, bottom with right and bottom exclusive.
-struct Box {
-    int l, t, r, b;
-    QRect rect() const { return QRect(l, t, r - l, b - t); }
-};
-
-struct BevelPair {
-    QColor top, bottom;
-};
-
-BevelPair bevelColors(TTransPanel::TBevelCut cut) {
-    const QColor shadow = toQColor(clBtnShadow);
-    const QColor highlight = toQColor(clBtnHighlight);
-    if (cut == TTransPanel::bvLowered) return {shadow, highlight};
-    return {highlight, shadow};
-}
-
-// rings one-pixel rings: top row and left column in top, right column and
-// bottom row in bottom; box shrinks by rings on every side.
-void frame3D(QPainter& p, Box& box, const QColor& top, const QColor& bottom, int rings) {
-    for (int i = 0; i < rings; ++i) {
-        const int r = box.r - 1;
-        const int b = box.b - 1;
-        if (r >= box.l && b >= box.t) {
-            p.fillRect(QRect(box.l, box.t, r - box.l, 1), top);
-            p.fillRect(QRect(box.l, box.t, 1, b - box.t), top);
-            p.fillRect(QRect(r, box.t, 1, b - box.t + 1), bottom);
-            p.fillRect(QRect(box.l, b, r - box.l + 1, 1), bottom);
-        }
-        box = {box.l + 1, box.t + 1, box.r - 1, box.b - 1};
+// A bevel setting as drawn: a space bevel draws like a raised one.
+Bevel bevelOf(TTransPanel::TBevelCut cut) {
+    switch (cut) {
+        case TTransPanel::bvNone: return Bevel::None;
+        case TTransPanel::bvLowered: return Bevel::Lowered;
+        case TTransPanel::bvRaised:
+        case TTransPanel::bvSpace: return Bevel::Raised;
     }
+    return Bevel::None;
 }
+
+// A label named by what the panel shows: its lines, or the first line of
+// its caption.
+class TransPanelAccessible final : public CaptionedAccessible {
+public:
+    explicit TransPanelAccessible(TTransPanel* panel) : CaptionedAccessible(panel, QAccessible::StaticText) {}
+
+protected:
+    QStringList captionLines() const override {
+        const auto* panel = static_cast<const TTransPanel*>(widget());
+        if (!panel->CaptionLines().isEmpty()) return panel->CaptionLines();
+        return {panel->Caption().section(u'\n', 0, 0)};
+    }
+};
 
 // Tabs become spaces up to the next multiple of eight characters.
 QString expandTabs(const QString& text) {
@@ -63,7 +56,7 @@ QString expandTabs(const QString& text) {
 }  // namespace
 
 TTransPanel::TTransPanel(QWidget* parent) : QWidget(parent) {
-    installControlAccessibility();
+    registerAccessible<TTransPanel, TransPanelAccessible>();
     // Pointer confinement in force now; like every panel made at run time,
     // this one then frees the pointer (MouseClip false, MouseClipBack false).
     createClipRect_ = cursorClip();
@@ -283,27 +276,21 @@ QVector<QPoint> TTransPanel::CaptionLinePositions() const {
 
 void TTransPanel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    Box r{0, 0, width(), height()};
-    if (bevelOuter_ != bvNone) {
-        const BevelPair c = bevelColors(bevelOuter_);
-        frame3D(painter, r, c.top, c.bottom, bevelWidth_);
-    }
     const QColor color = toQColor(color_);
-    frame3D(painter, r, color, color, borderWidth_);
-    if (bevelInner_ != bvNone) {
-        const BevelPair c = bevelColors(bevelInner_);
-        frame3D(painter, r, c.top, c.bottom, bevelWidth_);
-    }
-    // Bevels and border wider than the panel leave an inverted rectangle,
-    // which covers nothing (Qt would fill it normalised).
-    if (!transparent_ && r.r > r.l && r.b > r.t) painter.fillRect(r.rect(), color);
+    QRect r = drawBevel(painter, rect(), bevelOf(bevelOuter_), bevelWidth_);
+    r = drawRings(painter, r, color, color, borderWidth_);
+    r = drawBevel(painter, r, bevelOf(bevelInner_), bevelWidth_);
+    // Bevels and border wider than the panel leave an inverted box, which
+    // covers nothing.
+    if (!transparent_ && !isInvertedBox(r)) painter.fillRect(r, color);
 
     painter.setFont(font());
+    // One text line centred on what the rings leave, even on an inverted box
+    // (which keeps its centre and shows no caption).
     const int t = QFontMetrics(font()).height();
-    r.t = (r.b + r.t - t) / 2;
-    r.b = r.t + t;
+    const int top = (r.bottom() + 1 + r.top() - t) / 2;
     if (shape_ != stNone) paintShape(painter);
-    paintCaption(painter, r.rect());
+    paintCaption(painter, QRect(r.left(), top, r.width(), t));
 }
 
 void TTransPanel::paintShape(QPainter& painter) const {

@@ -6,6 +6,7 @@
 // itself and reports a mouse leave only once the pointer is really outside.
 
 #include "Color.h"
+#include "DesignProperty.h"
 #include "InputState.h"
 
 #include <QBrush>
@@ -23,31 +24,6 @@ namespace tenmari {
 
 class TTransPanel : public QWidget {
     Q_OBJECT
-    Q_PROPERTY(TAlignment Alignment READ Alignment WRITE SetAlignment)
-    Q_PROPERTY(TBevelCut BevelOuter READ BevelOuter WRITE SetBevelOuter)
-    Q_PROPERTY(TBevelCut BevelInner READ BevelInner WRITE SetBevelInner)
-    Q_PROPERTY(int BevelWidth READ BevelWidth WRITE SetBevelWidth)
-    Q_PROPERTY(int BorderWidth READ BorderWidth WRITE SetBorderWidth)
-    Q_PROPERTY(TBorderStyle BorderStyle READ BorderStyle WRITE SetBorderStyle)
-    Q_PROPERTY(TShapeType Shape READ Shape WRITE SetShape)
-    Q_PROPERTY(QBrush ShapeBrush READ ShapeBrush WRITE SetShapeBrush)
-    Q_PROPERTY(QPen ShapePen READ ShapePen WRITE SetShapePen STORED false)
-    // The brush and pen attributes one by one, for form files.
-    Q_PROPERTY(quint32 ShapeBrushColor READ ShapeBrushColor WRITE SetShapeBrushColor STORED false)
-    Q_PROPERTY(Qt::BrushStyle ShapeBrushStyle READ ShapeBrushStyle WRITE SetShapeBrushStyle STORED false)
-    Q_PROPERTY(quint32 ShapePenColor READ ShapePenColor WRITE SetShapePenColor)
-    Q_PROPERTY(int ShapePenWidth READ ShapePenWidth WRITE SetShapePenWidth)
-    Q_PROPERTY(Qt::PenStyle ShapePenStyle READ ShapePenStyle WRITE SetShapePenStyle)
-    Q_PROPERTY(bool ShapeTransparent READ ShapeTransparent WRITE SetShapeTransparent)
-    Q_PROPERTY(int ShapeRoundSize READ ShapeRoundSize WRITE SetShapeRoundSize)
-    Q_PROPERTY(TFukidasiType FukidasiType READ FukidasiType WRITE SetFukidasiType)
-    Q_PROPERTY(int FukidasiPosition READ FukidasiPosition WRITE SetFukidasiPosition)
-    Q_PROPERTY(bool Transparent READ Transparent WRITE SetTransparent)
-    Q_PROPERTY(bool MouseClip READ MouseClip WRITE SetMouseClip)
-    Q_PROPERTY(bool MouseClipBack READ MouseClipBack WRITE SetMouseClipBack)
-    Q_PROPERTY(QString Caption READ Caption WRITE SetCaption)
-    Q_PROPERTY(QStringList CaptionLines READ CaptionLines WRITE SetCaptionLines)
-    Q_PROPERTY(quint32 Color READ Color WRITE SetColor)
 
 public:
     enum TAlignment { taLeftJustify, taRightJustify, taCenter };
@@ -63,6 +39,33 @@ public:
 
     explicit TTransPanel(QWidget* parent = nullptr);
     ~TTransPanel() override;
+
+    // Design settings, also set by form files.
+    TENMARI_DESIGN_PROPERTY(TAlignment, Alignment)
+    TENMARI_DESIGN_PROPERTY(TBevelCut, BevelOuter)
+    TENMARI_DESIGN_PROPERTY(TBevelCut, BevelInner)
+    TENMARI_DESIGN_PROPERTY(int, BevelWidth)
+    TENMARI_DESIGN_PROPERTY(int, BorderWidth)
+    TENMARI_DESIGN_PROPERTY(TBorderStyle, BorderStyle)
+    TENMARI_DESIGN_PROPERTY(TShapeType, Shape)
+    TENMARI_DESIGN_PROPERTY(QBrush, ShapeBrush)
+    TENMARI_DESIGN_PROPERTY(QPen, ShapePen, STORED false)
+    // The brush and pen attributes one by one, for form files.
+    TENMARI_DESIGN_PROPERTY(quint32, ShapeBrushColor, STORED false)
+    TENMARI_DESIGN_PROPERTY(Qt::BrushStyle, ShapeBrushStyle, STORED false)
+    TENMARI_DESIGN_PROPERTY(quint32, ShapePenColor)
+    TENMARI_DESIGN_PROPERTY(int, ShapePenWidth)
+    TENMARI_DESIGN_PROPERTY(Qt::PenStyle, ShapePenStyle)
+    TENMARI_DESIGN_PROPERTY(bool, ShapeTransparent)
+    TENMARI_DESIGN_PROPERTY(int, ShapeRoundSize)
+    TENMARI_DESIGN_PROPERTY(TFukidasiType, FukidasiType)
+    TENMARI_DESIGN_PROPERTY(int, FukidasiPosition)
+    TENMARI_DESIGN_PROPERTY(bool, Transparent)
+    TENMARI_DESIGN_PROPERTY(bool, MouseClip)
+    TENMARI_DESIGN_PROPERTY(bool, MouseClipBack)
+    TENMARI_DESIGN_PROPERTY(QString, Caption)
+    TENMARI_DESIGN_PROPERTY(QStringList, CaptionLines)
+    TENMARI_DESIGN_PROPERTY(quint32, Color)
 
     TAlignment Alignment() const { return alignment_; }
     void SetAlignment(TAlignment value);
@@ -121,31 +124,6 @@ public:
     // Top-left corner of each line of CaptionLines as painted now.
     QVector<QPoint> CaptionLinePositions() const;
 
-    // A form file's property P is applied by uic as setP(value).
-    void setAlignment(TAlignment value) { SetAlignment(value); }
-    void setBevelOuter(TBevelCut value) { SetBevelOuter(value); }
-    void setBevelInner(TBevelCut value) { SetBevelInner(value); }
-    void setBevelWidth(int value) { SetBevelWidth(value); }
-    void setBorderWidth(int value) { SetBorderWidth(value); }
-    void setBorderStyle(TBorderStyle value) { SetBorderStyle(value); }
-    void setShape(TShapeType value) { SetShape(value); }
-    void setShapeBrush(const QBrush& value) { SetShapeBrush(value); }
-    void setShapePen(const QPen& value) { SetShapePen(value); }
-    void setShapeBrushColor(TColor value) { SetShapeBrushColor(value); }
-    void setShapeBrushStyle(Qt::BrushStyle value) { SetShapeBrushStyle(value); }
-    void setShapePenColor(TColor value) { SetShapePenColor(value); }
-    void setShapePenWidth(int value) { SetShapePenWidth(value); }
-    void setShapePenStyle(Qt::PenStyle value) { SetShapePenStyle(value); }
-    void setShapeTransparent(bool value) { SetShapeTransparent(value); }
-    void setShapeRoundSize(int value) { SetShapeRoundSize(value); }
-    void setFukidasiType(TFukidasiType value) { SetFukidasiType(value); }
-    void setFukidasiPosition(int value) { SetFukidasiPosition(value); }
-    void setTransparent(bool value) { SetTransparent(value); }
-    void setMouseClip(bool value) { SetMouseClip(value); }
-    void setMouseClipBack(bool value) { SetMouseClipBack(value); }
-    void setCaption(const QString& value) { SetCaption(value); }
-    void setCaptionLines(const QStringList& value) { SetCaptionLines(value); }
-    void setColor(TColor value) { SetColor(value); }
 
 public slots:
     // Repaint after the shape brush or pen changed.

@@ -59,14 +59,40 @@ TShiftState shiftOf(const QMouseEvent* e, bool doubleClick = false) {
     return shiftOf(e->modifiers(), e->buttons(), doubleClick);
 }
 
-// One-pixel outline on the outermost pixels of r.
-void outlineRect(QPainter& p, const QRect& r, const QColor& colour) {
-    if (r.width() <= 0 || r.height() <= 0) return;
-    p.fillRect(QRect(r.left(), r.top(), r.width(), 1), colour);
-    p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), colour);
-    p.fillRect(QRect(r.left(), r.top(), 1, r.height()), colour);
-    p.fillRect(QRect(r.right(), r.top(), 1, r.height()), colour);
-}
+// A push button named by its caption lines, pressed by the reader's press
+// action while enabled.
+class ButtonAccessible final : public CaptionedAccessible {
+public:
+    explicit ButtonAccessible(TplButton* button) : CaptionedAccessible(button, QAccessible::Button) {}
+
+    QAccessible::State state() const override {
+        QAccessible::State s = CaptionedAccessible::state();
+        s.pressed = button()->Pressed();
+        return s;
+    }
+
+    QStringList actionNames() const override {
+        QStringList names = CaptionedAccessible::actionNames();
+        if (widget()->isEnabled()) names.prepend(pressAction());
+        return names;
+    }
+
+    void doAction(const QString& name) override {
+        if (name == pressAction()) {
+            if (widget()->isEnabled()) button()->Click();
+            return;
+        }
+        CaptionedAccessible::doAction(name);
+    }
+
+protected:
+    QStringList captionLines() const override {
+        return {button()->CaptionA()->Caption(), button()->CaptionB()->Caption()};
+    }
+
+private:
+    TplButton* button() const { return static_cast<TplButton*>(widget()); }
+};
 
 // The characters of a caption, a surrogate pair counting as one.
 QStringList characters(const QString& text) {
@@ -135,15 +161,15 @@ public:
 // ---------------------------------------------------------------- TplButton
 
 TplButton::TplButton(QWidget* parent) : QWidget(parent) {
-    m_captionA = new TplBtnCaption(this);
-    m_captionB = new TplBtnCaption(this);
-    m_image = new TplBtnImage(this);
+    captionA_ = new TplBtnCaption(this);
+    captionB_ = new TplBtnCaption(this);
+    image_ = new TplBtnImage(this);
     resize(75, 26);
     setFocusPolicy(Qt::TabFocus);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     DialogKeyRouter::install();
-    installControlAccessibility();
+    registerAccessible<TplButton, ButtonAccessible>();
     // Qt sets the parent before this body runs; the name is still empty.
     if (parent) givenParent();
 }
@@ -151,76 +177,76 @@ TplButton::TplButton(QWidget* parent) : QWidget(parent) {
 TplButton::~TplButton() = default;
 
 void TplButton::SetButtonStyle(TplButtonStyle value) {
-    m_buttonStyle = value;
+    buttonStyle_ = value;
     if (isRounded()) {
         applyShape();
-    } else if (m_shapeApplied) {
+    } else if (shapeApplied_) {
         clearWindowShape(*this);
-        m_shapeApplied = false;
+        shapeApplied_ = false;
     }
     RepaintNow();
 }
 
 void TplButton::SetGradation(bool value) {
-    if (value == m_gradation) return;
-    m_gradation = value;
+    if (value == gradation_) return;
+    gradation_ = value;
     if (value) takeOwnColour();
     RepaintNow();
 }
 
 void TplButton::SetGradBeginColor(TColor value) {
-    if (changeTo(m_gradBeginColor, value)) RepaintNow();
+    if (changeTo(gradBeginColor_, value)) RepaintNow();
 }
 
 void TplButton::SetGradEndColor(TColor value) {
-    if (changeTo(m_gradEndColor, value)) RepaintNow();
+    if (changeTo(gradEndColor_, value)) RepaintNow();
 }
 
 void TplButton::SetHasFocus(bool value) {
-    if (changeTo(m_hasFocus, value)) RepaintNow();
+    if (changeTo(hasFocus_, value)) RepaintNow();
 }
 
 void TplButton::SetCaptionLineSpace(int value) {
-    if (changeTo(m_captionLineSpace, value)) RepaintNow();
+    if (changeTo(captionLineSpace_, value)) RepaintNow();
 }
 
 void TplButton::SetCaptionTop(int value) {
-    if (value == m_captionTop) return;
-    m_captionTop = value;
-    m_captionVertCenter = false;
+    if (value == captionTop_) return;
+    captionTop_ = value;
+    captionVertCenter_ = false;
     RepaintNow();
 }
 
 void TplButton::SetCaptionVertCenter(bool value) {
-    if (value == m_captionVertCenter) return;
-    m_captionVertCenter = value;
+    if (value == captionVertCenter_) return;
+    captionVertCenter_ = value;
     // Switching off keeps the last computed top, so nothing moves.
     if (value) RepaintNow();
 }
 
 void TplButton::SetFlatFrameType(TplBtnFrameType value) {
-    if (changeTo(m_flatFrameType, value)) RepaintNow();
+    if (changeTo(flatFrameType_, value)) RepaintNow();
 }
 
 TColor TplButton::Color() const {
     const QWidget* parent = parentWidget();
-    if (!m_parentColor || !parent) return m_color;
+    if (!parentColor_ || !parent) return color_;
     const QVariant own = parent->property("Color");
     if (own.isValid() && own.canConvert<uint>()) return own.toUInt();
     return fromQColor(parent->palette().color(parent->backgroundRole()));
 }
 
 void TplButton::SetColor(TColor value) {
-    if (value == m_color && !m_parentColor) return;
-    m_color = value;
-    m_parentColor = false;
+    if (value == color_ && !parentColor_) return;
+    color_ = value;
+    parentColor_ = false;
     update();
 }
 
 void TplButton::SetParentColor(bool value) {
-    if (value == m_parentColor) return;
+    if (value == parentColor_) return;
     if (value) {
-        m_parentColor = true;
+        parentColor_ = true;
     } else {
         takeOwnColour();
     }
@@ -229,96 +255,96 @@ void TplButton::SetParentColor(bool value) {
 
 void TplButton::takeOwnColour() {
     // The colour taken from the parent stays the button's own.
-    m_color = Color();
-    m_parentColor = false;
+    color_ = Color();
+    parentColor_ = false;
 }
 
 void TplButton::SetTabStop(bool value) { setFocusPolicy(value ? Qt::TabFocus : Qt::NoFocus); }
 
 void TplButton::SetCaptionA(const TplBtnCaption& value) {
-    m_captionA->Assign(value);
+    captionA_->Assign(value);
     RepaintNow();
 }
 
 void TplButton::SetCaptionB(const TplBtnCaption& value) {
-    m_captionB->Assign(value);
+    captionB_->Assign(value);
     RepaintNow();
 }
 
 void TplButton::SetImage(const TplBtnImage& value) {
-    m_image->Assign(value);
+    image_->Assign(value);
     RepaintNow();
 }
 
-QString TplButton::CaptionAText() const { return m_captionA->Caption(); }
-void TplButton::SetCaptionAText(const QString& value) { m_captionA->SetCaption(value); }
-TplButton::TplBtnAlignment TplButton::CaptionAAlignment() const { return m_captionA->Alignment(); }
-void TplButton::SetCaptionAAlignment(TplBtnAlignment value) { m_captionA->SetAlignment(value); }
-int TplButton::CaptionALeft() const { return m_captionA->Left(); }
-void TplButton::SetCaptionALeft(int value) { m_captionA->SetLeft(value); }
-int TplButton::CaptionARight() const { return m_captionA->Right(); }
-void TplButton::SetCaptionARight(int value) { m_captionA->SetRight(value); }
-QString TplButton::CaptionBText() const { return m_captionB->Caption(); }
-void TplButton::SetCaptionBText(const QString& value) { m_captionB->SetCaption(value); }
-TplButton::TplBtnAlignment TplButton::CaptionBAlignment() const { return m_captionB->Alignment(); }
-void TplButton::SetCaptionBAlignment(TplBtnAlignment value) { m_captionB->SetAlignment(value); }
-int TplButton::CaptionBLeft() const { return m_captionB->Left(); }
-void TplButton::SetCaptionBLeft(int value) { m_captionB->SetLeft(value); }
-int TplButton::CaptionBRight() const { return m_captionB->Right(); }
-void TplButton::SetCaptionBRight(int value) { m_captionB->SetRight(value); }
+QString TplButton::CaptionAText() const { return captionA_->Caption(); }
+void TplButton::SetCaptionAText(const QString& value) { captionA_->SetCaption(value); }
+TplButton::TplBtnAlignment TplButton::CaptionAAlignment() const { return captionA_->Alignment(); }
+void TplButton::SetCaptionAAlignment(TplBtnAlignment value) { captionA_->SetAlignment(value); }
+int TplButton::CaptionALeft() const { return captionA_->Left(); }
+void TplButton::SetCaptionALeft(int value) { captionA_->SetLeft(value); }
+int TplButton::CaptionARight() const { return captionA_->Right(); }
+void TplButton::SetCaptionARight(int value) { captionA_->SetRight(value); }
+QString TplButton::CaptionBText() const { return captionB_->Caption(); }
+void TplButton::SetCaptionBText(const QString& value) { captionB_->SetCaption(value); }
+TplButton::TplBtnAlignment TplButton::CaptionBAlignment() const { return captionB_->Alignment(); }
+void TplButton::SetCaptionBAlignment(TplBtnAlignment value) { captionB_->SetAlignment(value); }
+int TplButton::CaptionBLeft() const { return captionB_->Left(); }
+void TplButton::SetCaptionBLeft(int value) { captionB_->SetLeft(value); }
+int TplButton::CaptionBRight() const { return captionB_->Right(); }
+void TplButton::SetCaptionBRight(int value) { captionB_->SetRight(value); }
 
 QPixmap TplButton::ImageBitmap() const {
-    const ButtonPicture& pic = m_image->Picture();
+    const ButtonPicture& pic = image_->Picture();
     return pic.kind() == ButtonPicture::Kind::Bitmap ? pic.bitmap() : QPixmap();
 }
 void TplButton::SetImageBitmap(const QPixmap& value) {
-    m_image->SetPicture(ButtonPicture::fromBitmap(value));
+    image_->SetPicture(ButtonPicture::fromBitmap(value));
 }
 QIcon TplButton::ImageIcon() const {
-    const ButtonPicture& pic = m_image->Picture();
+    const ButtonPicture& pic = image_->Picture();
     return pic.kind() == ButtonPicture::Kind::Icon ? pic.icon() : QIcon();
 }
 void TplButton::SetImageIcon(const QIcon& value) {
-    m_image->SetPicture(ButtonPicture::fromIcon(value));
+    image_->SetPicture(ButtonPicture::fromIcon(value));
 }
-int TplButton::ImageLeft() const { return m_image->Left(); }
-void TplButton::SetImageLeft(int value) { m_image->SetLeft(value); }
-int TplButton::ImageTop() const { return m_image->Top(); }
-void TplButton::SetImageTop(int value) { m_image->SetTop(value); }
-bool TplButton::ImageVisible() const { return m_image->Visible(); }
-void TplButton::SetImageVisible(bool value) { m_image->SetVisible(value); }
-bool TplButton::ImageTransParent() const { return m_image->TransParent(); }
-void TplButton::SetImageTransParent(bool value) { m_image->SetTransParent(value); }
-bool TplButton::ImageVertCenter() const { return m_image->VertCenter(); }
-void TplButton::SetImageVertCenter(bool value) { m_image->SetVertCenter(value); }
-bool TplButton::ImageHorzCenter() const { return m_image->HorzCenter(); }
-void TplButton::SetImageHorzCenter(bool value) { m_image->SetHorzCenter(value); }
+int TplButton::ImageLeft() const { return image_->Left(); }
+void TplButton::SetImageLeft(int value) { image_->SetLeft(value); }
+int TplButton::ImageTop() const { return image_->Top(); }
+void TplButton::SetImageTop(int value) { image_->SetTop(value); }
+bool TplButton::ImageVisible() const { return image_->Visible(); }
+void TplButton::SetImageVisible(bool value) { image_->SetVisible(value); }
+bool TplButton::ImageTransParent() const { return image_->TransParent(); }
+void TplButton::SetImageTransParent(bool value) { image_->SetTransParent(value); }
+bool TplButton::ImageVertCenter() const { return image_->VertCenter(); }
+void TplButton::SetImageVertCenter(bool value) { image_->SetVertCenter(value); }
+bool TplButton::ImageHorzCenter() const { return image_->HorzCenter(); }
+void TplButton::SetImageHorzCenter(bool value) { image_->SetHorzCenter(value); }
 
 void TplButton::RepaintNow() {
-    if (!m_painting) repaint();
+    if (!painting_) repaint();
 }
 
 bool TplButton::isRounded() const {
-    return m_buttonStyle == bsRoundRect || m_buttonStyle == bsRoundRectNoFrame;
+    return buttonStyle_ == bsRoundRect || buttonStyle_ == bsRoundRectNoFrame;
 }
 
 void TplButton::applyShape() {
     setWindowShape(*this, roundRectRegion(0, 0, width() + 1, height() + 1, CornerSize, CornerSize));
-    m_shapeApplied = true;
+    shapeApplied_ = true;
 }
 
 void TplButton::givenParent() {
-    if (!parentWidget() || m_captionInitialized) return;
-    m_captionInitialized = true;
-    m_captionA->SetCaption(objectName());
+    if (!parentWidget() || captionInitialized_) return;
+    captionInitialized_ = true;
+    captionA_->SetCaption(objectName());
 }
 
 bool TplButton::isFocusedInActiveWindow() const { return hasFocus() && isActiveWindow(); }
 
 bool TplButton::takesDialogKey(int key, Qt::KeyboardModifiers mods) const {
-    if ((mods & kDialogKeyModifiers) || !m_hasFocus) return false;
+    if ((mods & kDialogKeyModifiers) || !hasFocus_) return false;
     if (isEnterKey(key)) return isFocusedInActiveWindow();
-    return key == Qt::Key_Escape && m_cancel;
+    return key == Qt::Key_Escape && cancel_;
 }
 
 bool TplButton::hitTest(const QPoint& pos) const {
@@ -328,34 +354,34 @@ bool TplButton::hitTest(const QPoint& pos) const {
 // ------------------------------------------------------------ clicking
 
 void TplButton::Click() {
-    m_pressed = false;
+    pressed_ = false;
     const QPointer<TplButton> self(this);
     QWidget* win = window();
-    if (win != this) setWindowModalResult(win, m_modalResult);
+    if (win != this) setWindowModalResult(win, modalResult_);
     standardClick();
     if (self) update();
 }
 
 void TplButton::standardClick() {
-    if (isSignalConnected(QMetaMethod::fromSignal(&TplButton::OnClick)) || !m_action) {
+    if (isSignalConnected(QMetaMethod::fromSignal(&TplButton::OnClick)) || !action_) {
         emit OnClick(this);
     } else {
-        m_action->trigger();
+        action_->trigger();
     }
 }
 
 // ------------------------------------------------------------ mouse
 
 bool TplButton::holdsMouse() const {
-    return m_heldButtons != Qt::NoButton || input().mouseCapture() == this;
+    return heldButtons_ != Qt::NoButton || input().mouseCapture() == this;
 }
 
 void TplButton::pressLeft(QMouseEvent* e, bool doubleClick) {
-    m_heldButtons = e->buttons() | e->button();
+    heldButtons_ = e->buttons() | e->button();
     if (e->button() == Qt::LeftButton) {
-        if (m_hasFocus) setFocus(Qt::MouseFocusReason);
-        m_pressed = true;
-        m_clickArmed = !doubleClick;
+        if (hasFocus_) setFocus(Qt::MouseFocusReason);
+        pressed_ = true;
+        clickArmed_ = !doubleClick;
         RepaintNow();
     }
     const QPoint pos = e->position().toPoint();
@@ -372,15 +398,15 @@ void TplButton::mouseDoubleClickEvent(QMouseEvent* e) {
 }
 
 void TplButton::mouseReleaseEvent(QMouseEvent* e) {
-    m_heldButtons = e->buttons();
+    heldButtons_ = e->buttons();
     const QPoint pos = e->position().toPoint();
     if (e->button() == Qt::LeftButton) {
-        const bool click = m_clickArmed && rect().contains(pos);
-        m_clickArmed = false;
+        const bool click = clickArmed_ && rect().contains(pos);
+        clickArmed_ = false;
         const QPointer<TplButton> self(this);
         if (click) Click();
         if (!self) return;
-        m_pressed = false;
+        pressed_ = false;
         RepaintNow();
     }
     emit OnMouseUp(this, e->button(), shiftOf(e), pos.x(), pos.y());
@@ -388,15 +414,15 @@ void TplButton::mouseReleaseEvent(QMouseEvent* e) {
 
 void TplButton::mouseMoveEvent(QMouseEvent* e) {
     // A release the button never saw (another window took the mouse) ends the hold.
-    m_heldButtons &= e->buttons();
+    heldButtons_ &= e->buttons();
     const QPoint pos = e->position().toPoint();
     // While a button is held the mouse stays with this widget; the pointer
     // leaving and coming back is seen here.
     const bool inside = hitTest(pos);
     const QPointer<TplButton> self(this);
-    if (inside && !m_pointerInside) {
+    if (inside && !pointerInside_) {
         pointerEntered();
-    } else if (!inside && m_pointerInside) {
+    } else if (!inside && pointerInside_) {
         pointerLeft();
     }
     if (!self) return;
@@ -405,22 +431,22 @@ void TplButton::mouseMoveEvent(QMouseEvent* e) {
 
 void TplButton::enterEvent(QEnterEvent* e) {
     QWidget::enterEvent(e);
-    if (!m_pointerInside) pointerEntered();
+    if (!pointerInside_) pointerEntered();
 }
 
 void TplButton::leaveEvent(QEvent* e) {
     QWidget::leaveEvent(e);
-    if (m_pointerInside) pointerLeft();
+    if (pointerInside_) pointerLeft();
 }
 
 void TplButton::pointerEntered() {
-    m_pointerInside = true;
+    pointerInside_ = true;
     const QPoint pos = mapFromGlobal(input().cursorPos());
     MouseEnter(input().shiftState(), pos.x(), pos.y());
 }
 
 void TplButton::pointerLeft() {
-    m_pointerInside = false;
+    pointerInside_ = false;
     const QPoint pos = mapFromGlobal(input().cursorPos());
     MouseLeave(input().shiftState(), pos.x(), pos.y());
 }
@@ -435,7 +461,7 @@ void TplButton::MouseLeave(TShiftState shift, int x, int y) {
     const QPointer<TplButton> self(this);
     emit OnMouseLeave(this, shift, x, y);
     if (!self) return;
-    m_pressed = false;
+    pressed_ = false;
     RepaintNow();
 }
 
@@ -470,7 +496,7 @@ void TplButton::keyPressEvent(QKeyEvent* e) {
 
 void TplButton::keyReleaseEvent(QKeyEvent* e) {
     if (isEnterKey(e->key())) {
-        m_pressed = false;
+        pressed_ = false;
         update();
     }
     e->ignore();
@@ -479,13 +505,13 @@ void TplButton::keyReleaseEvent(QKeyEvent* e) {
 // ------------------------------------------------------------ focus, state
 
 void TplButton::focusInEvent(QFocusEvent* e) {
-    if (!m_hasFocus) return;
+    if (!hasFocus_) return;
     if (movesFocus(e->reason())) emit OnEnter(this);
     update();
 }
 
 void TplButton::focusOutEvent(QFocusEvent* e) {
-    if (!m_hasFocus) return;
+    if (!hasFocus_) return;
     if (movesFocus(e->reason())) emit OnExit(this);
     update();
 }
@@ -494,7 +520,7 @@ void TplButton::changeEvent(QEvent* e) {
     QWidget::changeEvent(e);
     if (e->type() == QEvent::EnabledChange) {
         update();
-    } else if (e->type() == QEvent::PaletteChange && m_parentColor) {
+    } else if (e->type() == QEvent::PaletteChange && parentColor_) {
         update();
     }
 }
@@ -503,7 +529,7 @@ bool TplButton::event(QEvent* e) {
     const bool result = QWidget::event(e);
     if (e->type() == QEvent::ParentChange) {
         givenParent();
-        if (m_parentColor) update();
+        if (parentColor_) update();
     }
     return result;
 }
@@ -519,7 +545,7 @@ void TplButton::resizeEvent(QResizeEvent* e) {
 
 void TplButton::hideEvent(QHideEvent* e) {
     // Hiding ends Qt's grab; no release follows.
-    m_heldButtons = Qt::NoButton;
+    heldButtons_ = Qt::NoButton;
     QWidget::hideEvent(e);
 }
 
@@ -527,7 +553,7 @@ void TplButton::hideEvent(QHideEvent* e) {
 
 void TplButton::paintEvent(QPaintEvent*) {
     if (width() <= 0 || height() <= 0) return;
-    if (m_parentColor) {
+    if (parentColor_) {
         QPainter p(this);
         DrawButton(p);
         return;
@@ -546,12 +572,12 @@ void TplButton::paintEvent(QPaintEvent*) {
 }
 
 void TplButton::DrawButton(QPainter& p) {
-    const QScopedValueRollback<bool> painting(m_painting, true);
+    const QScopedValueRollback<bool> painting(painting_, true);
     p.save();
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setBrush(Qt::SolidPattern);
 
-    if (m_gradation) {
+    if (gradation_) {
         drawGradient(p);
     } else {
         p.fillRect(rect(), toQColor(Color()));
@@ -560,40 +586,40 @@ void TplButton::DrawButton(QPainter& p) {
 
     p.setFont(font());
     const int h = fontMetrics().height();
-    const bool hasA = !m_captionA->Caption().isEmpty();
-    const bool hasB = !m_captionB->Caption().isEmpty();
+    const bool hasA = !captionA_->Caption().isEmpty();
+    const bool hasB = !captionB_->Caption().isEmpty();
 
-    int topA = m_captionTop;
-    if (m_captionVertCenter) {
-        topA = hasB ? (height() - 2 * h - m_captionLineSpace) / 2 : (height() - h) / 2 + 1;
+    int topA = captionTop_;
+    if (captionVertCenter_) {
+        topA = hasB ? (height() - 2 * h - captionLineSpace_) / 2 : (height() - h) / 2 + 1;
         // Written back as the design's button does: CaptionTop then reads the centred top it was painted at.
-        m_captionTop = topA;
+        captionTop_ = topA;
     }
-    drawCaption(p, *m_captionA, topA);
+    drawCaption(p, *captionA_, topA);
 
     int topB = 0;
-    if (m_captionVertCenter) {
+    if (captionVertCenter_) {
         if (hasA) {
-            topB = topA + h + m_captionLineSpace;
+            topB = topA + h + captionLineSpace_;
         } else {
             topB = (height() - h) / 2;
-            m_captionTop = topB;
+            captionTop_ = topB;
         }
     } else {
-        topB = hasA ? m_captionTop + h + m_captionLineSpace : m_captionTop;
+        topB = hasA ? captionTop_ + h + captionLineSpace_ : captionTop_;
     }
-    drawCaption(p, *m_captionB, topB);
+    drawCaption(p, *captionB_, topB);
 
     p.setBrush(Qt::NoBrush);
     drawFrame(p);
-    if (m_hasFocus && isFocusedInActiveWindow()) drawFocus(p);
+    if (hasFocus_ && isFocusedInActiveWindow()) drawFocus(p);
     p.restore();
 }
 
 void TplButton::drawGradient(QPainter& p) {
     const int w = width();
     if (height() < 1) return;
-    const QColor begin = nearestColor(*p.device(), toQColor(m_gradBeginColor));
+    const QColor begin = nearestColor(*p.device(), toQColor(gradBeginColor_));
     // One line per device pixel row: on a high-resolution device the
     // gradient is as fine as the device, its first and last rows still the
     // begin and end colours.
@@ -603,7 +629,7 @@ void TplButton::drawGradient(QPainter& p) {
         p.fillRect(QRectF(0, 0, w, 1 / scale), begin);
         return;
     }
-    const QColor end = nearestColor(*p.device(), toQColor(m_gradEndColor));
+    const QColor end = nearestColor(*p.device(), toQColor(gradEndColor_));
     // 64-bit product: row times channel difference overflows int on the tallest widgets.
     auto channel = [h](int b, int e, int y) {
         return b + static_cast<int>(qint64(y) * (e - b) / (h - 1));
@@ -616,21 +642,21 @@ void TplButton::drawGradient(QPainter& p) {
 }
 
 void TplButton::drawImage(QPainter& p) {
-    TplBtnImage& img = *m_image;
-    const ButtonPicture& pic = img.m_picture;
-    if (!img.m_visible || pic.isEmpty()) return;
-    const int off = m_hasFocus && m_pressed ? 1 : 0;
+    TplBtnImage& img = *image_;
+    const ButtonPicture& pic = img.picture_;
+    if (!img.visible_ || pic.isEmpty()) return;
+    const int off = hasFocus_ && pressed_ ? 1 : 0;
     // Centring writes the computed place back; this paint already uses it.
     const QSize size = pic.size();
-    if (img.m_vertCenter) img.m_top = (height() - size.height()) / 2;
-    if (img.m_horzCenter) img.m_left = (width() - size.width()) / 2;
-    const QPoint at(img.m_left + off, img.m_top + off);
+    if (img.vertCenter_) img.top_ = (height() - size.height()) / 2;
+    if (img.horzCenter_) img.left_ = (width() - size.width()) / 2;
+    const QPoint at(img.left_ + off, img.top_ + off);
     const bool disabled = disabledLook();
 
     switch (pic.kind()) {
         case ButtonPicture::Kind::Bitmap:
-            if (img.m_transParent) {
-                p.drawPixmap(img.m_left, img.m_top, withCornerColourTransparent(pic.bitmap()));
+            if (img.transParent_) {
+                p.drawPixmap(img.left_, img.top_, withCornerColourTransparent(pic.bitmap()));
             } else if (disabled) {
                 drawDisabledImage(p, at, pic.bitmap().toImage());
             } else {
@@ -670,7 +696,7 @@ void TplButton::drawCaption(QPainter& p, const TplBtnCaption& caption, int y) {
         case taRight: x = width() - caption.Right() - 2; break;
         case taCenter: x = width() / 2; break;
     }
-    const int off = m_pressed && m_hasFocus ? 1 : 0;
+    const int off = pressed_ && hasFocus_ ? 1 : 0;
     x += off;
     y += off;
 
@@ -722,17 +748,18 @@ void TplButton::drawCaption(QPainter& p, const TplBtnCaption& caption, int y) {
 
 void TplButton::drawFrame(QPainter& p) {
     const QRect r = rect();
-    switch (m_buttonStyle) {
+    switch (buttonStyle_) {
         case bsNormal:
-            if (m_pressed) {
-                outlineRect(p, r, toQColor(clBtnShadow));
-                outlineRect(p, r.adjusted(1, 1, -1, -1), toQColor(clGray));
+            if (pressed_) {
+                // Two one-pixel outlines, shadow outside and grey inside.
+                drawRings(p, drawRings(p, r, toQColor(clBtnShadow), toQColor(clBtnShadow), 1), toQColor(clGray),
+                          toQColor(clGray), 1);
             } else {
                 drawEdge(p, r, EdgeKind::Raised);
             }
             break;
         case bsFlat:
-            switch (m_flatFrameType) {
+            switch (flatFrameType_) {
                 case bffFlat: drawFlatFrame(p, r); break;
                 case bffEtched: drawEdge(p, r, EdgeKind::Etched); break;
                 case bffBump: drawEdge(p, r, EdgeKind::Bump); break;
@@ -753,100 +780,100 @@ void TplButton::drawFocus(QPainter& p) {
         return;
     }
     QRect r = rect().adjusted(3, 3, -3, -3);
-    if (m_buttonStyle == bsFlat && m_flatFrameType == bffBump) r.adjust(0, 0, 1, 1);
-    if (m_buttonStyle == bsFlat && m_flatFrameType == bffEtched) r.adjust(0, 0, -1, -1);
+    if (buttonStyle_ == bsFlat && flatFrameType_ == bffBump) r.adjust(0, 0, 1, 1);
+    if (buttonStyle_ == bsFlat && flatFrameType_ == bffEtched) r.adjust(0, 0, -1, -1);
     drawFocusRect(p, r);
 }
 
 // ------------------------------------------------------------ TplBtnCaption
 
-TplBtnCaption::TplBtnCaption(TplButton* button) : QObject(button), m_button(button) {}
+TplBtnCaption::TplBtnCaption(TplButton* button) : QObject(button), button_(button) {}
 
 void TplBtnCaption::repaintButton() {
-    if (m_button) m_button->RepaintNow();
+    if (button_) button_->RepaintNow();
 }
 
 void TplBtnCaption::SetCaption(const QString& value) {
-    if (!changeTo(m_caption, value)) return;
-    if (m_button) notifyAccessibleNameChanged(m_button);
+    if (!changeTo(caption_, value)) return;
+    if (button_) notifyAccessibleNameChanged(button_);
     repaintButton();
 }
 
 void TplBtnCaption::SetAlignment(TplButton::TplBtnAlignment value) {
-    if (changeTo(m_alignment, value)) repaintButton();
+    if (changeTo(alignment_, value)) repaintButton();
 }
 
 void TplBtnCaption::SetLeft(int value) {
-    if (changeTo(m_left, value)) repaintButton();
+    if (changeTo(left_, value)) repaintButton();
 }
 
 void TplBtnCaption::SetRight(int value) {
-    if (changeTo(m_right, value)) repaintButton();
+    if (changeTo(right_, value)) repaintButton();
 }
 
 void TplBtnCaption::Assign(const TplBtnCaption& source) {
-    m_alignment = source.m_alignment;
-    m_caption = source.m_caption;
-    m_left = source.m_left;
-    m_right = source.m_right;
-    if (m_button) notifyAccessibleNameChanged(m_button);
+    alignment_ = source.alignment_;
+    caption_ = source.caption_;
+    left_ = source.left_;
+    right_ = source.right_;
+    if (button_) notifyAccessibleNameChanged(button_);
     repaintButton();
 }
 
 // ------------------------------------------------------------ TplBtnImage
 
-TplBtnImage::TplBtnImage(TplButton* button) : QObject(button), m_button(button) {}
+TplBtnImage::TplBtnImage(TplButton* button) : QObject(button), button_(button) {}
 
 void TplBtnImage::repaintButton() {
-    if (m_button) m_button->RepaintNow();
+    if (button_) button_->RepaintNow();
 }
 
 void TplBtnImage::SetPicture(const ButtonPicture& value) {
-    if (&value == &m_picture) return;
-    const bool wasDrawable = m_picture.isDrawable();
-    m_picture = value.isDrawable() ? value : ButtonPicture();
+    if (&value == &picture_) return;
+    const bool wasDrawable = picture_.isDrawable();
+    picture_ = value.isDrawable() ? value : ButtonPicture();
     // Emptying a shown picture repaints too, so it does not linger on screen.
-    if (m_picture.isDrawable() || wasDrawable) repaintButton();
+    if (picture_.isDrawable() || wasDrawable) repaintButton();
 }
 
 void TplBtnImage::SetLeft(int value) {
-    if (value == m_left) return;
-    m_left = value;
-    m_horzCenter = false;
+    if (value == left_) return;
+    left_ = value;
+    horzCenter_ = false;
     repaintButton();
 }
 
 void TplBtnImage::SetTop(int value) {
-    if (value == m_top) return;
-    m_top = value;
-    m_vertCenter = false;
+    if (value == top_) return;
+    top_ = value;
+    vertCenter_ = false;
     repaintButton();
 }
 
 void TplBtnImage::SetVisible(bool value) {
-    if (changeTo(m_visible, value)) repaintButton();
+    if (changeTo(visible_, value)) repaintButton();
 }
 
 void TplBtnImage::SetTransParent(bool value) {
-    if (changeTo(m_transParent, value)) repaintButton();
+    if (changeTo(transParent_, value)) repaintButton();
 }
 
 void TplBtnImage::SetVertCenter(bool value) {
-    if (changeTo(m_vertCenter, value) && value) repaintButton();
+    if (changeTo(vertCenter_, value) && value) repaintButton();
 }
 
 void TplBtnImage::SetHorzCenter(bool value) {
-    if (changeTo(m_horzCenter, value) && value) repaintButton();
+    if (changeTo(horzCenter_, value) && value) repaintButton();
 }
 
 void TplBtnImage::Assign(const TplBtnImage& source) {
-    m_picture = source.m_picture;
-    m_transParent = source.m_transParent;
-    m_vertCenter = source.m_vertCenter;
-    m_horzCenter = source.m_horzCenter;
-    m_top = source.m_top;
-    m_left = source.m_left;
-    m_visible = source.m_visible;
+    picture_ = source.picture_;
+    transParent_ = source.transParent_;
+    vertCenter_ = source.vertCenter_;
+    horzCenter_ = source.horzCenter_;
+    top_ = source.top_;
+    left_ = source.left_;
+    visible_ = source.visible_;
 }
 
 }  // namespace tenmari

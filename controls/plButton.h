@@ -18,13 +18,14 @@
 // centring switch (ImageTop before ImageVertCenter, CaptionTop before
 // CaptionVertCenter), since storing a top switches centring off.
 //
-// uic applies a property P of a .ui file by calling setP(); the setP()
-// forwarders at the end of the class serve it. Colours are 0x00BBGGRR
+// uic applies a property P of a .ui file by calling setP(), which each design
+// property provides (DesignProperty.h). Colours are 0x00BBGGRR
 // numbers (see Color.h). The caption font is the widget's font and its colour
 // the palette's foreground (window text) colour.
 
 #include "ButtonPicture.h"
 #include "Color.h"
+#include "DesignProperty.h"
 #include "InputState.h"
 
 #include <QPointer>
@@ -49,38 +50,39 @@ public:
     enum TplBtnFrameType { bffFlat, bffEtched, bffBump };
     Q_ENUM(TplBtnFrameType)
 
-    Q_PROPERTY(TplButtonStyle ButtonStyle READ ButtonStyle WRITE SetButtonStyle)
-    Q_PROPERTY(bool Cancel READ Cancel WRITE SetCancel)
-    Q_PROPERTY(bool Gradation READ Gradation WRITE SetGradation)
-    Q_PROPERTY(uint GradBeginColor READ GradBeginColor WRITE SetGradBeginColor)
-    Q_PROPERTY(uint GradEndColor READ GradEndColor WRITE SetGradEndColor)
-    Q_PROPERTY(bool HasFocus READ HasFocus WRITE SetHasFocus)
-    Q_PROPERTY(int ModalResult READ ModalResult WRITE SetModalResult)
-    Q_PROPERTY(int CaptionLineSpace READ CaptionLineSpace WRITE SetCaptionLineSpace)
-    Q_PROPERTY(int CaptionTop READ CaptionTop WRITE SetCaptionTop)
-    Q_PROPERTY(bool CaptionVertCenter READ CaptionVertCenter WRITE SetCaptionVertCenter)
-    Q_PROPERTY(TplBtnFrameType FlatFrameType READ FlatFrameType WRITE SetFlatFrameType)
-    Q_PROPERTY(uint Color READ Color WRITE SetColor)
-    Q_PROPERTY(bool ParentColor READ ParentColor WRITE SetParentColor)
-    Q_PROPERTY(bool TabStop READ TabStop WRITE SetTabStop)
+    // Design settings (see the header comment).
+    TENMARI_DESIGN_PROPERTY(TplButtonStyle, ButtonStyle)
+    TENMARI_DESIGN_PROPERTY(bool, Cancel)
+    TENMARI_DESIGN_PROPERTY(bool, Gradation)
+    TENMARI_DESIGN_PROPERTY(uint, GradBeginColor)
+    TENMARI_DESIGN_PROPERTY(uint, GradEndColor)
+    TENMARI_DESIGN_PROPERTY(bool, HasFocus)
+    TENMARI_DESIGN_PROPERTY(int, ModalResult)
+    TENMARI_DESIGN_PROPERTY(int, CaptionLineSpace)
+    TENMARI_DESIGN_PROPERTY(int, CaptionTop)
+    TENMARI_DESIGN_PROPERTY(bool, CaptionVertCenter)
+    TENMARI_DESIGN_PROPERTY(TplBtnFrameType, FlatFrameType)
+    TENMARI_DESIGN_PROPERTY(uint, Color)
+    TENMARI_DESIGN_PROPERTY(bool, ParentColor)
+    TENMARI_DESIGN_PROPERTY(bool, TabStop)
 
-    Q_PROPERTY(QString CaptionAText READ CaptionAText WRITE SetCaptionAText)
-    Q_PROPERTY(TplBtnAlignment CaptionAAlignment READ CaptionAAlignment WRITE SetCaptionAAlignment)
-    Q_PROPERTY(int CaptionALeft READ CaptionALeft WRITE SetCaptionALeft)
-    Q_PROPERTY(int CaptionARight READ CaptionARight WRITE SetCaptionARight)
-    Q_PROPERTY(QString CaptionBText READ CaptionBText WRITE SetCaptionBText)
-    Q_PROPERTY(TplBtnAlignment CaptionBAlignment READ CaptionBAlignment WRITE SetCaptionBAlignment)
-    Q_PROPERTY(int CaptionBLeft READ CaptionBLeft WRITE SetCaptionBLeft)
-    Q_PROPERTY(int CaptionBRight READ CaptionBRight WRITE SetCaptionBRight)
+    TENMARI_DESIGN_PROPERTY(QString, CaptionAText)
+    TENMARI_DESIGN_PROPERTY(TplBtnAlignment, CaptionAAlignment)
+    TENMARI_DESIGN_PROPERTY(int, CaptionALeft)
+    TENMARI_DESIGN_PROPERTY(int, CaptionARight)
+    TENMARI_DESIGN_PROPERTY(QString, CaptionBText)
+    TENMARI_DESIGN_PROPERTY(TplBtnAlignment, CaptionBAlignment)
+    TENMARI_DESIGN_PROPERTY(int, CaptionBLeft)
+    TENMARI_DESIGN_PROPERTY(int, CaptionBRight)
 
-    Q_PROPERTY(QPixmap ImageBitmap READ ImageBitmap WRITE SetImageBitmap)
-    Q_PROPERTY(QIcon ImageIcon READ ImageIcon WRITE SetImageIcon)
-    Q_PROPERTY(int ImageLeft READ ImageLeft WRITE SetImageLeft)
-    Q_PROPERTY(int ImageTop READ ImageTop WRITE SetImageTop)
-    Q_PROPERTY(bool ImageVisible READ ImageVisible WRITE SetImageVisible)
-    Q_PROPERTY(bool ImageTransParent READ ImageTransParent WRITE SetImageTransParent)
-    Q_PROPERTY(bool ImageVertCenter READ ImageVertCenter WRITE SetImageVertCenter)
-    Q_PROPERTY(bool ImageHorzCenter READ ImageHorzCenter WRITE SetImageHorzCenter)
+    TENMARI_DESIGN_PROPERTY(QPixmap, ImageBitmap)
+    TENMARI_DESIGN_PROPERTY(QIcon, ImageIcon)
+    TENMARI_DESIGN_PROPERTY(int, ImageLeft)
+    TENMARI_DESIGN_PROPERTY(int, ImageTop)
+    TENMARI_DESIGN_PROPERTY(bool, ImageVisible)
+    TENMARI_DESIGN_PROPERTY(bool, ImageTransParent)
+    TENMARI_DESIGN_PROPERTY(bool, ImageVertCenter)
+    TENMARI_DESIGN_PROPERTY(bool, ImageHorzCenter)
 
     // The sub-objects themselves, for code and for QObject::property().
     Q_PROPERTY(tenmari::TplBtnCaption* CaptionA READ CaptionA)
@@ -93,44 +95,44 @@ public:
     explicit TplButton(QWidget* parent = nullptr);
     ~TplButton() override;
 
-    TplButtonStyle ButtonStyle() const { return m_buttonStyle; }
+    TplButtonStyle ButtonStyle() const { return buttonStyle_; }
     void SetButtonStyle(TplButtonStyle value);
-    bool Cancel() const { return m_cancel; }
-    void SetCancel(bool value) { m_cancel = value; }
-    bool Gradation() const { return m_gradation; }
+    bool Cancel() const { return cancel_; }
+    void SetCancel(bool value) { cancel_ = value; }
+    bool Gradation() const { return gradation_; }
     void SetGradation(bool value);
-    TColor GradBeginColor() const { return m_gradBeginColor; }
+    TColor GradBeginColor() const { return gradBeginColor_; }
     void SetGradBeginColor(TColor value);
-    TColor GradEndColor() const { return m_gradEndColor; }
+    TColor GradEndColor() const { return gradEndColor_; }
     void SetGradEndColor(TColor value);
-    bool HasFocus() const { return m_hasFocus; }
+    bool HasFocus() const { return hasFocus_; }
     void SetHasFocus(bool value);
-    int ModalResult() const { return m_modalResult; }
-    void SetModalResult(int value) { m_modalResult = value; }
-    int CaptionLineSpace() const { return m_captionLineSpace; }
+    int ModalResult() const { return modalResult_; }
+    void SetModalResult(int value) { modalResult_ = value; }
+    int CaptionLineSpace() const { return captionLineSpace_; }
     void SetCaptionLineSpace(int value);
-    int CaptionTop() const { return m_captionTop; }
+    int CaptionTop() const { return captionTop_; }
     void SetCaptionTop(int value);
-    bool CaptionVertCenter() const { return m_captionVertCenter; }
+    bool CaptionVertCenter() const { return captionVertCenter_; }
     void SetCaptionVertCenter(bool value);
-    TplBtnFrameType FlatFrameType() const { return m_flatFrameType; }
+    TplBtnFrameType FlatFrameType() const { return flatFrameType_; }
     void SetFlatFrameType(TplBtnFrameType value);
     // The face colour without gradation; the parent's colour while
     // ParentColor is on. Assigning a colour switches ParentColor off.
     TColor Color() const;
     void SetColor(TColor value);
-    bool ParentColor() const { return m_parentColor; }
+    bool ParentColor() const { return parentColor_; }
     void SetParentColor(bool value);
     // Whether the Tab key stops on the button (its focus policy).
     bool TabStop() const { return focusPolicy() != Qt::NoFocus; }
     void SetTabStop(bool value);
     // Run by a full click when no OnClick handler is connected.
-    QAction* Action() const { return m_action; }
-    void SetAction(QAction* action) { m_action = action; }
+    QAction* Action() const { return action_; }
+    void SetAction(QAction* action) { action_ = action; }
 
-    TplBtnCaption* CaptionA() const { return m_captionA; }
-    TplBtnCaption* CaptionB() const { return m_captionB; }
-    TplBtnImage* Image() const { return m_image; }
+    TplBtnCaption* CaptionA() const { return captionA_; }
+    TplBtnCaption* CaptionB() const { return captionB_; }
+    TplBtnImage* Image() const { return image_; }
     // Copy the settings of the given object into the button's own, then
     // repaint at once.
     void SetCaptionA(const TplBtnCaption& value);
@@ -172,7 +174,7 @@ public:
 
     // The left mouse button went down on the button and was neither
     // released nor cancelled yet.
-    bool Pressed() const { return m_pressed; }
+    bool Pressed() const { return pressed_; }
 
     // The full click: released state, the window's modal result, then
     // OnClick (or the action), then a repaint request.
@@ -183,41 +185,6 @@ public:
 
     // Immediate repaint; inside a paint of this button it does nothing.
     void RepaintNow();
-
-    // uic's setters (see the header comment).
-#define TENMARI_UIC_SETTER(Name, Type) \
-    void set##Name(Type value) { Set##Name(value); }
-    TENMARI_UIC_SETTER(ButtonStyle, TplButtonStyle)
-    TENMARI_UIC_SETTER(Cancel, bool)
-    TENMARI_UIC_SETTER(Gradation, bool)
-    TENMARI_UIC_SETTER(GradBeginColor, uint)
-    TENMARI_UIC_SETTER(GradEndColor, uint)
-    TENMARI_UIC_SETTER(HasFocus, bool)
-    TENMARI_UIC_SETTER(ModalResult, int)
-    TENMARI_UIC_SETTER(CaptionLineSpace, int)
-    TENMARI_UIC_SETTER(CaptionTop, int)
-    TENMARI_UIC_SETTER(CaptionVertCenter, bool)
-    TENMARI_UIC_SETTER(FlatFrameType, TplBtnFrameType)
-    TENMARI_UIC_SETTER(Color, uint)
-    TENMARI_UIC_SETTER(ParentColor, bool)
-    TENMARI_UIC_SETTER(TabStop, bool)
-    TENMARI_UIC_SETTER(CaptionAText, const QString&)
-    TENMARI_UIC_SETTER(CaptionAAlignment, TplBtnAlignment)
-    TENMARI_UIC_SETTER(CaptionALeft, int)
-    TENMARI_UIC_SETTER(CaptionARight, int)
-    TENMARI_UIC_SETTER(CaptionBText, const QString&)
-    TENMARI_UIC_SETTER(CaptionBAlignment, TplBtnAlignment)
-    TENMARI_UIC_SETTER(CaptionBLeft, int)
-    TENMARI_UIC_SETTER(CaptionBRight, int)
-    TENMARI_UIC_SETTER(ImageBitmap, const QPixmap&)
-    TENMARI_UIC_SETTER(ImageIcon, const QIcon&)
-    TENMARI_UIC_SETTER(ImageLeft, int)
-    TENMARI_UIC_SETTER(ImageTop, int)
-    TENMARI_UIC_SETTER(ImageVisible, bool)
-    TENMARI_UIC_SETTER(ImageTransParent, bool)
-    TENMARI_UIC_SETTER(ImageVertCenter, bool)
-    TENMARI_UIC_SETTER(ImageHorzCenter, bool)
-#undef TENMARI_UIC_SETTER
 
 signals:
     // Every handler gets the button first. Positions are client pixels.
@@ -267,7 +234,7 @@ private:
     // Enabled as the button's own setting: a button in a disabled parent
     // keeps the look of an enabled one.
     bool ownEnabled() const { return !testAttribute(Qt::WA_ForceDisabled); }
-    bool disabledLook() const { return !ownEnabled() && m_hasFocus; }
+    bool disabledLook() const { return !ownEnabled() && hasFocus_; }
     void takeOwnColour();
     void applyShape();
     void givenParent();
@@ -287,35 +254,35 @@ private:
     void drawFrame(QPainter& p);
     void drawFocus(QPainter& p);
 
-    TplButtonStyle m_buttonStyle = bsNormal;
-    bool m_cancel = false;
-    bool m_gradation = true;
-    TColor m_gradBeginColor = 0x00FFFFFF;
-    TColor m_gradEndColor = 0x00C0C0C0;
-    bool m_hasFocus = true;
-    int m_modalResult = 0;
-    int m_captionLineSpace = 4;
-    int m_captionTop = 0;
-    bool m_captionVertCenter = true;
-    TplBtnFrameType m_flatFrameType = bffFlat;
-    TColor m_color = clBtnFace;
-    bool m_parentColor = false;
-    QPointer<QAction> m_action;
+    TplButtonStyle buttonStyle_ = bsNormal;
+    bool cancel_ = false;
+    bool gradation_ = true;
+    TColor gradBeginColor_ = 0x00FFFFFF;
+    TColor gradEndColor_ = 0x00C0C0C0;
+    bool hasFocus_ = true;
+    int modalResult_ = 0;
+    int captionLineSpace_ = 4;
+    int captionTop_ = 0;
+    bool captionVertCenter_ = true;
+    TplBtnFrameType flatFrameType_ = bffFlat;
+    TColor color_ = clBtnFace;
+    bool parentColor_ = false;
+    QPointer<QAction> action_;
 
-    TplBtnCaption* m_captionA = nullptr;
-    TplBtnCaption* m_captionB = nullptr;
-    TplBtnImage* m_image = nullptr;
+    TplBtnCaption* captionA_ = nullptr;
+    TplBtnCaption* captionB_ = nullptr;
+    TplBtnImage* image_ = nullptr;
 
-    bool m_pressed = false;
-    bool m_shapeApplied = false;
-    bool m_captionInitialized = false;
-    bool m_pointerInside = false;  // the button last reported the pointer over it
-    bool m_clickArmed = false;     // a left press began here and may still click
+    bool pressed_ = false;
+    bool shapeApplied_ = false;
+    bool captionInitialized_ = false;
+    bool pointerInside_ = false;  // the button last reported the pointer over it
+    bool clickArmed_ = false;     // a left press began here and may still click
     // Mouse buttons held since a press on the button: while any is, the
     // button holds the mouse (Qt's implicit grab, which QWidget::mouseGrabber()
     // does not report).
-    Qt::MouseButtons m_heldButtons;
-    bool m_painting = false;
+    Qt::MouseButtons heldButtons_;
+    bool painting_ = false;
 };
 
 // One caption line of a button.
@@ -331,13 +298,13 @@ public:
     // own captions repaint it at once when a setting changes.
     explicit TplBtnCaption(TplButton* button = nullptr);
 
-    QString Caption() const { return m_caption; }
+    QString Caption() const { return caption_; }
     void SetCaption(const QString& value);
-    TplButton::TplBtnAlignment Alignment() const { return m_alignment; }
+    TplButton::TplBtnAlignment Alignment() const { return alignment_; }
     void SetAlignment(TplButton::TplBtnAlignment value);
-    int Left() const { return m_left; }
+    int Left() const { return left_; }
     void SetLeft(int value);
-    int Right() const { return m_right; }
+    int Right() const { return right_; }
     void SetRight(int value);
 
     // Copies caption, alignment and margins, then repaints the button at once.
@@ -346,11 +313,11 @@ public:
 private:
     void repaintButton();
 
-    TplButton* m_button;
-    QString m_caption;
-    TplButton::TplBtnAlignment m_alignment = TplButton::taCenter;
-    int m_left = 0;
-    int m_right = 0;
+    TplButton* button_;
+    QString caption_;
+    TplButton::TplBtnAlignment alignment_ = TplButton::taCenter;
+    int left_ = 0;
+    int right_ = 0;
 };
 
 // The picture settings of a button.
@@ -368,23 +335,23 @@ public:
 
     // The picture itself. Changing it in place (Picture().LoadFromFile())
     // does not repaint; it shows at the next paint.
-    ButtonPicture& Picture() { return m_picture; }
-    const ButtonPicture& Picture() const { return m_picture; }
+    ButtonPicture& Picture() { return picture_; }
+    const ButtonPicture& Picture() const { return picture_; }
     // Copies the content. A bitmap or icon repaints the button at once; any
     // other content empties the picture.
     void SetPicture(const ButtonPicture& value);
 
-    int Left() const { return m_left; }
+    int Left() const { return left_; }
     void SetLeft(int value);  // also ends horizontal centring
-    int Top() const { return m_top; }
+    int Top() const { return top_; }
     void SetTop(int value);  // also ends vertical centring
-    bool Visible() const { return m_visible; }
+    bool Visible() const { return visible_; }
     void SetVisible(bool value);
-    bool TransParent() const { return m_transParent; }
+    bool TransParent() const { return transParent_; }
     void SetTransParent(bool value);
-    bool VertCenter() const { return m_vertCenter; }
+    bool VertCenter() const { return vertCenter_; }
     void SetVertCenter(bool value);
-    bool HorzCenter() const { return m_horzCenter; }
+    bool HorzCenter() const { return horzCenter_; }
     void SetHorzCenter(bool value);
 
     // Copies picture and settings without repainting.
@@ -394,14 +361,14 @@ private:
     friend class TplButton;
     void repaintButton();
 
-    TplButton* m_button;
-    ButtonPicture m_picture;
-    int m_left = 10;
-    int m_top = 0;
-    bool m_visible = true;
-    bool m_transParent = false;
-    bool m_vertCenter = true;
-    bool m_horzCenter = false;
+    TplButton* button_;
+    ButtonPicture picture_;
+    int left_ = 10;
+    int top_ = 0;
+    bool visible_ = true;
+    bool transParent_ = false;
+    bool vertCenter_ = true;
+    bool horzCenter_ = false;
 };
 
 }  // namespace tenmari

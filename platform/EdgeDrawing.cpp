@@ -10,41 +10,53 @@ namespace {
 constexpr TColor cl3DDkShadow = 0xFF000015;  // system colour 21
 constexpr TColor cl3DLight = 0xFF000016;     // system colour 22
 
-// One ring: top row and left column in lightColour, bottom row and right
-// column in darkColour.
-void drawRing(QPainter& p, const QRect& r, TColor lightColour, TColor darkColour) {
-    if (r.width() <= 0 || r.height() <= 0) return;
-    const QColor light = toQColor(lightColour);
-    const QColor dark = toQColor(darkColour);
-    p.fillRect(QRect(r.left(), r.top(), r.width() - 1, 1), light);
-    p.fillRect(QRect(r.left(), r.top(), 1, r.height() - 1), light);
-    p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), dark);
-    p.fillRect(QRect(r.right(), r.top(), 1, r.height()), dark);
+QRect ring(QPainter& p, const QRect& box, TColor topLeft, TColor bottomRight) {
+    return drawRings(p, box, toQColor(topLeft), toQColor(bottomRight), 1);
 }
 
 }  // namespace
 
+QRect drawRings(QPainter& p, const QRect& box, const QColor& topLeft, const QColor& bottomRight, int rings) {
+    QRect r = box;
+    for (int i = 0; i < rings; ++i) {
+        if (!isInvertedBox(r)) {
+            p.fillRect(QRect(r.left(), r.top(), r.width() - 1, 1), topLeft);
+            p.fillRect(QRect(r.left(), r.top(), 1, r.height() - 1), topLeft);
+            p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), bottomRight);
+            p.fillRect(QRect(r.right(), r.top(), 1, r.height()), bottomRight);
+        }
+        r.adjust(1, 1, -1, -1);
+    }
+    return r;
+}
+
+QRect drawBevel(QPainter& p, const QRect& box, Bevel bevel, int width) {
+    const QColor shadow = toQColor(clBtnShadow);
+    const QColor highlight = toQColor(clBtnHighlight);
+    switch (bevel) {
+        case Bevel::None: return box;
+        case Bevel::Lowered: return drawRings(p, box, shadow, highlight, width);
+        case Bevel::Raised: return drawRings(p, box, highlight, shadow, width);
+    }
+    return box;
+}
+
 void drawEdge(QPainter& p, const QRect& rect, EdgeKind kind) {
-    const QRect inner = rect.adjusted(1, 1, -1, -1);
     switch (kind) {
         case EdgeKind::Raised:
-            drawRing(p, rect, cl3DLight, cl3DDkShadow);
-            drawRing(p, inner, clBtnHighlight, clBtnShadow);
+            ring(p, ring(p, rect, cl3DLight, cl3DDkShadow), clBtnHighlight, clBtnShadow);
             break;
         case EdgeKind::Etched:
-            drawRing(p, rect, clBtnShadow, clBtnHighlight);
-            drawRing(p, inner, clBtnHighlight, clBtnShadow);
+            ring(p, ring(p, rect, clBtnShadow, clBtnHighlight), clBtnHighlight, clBtnShadow);
             break;
         case EdgeKind::Bump:
-            drawRing(p, rect, cl3DLight, cl3DDkShadow);
-            drawRing(p, inner, cl3DDkShadow, cl3DLight);
+            ring(p, ring(p, rect, cl3DLight, cl3DDkShadow), cl3DDkShadow, cl3DLight);
             break;
     }
 }
 
 void drawFlatFrame(QPainter& p, const QRect& rect) {
-    drawRing(p, rect, clBtnShadow, clBtnShadow);
-    drawRing(p, rect.adjusted(1, 1, -1, -1), clBtnFace, clBtnFace);
+    ring(p, ring(p, rect, clBtnShadow, clBtnShadow), clBtnFace, clBtnFace);
 }
 
 }  // namespace tenmari
