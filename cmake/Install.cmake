@@ -49,6 +49,12 @@ endif()
 # --- The program folder ------------------------------------------------------
 install(TARGETS ${_tenmari_programs}
   RUNTIME DESTINATION ${TENMARI_PROGRAM_DIR} COMPONENT Runtime)
+# The window's clipboard helper lives beside it, with no link in bin: only
+# the window starts it.
+if(TARGET tenmari-clipboard)
+  install(TARGETS tenmari-clipboard
+    RUNTIME DESTINATION ${TENMARI_PROGRAM_DIR} COMPONENT Runtime)
+endif()
 install(DIRECTORY "${_tenmari_build_program_dir}/Image/"
   DESTINATION ${TENMARI_PROGRAM_DIR}/Image COMPONENT Runtime OPTIONAL
   FILES_MATCHING PATTERN "*.jpg")

@@ -31,6 +31,9 @@ static void initWindowResources() { Q_INIT_RESOURCE(icons); }
 namespace tenmari {
 namespace {
 
+// After a rebuild the corner is watched for 1.5 s.
+constexpr int kCornerCheckMs = 50;
+constexpr int kCornerChecks = 30;
 constexpr QRgb kWhite = 0xFFFFFFFF;
 
 QString utf8(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
@@ -375,6 +378,7 @@ void TFormMain::WindowMode() {
 
 bool TFormMain::FormMouseDown(Qt::MouseButtons buttons) {
     if (!ui_->ChkTBar->isChecked() || !(buttons & Qt::LeftButton)) return false;
+    if (cornerTimer_) cornerTimer_->stop();  // the user moves it now
     return startWindowMove(this);
 }
 
@@ -423,11 +427,36 @@ void TFormMain::applyWindowFlags(bool onTop, bool noTitleBar) {
     setWindowFlags(flags);  // rebuilds the native window, which hides it
     if (!wasVisible) return;
     show();  // and the show-time steps run again
-    // The frame's size is known only once the window manager has framed the
-    // rebuilt window; until then the corner may be off by the old frame.
-    QTimer::singleShot(250, this, [this] {
-        if (isVisible() && frameGeometry().topLeft() != lastCorner_) placeCorner(lastCorner_);
-    });
+    holdCorner();
+}
+
+// The window manager frames the rebuilt window in its own time, and Qt learns
+// the frame's size only then: the corner is checked for a while and put back
+// whenever it is elsewhere; the checks stop when the user starts moving the
+// window.
+void TFormMain::holdCorner() {
+    if (!cornerTimer_) {
+        cornerTimer_ = new QTimer(this);
+        cornerTimer_->setInterval(kCornerCheckMs);
+        connect(cornerTimer_, &QTimer::timeout, this, &TFormMain::checkCorner);
+    }
+    cornerChecks_ = 0;
+    cornerTimer_->start();
+}
+
+void TFormMain::checkCorner() {
+    if (!isVisible() || ++cornerChecks_ > kCornerChecks) {
+        cornerTimer_->stop();
+        return;
+    }
+    // The native window's frame: QWidget::frameGeometry() keeps the frame
+    // size it last saw, which is none just after the rebuild. The client is
+    // placed inside the frame now known, as a request for the frame's own
+    // corner can go by the frame of before.
+    QWindow* handle = windowHandle();
+    if (!handle || handle->frameGeometry().topLeft() == lastCorner_) return;
+    const QMargins frame = handle->frameMargins();
+    handle->setPosition(lastCorner_ + QPoint(frame.left(), frame.top()));
 }
 
 void TFormMain::placeSoftTitle(bool noTitleBar) {

@@ -19,6 +19,8 @@ namespace Ui {
 class FormMain;
 }
 
+class QTimer;
+
 namespace tenmari {
 
 class TplButton;
@@ -103,6 +105,10 @@ private:
     void placeSoftTitle(bool noTitleBar);
     void focusCurrentInput();
     void placeCorner(QPoint corner);
+    // After a rebuild: keeps the outer corner at lastCorner_ while the window
+    // manager frames the new window.
+    void holdCorner();
+    void checkCorner();
 
     std::unique_ptr<Ui::FormMain> ui_;
     TPostReference postReference_;
@@ -111,6 +117,8 @@ private:
     std::unique_ptr<SearchPanelModel> panel_;
     bool settingsWritten_ = false;
     QPoint lastCorner_;  // where the show-time steps put the outer corner
+    QTimer* cornerTimer_ = nullptr;
+    int cornerChecks_ = 0;
 };
 
 }  // namespace tenmari

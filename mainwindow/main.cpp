@@ -1,6 +1,7 @@
 // Tenmari: Japanese postal codes to addresses and back, in one small window.
 
 #include "ClassicStyle.h"
+#include "ClipboardKeeper.h"
 #include "GraphicalSession.h"
 #include "Notifier.h"
 #include "UnitMain.h"
@@ -118,5 +119,8 @@ int main(int argc, char** argv) {
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window] { window.saveSettingsOnce(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.saveSettingsOnce(); });
     window.show();
-    return app.exec();
+    const int code = app.exec();
+    // The copied result outlives the window (X11 without a clipboard manager).
+    tenmari::keepClipboardAfterExit();
+    return code;
 }

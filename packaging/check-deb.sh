@@ -72,6 +72,12 @@ for p in "${programs[@]}"; do
     fail "usr/lib/tenmari/$p is not stripped"
   fi
 done
+if [ "$window" = 1 ]; then
+  helper=$root/usr/lib/tenmari/tenmari-clipboard
+  [ -x "$helper" ] || fail "usr/lib/tenmari/tenmari-clipboard is missing"
+  [ ! -e "$root/usr/bin/tenmari-clipboard" ] || fail "usr/bin/tenmari-clipboard exists: the helper is the window's own"
+  if file -b "$helper" | grep -q 'not stripped'; then fail "usr/lib/tenmari/tenmari-clipboard is not stripped"; fi
+fi
 for page in tenmari-lookup tenmari-jisho; do
   [ -f "$root/usr/share/man/man1/$page.1.gz" ] || fail "no man page usr/share/man/man1/$page.1.gz"
 done

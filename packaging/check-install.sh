@@ -43,6 +43,12 @@ for p in "${programs[@]}"; do
   [ "$link" = "../lib/tenmari/$p" ] || fail "bin/$p links to '$link', not ../lib/tenmari/$p"
 done
 
+if [ "$window" = 1 ]; then
+  helper=$prefix/lib/tenmari/tenmari-clipboard
+  [ -f "$helper" ] && [ -x "$helper" ] || fail "$helper is not an executable file"
+  [ ! -e "$prefix/bin/tenmari-clipboard" ] || fail "bin/tenmari-clipboard exists: the helper is started by the window only"
+fi
+
 # The dictionaries: those the build prepared, else built here with the
 # installed tenmari-jisho, started through its link.
 jisho=$prefix/lib/tenmari/Jisho

@@ -18,9 +18,12 @@ packages=(
   libxcb1-dev
   # The window under a Wayland compositor with XWayland (the session tests).
   weston xwayland qt6-wayland x11-utils
+  # The window on a real X server with a window manager (the clipboard and
+  # title-bar tests).
+  xvfb openbox xclip xdotool
 )
 # To look at the window on a virtual screen: TENMARI_WITH_DESKTOP=1.
-[ "${TENMARI_WITH_DESKTOP:-0}" = 1 ] && packages+=(xvfb openbox picom xdotool xclip imagemagick x11-utils)
+[ "${TENMARI_WITH_DESKTOP:-0}" = 1 ] && packages+=(picom imagemagick)
 [ "${TENMARI_WITH_BENCH:-0}" = 1 ] && packages+=(hyperfine linux-perf)
 
 missing=()
