@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "Cp932.h"
 #include "DictionaryFields.h"
 #include "LineFilter.h"
 
@@ -38,14 +39,12 @@ inline void copyBytes(char* out, const char* in, std::size_t n) {
     }
 }
 
-bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
 // Offset of the first "（" taken as a character, never as the second half of
 // another character followed by an "i".
 std::size_t findOpenParen(std::string_view s) {
     for (std::size_t i = 0; i < s.size();) {
         if (s.compare(i, kOpenParen.size(), kOpenParen) == 0) return i;
-        i += (isLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
+        i += charSizeAt(s, i);
     }
     return std::string_view::npos;
 }

@@ -8,7 +8,7 @@
 #include <array>
 #include <exception>
 
-#include "Cp932.h"
+#include "AnsiText.h"
 #include "Notifier.h"
 #include "PostReference.h"
 #include "SystemReason.h"
@@ -45,130 +45,6 @@ constexpr QRgb kSilver = 0xFFC0C0C0u;  // opaque 192, 192, 192
 constexpr char16_t kEnter = 13;
 constexpr char16_t kBackspace = 8;
 constexpr char16_t kEscape = 27;
-
-// A text as the lookup gets it, with its length in code page 932 bytes. A
-// character without a code page 932 form makes the text unconvertible; it
-// counts two bytes, like the full-width characters it stands among.
-struct Cp932Text {
-    std::string bytes;
-    bool convertible = true;
-    std::size_t length = 0;
-};
-
-Cp932Text toCp932(const QString& text) {
-    Cp932Text out;
-    try {
-        out.bytes = utf8ToCp932(text.toStdString());
-        out.length = out.bytes.size();
-        return out;
-    } catch (const EncodingError&) {
-    }
-    out.convertible = false;
-    out.bytes.clear();
-    for (const char32_t c : text.toUcs4()) {
-        try {
-            out.length += utf8ToCp932(QString::fromUcs4(&c, 1).toStdString()).size();
-        } catch (const EncodingError&) {
-            out.length += 2;
-        }
-    }
-    return out;
-}
-
-bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-bool isTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
-
-// Code page 932 straight to UTF-16 through tables taken once from the same
-// converter the lookup uses, so that tens of thousands of candidates cost no
-// more than a copy. Bytes that are not code page 932 (a damaged file) become
-// U+FFFD instead of losing the rest of the text.
-class Cp932Decoder {
-public:
-    static const Cp932Decoder& instance() {
-        static const Cp932Decoder decoder;
-        return decoder;
-    }
-
-    // Writes the text of `bytes` from `out` on, at most bytes.size() units;
-    // returns the end.
-    char16_t* decode(std::string_view bytes, char16_t* out) const {
-        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-        const auto* const end = p + bytes.size();
-        while (p < end) {
-            const unsigned char c = *p;
-            if (c < 0x80) {
-                *out++ = single_[c];
-                ++p;
-            } else if (isLeadByte(c) && p + 1 < end && isTrailByte(p[1])) {
-                const char16_t u = double_[static_cast<std::size_t>(c) << 8 | p[1]];
-                *out++ = u == kInvalid ? kReplacement : u;
-                p += 2;
-            } else {
-                const char16_t u = single_[c];
-                *out++ = u == kInvalid ? kReplacement : u;
-                ++p;
-            }
-        }
-        return out;
-    }
-
-private:
-    static constexpr char16_t kInvalid = 0xFFFF;  // a noncharacter: never a conversion's result
-    static constexpr char16_t kReplacement = 0xFFFD;
-
-    // The one UTF-16 unit of a byte sequence, or kInvalid.
-    static char16_t unitOf(const std::string& bytes) {
-        try {
-            const std::string utf8 = cp932ToUtf8(bytes);
-            const QString s = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-            return s.size() == 1 ? s.front().unicode() : kInvalid;
-        } catch (const EncodingError&) {
-            return kInvalid;
-        }
-    }
-
-    Cp932Decoder() : double_(0x10000, kInvalid) {
-        for (int c = 0; c < 0x100; ++c) {
-            const auto b = static_cast<unsigned char>(c);
-            single_[b] = isLeadByte(b) ? kInvalid : unitOf(std::string(1, static_cast<char>(b)));
-        }
-        std::vector<unsigned char> trails;
-        for (int t = 0x40; t <= 0xFC; ++t) {
-            if (isTrailByte(static_cast<unsigned char>(t))) trails.push_back(static_cast<unsigned char>(t));
-        }
-        for (int lead = 0x81; lead <= 0xFC; ++lead) {
-            if (!isLeadByte(static_cast<unsigned char>(lead))) continue;
-            // A whole row in one conversion; pair by pair where it has gaps.
-            std::string row;
-            for (const unsigned char t : trails) {
-                row += static_cast<char>(lead);
-                row += static_cast<char>(t);
-            }
-            QString text;
-            try {
-                const std::string utf8 = cp932ToUtf8(row);
-                text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-            } catch (const EncodingError&) {
-            }
-            const bool whole = text.size() == static_cast<qsizetype>(trails.size());
-            for (std::size_t k = 0; k < trails.size(); ++k) {
-                const std::size_t at = static_cast<std::size_t>(lead) << 8 | trails[k];
-                double_[at] = whole ? text.at(static_cast<qsizetype>(k)).unicode()
-                                    : unitOf(row.substr(2 * k, 2));
-            }
-        }
-    }
-
-    std::array<char16_t, 0x100> single_{};
-    std::vector<char16_t> double_;  // lead << 8 | trail
-};
-
-QString fromCp932(std::string_view bytes) {
-    QString out(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
-    char16_t* const begin = reinterpret_cast<char16_t*>(out.data());
-    out.truncate(Cp932Decoder::instance().decode(bytes, begin) - begin);
-    return out;
-}
 
 QString fromPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
@@ -388,7 +264,7 @@ void SearchPanelModel::RBtnJushoKensakuClick() {
 
 bool SearchPanelModel::EditZip1KeyPress(char16_t ch) {
     if (ch == kEnter) {
-        if (toCp932(zipText_).length >= 3) plBtnKensakuClick();
+        if (ansiLength(zipText_) >= 3) plBtnKensakuClick();
         return true;
     }
     if (ch == u'-' && zipText_.contains(QLatin1Char('-'))) {
@@ -411,7 +287,7 @@ bool SearchPanelModel::EditZip1KeyPress(char16_t ch) {
 
 void SearchPanelModel::EditZip1Change() {
     if (mode_ != SearchMode::Code) return;
-    if (toCp932(zipText_).length >= 3) {
+    if (ansiLength(zipText_) >= 3) {
         setStatus(kStatusCodeReady);
         setSearchEnabled(true);
     } else {
@@ -430,7 +306,7 @@ bool SearchPanelModel::EditJusho1KeyPress(char16_t ch) {
 
 void SearchPanelModel::EditJusho1Change() {
     if (mode_ != SearchMode::Address) return;
-    if (toCp932(addressText_).length <= 8) {
+    if (ansiLength(addressText_) <= 8) {
         setStatus(kStatusNeedPrefecture);
         return;
     }
@@ -517,19 +393,18 @@ void SearchPanelModel::fillCandidates(SearchMode mode, const std::vector<std::st
     char16_t* out = begin;
     std::vector<qsizetype> starts;
     starts.reserve(n);
-    const Cp932Decoder& decoder = Cp932Decoder::instance();
     const std::u16string_view dash = u" - ";
     const std::u16string_view slash = u" / ";
     for (std::size_t i = 0; i < n; ++i) {
         starts.push_back(out - begin);
         if (mode == SearchMode::Code) {
-            out = decoder.decode(addresses[i], out);
+            out = cp932ToUtf16(addresses[i], out);
             out = std::copy(dash.begin(), dash.end(), out);
-            out = decoder.decode(codes[i], out);
+            out = cp932ToUtf16(codes[i], out);
         } else {
-            out = decoder.decode(codes[i], out);
+            out = cp932ToUtf16(codes[i], out);
             out = std::copy(slash.begin(), slash.end(), out);
-            out = decoder.decode(addresses[i], out);
+            out = cp932ToUtf16(addresses[i], out);
         }
     }
     text.truncate(out - begin);
@@ -542,21 +417,21 @@ void SearchPanelModel::plBtnKensakuClick() {
     if (!searchEnabled_) return;
 
     if (mode_ == SearchMode::Code) {
-        const Cp932Text t = toCp932(zipText_);
+        const Cp932Form t = toCp932Form(zipText_);
         const std::size_t full = zipText_.contains(QLatin1Char('-')) ? 8 : 7;
-        if (t.length < 3) {
+        if (t.bytes.size() < 3) {
             setStatus(kStatusRefusedShort);
             host_.focusInput(SearchMode::Code);
             return;
         }
-        if (t.length == full) {
+        if (t.bytes.size() == full) {
             showSearching();
             clearCandidates();
-            if (!lookUpCode(t.bytes, t.convertible)) return;
-        } else if (t.length < full) {
+            if (!lookUpCode(t.bytes, t.exact)) return;
+        } else if (t.bytes.size() < full) {
             clearCandidates();
             showSearching();
-            if (!lookUpList(SearchMode::Code, t.bytes, t.convertible)) return;
+            if (!lookUpList(SearchMode::Code, t.bytes, t.exact)) return;
         }
         // Longer than a full code: no lookup, the list keeps its entries.
         host_.focusInput(SearchMode::Code);
@@ -566,10 +441,10 @@ void SearchPanelModel::plBtnKensakuClick() {
             host_.focusInput(SearchMode::Address);
             return;
         }
-        const Cp932Text a = toCp932(addressText_);
+        const Cp932Form a = toCp932Form(addressText_);
         clearCandidates();
         showSearching();
-        if (!lookUpList(SearchMode::Address, a.bytes, a.convertible)) return;
+        if (!lookUpList(SearchMode::Address, a.bytes, a.exact)) return;
         host_.focusInput(SearchMode::Address);
     }
 

@@ -17,6 +17,7 @@
 #include "Notifier.h"
 #include "PostReference.h"
 #include "SearchPanel.h"
+#include "WindowTextCases.h"
 
 using tenmari::cp932ToUtf8;
 using tenmari::DisplayOptions;
@@ -1005,6 +1006,31 @@ TEST(SystemClipboardTest, PutsThePlainText) {
     EXPECT_EQ(QGuiApplication::clipboard()->text(QClipboard::Clipboard), QStringLiteral("〒100-0001"));
     if (QGuiApplication::clipboard()->supportsSelection()) {
         EXPECT_EQ(QGuiApplication::clipboard()->text(QClipboard::Selection), QStringLiteral("〒100-0001"));
+    }
+}
+
+// Every character counts in the address field's byte rules as the bytes it is
+// stored as: the status turns at exactly 8 bytes, and only a text whose every
+// character has a code page 932 form reaches the lookup, as those bytes.
+TEST_F(PanelTest, EachCharacterCountsItsStoredBytesAndOnlyExactTextIsLookedUp) {
+    const QString kNeed = QStringLiteral("都道府県から入力が必要です");
+    const QString kReady = QStringLiteral("住所途中でも検索可能です");
+    const std::string prefecture = "東京都";  // 6 bytes
+    addressMode();
+    for (const auto& c : tenmari::testing::kWindowTextCases) {
+        const std::string eight = prefecture + std::string(8 - 6 - c.bytes.size(), 'a') + std::string(c.utf8);
+        model_.setAddressText(QString::fromStdString(eight));
+        EXPECT_EQ(model_.status(), kNeed) << c.what;
+        model_.setAddressText(QString::fromStdString(eight + "b"));
+        EXPECT_EQ(model_.status(), kReady) << c.what;
+        ASSERT_TRUE(model_.searchEnabled()) << c.what;
+        lookup_.calls.clear();
+        model_.plBtnKensakuClick();
+        const std::string query = utf8ToCp932(prefecture) + std::string(8 - 6 - c.bytes.size(), 'a') +
+                                  std::string(c.bytes) + "b";
+        const std::vector<std::string> calls =
+            c.exact ? std::vector<std::string>{"AddressToPostList:" + cp932ToUtf8(query)} : std::vector<std::string>{};
+        EXPECT_EQ(lookup_.calls, calls) << c.what;
     }
 }
 

@@ -1,7 +1,9 @@
 // The validating edit as a control: focus in and out, the length filter,
 // Enter moving the focus, and the reports of failed checks.
+#include "AnsiText.h"
 #include "Notifier.h"
 #include "SsEdit.h"
+#include "WindowTextCases.h"
 
 #include <gtest/gtest.h>
 
@@ -434,6 +436,40 @@ TEST(SsEditLengthTest, InputMethodCommitsObeyTheLimitToo) {
     replace.setCommitString("う");
     QApplication::sendEvent(&e, &replace);
     EXPECT_EQ(e.Text(), "う");
+}
+
+// Every character fills exactly as many bytes of the limit as it is stored
+// as: a field left one byte short still takes another character, a field
+// filled to the limit by it takes none, whether it came by key or by input
+// method.
+TEST(SsEditLengthTest, EachCharacterTakesItsStoredBytesOfTheLimit) {
+    constexpr int kMax = 8;
+    for (const auto& c : testing::kWindowTextCases) {
+        const QString ch = QString::fromUtf8(c.utf8.data(), static_cast<qsizetype>(c.utf8.size()));
+        const int size = static_cast<int>(c.bytes.size());
+        EXPECT_EQ(toAnsiBytes(ch), QByteArray(c.bytes.data(), size)) << c.what;
+        EXPECT_EQ(ansiLength(ch), size) << c.what;
+        for (const bool byInputMethod : {true, false}) {
+            for (const int free : {size, size + 1}) {
+                TSsEdit e;
+                e.EditOption().Length.MaxLength = kMax;
+                e.SetText(QString(kMax - free, QLatin1Char('a')));
+                e.setCursorPosition(kMax - free);
+                for (const QString& input : {ch, QStringLiteral("b")}) {
+                    if (byInputMethod) {
+                        QInputMethodEvent commit(QString(), {});
+                        commit.setCommitString(input);
+                        QApplication::sendEvent(&e, &commit);
+                    } else {
+                        press(&e, Qt::Key_unknown, Qt::NoModifier, input);
+                    }
+                }
+                const QString filled = QString(kMax - free, QLatin1Char('a')) + ch;
+                EXPECT_EQ(e.Text(), free == size ? filled : filled + QLatin1Char('b'))
+                    << c.what << (byInputMethod ? " (input method)" : " (key)") << ", " << free << " bytes free";
+            }
+        }
+    }
 }
 
 }  // namespace

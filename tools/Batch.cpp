@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "Cp932.h"
 #include "Utf8.h"
 
 namespace tenmari::batch {
@@ -21,8 +22,6 @@ std::optional<std::uint32_t> sevenDigits(std::string_view s) {
     }
     return n;
 }
-
-bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 void appendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
@@ -91,7 +90,7 @@ std::string asciiDigitsAndHyphens(std::string_view q) {
 std::string_view cutAtBracket(std::string_view s) {
     for (std::size_t i = 0; i < s.size();) {
         if (s.substr(i, 2) == "\x81\x69") return s.substr(0, i);
-        i += isLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
+        i += charSizeAt(s, i);
     }
     return s;
 }

@@ -69,12 +69,10 @@ std::string whyNotConvertible(std::string_view text) {
     return "it does not convert to code page 932";
 }
 
-bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
 // Where a line stops being code page 932 text: the bytes and their position.
 std::string whereNotCp932(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
-        const std::size_t n = isLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+        const std::size_t n = charSizeAt(text, i);
         try {
             cp932ToUtf8(text.substr(i, n));
         } catch (const EncodingError&) {

@@ -170,8 +170,6 @@ using tenmari::batch::asciiDigitsAndHyphens;
 
 // ---------------------------------------------------------------- records that cannot be shown
 
-bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
 std::string withoutFirstHyphen(std::string_view q) {
     std::string s(q);
     if (const auto h = s.find('-'); h != std::string::npos) s.erase(h, 1);
@@ -205,7 +203,7 @@ public:
                 key.resize(i);
                 break;
             }
-            i += isLeadByte(static_cast<unsigned char>(key[i])) && i + 1 < key.size() ? 2 : 1;
+            i += tenmari::charSizeAt(key, i);
         }
         const std::size_t n = std::min(key.size(), query_.size());
         return key.compare(0, n, query_, 0, n) == 0;
@@ -245,7 +243,7 @@ std::vector<std::uint64_t> lineNumbersOfMatches(const std::string& dict, const M
 // The first bytes of a record that are not code page 932 text, for the message.
 std::string firstBadBytes(std::string_view cp932) {
     for (std::size_t i = 0; i < cp932.size();) {
-        const std::size_t n = isLeadByte(static_cast<unsigned char>(cp932[i])) && i + 1 < cp932.size() ? 2 : 1;
+        const std::size_t n = tenmari::charSizeAt(cp932, i);
         try {
             tenmari::cp932ToUtf8(cp932.substr(i, n));
         } catch (const tenmari::EncodingError&) {

@@ -26,9 +26,10 @@ public:
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
-    std::string convert(std::string_view in, const char* what) {
+    // The converted text in `out`; false, with the offset of the first input
+    // byte not converted in `stop`, when the text does not convert exactly.
+    bool run(std::string_view in, std::string& out, std::size_t& stop) {
         iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        std::string out;
         out.resize(in.size() * 2 + 16);
         char* src = const_cast<char*>(in.data());
         std::size_t srcLeft = in.size();
@@ -39,30 +40,37 @@ public:
             const std::size_t rc = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
             done = out.size() - dstLeft;
             if (rc != static_cast<std::size_t>(-1)) {
+                out.resize(done);
                 // A non-reversible conversion counts as a failure: nothing is
                 // ever substituted silently.
-                if (rc > 0) {
-                    throw EncodingError(std::string(what) + ": text has characters without an exact equivalent");
-                }
-                break;
+                stop = rc > 0 ? std::string_view::npos : in.size();
+                return rc == 0;
             }
             if (errno == E2BIG) {
                 out.resize(out.size() * 2);
                 continue;
             }
-            const std::size_t at = in.size() - srcLeft;
-            throw EncodingError(std::string(what) + ": cannot convert the byte at offset " + std::to_string(at));
+            out.resize(done);
+            stop = in.size() - srcLeft;
+            return false;
         }
-        out.resize(done);
+    }
+
+    std::string convert(std::string_view in, const char* what) {
+        std::string out;
+        std::size_t stop = 0;
+        if (!run(in, out, stop)) {
+            if (stop == std::string_view::npos) {
+                throw EncodingError(std::string(what) + ": text has characters without an exact equivalent");
+            }
+            throw EncodingError(std::string(what) + ": cannot convert the byte at offset " + std::to_string(stop));
+        }
         return out;
     }
 
 private:
     iconv_t cd_;
 };
-
-bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-bool isTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
 
 // The UTF-8 bytes of one code page 932 character; size 0 where the table does
 // not hold the sequence (not a character, or not one the tables were sure of),
@@ -73,20 +81,21 @@ struct Utf8Char {
 };
 static_assert(sizeof(Utf8Char) == 4);
 
-// Every character of code page 932 as iconv converts it: the single bytes at
-// once, a lead byte's row of characters when it is first met, each in one
-// conversion, one by one only around gaps.
-class Utf8Table {
+// The one decoding table: every character of code page 932 as iconv converts
+// it, the single bytes at once, a lead byte's row of characters when it is
+// first met, each in one conversion, one by one only around gaps. Both the
+// bulk UTF-8 output and the window's UTF-16 text are read from it.
+class DecodeTable {
 public:
-    static Utf8Table& instance() {
-        static Utf8Table table;
+    static DecodeTable& instance() {
+        static DecodeTable table;
         return table;
     }
-    ~Utf8Table() {
+    ~DecodeTable() {
         if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
     }
-    Utf8Table(const Utf8Table&) = delete;
-    Utf8Table& operator=(const Utf8Table&) = delete;
+    DecodeTable(const DecodeTable&) = delete;
+    DecodeTable& operator=(const DecodeTable&) = delete;
 
     const Utf8Char& single(unsigned char c) const { return single_[c]; }
     // Whether every ASCII byte is itself, as it is in code page 932.
@@ -115,7 +124,7 @@ private:
     };
 
     // Without a converter the tables stay empty: cp932ToUtf8 decides everything.
-    Utf8Table() : cd_(iconv_open("UTF-8", "CP932")), double_(60 * 256, Utf8Char{}) {
+    DecodeTable() : cd_(iconv_open("UTF-8", "CP932")), double_(60 * 256, Utf8Char{}) {
         if (cd_ == reinterpret_cast<iconv_t>(-1)) return;
         Units units;
         for (int c = 0; c < 0x100; ++c) {
@@ -240,7 +249,7 @@ namespace {
 }  // namespace
 
 char* cp932ToUtf8(std::string_view cp932, char* out) {
-    Utf8Table& table = Utf8Table::instance();
+    DecodeTable& table = DecodeTable::instance();
     const bool asciiSame = table.asciiSame();
     const auto* p = reinterpret_cast<const unsigned char*>(cp932.data());
     const auto* const end = p + cp932.size();
@@ -270,6 +279,86 @@ char* cp932ToUtf8(std::string_view cp932, char* out) {
     return p == end ? o : convertWhole(cp932, out);
 }
 
-std::size_t cp932Length(std::string_view utf8) { return utf8ToCp932(utf8).size(); }
+namespace {
+
+// The UTF-16 unit of a table entry (code page 932 has no character outside
+// the basic plane), or the replacement for a sequence the table lacks.
+char16_t unitOf(const Utf8Char& ch) {
+    const auto b = [&](int i) { return static_cast<char16_t>(static_cast<unsigned char>(ch.bytes[i])); };
+    switch (ch.size) {
+    case 1: return b(0);
+    case 2: return static_cast<char16_t>((b(0) & 0x1F) << 6 | (b(1) & 0x3F));
+    case 3: return static_cast<char16_t>((b(0) & 0x0F) << 12 | (b(1) & 0x3F) << 6 | (b(2) & 0x3F));
+    default: return kReplacementChar;
+    }
+}
+
+}  // namespace
+
+char16_t* cp932ToUtf16(std::string_view cp932, char16_t* out) {
+    DecodeTable& table = DecodeTable::instance();
+    const auto* p = reinterpret_cast<const unsigned char*>(cp932.data());
+    const auto* const end = p + cp932.size();
+    while (p < end) {
+        const unsigned char c = *p;
+        if (isLeadByte(c)) {
+            // A lead byte without its trail byte stands alone for one replacement.
+            if (p + 1 < end && isTrailByte(p[1])) {
+                *out++ = unitOf(table.pair(c, p[1]));
+                p += 2;
+            } else {
+                *out++ = kReplacementChar;
+                ++p;
+            }
+        } else {
+            *out++ = unitOf(table.single(c));
+            ++p;
+        }
+    }
+    return out;
+}
+
+namespace {
+
+// Bytes of the UTF-8 sequence at `at`; 1 for a byte that begins none.
+std::size_t utf8SequenceAt(std::string_view s, std::size_t at) {
+    const auto c = static_cast<unsigned char>(s[at]);
+    const std::size_t n = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    if (n == 0 || at + n > s.size()) return 1;
+    for (std::size_t i = 1; i < n; ++i) {
+        if ((static_cast<unsigned char>(s[at + i]) & 0xC0) != 0x80) return 1;
+    }
+    return n;
+}
+
+constexpr std::string_view kYenSign = "\xC2\xA5";
+
+}  // namespace
+
+Cp932Form toCp932Form(std::string_view utf8) {
+    thread_local Converter conv("CP932", "UTF-8");
+    Cp932Form form;
+    std::size_t stop = 0;
+    if (utf8.find(kYenSign) == std::string_view::npos && conv.run(utf8, form.bytes, stop)) return form;
+    // One character at a time: each converts, or takes the stand-in.
+    form.bytes.clear();
+    std::string one;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t n = utf8SequenceAt(utf8, i);
+        const std::string_view ch = utf8.substr(i, n);
+        if (ch == kYenSign) {
+            form.bytes += '\\';
+        } else if (conv.run(ch, one, stop)) {
+            form.bytes += one;
+        } else {
+            form.bytes += kNoFormStandIn;
+            form.exact = false;
+        }
+        i += n;
+    }
+    return form;
+}
+
+std::size_t cp932Length(std::string_view utf8) { return toCp932Form(utf8).bytes.size(); }
 
 }  // namespace tenmari
