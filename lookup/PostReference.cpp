@@ -269,12 +269,14 @@ void pass(DictionaryReader& reader, Query& query, bool stopsEarly, bool countLin
         count);
 }
 
-// Hands each match to `sink` as a record.
-void passToSink(DictionaryReader& reader, Query& query, TPostOption pickOut, MatchSink& sink) {
+// Hands each match to `sink` as a record; with `firstOnly` the first alone.
+// Returns whether there was one.
+bool passToSink(DictionaryReader& reader, Query& query, TPostOption pickOut, bool firstOnly, MatchSink& sink) {
     std::string address;  // reused: one allocation for the longest
     MatchRecord record;
+    bool found = false;
     pass(
-        reader, query, false, true,
+        reader, query, firstOnly, true,
         [&](Record& rec, const linefilter::Place& place) {
             rec.address(pickOut, address);
             record.code = rec.field(fields::kCode);
@@ -284,9 +286,11 @@ void passToSink(DictionaryReader& reader, Query& query, TPostOption pickOut, Mat
             record.townAreaReading = rec.field(fields::kTownAreaReading);
             record.line = place.line;
             record.offset = place.offset;
-            return sink.take(record);
+            found = true;
+            return sink.take(record) && !firstOnly;
         },
         [](std::size_t) {});
+    return found;
 }
 
 }  // namespace
@@ -347,7 +351,17 @@ void TPostReference::eachPass(int rule, std::string_view query, MatchSink& sink)
         return;
     }
     Query q(static_cast<Query::Rule>(rule), query, pickOut_);
-    passToSink(*reader, q, pickOut_, sink);
+    passToSink(*reader, q, pickOut_, false, sink);
+}
+
+bool TPostReference::PostToAddressRecord(std::string_view query, MatchSink& sink) {
+    const auto reader = DictionaryReader::open(postFile_);
+    if (reader) {
+        Query q(Query::equal, query, pickOut_);
+        if (passToSink(*reader, q, pickOut_, true, sink)) return true;
+    }
+    notFound();
+    return false;
 }
 
 void TPostReference::PostToAddressEach(std::string_view query, MatchSink& sink) { eachPass(Query::prefix, query, sink); }

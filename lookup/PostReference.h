@@ -41,6 +41,10 @@ public:
     // Every record whose address begins with the query, or that begins the query.
     void AddressToPostList(std::string_view query, StringList& addresses, StringList& codes);
 
+    // PostToAddress's record, whole, handed to `sink`: false, with the event
+    // raised as PostToAddress raises it, when there is none.
+    bool PostToAddressRecord(std::string_view query, MatchSink& sink);
+
     // The matches of the two list queries, handed one record at a time in file
     // order to `sink` instead of kept: for output that needs no lists, or more
     // of a record than its code and address (its readings, its line number).
