@@ -152,10 +152,6 @@ struct Unplaced {
     }
 };
 
-void placedRead(DictionaryReader& reader, const Probe& probe, bool countLines, void* ctx, PlacedFn fn);
-void placedMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
-                  PlacedFn fn, CountFn count);
-
 #if defined(__x86_64__)
 
 // The quick part of mayMatch, by a table of bytes: true when the field's
@@ -493,9 +489,9 @@ Result candidates(const char* begin, const char* end, bool final, const Probe& p
 void forEachPlacedLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
                        PlacedFn fn, CountFn count) {
     if (reader.mapped().empty()) {
-        placedRead(reader, probe, countLines, ctx, fn);
+        forEachPlacedLineRead(reader, probe, countLines, ctx, fn);
     } else {
-        placedMapped(reader, probe, stopsEarly, countLines, ctx, fn, count);
+        forEachPlacedLineMapped(reader, probe, stopsEarly, countLines, ctx, fn, count);
     }
 }
 
@@ -506,18 +502,16 @@ void forEachLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, 
 
 void forEachLineRead(DictionaryReader& reader, const Probe& probe, void* ctx, LineFn fn) {
     Unplaced u{ctx, fn};
-    placedRead(reader, probe, false, &u, Unplaced::call);
+    forEachPlacedLineRead(reader, probe, false, &u, Unplaced::call);
 }
 
 void forEachLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, void* ctx, LineFn fn,
                        CountFn count) {
     Unplaced u{ctx, fn};
-    placedMapped(reader, probe, stopsEarly, false, &u, Unplaced::call, count);
+    forEachPlacedLineMapped(reader, probe, stopsEarly, false, &u, Unplaced::call, count);
 }
 
-namespace {
-
-void placedRead(DictionaryReader& reader, const Probe& probe, bool countLines, void* ctx, PlacedFn fn) {
+void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool countLines, void* ctx, PlacedFn fn) {
     std::vector<Span> spans;
     std::uint64_t blockOffset = 0;  // the blocks follow each other with nothing between
     LineCount lines{countLines};
@@ -535,11 +529,11 @@ void placedRead(DictionaryReader& reader, const Probe& probe, bool countLines, v
     }
 }
 
-void placedMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
-                  PlacedFn fn, CountFn count) {
+void forEachPlacedLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines,
+                             void* ctx, PlacedFn fn, CountFn count) {
     const std::string_view mapping = reader.mapped();
     if (mapping.empty()) {
-        placedRead(reader, probe, countLines, ctx, fn);
+        forEachPlacedLineRead(reader, probe, countLines, ctx, fn);
         return;
     }
     armGuards();
@@ -590,7 +584,5 @@ void placedMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly,
         }
     }
 }
-
-}  // namespace
 
 }  // namespace tenmari::linefilter

@@ -87,6 +87,9 @@ struct Place {
 using PlacedFn = bool (*)(void* ctx, std::string_view line, const Place& place);
 void forEachPlacedLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
                        PlacedFn fn, CountFn count);
+void forEachPlacedLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines,
+                             void* ctx, PlacedFn fn, CountFn count);
+void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool countLines, void* ctx, PlacedFn fn);
 
 template <typename Fn, typename Count>
 void forEachPlacedLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, Fn&& fn,
