@@ -236,13 +236,14 @@ public:
         return {field_, q_, false};
     }
 
+    Rule rule() const { return rule_; }
+
+    // Whether the line matches, by rule R (the query's own).
+    template <Rule R>
     bool matches(Record& rec) {
-        switch (rule_) {
-        case equal: return rec.field(field_) == q_;
-        case prefix: return rec.field(fields::kCode).starts_with(q_);
-        case address: return q_.empty() || addressMatches(rec, pickOut_, q_, key_);
-        }
-        return false;
+        if constexpr (R == equal) return rec.field(field_) == q_;
+        if constexpr (R == prefix) return rec.field(fields::kCode).starts_with(q_);
+        if constexpr (R == address) return q_.empty() || addressMatches(rec, pickOut_, q_, key_);
     }
 
 private:
@@ -257,16 +258,26 @@ private:
 // The one pass of every query: take(rec, place) for each matching line, in
 // file order, until it returns false; count(n) as forEachLine's. Line numbers
 // are counted only with `countLines`.
-template <typename Take, typename Count>
-void pass(DictionaryReader& reader, Query& query, bool stopsEarly, bool countLines, Take&& take, Count&& count) {
+template <Query::Rule R, typename Take, typename Count>
+void passBy(DictionaryReader& reader, Query& query, bool stopsEarly, bool countLines, Take& take, Count& count) {
     Record rec;
     linefilter::forEachPlacedLine(
         reader, query.probe(), stopsEarly, countLines,
         [&](std::string_view line, const linefilter::Place& place) {
             rec.reset(line);
-            return !query.matches(rec) || take(rec, place);
+            return !query.matches<R>(rec) || take(rec, place);
         },
         count);
+}
+
+template <typename Take, typename Count>
+void pass(DictionaryReader& reader, Query& query, bool stopsEarly, bool countLines, Take&& take, Count&& count) {
+    // The rule is chosen once, not at every line.
+    switch (query.rule()) {
+    case Query::equal: return passBy<Query::equal>(reader, query, stopsEarly, countLines, take, count);
+    case Query::prefix: return passBy<Query::prefix>(reader, query, stopsEarly, countLines, take, count);
+    case Query::address: return passBy<Query::address>(reader, query, stopsEarly, countLines, take, count);
+    }
 }
 
 // Hands each match to `sink` as a record; with `firstOnly` the first alone.
