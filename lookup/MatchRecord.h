@@ -27,13 +27,17 @@ class MatchSink {
 public:
     virtual ~MatchSink() = default;
     virtual bool take(const MatchRecord& record) = 0;
+    // Whether the records need their readings. A sink that says no gets them
+    // empty, and the pass is spared cutting each matching line whole.
+    virtual bool wantsReadings() const { return true; }
 };
 
 // A sink from any callable taking the record and returning bool (or void: go on).
 template <typename Fn>
 class MatchSinkFn final : public MatchSink {
 public:
-    explicit MatchSinkFn(Fn fn) : fn_(std::move(fn)) {}
+    explicit MatchSinkFn(Fn fn, bool readings = true) : fn_(std::move(fn)), readings_(readings) {}
+    bool wantsReadings() const override { return readings_; }
     bool take(const MatchRecord& record) override {
         if constexpr (std::is_void_v<decltype(fn_(record))>) {
             fn_(record);
@@ -45,6 +49,7 @@ public:
 
 private:
     Fn fn_;
+    bool readings_;
 };
 
 }  // namespace tenmari

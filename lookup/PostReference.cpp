@@ -286,6 +286,7 @@ void pass(DictionaryReader& reader, Query& query, bool stopsEarly, bool countLin
 bool passToSink(DictionaryReader& reader, Query& query, TPostOption pickOut, bool firstOnly, MatchSink& sink) {
     std::string address;  // reused: one allocation for the longest
     MatchRecord record;
+    const bool readings = sink.wantsReadings();
     bool found = false;
     pass(
         reader, query, firstOnly, true,
@@ -293,9 +294,11 @@ bool passToSink(DictionaryReader& reader, Query& query, TPostOption pickOut, boo
             rec.address(pickOut, address);
             record.code = rec.field(fields::kCode);
             record.address = address;
-            record.prefectureReading = rec.field(fields::kPrefectureReading);
-            record.municipalityReading = rec.field(fields::kMunicipalityReading);
-            record.townAreaReading = rec.field(fields::kTownAreaReading);
+            if (readings) {
+                record.prefectureReading = rec.field(fields::kPrefectureReading);
+                record.municipalityReading = rec.field(fields::kMunicipalityReading);
+                record.townAreaReading = rec.field(fields::kTownAreaReading);
+            }
             record.line = place.line;
             record.offset = place.offset;
             found = true;

@@ -297,7 +297,7 @@ int main(int argc, char** argv) {
             records.append(r.address).append(1, '\n');
             ends.push_back(records.size());
             lines.push_back(r.line);
-        });
+        }, false);  // no readings shown
         if (command == Command::Code) {
             if (!ref.PostToAddressRecord(query, match)) {
                 if (const auto rc = noDictionary()) return *rc;
