@@ -70,10 +70,37 @@ private:
     Buffers own_;
 };
 
+// LFs in [p, end).
+std::uint64_t countLf(const char* p, const char* end) {
+    std::uint64_t n = 0;
+    while (p < end) {
+        p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        if (p == nullptr) break;
+        ++n;
+        ++p;
+    }
+    return n;
+}
+
+// Line numbers of the lines handed on: LFs counted from the last line
+// numbered up to the next one, only when asked for.
+struct LineCount {
+    bool on = false;
+    const char* at = nullptr;  // counted up to here
+    std::uint64_t line = 1;    // the number of the line `at` is in
+    std::uint64_t to(const char* begin) {
+        if (!on) return 0;
+        line += countLf(at, begin);
+        at = begin;
+        return line;
+    }
+};
+
 // Copies the kept lines out of the mapping a batch at a time and hands them
 // on; false once fn has asked to stop.
 bool handOn(const std::vector<Span>& spans, const DictionaryReader& reader, std::string_view mapping,
-            std::vector<char>& staging, void* ctx, LineFn fn) {
+            std::vector<char>& staging, std::vector<std::uint64_t>& numbers, LineCount& lines, void* ctx,
+            PlacedFn fn) {
     for (std::size_t i = 0; i < spans.size();) {
         std::size_t j = i;
         std::size_t bytes = 0;
@@ -83,6 +110,7 @@ bool handOn(const std::vector<Span>& spans, const DictionaryReader& reader, std:
             bytes += len;
         }
         staging.resize(bytes);
+        if (lines.on) numbers.resize(j - i);
         auto copy = [&] {
             char* out = staging.data();
             for (std::size_t k = i; k < j;) {
@@ -95,19 +123,34 @@ bool handOn(const std::vector<Span>& spans, const DictionaryReader& reader, std:
                 *out++ = '\n';
                 k = m;
             }
+            if (lines.on) {
+                for (std::size_t k = i; k < j; ++k) numbers[k - i] = lines.to(spans[k].begin);
+            }
         };
         if (!runGuarded(mapping.data(), mapping.size(), copy)) shrank(reader);
         const char* p = staging.data();
         for (std::size_t k = i; k < j; ++k) {
             const char* const lf = p + (spans[k].end - spans[k].begin);
             const char* const textEnd = (lf > p && lf[-1] == '\r') ? lf - 1 : lf;
-            if (!fn(ctx, std::string_view(p, static_cast<std::size_t>(textEnd - p)))) return false;
+            const Place place{static_cast<std::uint64_t>(spans[k].begin - mapping.data()),
+                              lines.on ? numbers[k - i] : 0};
+            if (!fn(ctx, std::string_view(p, static_cast<std::size_t>(textEnd - p)), place)) return false;
             p = lf + 1;
         }
         i = j;
     }
     return true;
 }
+
+// A line callback without the place, as a placed one.
+struct Unplaced {
+    void* ctx;
+    LineFn fn;
+    static bool call(void* c, std::string_view line, const Place&) {
+        auto* u = static_cast<Unplaced*>(c);
+        return u->fn(u->ctx, line);
+    }
+};
 
 #if defined(__x86_64__)
 
@@ -443,37 +486,62 @@ Result candidates(const char* begin, const char* end, bool final, const Probe& p
     return candidates(begin, end, final, probe, out, bestForm());
 }
 
-void forEachLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, void* ctx, LineFn fn, CountFn count) {
+void forEachPlacedLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
+                       PlacedFn fn, CountFn count) {
     if (reader.mapped().empty()) {
-        forEachLineRead(reader, probe, ctx, fn);
+        forEachPlacedLineRead(reader, probe, countLines, ctx, fn);
     } else {
-        forEachLineMapped(reader, probe, stopsEarly, ctx, fn, count);
+        forEachPlacedLineMapped(reader, probe, stopsEarly, countLines, ctx, fn, count);
     }
 }
 
+void forEachLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, void* ctx, LineFn fn, CountFn count) {
+    Unplaced u{ctx, fn};
+    forEachPlacedLine(reader, probe, stopsEarly, false, &u, Unplaced::call, count);
+}
+
 void forEachLineRead(DictionaryReader& reader, const Probe& probe, void* ctx, LineFn fn) {
-    std::vector<Span> spans;
-    for (std::string_view block = reader.nextBlock(); !block.empty(); block = reader.nextBlock()) {
-        spans.clear();
-        candidates(block.data(), block.data() + block.size(), true, probe, spans);
-        for (const Span& s : spans) {
-            const char* const textEnd = (s.end > s.begin && s.end[-1] == '\r') ? s.end - 1 : s.end;
-            if (!fn(ctx, std::string_view(s.begin, static_cast<std::size_t>(textEnd - s.begin)))) return;
-        }
-    }
+    Unplaced u{ctx, fn};
+    forEachPlacedLineRead(reader, probe, false, &u, Unplaced::call);
 }
 
 void forEachLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, void* ctx, LineFn fn,
                        CountFn count) {
+    Unplaced u{ctx, fn};
+    forEachPlacedLineMapped(reader, probe, stopsEarly, false, &u, Unplaced::call, count);
+}
+
+void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool countLines, void* ctx, PlacedFn fn) {
+    std::vector<Span> spans;
+    std::uint64_t blockOffset = 0;  // the blocks follow each other with nothing between
+    LineCount lines{countLines};
+    for (std::string_view block = reader.nextBlock(); !block.empty(); block = reader.nextBlock()) {
+        spans.clear();
+        lines.at = block.data();
+        candidates(block.data(), block.data() + block.size(), true, probe, spans);
+        for (const Span& s : spans) {
+            const char* const textEnd = (s.end > s.begin && s.end[-1] == '\r') ? s.end - 1 : s.end;
+            const Place place{blockOffset + static_cast<std::uint64_t>(s.begin - block.data()), lines.to(s.begin)};
+            if (!fn(ctx, std::string_view(s.begin, static_cast<std::size_t>(textEnd - s.begin)), place)) return;
+        }
+        if (countLines) lines.to(block.data() + block.size());
+        blockOffset += block.size();
+    }
+}
+
+void forEachPlacedLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines,
+                             void* ctx, PlacedFn fn, CountFn count) {
     const std::string_view mapping = reader.mapped();
     if (mapping.empty()) {
-        forEachLineRead(reader, probe, ctx, fn);
+        forEachPlacedLineRead(reader, probe, countLines, ctx, fn);
         return;
     }
     armGuards();
     ScratchLease lease;
     std::vector<Span>& spans = lease.spans();
     std::vector<char>& staging = lease.staging();
+    std::vector<std::uint64_t> numbers;
+    LineCount lines{countLines, mapping.data()};
 
     // A query that reads to the end looks at the whole file at once and can
     // tell how many lines will come; one that stops early, or keeps every line
@@ -506,7 +574,7 @@ void forEachLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsE
                 count(ctx, static_cast<std::size_t>(perByte * static_cast<double>(end - pos) * 1.2) + 16);
             }
         }
-        if (!handOn(spans, reader, mapping, staging, ctx, fn)) return;
+        if (!handOn(spans, reader, mapping, staging, numbers, lines, ctx, fn)) return;
         if (final || r.ended) return;
         if (r.resume == pos) {
             window *= 2;  // a line longer than the window

@@ -6,6 +6,7 @@
 // a search on one field looks only where a quote precedes the query's bytes.
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -75,6 +76,33 @@ void forEachLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, 
 void forEachLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, void* ctx, LineFn fn,
                        CountFn count);
 void forEachLineRead(DictionaryReader& reader, const Probe& probe, void* ctx, LineFn fn);
+
+// The same, with where each line stands in the file: the byte offset of its
+// first byte and, only when `countLines` is set (it costs a look at every
+// byte between the lines handed on), its line number counting from 1.
+struct Place {
+    std::uint64_t offset = 0;
+    std::uint64_t line = 0;  // 0 unless counted
+};
+using PlacedFn = bool (*)(void* ctx, std::string_view line, const Place& place);
+void forEachPlacedLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
+                       PlacedFn fn, CountFn count);
+void forEachPlacedLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines,
+                             void* ctx, PlacedFn fn, CountFn count);
+void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool countLines, void* ctx, PlacedFn fn);
+
+template <typename Fn, typename Count>
+void forEachPlacedLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, Fn&& fn,
+                       Count&& count) {
+    struct Ctx {
+        Fn& fn;
+        Count& count;
+    } ctx{fn, count};
+    forEachPlacedLine(
+        reader, probe, stopsEarly, countLines, &ctx,
+        [](void* c, std::string_view line, const Place& place) { return static_cast<Ctx*>(c)->fn(line, place); },
+        [](void* c, std::size_t n) { static_cast<Ctx*>(c)->count(n); });
+}
 
 template <typename Fn, typename Count>
 void forEachLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, Fn&& fn, Count&& count) {

@@ -62,21 +62,25 @@ std::string_view removeFirstHyphen(std::string_view query, std::string& storage)
 class Record {
 public:
     static constexpr int kFieldsRead = fields::kTownArea + 1;
+    static constexpr unsigned kAllFields = (1u << kFieldsRead) - 1;
 
     // Starts on a new line; `line` excludes the LF and a CR right before it.
     // One Record serves a whole file pass, so its buffers are allocated once.
     void reset(std::string_view line) {
+        line_ = line;
         known_ = 0;
-        if (fields::cutRead(line, raw_, plain_)) return;  // the common line
-        if (!fields::cutWithoutCr(line, raw_, kFieldsRead, &plain_)) {
-            fields::cut(DictionaryReader::lineText(line, text_), raw_, kFieldsRead);
-            plain_ = 0;
+        if (fields::cutRead(line, raw_, plain_)) {  // the common line, fields 1, 2, 6, 7 and 8 only
+            cut_ = fields::kReadFields;
+            return;
         }
+        cutAll();
     }
 
-    // Field `index`, one of fields::kReadFields.
+    // Field `index`, 0 to 8. One that the quick cut left out is cut now.
     std::string_view field(int index) {
         const auto i = static_cast<std::size_t>(index);
+        // (Known at compile time for the fields the quick cut always cuts.)
+        if ((fields::kReadFields & (1u << i)) == 0 && (cut_ & (1u << i)) == 0) cutAll();
         // A plainly quoted field needs no unquoting: its value is the text between.
         if ((plain_ & (1u << i)) != 0) return raw_[i].substr(1, raw_[i].size() - 2);
         if ((known_ & (1u << i)) == 0) {
@@ -127,11 +131,24 @@ public:
     }
 
 private:
+    // Fields 0 to 8 the plain way. The fields already cut come out the same
+    // (the quick cut is the same cut), so views handed out stay right.
+    void cutAll() {
+        if (!fields::cutWithoutCr(line_, raw_, kFieldsRead, &plain_)) {
+            fields::cut(DictionaryReader::lineText(line_, text_), raw_, kFieldsRead);
+            plain_ = 0;
+            known_ = 0;  // the raw fields now lie in text_: unquote them again
+        }
+        cut_ = kAllFields;
+    }
+
+    std::string_view line_;
     std::string text_;  // the line without its CRs, when it had any
     RawFields raw_{};
     std::array<std::string_view, kFieldsRead> values_{};
     unsigned plain_ = 0;  // bit i: raw_[i] is plainly quoted
     unsigned known_ = 0;  // bit i: values_[i] is unquoted
+    unsigned cut_ = 0;    // bit i: raw_[i] is cut
     std::array<std::string, kFieldsRead> scratch_;
 };
 
@@ -192,30 +209,118 @@ void TPostReference::notFound() {
     if (OnNotPostFile) OnNotPostFile(*this);
 }
 
+namespace {
+
+// What a query asks of a line, by one of the three rules.
+class Query {
+public:
+    enum Rule { equal, prefix, address };
+
+    Query(Rule rule, std::string_view query, TPostOption pickOut) : rule_(rule), pickOut_(pickOut) {
+        if (rule == address) {  // used unchanged
+            q_ = query;
+            return;
+        }
+        q_ = removeFirstHyphen(query, storage_);
+        if (rule == equal && (q_.size() == 3 || q_.size() == 5)) {
+            storage_.assign(q_);
+            storage_.append("  ");
+            storage_.resize(5);
+            q_ = storage_;
+            field_ = fields::kOldCode;
+        }
+    }
+
+    linefilter::Probe probe() const {
+        if (rule_ == address) return {pickOut_ == poptAll ? fields::kPrefecture : fields::kMunicipality, q_, true};
+        return {field_, q_, false};
+    }
+
+    Rule rule() const { return rule_; }
+
+    // Whether the line matches, by rule R (the query's own).
+    template <Rule R>
+    bool matches(Record& rec) {
+        if constexpr (R == equal) return rec.field(field_) == q_;
+        if constexpr (R == prefix) return rec.field(fields::kCode).starts_with(q_);
+        if constexpr (R == address) return q_.empty() || addressMatches(rec, pickOut_, q_, key_);
+    }
+
+private:
+    Rule rule_;
+    TPostOption pickOut_;
+    std::string storage_;
+    std::string_view q_;
+    int field_ = fields::kCode;
+    std::string key_;
+};
+
+// The one pass of every query: take(rec, place) for each matching line, in
+// file order, until it returns false; count(n) as forEachLine's. Line numbers
+// are counted only with `countLines`.
+template <Query::Rule R, typename Take, typename Count>
+void passBy(DictionaryReader& reader, Query& query, bool stopsEarly, bool countLines, Take& take, Count& count) {
+    Record rec;
+    linefilter::forEachPlacedLine(
+        reader, query.probe(), stopsEarly, countLines,
+        [&](std::string_view line, const linefilter::Place& place) {
+            rec.reset(line);
+            return !query.matches<R>(rec) || take(rec, place);
+        },
+        count);
+}
+
+template <typename Take, typename Count>
+void pass(DictionaryReader& reader, Query& query, bool stopsEarly, bool countLines, Take&& take, Count&& count) {
+    // The rule is chosen once, not at every line.
+    switch (query.rule()) {
+    case Query::equal: return passBy<Query::equal>(reader, query, stopsEarly, countLines, take, count);
+    case Query::prefix: return passBy<Query::prefix>(reader, query, stopsEarly, countLines, take, count);
+    case Query::address: return passBy<Query::address>(reader, query, stopsEarly, countLines, take, count);
+    }
+}
+
+// Hands each match to `sink` as a record; with `firstOnly` the first alone.
+// Returns whether there was one.
+bool passToSink(DictionaryReader& reader, Query& query, TPostOption pickOut, bool firstOnly, MatchSink& sink) {
+    std::string address;  // reused: one allocation for the longest
+    MatchRecord record;
+    const bool readings = sink.wantsReadings();
+    bool found = false;
+    pass(
+        reader, query, firstOnly, true,
+        [&](Record& rec, const linefilter::Place& place) {
+            rec.address(pickOut, address);
+            record.code = rec.field(fields::kCode);
+            record.address = address;
+            if (readings) {
+                record.prefectureReading = rec.field(fields::kPrefectureReading);
+                record.municipalityReading = rec.field(fields::kMunicipalityReading);
+                record.townAreaReading = rec.field(fields::kTownAreaReading);
+            }
+            record.line = place.line;
+            record.offset = place.offset;
+            found = true;
+            return sink.take(record) && !firstOnly;
+        },
+        [](std::size_t) {});
+    return found;
+}
+
+}  // namespace
+
 std::string TPostReference::PostToAddress(std::string_view query) {
     const auto reader = DictionaryReader::open(postFile_);
     if (!reader) {
         notFound();
         return {};
     }
-    std::string storage;
-    std::string q(removeFirstHyphen(query, storage));
-    int field = fields::kCode;
-    if (q.size() == 3 || q.size() == 5) {
-        q.append("  ");
-        q.resize(5);
-        field = fields::kOldCode;
-    }
-
+    Query q(Query::equal, query, pickOut_);
     std::string result;
     bool found = false;
-    Record rec;
-    const linefilter::Probe probe{field, q, false};
-    linefilter::forEachLine(
-        *reader, probe, true,
-        [&](std::string_view line) {
-            rec.reset(line);
-            if (rec.field(field) != q) return true;
+    pass(
+        *reader, q, true, false,
+        [&](Record& rec, const linefilter::Place&) {
             result = rec.address(pickOut_);
             found = true;
             return false;
@@ -226,46 +331,7 @@ std::string TPostReference::PostToAddress(std::string_view query) {
     return {};
 }
 
-namespace {
-
-// The pass of PostToAddressList: take(code, rec) for each match; count(n) as forEachLine's.
-template <typename Take, typename Count>
-void postListPass(DictionaryReader& reader, std::string_view query, Take&& take, Count&& count) {
-    std::string storage;
-    const std::string_view q = removeFirstHyphen(query, storage);
-    Record rec;
-    const linefilter::Probe probe{fields::kCode, q, false};
-    linefilter::forEachLine(
-        reader, probe, false,
-        [&](std::string_view line) {
-            rec.reset(line);
-            const std::string_view code = rec.field(fields::kCode);
-            if (code.starts_with(q)) take(code, rec);
-            return true;
-        },
-        count);
-}
-
-// The pass of AddressToPostList, the same way.
-template <typename Take, typename Count>
-void addressListPass(DictionaryReader& reader, TPostOption pickOut, std::string_view query, Take&& take,
-                     Count&& count) {
-    std::string key;
-    Record rec;
-    const linefilter::Probe probe{pickOut == poptAll ? fields::kPrefecture : fields::kMunicipality, query, true};
-    linefilter::forEachLine(
-        reader, probe, false,
-        [&](std::string_view line) {
-            rec.reset(line);
-            if (query.empty() || addressMatches(rec, pickOut, query, key)) take(rec.field(fields::kCode), rec);
-            return true;
-        },
-        count);
-}
-
-}  // namespace
-
-void TPostReference::PostToAddressList(std::string_view query, StringList& addresses, StringList& codes) {
+void TPostReference::listPass(int rule, std::string_view query, StringList& addresses, StringList& codes) {
     addresses.clear();
     codes.clear();
     const auto reader = DictionaryReader::open(postFile_);
@@ -273,62 +339,59 @@ void TPostReference::PostToAddressList(std::string_view query, StringList& addre
         notFound();
         return;
     }
-    postListPass(
-        *reader, query,
-        [&](std::string_view code, Record& rec) {
-            codes.emplace_back(code);
+    Query q(static_cast<Query::Rule>(rule), query, pickOut_);
+    pass(
+        *reader, q, false, false,
+        [&](Record& rec, const linefilter::Place&) {
+            codes.emplace_back(rec.field(fields::kCode));
             rec.appendAddress(pickOut_, addresses);
+            return true;
         },
         [&](std::size_t n) { reserveMore(addresses, codes, n); });
+}
+
+void TPostReference::PostToAddressList(std::string_view query, StringList& addresses, StringList& codes) {
+    listPass(Query::prefix, query, addresses, codes);
 }
 
 void TPostReference::AddressToPostList(std::string_view query, StringList& addresses, StringList& codes) {
-    addresses.clear();
-    codes.clear();
+    listPass(Query::address, query, addresses, codes);
+}
+
+void TPostReference::eachPass(int rule, std::string_view query, MatchSink& sink) {
     const auto reader = DictionaryReader::open(postFile_);
     if (!reader) {
         notFound();
         return;
     }
-    addressListPass(
-        *reader, pickOut_, query,
-        [&](std::string_view code, Record& rec) {
-            codes.emplace_back(code);
-            rec.appendAddress(pickOut_, addresses);
-        },
-        [&](std::size_t n) { reserveMore(addresses, codes, n); });
+    Query q(static_cast<Query::Rule>(rule), query, pickOut_);
+    passToSink(*reader, q, pickOut_, false, sink);
+}
+
+bool TPostReference::PostToAddressRecord(std::string_view query, MatchSink& sink) {
+    const auto reader = DictionaryReader::open(postFile_);
+    if (reader) {
+        Query q(Query::equal, query, pickOut_);
+        if (passToSink(*reader, q, pickOut_, true, sink)) return true;
+    }
+    notFound();
+    return false;
+}
+
+void TPostReference::PostToAddressEach(std::string_view query, MatchSink& sink) { eachPass(Query::prefix, query, sink); }
+
+void TPostReference::AddressToPostEach(std::string_view query, MatchSink& sink) {
+    eachPass(Query::address, query, sink);
 }
 
 void TPostReference::PostToAddressEach(std::string_view query, const MatchFn& match) {
-    const auto reader = DictionaryReader::open(postFile_);
-    if (!reader) {
-        notFound();
-        return;
-    }
-    std::string address;  // reused: one allocation for the longest
-    postListPass(
-        *reader, query,
-        [&](std::string_view code, Record& rec) {
-            rec.address(pickOut_, address);
-            match(code, address);
-        },
-        [](std::size_t) {});
+    MatchSinkFn sink([&](const MatchRecord& r) { match(r.code, r.address); });
+    PostToAddressEach(query, sink);
 }
 
 void TPostReference::AddressToPostEach(std::string_view query, const MatchFn& match) {
-    const auto reader = DictionaryReader::open(postFile_);
-    if (!reader) {
-        notFound();
-        return;
-    }
-    std::string address;
-    addressListPass(
-        *reader, pickOut_, query,
-        [&](std::string_view code, Record& rec) {
-            rec.address(pickOut_, address);
-            match(code, address);
-        },
-        [](std::size_t) {});
+    MatchSinkFn sink([&](const MatchRecord& r) { match(r.code, r.address); });
+    AddressToPostEach(query, sink);
 }
 
 }  // namespace tenmari

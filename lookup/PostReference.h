@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "DictionaryReader.h"  // PostFileError
+#include "MatchRecord.h"
 
 namespace tenmari {
 
@@ -40,15 +41,25 @@ public:
     // Every record whose address begins with the query, or that begins the query.
     void AddressToPostList(std::string_view query, StringList& addresses, StringList& codes);
 
-    // The matches of the two list queries, handed one at a time in file order
-    // to match(code, address) instead of kept: for output that needs no lists.
-    // The views last until the next call of `match`.
+    // PostToAddress's record, whole, handed to `sink`: false, with the event
+    // raised as PostToAddress raises it, when there is none.
+    bool PostToAddressRecord(std::string_view query, MatchSink& sink);
+
+    // The matches of the two list queries, handed one record at a time in file
+    // order to `sink` instead of kept: for output that needs no lists, or more
+    // of a record than its code and address (its readings, its line number).
+    void PostToAddressEach(std::string_view query, MatchSink& sink);
+    void AddressToPostEach(std::string_view query, MatchSink& sink);
+    // The same, handing only match(code, address); the views last until the
+    // next call of `match`.
     using MatchFn = std::function<void(std::string_view code, std::string_view address)>;
     void PostToAddressEach(std::string_view query, const MatchFn& match);
     void AddressToPostEach(std::string_view query, const MatchFn& match);
 
 private:
     void notFound();
+    void listPass(int rule, std::string_view query, StringList& addresses, StringList& codes);
+    void eachPass(int rule, std::string_view query, MatchSink& sink);
 
     std::string postFile_;
     TPostOption pickOut_ = poptAll;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -18,8 +19,8 @@
 
 #include "Batch.h"
 #include "Cp932.h"
-#include "DictionaryFields.h"
 #include "DictionaryReader.h"
+#include "MatchRecord.h"
 #include "PostReference.h"
 #include "Utf8.h"
 #include "WriteOut.h"
@@ -169,76 +170,6 @@ std::string whyNotConvertible(std::string_view q) {
 using tenmari::batch::asciiDigitsAndHyphens;
 
 // ---------------------------------------------------------------- records that cannot be shown
-
-std::string withoutFirstHyphen(std::string_view q) {
-    std::string s(q);
-    if (const auto h = s.find('-'); h != std::string::npos) s.erase(h, 1);
-    return s;
-}
-
-// Whether a dictionary line matches the query, by the lookup's rules; used
-// only to find again the lines of records that cannot be shown.
-class Matcher {
-public:
-    Matcher(Command command, std::string_view query, tenmari::TPostOption pick) : command_(command), pick_(pick) {
-        query_ = command == Command::Address ? std::string(query) : withoutFirstHyphen(query);
-        if (command == Command::Code && (query_.size() == 3 || query_.size() == 5)) {
-            query_ = (query_ + "  ").substr(0, 5);
-            field_ = tenmari::fields::kOldCode;
-        }
-    }
-
-    bool matches(std::string_view line) const {
-        using tenmari::fields::GetField;
-        switch (command_) {
-        case Command::Code: return GetField(line, field_) == query_;
-        case Command::Prefix: return GetField(line, tenmari::fields::kCode).starts_with(query_);
-        case Command::Address: break;
-        }
-        std::string key = pick_ == tenmari::poptAll ? GetField(line, tenmari::fields::kPrefecture) : "";
-        key += GetField(line, tenmari::fields::kMunicipality);
-        key += GetField(line, tenmari::fields::kTownArea);
-        for (std::size_t i = 0; i < key.size();) {  // cut before the first "（"
-            if (key.compare(i, 2, "\x81\x69") == 0) {
-                key.resize(i);
-                break;
-            }
-            i += tenmari::charSizeAt(key, i);
-        }
-        const std::size_t n = std::min(key.size(), query_.size());
-        return key.compare(0, n, query_, 0, n) == 0;
-    }
-
-private:
-    Command command_;
-    tenmari::TPostOption pick_;
-    std::string query_;
-    int field_ = tenmari::fields::kCode;
-};
-
-// The line numbers (from 1) of the matches given by their order among all
-// matches (`wanted`, ascending); 0 where the file no longer has them.
-std::vector<std::uint64_t> lineNumbersOfMatches(const std::string& dict, const Matcher& matcher,
-                                                const std::vector<std::size_t>& wanted) {
-    std::vector<std::uint64_t> numbers(wanted.size(), 0);
-    tenmari::DictionaryReader reader(dict);
-    std::uint64_t line = 0;
-    std::size_t match = 0;
-    std::size_t next = 0;
-    std::string scratch;
-    for (std::string_view block = reader.nextBlock(); !block.empty() && next < wanted.size();
-         block = reader.nextBlock()) {
-        while (!block.empty() && next < wanted.size()) {
-            const std::size_t nl = block.find('\n');
-            const std::string_view raw = block.substr(0, nl);
-            block.remove_prefix(nl == std::string_view::npos ? block.size() : nl + 1);
-            ++line;
-            if (!matcher.matches(tenmari::DictionaryReader::lineText(raw, scratch))) continue;
-            if (match++ == wanted[next]) numbers[next++] = line;
-        }
-    }
-    return numbers;
-}
 
 // The first bytes of a record that are not code page 932 text, for the message.
 std::string firstBadBytes(std::string_view cp932) {
@@ -469,20 +400,20 @@ int main(int argc, char** argv) {
         // code TAB address for the lists, the address alone for a code.
         std::string records;
         std::vector<std::size_t> ends;  // where each record ends in `records`
+        std::vector<std::uint64_t> lines;  // each record's line in the file
+        // The matches as the pass finds them, with no lists of strings.
+        tenmari::MatchSinkFn match([&](const tenmari::MatchRecord& r) {
+            if (command != Command::Code) records.append(r.code).append(1, '\t');
+            records.append(r.address).append(1, '\n');
+            ends.push_back(records.size());
+            lines.push_back(r.line);
+        }, false);  // no readings shown
         if (command == Command::Code) {
-            std::string address = ref.PostToAddress(query);
-            if (notFound) {
+            if (!ref.PostToAddressRecord(query, match)) {
                 if (const auto rc = noDictionary()) return *rc;
                 return 1;  // a found record may still have an empty address
             }
-            records = std::move(address.append(1, '\n'));
-            ends.push_back(records.size());
         } else {
-            // The matches as the pass finds them, with no lists of strings.
-            const auto match = [&](std::string_view code, std::string_view address) {
-                records.append(code).append(1, '\t').append(address).append(1, '\n');
-                ends.push_back(records.size());
-            };
             if (command == Command::Prefix) {
                 ref.PostToAddressEach(query, match);
             } else {
@@ -522,9 +453,9 @@ int main(int argc, char** argv) {
         }
         if (const int err = tenmari::writeOut(out)) return writeFailed(err);
         if (!bad.empty()) {
-            const auto lines = lineNumbersOfMatches(dict, Matcher(command, query, pickOut), bad);
             for (std::size_t k = 0; k < bad.size(); ++k) {
-                const std::string where = lines[k] ? "line " + std::to_string(lines[k]) : "a record";
+                const std::uint64_t line = lines[bad[k]];
+                const std::string where = line ? "line " + std::to_string(line) : "a record";
                 fail(dict + ": " + where + ": the record cannot be shown as UTF-8: " +
                      firstBadBytes(record(bad[k])) + " is no code page 932 character (--sjis prints its bytes)");
             }

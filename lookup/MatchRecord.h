@@ -1,0 +1,55 @@
+#pragma once
+// What the lookup hands out for each matching line of a dictionary: one
+// record at a time, in file order, to a sink. Every text is a view of code
+// page 932 bytes, valid only until the sink returns; copy what must last.
+
+#include <cstdint>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+
+namespace tenmari {
+
+struct MatchRecord {
+    std::string_view code;      // field index 2, the 7-digit postal code
+    std::string_view address;   // the address text by the pick-out (prefecture with poptAll,
+                                // municipality, town area unless "以下に掲載がない場合")
+    std::string_view prefectureReading;    // field index 3 (column 4), half-width katakana as in the file
+    std::string_view municipalityReading;  // field index 4 (column 5)
+    std::string_view townAreaReading;      // field index 5 (column 6)
+    std::uint64_t line = 0;    // line number in the file, counting from 1
+    std::uint64_t offset = 0;  // byte offset of the line's first byte in the file
+};
+
+// Receives the matches of one query. Return false to end the pass early
+// (no further record is read); true to go on.
+class MatchSink {
+public:
+    virtual ~MatchSink() = default;
+    virtual bool take(const MatchRecord& record) = 0;
+    // Whether the records need their readings. A sink that says no gets them
+    // empty, and the pass is spared cutting each matching line whole.
+    virtual bool wantsReadings() const { return true; }
+};
+
+// A sink from any callable taking the record and returning bool (or void: go on).
+template <typename Fn>
+class MatchSinkFn final : public MatchSink {
+public:
+    explicit MatchSinkFn(Fn fn, bool readings = true) : fn_(std::move(fn)), readings_(readings) {}
+    bool wantsReadings() const override { return readings_; }
+    bool take(const MatchRecord& record) override {
+        if constexpr (std::is_void_v<decltype(fn_(record))>) {
+            fn_(record);
+            return true;
+        } else {
+            return fn_(record);
+        }
+    }
+
+private:
+    Fn fn_;
+    bool readings_;
+};
+
+}  // namespace tenmari
