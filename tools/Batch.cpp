@@ -9,8 +9,6 @@
 namespace tenmari::batch {
 
 namespace {
-constexpr std::size_t npos = static_cast<std::size_t>(-1);
-const std::vector<Answer> kNone;
 
 // A code of exactly 7 ASCII digits as a number, or nullopt.
 std::optional<std::uint32_t> sevenDigits(std::string_view s) {
@@ -97,72 +95,130 @@ std::string_view cutAtBracket(std::string_view s) {
 
 // ---------------------------------------------------------------- the table
 
-void QueryTable::add(std::optional<std::string> query) {
-    if (!query || query->empty()) {
-        lineSlot_.push_back(npos);
+namespace {
+std::size_t hashBytes(std::string_view s) {
+    std::uint64_t h = 0xcbf29ce484222325ull;  // FNV-1a
+    for (const char c : s) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+    return static_cast<std::size_t>(h ^ (h >> 29));
+}
+std::size_t hashNumber(std::uint32_t n) { return static_cast<std::size_t>((n * 0x9E3779B97F4A7C15ull) >> 20); }
+}  // namespace
+
+std::uint32_t QueryTable::findQuery(std::string_view q, std::size_t hash) const {
+    const std::size_t mask = queryIndex_.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        const std::uint32_t e = queryIndex_[i];
+        if (e == 0 || query(slots_[e - 1]) == q) return static_cast<std::uint32_t>(i);
+    }
+}
+
+void QueryTable::growQueryIndex() {
+    std::vector<std::uint32_t> old(std::max<std::size_t>(64, queryIndex_.size() * 2), 0);
+    old.swap(queryIndex_);
+    for (std::uint32_t k = 0; k < slots_.size(); ++k) {
+        const std::string_view q = query(slots_[k]);
+        queryIndex_[findQuery(q, hashBytes(q))] = k + 1;
+    }
+}
+
+void QueryTable::add(std::optional<std::string_view> q) {
+    if (!q || q->empty()) {
+        lineSlot_.push_back(kNone);
         return;
     }
-    const auto [it, fresh] = index_.try_emplace(*query, slots_.size());
-    if (fresh) slots_.push_back(Slot{std::move(*query), 0, false, {}});
-    lineSlot_.push_back(it->second);
+    if ((slots_.size() + 1) * 2 > queryIndex_.size()) growQueryIndex();
+    const std::size_t at = findQuery(*q, hashBytes(*q));
+    if (queryIndex_[at] == 0) {
+        slots_.push_back(Slot{queries_.size(), static_cast<std::uint32_t>(q->size())});
+        queries_.append(*q);
+        queryIndex_[at] = static_cast<std::uint32_t>(slots_.size());
+    }
+    lineSlot_.push_back(queryIndex_[at] - 1);
 }
 
 void QueryTable::seal() {
     if (kind_ == Kind::code) {
-        digits_.reserve(index_.size());
-        for (auto it = index_.begin(); it != index_.end();) {
-            if (const auto n = sevenDigits(it->first)) {
-                digits_.emplace(*n, it->second);
-                it = index_.erase(it);
-            } else {
-                ++it;
+        std::size_t capacity = 64;
+        while (capacity < slots_.size() * 2) capacity *= 2;
+        digitKeys_.assign(capacity, 0);
+        digitSlots_.assign(capacity, 0);
+        for (std::uint32_t k = 0; k < slots_.size(); ++k) {
+            const auto n = sevenDigits(query(slots_[k]));
+            if (!n) {
+                ++otherCodes_;
+                continue;
             }
+            std::size_t i = hashNumber(*n) & (capacity - 1);
+            while (digitKeys_[i] != 0) i = (i + 1) & (capacity - 1);
+            digitKeys_[i] = *n + 1;
+            digitSlots_[i] = k;
         }
         return;
     }
-    sorted_.resize(slots_.size());
-    for (std::size_t k = 0; k < slots_.size(); ++k) sorted_[k] = k;
-    std::sort(sorted_.begin(), sorted_.end(),
-              [&](std::size_t a, std::size_t b) { return slots_[a].query < slots_[b].query; });
-    index_.clear();  // address queries are found through the sorted table only
-    shortest_ = npos;
-    for (const Slot& s : slots_) shortest_ = std::min(shortest_, s.query.size());
+    std::vector<std::uint32_t> order(slots_.size());
+    for (std::uint32_t k = 0; k < slots_.size(); ++k) order[k] = k;
+    std::sort(order.begin(), order.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return query(slots_[a]) < query(slots_[b]); });
+    // The bytes again in sorted order, so that a search reads neighbouring memory.
+    sortedText_.reserve(queries_.size());
+    for (const std::uint32_t k : order) sortedText_.append(query(slots_[k]));
+    sorted_.reserve(order.size());
+    sortedSlot_ = order;
+    std::size_t at = 0;
+    for (const std::uint32_t k : order) {
+        sorted_.push_back(std::string_view(sortedText_).substr(at, slots_[k].queryLength));
+        at += slots_[k].queryLength;
+    }
+    std::vector<std::uint32_t>().swap(queryIndex_);  // address queries are found through the sorted table only
 }
 
-void QueryTable::take(Slot& s, std::string_view code, std::string_view address, std::size_t length) {
-    if (s.answered && (length < s.bestLength || (length == s.bestLength && !all_))) return;
-    if (!s.answered || length > s.bestLength) s.answers.clear();
-    s.answered = true;
+void QueryTable::take(std::uint32_t slot, std::string_view code, std::string_view address, std::size_t length) {
+    Slot& s = slots_[slot];
+    const bool answered = s.first != kNone;
+    if (answered && (length < s.bestLength || (length == s.bestLength && !all_))) return;
+    const auto r = static_cast<std::uint32_t>(refs_.size());
+    refs_.push_back(Ref{texts_.size(), static_cast<std::uint32_t>(code.size()),
+                        static_cast<std::uint32_t>(address.size()), kNone});
+    texts_.append(code).append(address);
+    if (!answered || length > s.bestLength) {
+        s.first = r;  // a longer beginning replaces what there was
+    } else {
+        refs_[s.last].next = r;
+    }
+    s.last = r;
     s.bestLength = length;
-    s.answers.push_back(Answer{std::string(code), std::string(address)});
 }
 
 void QueryTable::offer(std::string_view code, std::string_view address) {
     if (kind_ == Kind::code) {
-        std::size_t slot;
+        std::uint32_t slot;
         if (const auto n = sevenDigits(code)) {
-            const auto it = digits_.find(*n);
-            if (it == digits_.end()) return;
-            slot = it->second;
+            const std::size_t mask = digitKeys_.size() - 1;
+            std::size_t i = hashNumber(*n) & mask;
+            while (digitKeys_[i] != *n + 1) {
+                if (digitKeys_[i] == 0) return;
+                i = (i + 1) & mask;
+            }
+            slot = digitSlots_[i];
         } else {
-            if (index_.empty()) return;
-            const auto it = index_.find(std::string(code));
-            if (it == index_.end()) return;
-            slot = it->second;
+            if (otherCodes_ == 0) return;
+            const std::uint32_t e = queryIndex_[findQuery(code, hashBytes(code))];
+            if (e == 0) return;
+            slot = e - 1;
         }
-        Slot& s = slots_[slot];
-        if (s.query.size() == 3 || s.query.size() == 5) return;  // old codes are answered otherwise
-        take(s, code, address, 0);
+        const Slot& s = slots_[slot];
+        if (s.queryLength == 3 || s.queryLength == 5) return;  // old codes are answered otherwise
+        if (s.first != kNone && !all_) return;
+        take(slot, code, address, 0);
         return;
     }
     // Every query that begins with the record's address text, found as one run
     // of the sorted table. A record with no address text answers nothing.
     const std::string_view key = cutAtBracket(address);
     if (key.empty() || sorted_.empty()) return;
-    auto it = std::lower_bound(sorted_.begin(), sorted_.end(), key,
-                               [&](std::size_t a, std::string_view k) { return slots_[a].query < k; });
-    for (; it != sorted_.end() && std::string_view(slots_[*it].query).starts_with(key); ++it) {
-        take(slots_[*it], code, address, key.size());
+    auto it = std::lower_bound(sorted_.begin(), sorted_.end(), key);
+    for (; it != sorted_.end() && it->starts_with(key); ++it) {
+        take(sortedSlot_[static_cast<std::size_t>(it - sorted_.begin())], code, address, key.size());
     }
 }
 
@@ -170,20 +226,21 @@ std::vector<std::pair<std::string, std::size_t>> QueryTable::oldCodes() const {
     std::vector<std::pair<std::string, std::size_t>> out;
     if (kind_ != Kind::code) return out;
     for (std::size_t k = 0; k < slots_.size(); ++k) {
-        if (slots_[k].query.size() == 3 || slots_[k].query.size() == 5) out.emplace_back(slots_[k].query, k);
+        if (slots_[k].queryLength == 3 || slots_[k].queryLength == 5) out.emplace_back(query(slots_[k]), k);
     }
     return out;
 }
 
-void QueryTable::answerOldCode(std::size_t slot, Answer answer) {
-    Slot& s = slots_[slot];
-    s.answered = true;
-    s.answers.push_back(std::move(answer));
+void QueryTable::answerOldCode(std::size_t slot, std::string_view code, std::string_view address) {
+    take(static_cast<std::uint32_t>(slot), code, address, 0);
 }
 
-const std::vector<Answer>& QueryTable::answers(std::size_t line) const {
-    const std::size_t k = lineSlot_[line];
-    return k == npos ? kNone : slots_[k].answers;
+std::vector<Answer> QueryTable::answers(std::size_t line) const {
+    std::vector<Answer> out;
+    forEachAnswer(line, [&](std::string_view code, std::string_view address) {
+        out.push_back(Answer{std::string(code), std::string(address)});
+    });
+    return out;
 }
 
 // ---------------------------------------------------------------- readings

@@ -8,7 +8,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace tenmari::batch {
@@ -42,6 +41,10 @@ struct Answer {
 
 // The queries of one batch, each distinct query once. Answers are collected per
 // distinct query; `slot(k)` gives the distinct query of input line k.
+// Everything lives in a few flat arrays: the query bytes in one arena, the
+// answers' bytes in another, codes in an open-addressing table keyed by their
+// 7-digit number, addresses in a table sorted by their bytes. A record costs
+// one probe, and only an answer copies bytes.
 class QueryTable {
 public:
     enum class Kind { code, address };
@@ -50,7 +53,7 @@ public:
     // Adds the query of the next input line, already in code page 932 and, for
     // a code, with its first hyphen removed. An empty query (or one that cannot
     // be converted: pass nullopt) has no answer.
-    void add(std::optional<std::string> query);
+    void add(std::optional<std::string_view> query);
 
     // A record of the dictionary, in file order.
     void offer(std::string_view code, std::string_view address);
@@ -58,33 +61,64 @@ public:
     // Queries that were given to answer otherwise (old 3- and 5-digit codes):
     // the distinct queries with their slots.
     std::vector<std::pair<std::string, std::size_t>> oldCodes() const;
-    void answerOldCode(std::size_t slot, Answer answer);
+    void answerOldCode(std::size_t slot, std::string_view code, std::string_view address);
 
     std::size_t lines() const { return lineSlot_.size(); }
-    // The answers to input line k (empty when it has none).
-    const std::vector<Answer>& answers(std::size_t line) const;
+    // The answers to input line k (none when it has none), as copies.
+    std::vector<Answer> answers(std::size_t line) const;
+    // The same without copies: f(code, address) for each, in file order.
+    template <class F>
+    void forEachAnswer(std::size_t line, F&& f) const {
+        const std::uint32_t k = lineSlot_[line];
+        if (k == kNone) return;
+        for (std::uint32_t r = slots_[k].first; r != kNone; r = refs_[r].next) {
+            const Ref& a = refs_[r];
+            f(std::string_view(texts_).substr(a.text, a.codeLength),
+              std::string_view(texts_).substr(a.text + a.codeLength, a.addressLength));
+        }
+    }
+    bool answered(std::size_t line) const { return lineSlot_[line] != kNone && slots_[lineSlot_[line]].first != kNone; }
 
     // Call once after the last add(), before the first offer().
     void seal();
 
 private:
-    struct Slot {
-        std::string query;
-        std::size_t bestLength = 0;
-        bool answered = false;
-        std::vector<Answer> answers;
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    struct Ref {  // an answer: its bytes in texts_, the next answer of its slot
+        std::size_t text;
+        std::uint32_t codeLength;
+        std::uint32_t addressLength;
+        std::uint32_t next;
     };
-    void take(Slot& s, std::string_view code, std::string_view address, std::size_t length);
+    struct Slot {
+        std::size_t query;  // in queries_
+        std::uint32_t queryLength;
+        std::uint32_t first = kNone;  // answers, a list through Ref::next
+        std::uint32_t last = kNone;
+        std::size_t bestLength = 0;
+    };
+    std::string_view query(const Slot& s) const { return std::string_view(queries_).substr(s.query, s.queryLength); }
+    void take(std::uint32_t slot, std::string_view code, std::string_view address, std::size_t length);
+    std::uint32_t findQuery(std::string_view q, std::size_t hash) const;
+    void growQueryIndex();
 
     Kind kind_;
     bool all_;
+    std::string queries_;
     std::vector<Slot> slots_;
-    std::vector<std::size_t> lineSlot_;  // npos: no answer possible
-    std::unordered_map<std::string, std::size_t> index_;
-    // Codes of 7 ASCII digits as numbers, the common case: cheaper to look up.
-    std::unordered_map<std::uint32_t, std::size_t> digits_;
-    std::vector<std::size_t> sorted_;    // address slots, by query bytes
-    std::size_t shortest_ = 0;           // shortest address query
+    std::vector<std::uint32_t> lineSlot_;  // kNone: no answer possible
+    // Distinct queries by their bytes: open addressing, slot + 1, 0 empty.
+    std::vector<std::uint32_t> queryIndex_;
+    std::size_t otherCodes_ = 0;  // code queries that are not 7 ASCII digits
+    // 7-digit codes: open addressing on the number; number + 1, 0 empty.
+    std::vector<std::uint32_t> digitKeys_;
+    std::vector<std::uint32_t> digitSlots_;
+    // Address queries sorted by their bytes, laid out in that order.
+    std::string sortedText_;
+    std::vector<std::string_view> sorted_;
+    std::vector<std::uint32_t> sortedSlot_;
+    std::string texts_;
+    std::vector<Ref> refs_;
 };
 
 // The address text as it takes part in address matching: cut before its first

@@ -274,7 +274,7 @@ int runBatch(const std::string& dict, tenmari::TPostOption pickOut, bool all, st
         // address of the first record with that old code.
         for (const auto& [query, slot] : table.oldCodes()) {
             std::string address = ref.PostToAddress(query);
-            if (!notFound) table.answerOldCode(slot, {std::string(), std::move(address)});
+            if (!notFound) table.answerOldCode(slot, {}, address);
             notFound = false;
         }
     } catch (const tenmari::PostFileError& e) {
@@ -285,22 +285,24 @@ int runBatch(const std::string& dict, tenmari::TPostOption pickOut, bool all, st
     bool unanswered = false;
     std::string out;
     for (std::size_t k = 0; k < lines.size(); ++k) {
-        const auto& answers = table.answers(k);
-        if (answers.empty()) {
+        if (!table.answered(k)) {
             unanswered = true;
             out.append(lines[k]).append("\t\t\n");
         }
-        for (const tenmari::batch::Answer& a : answers) {
-            out.append(lines[k]).append(1, '\t').append(a.code).append(1, '\t');
+        std::optional<std::string> bad;
+        table.forEachAnswer(k, [&](std::string_view code, std::string_view address) {
+            if (bad) return;
+            out.append(lines[k]).append(1, '\t').append(code).append(1, '\t');
             const std::size_t at = out.size();
-            out.resize(at + tenmari::utf8Room(a.address.size()));
+            out.resize(at + tenmari::utf8Room(address.size()));
             try {
-                out.resize(static_cast<std::size_t>(tenmari::cp932ToUtf8(a.address, out.data() + at) - out.data()));
+                out.resize(static_cast<std::size_t>(tenmari::cp932ToUtf8(address, out.data() + at) - out.data()));
             } catch (const tenmari::EncodingError&) {
-                return fail(dict + ": the record of " + a.code + " cannot be shown as UTF-8");
+                bad = std::string(code);
             }
             out.push_back('\n');
-        }
+        });
+        if (bad) return fail(dict + ": the record of " + *bad + " cannot be shown as UTF-8");
         if (out.size() >= (1u << 20) || k + 1 == lines.size()) {
             if (const int err = tenmari::writeOut(out)) return writeFailed(err);
             out.clear();
