@@ -30,7 +30,18 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QBuffer>
+#include <QImageWriter>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
+#include <cstdio>
+#include <functional>
+#include <iostream>
+#include <mutex>
+#include <thread>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -959,6 +970,237 @@ TEST_F(WindowTest, HelpKeepsResultsInViewAndReportsAMissingPicture) {
     click(ui().plBtnHelp);
     EXPECT_EQ(w.size(), QSize(450, 555)) << "results stay in view";
     EXPECT_FALSE(ui().PnlKekka->isHidden());
+}
+
+// ---------------------------------------------------------------------------
+// Bad files met by the window: a region's dictionary and the help pictures.
+// Each case must end in a clear message or a plain miss, never a hang or a
+// crash; a watchdog ends the run if the GUI thread stays blocked.
+
+class HangWatch {
+public:
+    explicit HangWatch(std::string what) : what_(std::move(what)) {
+        thread_ = std::thread([this] {
+            std::unique_lock lock(mutex_);
+            if (!done_cv_.wait_for(lock, std::chrono::seconds(20), [this] { return done_; })) {
+                std::fprintf(stderr, "hang: %s\n", what_.c_str());
+                std::_Exit(3);
+            }
+        });
+    }
+    ~HangWatch() {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        done_cv_.notify_all();
+        thread_.join();
+    }
+
+private:
+    std::string what_;
+    std::mutex mutex_;
+    std::condition_variable done_cv_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+long peakResidentKb() {
+    struct rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+TEST_F(WindowTest, BadDictionariesGiveAMessageOrAPlainMiss) {
+    const bool root = ::geteuid() == 0;
+    struct Case {
+        const char* name;
+        // Makes the bad file at `path`; false when the case cannot be made here.
+        std::function<bool(const QString& path)> make;
+        bool unusable;  // nothing can be found in it
+    };
+    const QByteArray utf8Line = QStringLiteral(
+        "13101,\"100  \",\"1000001\",\"ﾄｳｷｮｳﾄ\",\"ﾁﾖﾀﾞｸ\",\"ﾁﾖﾀﾞ\",\"東京都\",\"千代田区\",\"千代田\",0,0,0,0,0,0\r\n").toUtf8();
+    const std::vector<Case> cases = {
+        {"missing", [](const QString&) { return true; }, true},
+        {"empty", [](const QString& p) { QFile f(p); return f.open(QIODevice::WriteOnly); }, true},
+        {"folder", [](const QString& p) { return QDir().mkpath(p); }, true},
+        {"fifo", [](const QString& p) { return ::mkfifo(QFile::encodeName(p).constData(), 0600) == 0; }, true},
+        {"unreadable",
+         [&](const QString& p) {
+             if (root) {
+                 std::cout << "[ skipped  ] unreadable dictionary: running as root reads anything\n";
+                 return false;
+             }
+             return QFile::copy(QStringLiteral(TENMARI_SAMPLE_DICTIONARY), p) &&
+                    ::chmod(QFile::encodeName(p).constData(), 0) == 0;
+         },
+         true},
+        {"symlink to /dev/zero", [](const QString& p) { return QFile::link(QStringLiteral("/dev/zero"), p); }, true},
+        {"UTF-8 text",
+         [&](const QString& p) {
+             QFile f(p);
+             return f.open(QIODevice::WriteOnly) && f.write(utf8Line.repeated(50)) > 0;
+         },
+         false},
+    };
+    TFormMain& w = open();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QStringLiteral("bad-%1").arg(QString::fromLatin1(c.name).replace(u' ', u'-')));
+        if (!c.make(path)) continue;
+        w.JishoPath[0] = path;
+        notes.log.clear();
+        const long peakBefore = peakResidentKb();
+        {
+            HangWatch watch(c.name);
+            pickRegion(0);
+            ui().EditZip1->clear();
+            type(ui().EditZip1, QStringLiteral("100"));
+            enter(ui().EditZip1);
+            ui().EditZip1->clear();
+            type(ui().EditZip1, QStringLiteral("1000001"));
+            enter(ui().EditZip1);
+        }
+        const QString caption = ui().PanelInfo->Caption();
+        EXPECT_FALSE(caption.isEmpty());
+        if (c.unusable) {
+            EXPECT_NE(caption, QStringLiteral("検索が完了しました"));
+            EXPECT_EQ(ui().ListBox1->model()->rowCount(), 0);
+            EXPECT_TRUE(ui().EditJusho->text().isEmpty()) << ui().EditJusho->text().toStdString();
+        }
+        EXPECT_LT(peakResidentKb() - peakBefore, 256 * 1024) << "no file is read whole into memory";
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        if (QFileInfo(path).isDir() && !QFileInfo(path).isSymLink()) QDir(path).removeRecursively();
+        else QFile::remove(path);
+    }
+    // The window still searches a good dictionary afterwards.
+    w.JishoPath[0] = dir.filePath(QStringLiteral("good.csv"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TENMARI_SAMPLE_DICTIONARY), w.JishoPath[0]));
+    pickRegion(0);
+    ui().EditZip1->clear();
+    type(ui().EditZip1, QStringLiteral("100"));
+    enter(ui().EditZip1);
+    EXPECT_EQ(ui().PanelInfo->Caption(), QStringLiteral("検索が完了しました"));
+}
+
+// The dictionary replaced and cut short, again and again, while searches read it.
+TEST_F(WindowTest, DictionaryTruncatedDuringSearchesIsAMissOrAMessage) {
+    TFormMain& w = open();
+    QFile sample(QStringLiteral(TENMARI_SAMPLE_DICTIONARY));
+    ASSERT_TRUE(sample.open(QIODevice::ReadOnly));
+    QByteArray whole = sample.readAll();
+    while (whole.size() < 8 * 1024 * 1024) whole += whole;  // long enough to be met mid-search
+    const QString path = dir.filePath(QStringLiteral("changing.csv"));
+    const QString next = dir.filePath(QStringLiteral("changing.new"));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(whole);
+    }
+    w.JishoPath[0] = path;
+    pickRegion(0);
+    std::atomic<bool> stop{false};
+    std::thread changer([&] {
+        const QByteArray p = QFile::encodeName(path);
+        const QByteArray n = QFile::encodeName(next);
+        for (unsigned round = 0; !stop; ++round) {
+            // In place, cut short, then replaced by a new file.
+            ::truncate(p.constData(), static_cast<off_t>((round * 104729u) % static_cast<unsigned>(whole.size())));
+            if (FILE* f = std::fopen(n.constData(), "wb")) {
+                std::fwrite(whole.constData(), 1, static_cast<std::size_t>(whole.size() / (1 + round % 3)), f);
+                std::fclose(f);
+                ::rename(n.constData(), p.constData());
+            }
+        }
+    });
+    {
+        HangWatch watch("truncated during searches");
+        for (int i = 0; i < 40; ++i) {
+            ui().EditZip1->clear();
+            type(ui().EditZip1, i % 2 ? QStringLiteral("100") : QStringLiteral("0600000"));
+            enter(ui().EditZip1);
+            EXPECT_FALSE(ui().PanelInfo->Caption().isEmpty());
+        }
+    }
+    stop = true;
+    changer.join();
+}
+
+// A JPEG of the given size as Qt writes it (baseline, or progressive).
+QByteArray jpegBytes(int width, int height, bool progressive) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(40, 90, 160));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(progressive);
+    writer.write(image);
+    return bytes;
+}
+
+TEST_F(WindowTest, BadHelpPicturesAreReportedWithinBoundedMemory) {
+    const QByteArray good = jpegBytes(300, 280, false);
+    ASSERT_FALSE(good.isEmpty());
+    struct Case {
+        const char* name;
+        std::function<bool(const QString& path)> make;
+    };
+    auto writeFile = [](const QString& p, const QByteArray& bytes) {
+        QFile f(p);
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    };
+    const std::vector<Case> cases = {
+        {"truncated", [&](const QString& p) { return writeFile(p, good.left(good.size() / 2)); }},
+        {"empty", [&](const QString& p) { return writeFile(p, {}); }},
+        {"65000 x 65000 in its header",
+         [&](const QString& p) {
+             QByteArray big = good;
+             const qsizetype sof = big.indexOf(QByteArray("\xFF\xC0", 2));
+             if (sof < 0) return false;
+             for (int at : {5, 7}) {  // height, then width
+                 big[sof + at] = static_cast<char>(65000 >> 8);
+                 big[sof + at + 1] = static_cast<char>(65000 & 0xFF);
+             }
+             return writeFile(p, big);
+         }},
+        {"progressive with thousands of scans",
+         [&](const QString& p) {
+             const QByteArray prog = jpegBytes(300, 280, true);
+             const qsizetype lastScan = prog.lastIndexOf(QByteArray("\xFF\xDA", 2));
+             if (lastScan < 0 || !prog.endsWith(QByteArray("\xFF\xD9", 2))) return false;
+             const QByteArray scan = prog.mid(lastScan, prog.size() - 2 - lastScan);
+             return writeFile(p, prog.left(prog.size() - 2) + scan.repeated(5000) + QByteArray("\xFF\xD9", 2));
+         }},
+        {"not a JPEG", [&](const QString& p) { return writeFile(p, QByteArray("GIF89a not a picture at all")); }},
+        {"folder", [](const QString& p) { return QDir().mkpath(p); }},
+        {"fifo", [](const QString& p) { return ::mkfifo(QFile::encodeName(p).constData(), 0600) == 0; }},
+    };
+    open();
+    const QString picture = dir.filePath(QStringLiteral("Image/001.jpg"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(dir.filePath(QStringLiteral("Image"))).removeRecursively();
+        QDir().mkpath(dir.filePath(QStringLiteral("Image")));
+        ASSERT_TRUE(c.make(picture));
+        notes.log.clear();
+        const long peakBefore = peakResidentKb();
+        {
+            HangWatch watch(c.name);
+            click(ui().plBtnHelp);
+            click(ui().plBtnHelp);
+        }
+        EXPECT_LT(peakResidentKb() - peakBefore, 160 * 1024) << "decoding is bounded";
+        ASSERT_EQ(notes.log.size(), 1) << notes.log.join(u'|').toStdString();
+        QString text = notes.log.front();
+        text.remove(0, text.startsWith(QStringLiteral("error: ")) ? 7 : 0);
+        const bool openError = text.contains(QStringLiteral("ファイル \"") + picture + u'"') && text.endsWith(QStringLiteral("は開けません"));
+        const bool jpegError = text.startsWith(QStringLiteral("JPEG エラー #"));
+        EXPECT_TRUE(openError || jpegError) << text.toStdString();
+        EXPECT_TRUE(ui().ImgHelp->Picture().isNull()) << "a bad picture never shows";
+        EXPECT_EQ(ui().PnlImgHelp->Caption(), QStringLiteral("no Image"));
+    }
 }
 
 }  // namespace
