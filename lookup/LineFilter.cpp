@@ -444,7 +444,7 @@ Result candidates(const char* begin, const char* end, bool final, const Probe& p
 }
 
 void forEachLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, void* ctx, LineFn fn, CountFn count) {
-    if (reader.mapped().empty()) {
+    if (reading() == Reading::read || reader.mapped().empty()) {
         forEachLineRead(reader, probe, ctx, fn);
     } else {
         forEachLineMapped(reader, probe, stopsEarly, ctx, fn, count);
@@ -452,7 +452,8 @@ void forEachLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, 
 }
 
 void forEachLineRead(DictionaryReader& reader, const Probe& probe, void* ctx, LineFn fn) {
-    std::vector<Span> spans;
+    ScratchLease lease;
+    std::vector<Span>& spans = lease.spans();
     for (std::string_view block = reader.nextBlock(); !block.empty(); block = reader.nextBlock()) {
         spans.clear();
         candidates(block.data(), block.data() + block.size(), true, probe, spans);
