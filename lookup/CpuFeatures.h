@@ -1,34 +1,90 @@
 #pragma once
-// What this processor can do that the quick passes over a dictionary use.
+// The one place that asks the processor what it can do, once, and chooses
+// the form every quick pass over a dictionary takes:
+//   bytes   one byte at a time, any processor;
+//   avx2    32 and 64 bytes at a time with AVX2, POPCNT, BMI and BMI2;
+//   avx512  64 bytes at a time with AVX-512 (F and BW) where a pass has it.
+// TENMARI_SCAN=bytes|avx2|avx512 asks for a form (tests, bug reports); a form
+// this processor cannot run gives the best one it can below it.
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace tenmari::cpu {
 
-// AVX2 with POPCNT, BMI and BMI2: what every vector pass here needs.
-inline bool vectorPasses() {
-#if defined(__x86_64__)
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") &&
-               __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
-    }();
-    return has;
-#else
-    return false;
-#endif
+enum class ScanForm { bytes, avx2, avx512 };
+
+inline const char* name(ScanForm form) {
+    switch (form) {
+    case ScanForm::bytes:
+        return "bytes";
+    case ScanForm::avx2:
+        return "avx2";
+    case ScanForm::avx512:
+        return "avx512";
+    }
+    return "?";
 }
 
-// Whether BMI2's bit deposit is slow microcode here, as on AMD processors
-// before Zen 3 (families 15h and 17h).
-inline bool slowBitDeposit() {
+struct Processor {
+    bool avx2 = false;            // AVX2 with POPCNT, BMI and BMI2
+    bool avx512 = false;          // and AVX-512 F and BW
+    bool slowBitDeposit = true;   // BMI2's bit deposit is microcode (AMD before Zen 3)
+    ScanForm best = ScanForm::bytes;  // what runs fastest here
+};
+
+inline const Processor& processor() {
+    static const Processor p = [] {
+        Processor q;
 #if defined(__x86_64__)
-    static const bool slow = [] {
         __builtin_cpu_init();
-        return __builtin_cpu_is("amdfam15h") || __builtin_cpu_is("amdfam17h");
-    }();
-    return slow;
-#else
-    return true;
+        q.avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") &&
+                 __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+        q.avx512 = q.avx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+        q.slowBitDeposit = __builtin_cpu_is("amdfam15h") || __builtin_cpu_is("amdfam17h");
+        // AMD's processors with AVX-512 (Zen 4 on) run it at full clock; some
+        // of Intel's slow down for it, which the whole program would pay.
+        q.best = q.avx512 && __builtin_cpu_is("amd") ? ScanForm::avx512 : q.avx2 ? ScanForm::avx2 : ScanForm::bytes;
 #endif
+        return q;
+    }();
+    return p;
 }
+
+inline bool runs(ScanForm form) {
+    const Processor& p = processor();
+    return form == ScanForm::bytes || (form == ScanForm::avx2 && p.avx2) || (form == ScanForm::avx512 && p.avx512);
+}
+
+// The best form this processor runs that is not above `form`.
+inline ScanForm runnable(ScanForm form) {
+    while (!runs(form)) form = static_cast<ScanForm>(static_cast<int>(form) - 1);
+    return form;
+}
+
+inline std::atomic<ScanForm>& chosenForm() {
+    static std::atomic<ScanForm> chosen{[] {
+        const char* asked = std::getenv("TENMARI_SCAN");
+        if (asked == nullptr || *asked == '\0') return processor().best;
+        for (ScanForm f : {ScanForm::bytes, ScanForm::avx2, ScanForm::avx512}) {
+            if (std::strcmp(asked, name(f)) == 0) return runnable(f);
+        }
+        std::fprintf(stderr, "TENMARI_SCAN=%s is none of bytes, avx2, avx512; using %s\n", asked,
+                     name(processor().best));
+        return processor().best;
+    }()};
+    return chosen;
+}
+
+// The form the passes take.
+inline ScanForm scanForm() { return chosenForm().load(std::memory_order_relaxed); }
+// For tests: take `form` from now on (lowered to one this processor runs).
+inline void setScanForm(ScanForm form) { chosenForm().store(runnable(form), std::memory_order_relaxed); }
+
+// Whether the vector passes run (any form but bytes).
+inline bool vectorPasses() { return scanForm() != ScanForm::bytes; }
+inline bool slowBitDeposit() { return processor().slowBitDeposit; }
 
 }  // namespace tenmari::cpu

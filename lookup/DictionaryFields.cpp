@@ -269,8 +269,7 @@ bool cutWithoutCr(std::string_view line, std::array<std::string_view, kCount>& r
     const char* p = line.data();
     const char* const end = p + line.size();
 #if defined(__x86_64__)
-    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") &&
-                             __builtin_cpu_supports("bmi");
+    const bool avx2 = cpu::vectorPasses();
     if (form == CutForm::best && avx2) {
         unsigned got = 0;
         if (!cutAvx2(line, raw.data(), count, got)) return false;

@@ -1,5 +1,6 @@
 #include "DictionaryReader.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -12,6 +13,19 @@ namespace tenmari {
 namespace {
 
 constexpr std::size_t kBlockSize = 256 * 1024;  // stays in the L2 cache
+
+std::atomic<Reading> chosenReading{Reading::read};
+
+// One read buffer per thread, lent to one reader at a time: a fresh buffer
+// for each search would cost its page faults on every search.
+struct KeptBuffer {
+    std::vector<char> buf;
+    bool inUse = false;
+};
+KeptBuffer& keptBuffer() {
+    thread_local KeptBuffer kept;
+    return kept;
+}
 constexpr char kEndOfFile = 0x1A;
 
 PostFileError systemError(const std::string& path, const char* what, int err) {
@@ -54,6 +68,9 @@ int openRegularFile(const std::string& path, bool* missing) {
 
 }  // namespace
 
+Reading reading() { return chosenReading.load(std::memory_order_relaxed); }
+void setReading(Reading how) { chosenReading.store(how, std::memory_order_relaxed); }
+
 DictionaryReader::DictionaryReader(const std::string& path) : DictionaryReader(path, openRegularFile(path, nullptr)) {}
 
 std::unique_ptr<DictionaryReader> DictionaryReader::open(const std::string& path) {
@@ -63,16 +80,28 @@ std::unique_ptr<DictionaryReader> DictionaryReader::open(const std::string& path
     return std::unique_ptr<DictionaryReader>(new DictionaryReader(path, fd));
 }
 
-DictionaryReader::DictionaryReader(const std::string& path, int fd) : fd_(fd) {
+DictionaryReader::DictionaryReader(const std::string& path, int fd) : fd_(fd), buf_(&own_) {
     try {
         path_ = path;
     } catch (...) {
         ::close(fd_);
         throw;
     }
+    KeptBuffer& kept = keptBuffer();
+    if (!kept.inUse) {
+        kept.inUse = true;
+        lent_ = true;
+        buf_ = &kept.buf;
+    }
 }
 
 DictionaryReader::~DictionaryReader() {
+    if (lent_) {
+        KeptBuffer& kept = keptBuffer();
+        // A buffer grown for a very long line is not kept.
+        if (kept.buf.size() > kBlockSize) std::vector<char>().swap(kept.buf);
+        kept.inUse = false;
+    }
     if (map_ != nullptr) ::munmap(const_cast<char*>(map_), mapSize_);
     if (fd_ >= 0) ::close(fd_);
 }
@@ -85,7 +114,8 @@ std::string_view DictionaryReader::mapped() {
         if (begin_ == 0 && end_ == 0 && !eof_ && ::fstat(fd_, &st) == 0 && st.st_size > 0 &&
             static_cast<std::uintmax_t>(st.st_size) <= SIZE_MAX) {
             const auto size = static_cast<std::size_t>(st.st_size);
-            void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd_, 0);
+            const int flags = MAP_PRIVATE | (reading() == Reading::mapPopulate ? MAP_POPULATE : 0);
+            void* p = ::mmap(nullptr, size, PROT_READ, flags, fd_, 0);
             if (p != MAP_FAILED) {
                 map_ = static_cast<const char*>(p);
                 mapSize_ = size;
@@ -96,25 +126,26 @@ std::string_view DictionaryReader::mapped() {
 }
 
 void DictionaryReader::fill() {
+    std::vector<char>& buf = *buf_;
     // Keep the unfinished line, move it to the front, grow if it fills the buffer.
     if (begin_ > 0) {
-        std::memmove(buf_.data(), buf_.data() + begin_, end_ - begin_);
+        std::memmove(buf.data(), buf.data() + begin_, end_ - begin_);
         end_ -= begin_;
         begin_ = 0;
     }
-    if (buf_.empty()) {
-        buf_.resize(kBlockSize);
-    } else if (end_ == buf_.size()) {
+    if (buf.empty()) {
+        buf.resize(kBlockSize);
+    } else if (end_ == buf.size()) {
         // A line longer than the buffer: grow it, as far as memory allows.
         try {
-            buf_.resize(buf_.size() * 2);
+            buf.resize(buf.size() * 2);
         } catch (const std::bad_alloc&) {
             throw PostFileError(path_ + ": a line of " + std::to_string(end_) + " bytes is too long to read");
         }
     }
     ssize_t n;
     do {
-        n = ::read(fd_, buf_.data() + end_, buf_.size() - end_);
+        n = ::read(fd_, buf.data() + end_, buf.size() - end_);
     } while (n < 0 && errno == EINTR);
     if (n < 0) throw systemError(path_, "read error", errno);
     if (n == 0) {
@@ -122,8 +153,8 @@ void DictionaryReader::fill() {
         return;
     }
     // Ctrl-Z ends the file: nothing after it counts.
-    if (const void* z = std::memchr(buf_.data() + end_, kEndOfFile, static_cast<std::size_t>(n))) {
-        end_ = static_cast<std::size_t>(static_cast<const char*>(z) - buf_.data());
+    if (const void* z = std::memchr(buf.data() + end_, kEndOfFile, static_cast<std::size_t>(n))) {
+        end_ = static_cast<std::size_t>(static_cast<const char*>(z) - buf.data());
         eof_ = true;
         return;
     }
@@ -132,7 +163,7 @@ void DictionaryReader::fill() {
 
 std::string_view DictionaryReader::nextBlock() {
     while (true) {
-        const char* data = buf_.data();
+        const char* data = buf_->data();
         if (end_ > begin_) {
             const void* lastNl = ::memrchr(data + begin_, '\n', end_ - begin_);
             if (lastNl) {

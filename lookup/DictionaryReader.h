@@ -32,6 +32,17 @@ private:
     int code_ = 0;
 };
 
+// How a pass gets at the file's bytes. `read` copies whole-line blocks into
+// one buffer kept per thread and reused; `map` maps the file and lets its
+// pages fault in as the pass touches them; `mapPopulate` maps it with every
+// page filled at once. On machines where page faults are dear (virtual
+// machines with paravirtualised page tables) the mapping costs several times
+// a read() of the file before a byte is looked at; read() costs about the same
+// everywhere, so it is the default.
+enum class Reading { read, map, mapPopulate };
+Reading reading();
+void setReading(Reading how);  // for the benchmark and tests; process-wide
+
 class DictionaryReader {
 public:
     // Opens the file for reading; throws PostFileError when it cannot, also
@@ -68,7 +79,9 @@ private:
 
     std::string path_;
     int fd_ = -1;
-    std::vector<char> buf_;
+    std::vector<char>* buf_;  // the thread's kept buffer, or own_ when that is in use
+    std::vector<char> own_;
+    bool lent_ = false;
     std::size_t begin_ = 0;  // first byte not yet handed out
     std::size_t end_ = 0;    // end of the bytes read so far
     bool eof_ = false;

@@ -413,38 +413,28 @@ Result candidatesByLine(const char* begin, const char* end, bool final, const Pr
 }
 
 Form bestForm() {
-#if defined(__x86_64__)
-    static const Form best = [] {
-        if (!cpu::vectorPasses()) return Form::byLine;
-        if (cpu::slowBitDeposit()) return Form::avx2;
-        // AMD's processors with AVX-512 (Zen 4 on) run it at full clock; some
-        // of Intel's slow down for it, which the whole program would pay.
-        const bool avx512 = __builtin_cpu_is("amd") && __builtin_cpu_supports("avx512f") &&
-                            __builtin_cpu_supports("avx512bw");
-        return avx512 ? Form::avx512 : Form::avx2Pdep;
-    }();
-    return best;
-#else
+    switch (cpu::scanForm()) {
+    case cpu::ScanForm::avx512:
+        return Form::avx512;
+    case cpu::ScanForm::avx2:
+        return cpu::slowBitDeposit() ? Form::avx2 : Form::avx2Pdep;
+    case cpu::ScanForm::bytes:
+        break;
+    }
     return Form::byLine;
-#endif
 }
 
 bool runs(Form form) {
-#if defined(__x86_64__)
     switch (form) {
     case Form::byLine:
         return true;
     case Form::avx2:
     case Form::avx2Pdep:
-        return bestForm() != Form::byLine;
+        return cpu::runs(cpu::ScanForm::avx2);
     case Form::avx512:
-        return bestForm() != Form::byLine && __builtin_cpu_supports("avx512f") &&
-               __builtin_cpu_supports("avx512bw");
+        return cpu::runs(cpu::ScanForm::avx512);
     }
     return false;
-#else
-    return form == Form::byLine;
-#endif
 }
 
 Result candidates(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out,
@@ -488,7 +478,7 @@ Result candidates(const char* begin, const char* end, bool final, const Probe& p
 
 void forEachPlacedLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
                        PlacedFn fn, CountFn count) {
-    if (reader.mapped().empty()) {
+    if (reading() == Reading::read || reader.mapped().empty()) {
         forEachPlacedLineRead(reader, probe, countLines, ctx, fn);
     } else {
         forEachPlacedLineMapped(reader, probe, stopsEarly, countLines, ctx, fn, count);
@@ -512,7 +502,8 @@ void forEachLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsE
 }
 
 void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool countLines, void* ctx, PlacedFn fn) {
-    std::vector<Span> spans;
+    ScratchLease lease;
+    std::vector<Span>& spans = lease.spans();
     std::uint64_t blockOffset = 0;  // the blocks follow each other with nothing between
     LineCount lines{countLines};
     for (std::string_view block = reader.nextBlock(); !block.empty(); block = reader.nextBlock()) {

@@ -1,5 +1,7 @@
 #include "LineScan.h"
 
+#include "CpuFeatures.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #endif
@@ -86,8 +88,7 @@ __attribute__((target("avx2"))) Result avx2(const char* p, const char* end, int 
 }
 
 Scan best() {
-    static const Scan chosen = __builtin_cpu_supports("avx2") ? avx2 : sse2;
-    return chosen;
+    return cpu::vectorPasses() ? avx2 : sse2;
 }
 
 #else

@@ -13,6 +13,7 @@
 #include <tuple>
 
 #include "Cp932.h"
+#include "CpuFeatures.h"
 #include "DictionaryFields.h"
 #include "DictionaryReader.h"
 #include "KenAll.h"
@@ -94,9 +95,42 @@ std::string awkwardFile(std::mt19937& rng) {
     return out;
 }
 
+// Every query table runs end to end over every scan form and both ways of
+// reading the file; a form this processor cannot run is skipped by name.
+using FormAndReading = std::tuple<cpu::ScanForm, Reading>;
+
+class EveryForm : public ::testing::TestWithParam<FormAndReading> {
+protected:
+    void SetUp() override {
+        const cpu::ScanForm form = std::get<0>(GetParam());
+        if (!cpu::runs(form)) GTEST_SKIP() << "this processor cannot run the " << cpu::name(form) << " form";
+        cpu::setScanForm(form);
+        setReading(std::get<1>(GetParam()));
+    }
+    void TearDown() override {
+        cpu::setScanForm(formBefore_);
+        setReading(readingBefore_);
+    }
+
+private:
+    cpu::ScanForm formBefore_ = cpu::scanForm();
+    Reading readingBefore_ = reading();
+};
+
+std::string formName(const ::testing::TestParamInfo<FormAndReading>& info) {
+    return std::string(cpu::name(std::get<0>(info.param))) +
+           (std::get<1>(info.param) == Reading::read ? "_read" : "_mapped");
+}
+
 }  // namespace
 
-TEST(LookupAgainstReference, AwkwardGeneratedFiles) {
+INSTANTIATE_TEST_SUITE_P(LookupAgainstReference, EveryForm,
+                         ::testing::Combine(::testing::Values(cpu::ScanForm::bytes, cpu::ScanForm::avx2,
+                                                              cpu::ScanForm::avx512),
+                                            ::testing::Values(Reading::read, Reading::map)),
+                         formName);
+
+TEST_P(EveryForm, AwkwardGeneratedFiles) {
     const fs::path dir = fs::temp_directory_path() / ("tenmari-awkward-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     std::mt19937 rng(20261210);
@@ -113,7 +147,7 @@ TEST(LookupAgainstReference, AwkwardGeneratedFiles) {
     fs::remove_all(dir);
 }
 
-TEST(LookupAgainstReference, AwkwardLinesAcrossWindowEdges) {
+TEST_P(EveryForm, AwkwardLinesAcrossWindowEdges) {
     // Several MiB: awkward runs of lines between lines longer than the steps
     // a lookup takes through a file, so that the runs fall on shifting offsets
     // of its blocks, batches and windows; a CR or a 0x1A at a block edge.
@@ -157,7 +191,7 @@ TEST(KenAll, KnownFacts) {
     EXPECT_EQ(codes.size(), 124825u);
 }
 
-TEST(KenAll, SameAsReference) {
+TEST_P(EveryForm, KenAllSameAsReference) {
     TENMARI_REQUIRE_KEN_ALL(path);
     expectSameAsReference(path, {"100", "0600000", "9071801", "060", "06001", "1", "北海道", "東京都千代田区",
                                  "東京都千代田区丸の内一丁目", "京都府京都市", "沖縄県八重山郡竹富町字",
