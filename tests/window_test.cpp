@@ -458,11 +458,11 @@ void makeSettingsFile(const QString& file, const QByteArray& bytes) {
     f.write(bytes);
 }
 
-QByteArray junk(qsizetype size, unsigned seed) {
+QByteArray junk(qsizetype size, unsigned state) {
     QByteArray b(size, '\0');
     for (char& c : b) {
-        seed = seed * 1103515245u + 12345u;
-        c = static_cast<char>(seed >> 16);
+        state = state * 1103515245u + 12345u;
+        c = static_cast<char>(state >> 16);
     }
     return b;
 }
@@ -585,7 +585,7 @@ TEST_F(WindowTest, AWriterKilledAtAnyMomentLeavesTheWholeOldOrTheWholeNewFile) {
     StoredSettings old;
     old.CkMark = old.CkHifun = old.CkTomei = 7;
     ASSERT_TRUE(SettingsStore::write(old, QStringLiteral("/old"), error));
-    unsigned seed = 12345;
+    unsigned state = 12345;
     for (int round = 0; round < 40; ++round) {
         SCOPED_TRACE(round);
         const pid_t child = ::fork();
@@ -598,8 +598,8 @@ TEST_F(WindowTest, AWriterKilledAtAnyMomentLeavesTheWholeOldOrTheWholeNewFile) {
                 SettingsStore::write(s, QStringLiteral("/new"), e);
             }
         }
-        seed = seed * 1103515245u + 12345u;
-        ::usleep(200 + (seed >> 16) % 20000);
+        state = state * 1103515245u + 12345u;
+        ::usleep(200 + (state >> 16) % 20000);
         ::kill(child, SIGKILL);
         int status = 0;
         ::waitpid(child, &status, 0);
