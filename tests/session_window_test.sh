@@ -109,7 +109,7 @@ xwayland)
   if [ "$x/$y" != 100/100 ]; then
     echo "note: this compositor places X11 windows itself (weston does), so 100/100 is not honoured"
   fi
-  stop_program "$app" || fail "exit status $? after SIGTERM"
+  stop_program "$app" || { st=$?; cat "$work/app.out" >&2; fail "exit status $st after SIGTERM"; }
   saved="$(setting MainLeft)/$(setting MainTop)"
   echo "saved left/top: $saved"
   # Where the window really was: its frame's corner, or its own where the
@@ -129,7 +129,7 @@ xwayland)
     pids+=($app)
     sleep 3
     kill -0 "$app" 2>/dev/null || { cat "$work/app.out"; fail "the program ended on native Wayland"; }
-    stop_program "$app" || fail "exit status $? after SIGTERM on native Wayland"
+    stop_program "$app" || { st=$?; cat "$work/app.out" >&2; fail "exit status $st after SIGTERM on native Wayland"; }
     saved="$(setting MainLeft)/$(setting MainTop)"
     echo "native Wayland: saved left/top $saved"
     [ "$saved" = 100/100 ] || fail "native Wayland wrote $saved over the remembered 100/100"
