@@ -220,21 +220,35 @@ const char* fieldByBytes(const char* s, const char* lf, int field) {
 // cannot be served this way.
 class Literal {
 public:
-    explicit Literal(const Probe& probe) : probe_(probe) {
+    Literal(const Probe& probe, bool wide) : probe_(probe), wide_(wide) {
         q0_ = probe.query[0];
         q1_ = probe.query.size() >= 2 ? probe.query[1] : 0;
         second_ = probe.query.size() >= 2;
     }
 
     Result pass(const char* begin, const char* end, bool final, std::vector<Span>& out) const {
+        return wide_ ? passBy<true>(begin, end, final, out) : passBy<false>(begin, end, final, out);
+    }
+
+private:
+    // 64 bytes from `base`, and the marks among them: bit k where base[k]
+    // opens a value that begins with the query's first bytes, is a CR that no
+    // LF follows, or is a 0x1A. No marks with base + 64 >= end: the text ends.
+    struct Found {
+        const char* base;
+        std::uint64_t marks;
+    };
+
+    template <bool kWide>
+    Result passBy(const char* begin, const char* end, bool final, std::vector<Span>& out) const {
         const char* floor = begin;  // the start of the first line not yet handed on or ruled out
         const char* p = begin;
         bool ended = false;
         while (p < end) {
-            const Found found = next(p, end);
-            p = found.base + 32;
-            for (std::uint32_t marks = found.marks; marks != 0;) {
-                const char* const hit = found.base + __builtin_ctz(marks);
+            const Found found = kWide ? next512(p, end) : next256(p, end);
+            p = found.base + 64;
+            for (std::uint64_t marks = found.marks; marks != 0;) {
+                const char* const hit = found.base + __builtin_ctzll(marks);
                 if (*hit == kEndOfFile) {
                     end = hit;
                     ended = true;
@@ -257,7 +271,7 @@ public:
                     p = floor;
                     break;
                 }
-                marks &= ~std::uint32_t{0} << (floor - found.base);
+                marks &= ~std::uint64_t{0} << (floor - found.base);
             }
         }
         if (final || ended) return {end, ended};
@@ -265,61 +279,68 @@ public:
         return {last != nullptr ? static_cast<const char*>(last) + 1 : floor, false};
     }
 
-private:
-    // 32 bytes from `base`, and the marks among them: bit k where base[k]
-    // opens a value that begins with the query's first bytes, is a CR that no
-    // LF follows, or is a 0x1A. No marks with base + 32 >= end: the text ends.
-    struct Found {
-        const char* base;
-        std::uint32_t marks;
-    };
+    // The marks of 32 bytes at src, reading src[0, 34).
+    __attribute__((target("avx2"), always_inline)) inline std::uint32_t marks256(const char* src) const {
+        const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
+        const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 1));
+        const __m256i x2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 2));
+        __m256i m = _mm256_and_si256(_mm256_cmpeq_epi8(x0, _mm256_set1_epi8('"')),
+                                     _mm256_cmpeq_epi8(x1, _mm256_set1_epi8(q0_)));
+        m = _mm256_and_si256(m, second_ ? _mm256_cmpeq_epi8(x2, _mm256_set1_epi8(q1_)) : _mm256_cmpeq_epi8(x2, x2));
+        const __m256i odd = _mm256_or_si256(
+            _mm256_andnot_si256(_mm256_cmpeq_epi8(x1, _mm256_set1_epi8('\n')),
+                                _mm256_cmpeq_epi8(x0, _mm256_set1_epi8('\r'))),
+            _mm256_cmpeq_epi8(x0, _mm256_set1_epi8(kEndOfFile)));
+        return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(m, odd)));
+    }
 
-    __attribute__((target("avx2"), noinline)) Found next(const char* p, const char* end) const {
-        const __m256i quote = _mm256_set1_epi8('"');
-        const __m256i q0 = _mm256_set1_epi8(q0_);
-        const __m256i q1 = _mm256_set1_epi8(q1_);
-        const __m256i cr = _mm256_set1_epi8('\r');
-        const __m256i lf = _mm256_set1_epi8('\n');
-        const __m256i sub = _mm256_set1_epi8(kEndOfFile);
-        // Reads src[0, 34).
-        auto marksAt = [&](const char* src) __attribute__((target("avx2"))) {
-            const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
-            const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 1));
-            const __m256i x2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 2));
-            __m256i m = _mm256_and_si256(_mm256_cmpeq_epi8(x0, quote), _mm256_cmpeq_epi8(x1, q0));
-            m = _mm256_and_si256(m, second_ ? _mm256_cmpeq_epi8(x2, q1) : _mm256_cmpeq_epi8(x2, x2));
-            const __m256i odd = _mm256_or_si256(
-                _mm256_andnot_si256(_mm256_cmpeq_epi8(x1, lf), _mm256_cmpeq_epi8(x0, cr)), _mm256_cmpeq_epi8(x0, sub));
-            return _mm256_or_si256(m, odd);
-        };
+    __attribute__((target("avx2"), noinline)) Found next256(const char* p, const char* end) const {
         while (end - p >= 66) {
-            const __m256i a = marksAt(p);
-            const __m256i b = marksAt(p + 32);
-            const __m256i either = _mm256_or_si256(a, b);
-            if (!_mm256_testz_si256(either, either)) {
-                const auto ma = static_cast<std::uint32_t>(_mm256_movemask_epi8(a));
-                if (ma != 0) return {p, ma};
-                return {p + 32, static_cast<std::uint32_t>(_mm256_movemask_epi8(b))};
-            }
-            p += 64;
-        }
-        while (end - p >= 34) {
-            const auto m = static_cast<std::uint32_t>(_mm256_movemask_epi8(marksAt(p)));
+            const std::uint64_t m = std::uint64_t{marks256(p)} | std::uint64_t{marks256(p + 32)} << 32;
             if (m != 0) return {p, m};
-            p += 32;
+            p += 64;
         }
         // The last bytes, through a copy with room to read past them.
         const auto n = static_cast<std::size_t>(end - p);
-        char tail[32 + 2] = {};
+        char tail[64 + 2] = {};
         std::memcpy(tail, p, n);
-        auto m = static_cast<std::uint32_t>(_mm256_movemask_epi8(marksAt(tail)));
-        if (n < 32) m &= (std::uint32_t{1} << n) - 1;
+        std::uint64_t m = std::uint64_t{marks256(tail)} | std::uint64_t{marks256(tail + 32)} << 32;
+        if (n < 64) m &= (std::uint64_t{1} << n) - 1;
+        return {p, m};
+    }
+
+    // The marks of 64 bytes at src, reading src[0, 66).
+    __attribute__((target("avx512f,avx512bw"), always_inline)) inline std::uint64_t marks512(const char* src) const {
+        const __m512i x0 = _mm512_loadu_si512(src);
+        const __m512i x1 = _mm512_loadu_si512(src + 1);
+        const __m512i x2 = _mm512_loadu_si512(src + 2);
+        std::uint64_t m = _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8('"')) &
+                          _mm512_cmpeq_epi8_mask(x1, _mm512_set1_epi8(q0_));
+        if (second_) m &= _mm512_cmpeq_epi8_mask(x2, _mm512_set1_epi8(q1_));
+        const std::uint64_t odd = (_mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8('\r')) &
+                                   ~_mm512_cmpeq_epi8_mask(x1, _mm512_set1_epi8('\n'))) |
+                                  _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(kEndOfFile));
+        return m | odd;
+    }
+
+    __attribute__((target("avx512f,avx512bw"), noinline)) Found next512(const char* p, const char* end) const {
+        while (end - p >= 66) {
+            const std::uint64_t m = marks512(p);
+            if (m != 0) return {p, m};
+            p += 64;
+        }
+        const auto n = static_cast<std::size_t>(end - p);
+        char tail[64 + 2] = {};
+        std::memcpy(tail, p, n);
+        std::uint64_t m = marks512(tail);
+        if (n < 64) m &= (std::uint64_t{1} << n) - 1;
         return {p, m};
     }
 
     const Probe& probe_;
     char q0_, q1_;
     bool second_;
+    bool wide_;  // 64 bytes in one AVX-512 register
 };
 
 namespace avx2 {
@@ -466,7 +487,9 @@ bool literalFits(const Probe& probe) {
 
 Result literalCandidates(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out) {
 #if defined(__x86_64__)
-    if (literalFits(probe) && cpu::vectorPasses()) return Literal(probe).pass(begin, end, final, out);
+    if (literalFits(probe) && cpu::vectorPasses()) {
+        return Literal(probe, cpu::scanForm() == cpu::ScanForm::avx512).pass(begin, end, final, out);
+    }
 #endif
     return candidatesByLine(begin, end, final, probe, out);
 }
@@ -479,7 +502,7 @@ Result candidates(const char* begin, const char* end, bool final, const Probe& p
 void forEachPlacedLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
                        PlacedFn fn, CountFn count) {
     if (reading() == Reading::read || reader.mapped().empty()) {
-        forEachPlacedLineRead(reader, probe, countLines, ctx, fn);
+        forEachPlacedLineRead(reader, probe, stopsEarly, countLines, ctx, fn, count);
     } else {
         forEachPlacedLineMapped(reader, probe, stopsEarly, countLines, ctx, fn, count);
     }
@@ -495,26 +518,46 @@ void forEachLineRead(DictionaryReader& reader, const Probe& probe, void* ctx, Li
     forEachPlacedLineRead(reader, probe, false, &u, Unplaced::call);
 }
 
+void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool countLines, void* ctx, PlacedFn fn) {
+    forEachPlacedLineRead(reader, probe, true, countLines, ctx, fn, [](void*, std::size_t) {});
+}
+
 void forEachLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, void* ctx, LineFn fn,
                        CountFn count) {
     Unplaced u{ctx, fn};
     forEachPlacedLineMapped(reader, probe, stopsEarly, false, &u, Unplaced::call, count);
 }
 
-void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool countLines, void* ctx, PlacedFn fn) {
+void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
+                           PlacedFn fn, CountFn count) {
     ScratchLease lease;
     std::vector<Span>& spans = lease.spans();
     std::uint64_t blockOffset = 0;  // the blocks follow each other with nothing between
     LineCount lines{countLines};
+    // A pass that keeps every line tells, after its first block, about how
+    // many lines the whole file holds: the caller's lists then take their
+    // room once instead of moving every entry at each doubling.
+    bool counted = stopsEarly || probedField(probe) != 0;
     for (std::string_view block = reader.nextBlock(); !block.empty(); block = reader.nextBlock()) {
         spans.clear();
         lines.at = block.data();
-        candidates(block.data(), block.data() + block.size(), true, probe, spans);
+        const Result r = candidates(block.data(), block.data() + block.size(), true, probe, spans);
+        if (!counted) {
+            counted = true;
+            const std::uint64_t size = reader.size();
+            if (size > block.size()) {
+                const double perByte = static_cast<double>(spans.size()) / static_cast<double>(block.size());
+                count(ctx, static_cast<std::size_t>(perByte * static_cast<double>(size) * 1.05) + 16);
+            } else {
+                count(ctx, spans.size());
+            }
+        }
         for (const Span& s : spans) {
             const char* const textEnd = (s.end > s.begin && s.end[-1] == '\r') ? s.end - 1 : s.end;
             const Place place{blockOffset + static_cast<std::uint64_t>(s.begin - block.data()), lines.to(s.begin)};
             if (!fn(ctx, std::string_view(s.begin, static_cast<std::size_t>(textEnd - s.begin)), place)) return;
         }
+        if (r.ended) return;  // a 0x1A ended the text
         if (countLines) lines.to(block.data() + block.size());
         blockOffset += block.size();
     }

@@ -65,8 +65,8 @@ bool mayMatch(const char* f, const char* lf, const Probe& probe);
 // Calls fn(ctx, line) for each line of the file that the probe keeps, in file
 // order, until it returns false; `line` is the raw text without its LF and a CR
 // right before it. Before the first line, count(ctx, n) tells about how many
-// will come (only when `stopsEarly` is false: a query that reads to the end,
-// and only when the file is mapped). Throws PostFileError when the file
+// will come (only when `stopsEarly` is false: a query that reads to the end;
+// through reads, only when it keeps every line). Throws PostFileError when the file
 // shrinks under the pass.
 using LineFn = bool (*)(void* ctx, std::string_view line);
 using CountFn = void (*)(void* ctx, std::size_t lines);
@@ -90,6 +90,10 @@ void forEachPlacedLine(DictionaryReader& reader, const Probe& probe, bool stopsE
 void forEachPlacedLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines,
                              void* ctx, PlacedFn fn, CountFn count);
 void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool countLines, void* ctx, PlacedFn fn);
+// The same; a pass that reads to the end and keeps every line calls count
+// once, after its first block, with the lines the file's size lets expect.
+void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
+                           PlacedFn fn, CountFn count);
 
 template <typename Fn, typename Count>
 void forEachPlacedLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, Fn&& fn,
