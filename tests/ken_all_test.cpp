@@ -13,11 +13,12 @@
 #include <tuple>
 
 #include "Cp932.h"
-#include "CpuFeatures.h"
+#include "scan/CpuFeatures.h"
 #include "DictionaryFields.h"
+#include "scan/FieldCuts.h"
 #include "DictionaryReader.h"
 #include "KenAll.h"
-#include "LineFilter.h"
+#include "scan/LineFilter.h"
 #include "MatchRecord.h"
 #include "PostReference.h"
 #include "ReferenceReading.h"

@@ -26,8 +26,8 @@
 #include "Cp932.h"
 #include "DictionaryFields.h"
 #include "DictionaryReader.h"
-#include "FaultGuard.h"
-#include "LineFilter.h"
+#include "scan/FaultGuard.h"
+#include "scan/LineFilter.h"
 
 namespace lf = tenmari::linefilter;
 namespace fields = tenmari::fields;

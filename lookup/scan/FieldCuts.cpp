@@ -1,4 +1,4 @@
-#include "DictionaryFields.h"
+#include "FieldCuts.h"
 
 #include "CpuFeatures.h"
 
