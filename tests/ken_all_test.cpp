@@ -126,8 +126,7 @@ std::string formName(const ::testing::TestParamInfo<FormAndReading>& info) {
 }  // namespace
 
 INSTANTIATE_TEST_SUITE_P(LookupAgainstReference, EveryForm,
-                         ::testing::Combine(::testing::Values(cpu::ScanForm::bytes, cpu::ScanForm::avx2,
-                                                              cpu::ScanForm::avx512),
+                         ::testing::Combine(::testing::Values(cpu::ScanForm::bytes, cpu::ScanForm::avx2),
                                             ::testing::Values(Reading::read, Reading::map)),
                          formName);
 

@@ -41,9 +41,9 @@ Result candidates(const char* begin, const char* end, bool final, const Probe& p
 
 // The ways candidates() can take: one line at a time through the line scan
 // (any processor), or in blocks, 64 bytes at a time, with AVX2 and BMI2,
-// picking the probed field's comma by a loop or by BMI2's bit deposit, or
-// with AVX-512 and bit deposit. All give the same lines.
-enum class Form { byLine, avx2, avx2Pdep, avx512 };
+// picking the probed field's comma by a loop (for processors whose bit
+// deposit is slow microcode) or by BMI2's bit deposit. All give the same lines.
+enum class Form { byLine, avx2, avx2Pdep };
 Form bestForm();         // the one candidates() takes on this processor
 bool runs(Form form);    // whether this processor can take it
 Result candidates(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out,
