@@ -1,12 +1,15 @@
 // tenmari-bench-lookup: the lookup's queries on Japan Post's nationwide file,
 // each timed in this one process against the cost of reading the file once.
-//   TENMARI_KEN_ALL=/path/to/ken_all.zip build/bench/tenmari-bench-lookup [--runs N] [--cpu]
+//   TENMARI_KEN_ALL=/path/to/ken_all.zip build/bench/tenmari-bench-lookup [--runs N] [--cpu] [--only TEXT] [--forms]
 // Rounds interleave the cases, so that a change in the machine's load touches
 // every case alike; each time is the median of its runs, warm cache, and each
 // ratio the median of the rounds' ratios. A query's time is that of the call
 // alone: the caller's lists are made before and freed after. --cpu counts
 // this thread's processor time instead of the wall clock, which leaves out
-// time lost to other processes on a busy machine.
+// time lost to other processes on a busy machine. --only keeps the floor and
+// the rows whose name holds TEXT (for a profiler's eyes on one query).
+// --forms times the line filter's pass alone in each form this processor
+// runs, over the file in read-sized pieces already in memory.
 
 #include <fcntl.h>
 #include <time.h>
@@ -19,6 +22,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +31,7 @@
 #include "Cp932.h"
 #include "DictionaryReader.h"
 #include "PostReference.h"
+#include "scan/LineFilter.h"
 
 namespace {
 
@@ -72,23 +77,108 @@ double median(std::vector<double> v) {
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
+// The line filter's pass alone, by form: the file cut after an LF into
+// pieces of at most 256 KiB (as the reads hand them on), each copied into one
+// buffer before its pass, which alone is timed. Median of `runs` whole files.
+int timeForms(const std::string& path, int runs, bool cpu) {
+    namespace lf = tenmari::linefilter;
+    std::ifstream in(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::pair<std::size_t, std::size_t>> pieces;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = std::min(text.size(), at + (std::size_t{256} << 10));
+        if (end < text.size()) {
+            const std::size_t lf = text.rfind('\n', end - 1);
+            if (lf != std::string::npos && lf >= at) end = lf + 1;
+        }
+        pieces.emplace_back(at, end);
+        at = end;
+    }
+    std::vector<char> buf(std::size_t{256} << 10);
+    struct Probe {
+        const char* name;
+        int field;
+        std::string query;
+        bool address;
+    };
+    const Probe probes[] = {{"code 9071801 (field 2)", 2, "9071801", false},
+                            {"北海道 (field 6, address)", 6, tenmari::utf8ToCp932("北海道"), true},
+                            {"東京都千代田区 (field 6, address)", 6, tenmari::utf8ToCp932("東京都千代田区"), true},
+                            {"札幌市中央区 (field 7, address)", 7, tenmari::utf8ToCp932("札幌市中央区"), true}};
+    struct Form {
+        lf::Form form;
+        const char* name;
+    };
+    const Form forms[] = {{lf::Form::byLine, "line by line"},
+                          {lf::Form::avx2, "avx2, comma by a loop"},
+                          {lf::Form::avx2Pdep, "avx2, comma by bit deposit"}};
+    std::printf("the line filter's pass alone, ms per file (median of %d, %s)\n\n| probe |", runs,
+                cpu ? "processor time" : "wall clock");
+    for (const Form& f : forms) std::printf(" %s |", f.name);
+    std::printf(" literal (quote scan) |\n|---|---|---|---|---|\n");
+    std::vector<lf::Span> out;
+    for (const Probe& p : probes) {
+        const lf::Probe probe{p.field, p.query, p.address};
+        std::printf("| %s |", p.name);
+        auto timeOne = [&](auto pass) {
+            std::vector<double> ms;
+            for (int r = 0; r < runs; ++r) {
+                double total = 0;
+                out.clear();
+                for (const auto& [b, e] : pieces) {
+                    std::memcpy(buf.data(), text.data() + b, e - b);
+                    const double t0 = nowMs(cpu);
+                    pass(buf.data(), buf.data() + (e - b));
+                    total += nowMs(cpu) - t0;
+                }
+                ms.push_back(total);
+            }
+            return median(ms);
+        };
+        for (const Form& f : forms) {
+            if (!lf::runs(f.form)) {
+                std::printf(" (not on this processor) |");
+                continue;
+            }
+            std::printf(" %.3f |", timeOne([&](const char* b, const char* e) {
+                lf::candidates(b, e, true, probe, out, f.form);
+            }));
+        }
+        if (lf::literalFits(probe)) {
+            std::printf(" %.3f |\n", timeOne([&](const char* b, const char* e) {
+                lf::literalCandidates(b, e, true, probe, out);
+            }));
+        } else {
+            std::printf(" |\n");
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     int runs = 40;
     bool cpu = false;
+    bool forms = false;
+    std::string only;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
             runs = std::max(1, std::atoi(argv[++i]));
         } else if (std::strcmp(argv[i], "--cpu") == 0) {
             cpu = true;
+        } else if (std::strcmp(argv[i], "--forms") == 0) {
+            forms = true;
+        } else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) {
+            only = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: tenmari-bench-lookup [--runs N] [--cpu]   (reads TENMARI_KEN_ALL)\n");
+            std::fprintf(stderr, "usage: tenmari-bench-lookup [--runs N] [--cpu] [--only TEXT] [--forms]   (reads TENMARI_KEN_ALL)\n");
             return 2;
         }
     }
     const std::string path = tenmari::bench::kenAllCsvOrSay();
     if (path.empty()) return 0;
+    if (forms) return timeForms(path, runs, cpu);
 
     tenmari::TPostReference all;
     all.SetPostFile(path);
@@ -163,6 +253,9 @@ int main(int argc, char** argv) {
     cases.push_back({"the lists of `AddressToPostList(\"北海道\")` alone", -1, listsOf("北海道"), {}});
     cases.push_back({"the lists of `AddressToPostList(\"\")` alone", -1, listsOf(""), {}});
 
+    if (!only.empty()) {
+        std::erase_if(cases, [&](const Case& c) { return c.goal != 0 && c.name.find(only) == std::string::npos; });
+    }
     for (Case& c : cases) {  // warm the cache and the allocator
         Lists l;
         c.matches = c.run(l);

@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "DictionaryFields.h"
+#include "scan/FieldCuts.h"
 #include "DictionaryReader.h"
 #include "FuzzCheck.h"
-#include "LineScan.h"
+#include "scan/CpuFeatures.h"
+#include "scan/LineScan.h"
 #include "ReferenceReading.h"
 
 namespace {
@@ -26,7 +28,7 @@ std::vector<ls::Scan> scanForms() {
     std::vector<ls::Scan> forms{ls::portable};
 #if defined(__x86_64__) || defined(__i386__)
     forms.push_back(ls::sse2);
-    if (__builtin_cpu_supports("avx2")) forms.push_back(ls::avx2);
+    if (tenmari::cpu::runs(tenmari::cpu::ScanForm::avx2)) forms.push_back(ls::avx2);
 #endif
     FUZZ_CHECK(std::find(forms.begin(), forms.end(), ls::best()) != forms.end(), "best() is one of the forms");
     return forms;

@@ -125,6 +125,12 @@ std::string_view DictionaryReader::mapped() {
     return {map_, mapSize_};
 }
 
+std::uint64_t DictionaryReader::size() const {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || st.st_size < 0) return 0;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
 void DictionaryReader::fill() {
     std::vector<char>& buf = *buf_;
     // Keep the unfinished line, move it to the front, grow if it fills the buffer.
@@ -136,6 +142,12 @@ void DictionaryReader::fill() {
     if (buf.empty()) {
         buf.resize(kBlockSize);
     } else if (end_ == buf.size()) {
+        // Ctrl-Z ends the file: a "line" that runs on past one is not read further.
+        if (const void* z = std::memchr(buf.data(), kEndOfFile, end_)) {
+            end_ = static_cast<std::size_t>(static_cast<const char*>(z) - buf.data());
+            eof_ = true;
+            return;
+        }
         // A line longer than the buffer: grow it, as far as memory allows.
         try {
             buf.resize(buf.size() * 2);
@@ -152,12 +164,8 @@ void DictionaryReader::fill() {
         eof_ = true;
         return;
     }
-    // Ctrl-Z ends the file: nothing after it counts.
-    if (const void* z = std::memchr(buf.data() + end_, kEndOfFile, static_cast<std::size_t>(n))) {
-        end_ = static_cast<std::size_t>(static_cast<const char*>(z) - buf.data());
-        eof_ = true;
-        return;
-    }
+    // A Ctrl-Z is left in the block for the pass to find: every pass over the
+    // bytes looks for it anyway, and a second look here would cost a pass.
     end_ += static_cast<std::size_t>(n);
 }
 

@@ -3,6 +3,7 @@
 // lines. Nothing of the file is kept beyond the current block; a block grows
 // only as far as the longest line needs.
 
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -25,6 +26,8 @@ public:
         : std::runtime_error(what), path_(std::move(path)), code_(code) {}
 
     const std::string& path() const { return path_; }
+    // The file's size as the system tells it now; 0 when it tells none.
+    std::uint64_t size() const;
     int code() const { return code_; }
 
 private:
@@ -57,8 +60,10 @@ public:
     DictionaryReader& operator=(const DictionaryReader&) = delete;
 
     // The next run of whole lines, each ending in LF except perhaps the last
-    // one of the file. Bytes from a 0x1A on are never returned. An empty view
-    // means the end of the file. Throws PostFileError on a read error.
+    // one of the file. A 0x1A ends the file's text: the caller stops at the
+    // first one it meets (a block may hold one, and blocks after it may
+    // follow). An empty view means the end of the file. Throws PostFileError
+    // on a read error.
     std::string_view nextBlock();
 
     // The text of one raw line (LF excluded): every CR removed, so that CR LF
@@ -72,6 +77,8 @@ public:
     std::string_view mapped();
 
     const std::string& path() const { return path_; }
+    // The file's size as the system tells it now; 0 when it tells none.
+    std::uint64_t size() const;
 
 private:
     DictionaryReader(const std::string& path, int fd);  // takes the descriptor

@@ -5,7 +5,7 @@
 
 #include "Cp932.h"
 #include "DictionaryFields.h"
-#include "LineFilter.h"
+#include "scan/Scan.h"
 
 namespace tenmari {
 namespace {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "DictionaryFields.h"
+#include "scan/FieldCuts.h"
 
 using tenmari::fields::GetField;
 

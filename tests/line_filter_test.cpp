@@ -26,8 +26,8 @@
 #include "Cp932.h"
 #include "DictionaryFields.h"
 #include "DictionaryReader.h"
-#include "FaultGuard.h"
-#include "LineFilter.h"
+#include "scan/FaultGuard.h"
+#include "scan/LineFilter.h"
 
 namespace lf = tenmari::linefilter;
 namespace fields = tenmari::fields;
@@ -124,7 +124,7 @@ void checkForms(const std::string& text, const lf::Probe& probe, std::size_t cut
     std::vector<lf::Span> byLine;
     const lf::Result rl = lf::candidates(b, e, true, probe, byLine, lf::Form::byLine);
     const auto kept = offsets(byLine, b);
-    for (const lf::Form form : {lf::Form::byLine, lf::Form::avx2, lf::Form::avx2Pdep, lf::Form::avx512}) {
+    for (const lf::Form form : {lf::Form::byLine, lf::Form::avx2, lf::Form::avx2Pdep}) {
         if (!lf::runs(form)) continue;
         std::vector<lf::Span> other;
         const lf::Result ro = lf::candidates(b, e, true, probe, other, form);
@@ -225,7 +225,7 @@ TEST(LineFilter, LongRunsOfCommasAtEveryOffset) {
                 const char* const e = b + text.size();
                 std::vector<lf::Span> byLine;
                 lf::candidates(b, e, true, probe, byLine, lf::Form::byLine);
-                for (const lf::Form form : {lf::Form::avx2, lf::Form::avx2Pdep, lf::Form::avx512}) {
+                for (const lf::Form form : {lf::Form::avx2, lf::Form::avx2Pdep}) {
                     if (!lf::runs(form)) continue;
                     std::vector<lf::Span> other;
                     lf::candidates(b, e, true, probe, other, form);

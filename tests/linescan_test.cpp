@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "LineScan.h"
+#include "scan/CpuFeatures.h"
+#include "scan/LineScan.h"
 
 namespace ls = tenmari::linescan;
 
@@ -15,7 +16,7 @@ TEST(LineScan, VectorFormsAgreeWithThePortableOne) {
     std::vector<ls::Scan> forms;
 #if defined(__x86_64__) || defined(__i386__)
     forms.push_back(ls::sse2);
-    if (__builtin_cpu_supports("avx2")) forms.push_back(ls::avx2);
+    if (tenmari::cpu::runs(tenmari::cpu::ScanForm::avx2)) forms.push_back(ls::avx2);
 #endif
     if (forms.empty()) GTEST_SKIP() << "no vector form on this processor";
 

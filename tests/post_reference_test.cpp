@@ -215,6 +215,11 @@ TEST_F(PostReferenceTest, LineEndsCarriageReturnsAndEndOfFile) {
         {"empty line inside", a + "\r\n\r\n" + b + "\r\n", 3},
         {"Ctrl-Z ends the file", a + "\r\n\x1a" + b + "\r\n", 1},
         {"Ctrl-Z inside a line", a + "\r\n" + b.substr(0, 30) + "\x1a" + b.substr(30) + "\r\n", 2},
+        // Past a Ctrl-Z nothing is read, however long it runs without a line end.
+        {"Ctrl-Z, then more than a read block in one line",
+         a + "\r\n\x1a" + std::string(600 * 1024, 'y') + "\r\n" + b + "\r\n", 1},
+        {"Ctrl-Z inside a line longer than a read block",
+         a + "\r\n" + b.substr(0, 30) + "\x1a" + std::string(600 * 1024, 'y') + "\r\n" + b + "\r\n", 2},
         {"empty file", "", 0},
     };
     for (const Case& c : cases) {

@@ -41,9 +41,9 @@ Result candidates(const char* begin, const char* end, bool final, const Probe& p
 
 // The ways candidates() can take: one line at a time through the line scan
 // (any processor), or in blocks, 64 bytes at a time, with AVX2 and BMI2,
-// picking the probed field's comma by a loop or by BMI2's bit deposit, or
-// with AVX-512 and bit deposit. All give the same lines.
-enum class Form { byLine, avx2, avx2Pdep, avx512 };
+// picking the probed field's comma by a loop (for processors whose bit
+// deposit is slow microcode) or by BMI2's bit deposit. All give the same lines.
+enum class Form { byLine, avx2, avx2Pdep };
 Form bestForm();         // the one candidates() takes on this processor
 bool runs(Form form);    // whether this processor can take it
 Result candidates(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out,
@@ -65,8 +65,8 @@ bool mayMatch(const char* f, const char* lf, const Probe& probe);
 // Calls fn(ctx, line) for each line of the file that the probe keeps, in file
 // order, until it returns false; `line` is the raw text without its LF and a CR
 // right before it. Before the first line, count(ctx, n) tells about how many
-// will come (only when `stopsEarly` is false: a query that reads to the end,
-// and only when the file is mapped). Throws PostFileError when the file
+// will come (only when `stopsEarly` is false: a query that reads to the end;
+// through reads, only when it keeps every line). Throws PostFileError when the file
 // shrinks under the pass.
 using LineFn = bool (*)(void* ctx, std::string_view line);
 using CountFn = void (*)(void* ctx, std::size_t lines);
@@ -90,6 +90,10 @@ void forEachPlacedLine(DictionaryReader& reader, const Probe& probe, bool stopsE
 void forEachPlacedLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines,
                              void* ctx, PlacedFn fn, CountFn count);
 void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool countLines, void* ctx, PlacedFn fn);
+// The same; a pass that reads to the end and keeps every line calls count
+// once, after its first block, with the lines the file's size lets expect.
+void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
+                           PlacedFn fn, CountFn count);
 
 template <typename Fn, typename Count>
 void forEachPlacedLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, Fn&& fn,

@@ -19,6 +19,7 @@ namespace {
 constexpr char kEndOfFile = 0x1A;
 constexpr std::size_t kWindow = std::size_t{1} << 20;    // looked at per step by a query that may stop early
 constexpr std::size_t kBatch = std::size_t{64} << 10;  // kept lines copied out of the mapping at a time
+constexpr std::size_t kMostHinted = std::size_t{1} << 20;  // lines told ahead by a pass through reads, at most
 
 int probedField(const Probe& probe) { return probe.query.empty() ? 0 : probe.field; }
 
@@ -70,29 +71,45 @@ private:
     Buffers own_;
 };
 
-// LFs in [p, end).
+// LFs in [p, end): 16 bytes a step (SSE2, which every x86-64 processor
+// has), the byte counts summed every 255 steps so that none overflows.
 std::uint64_t countLf(const char* p, const char* end) {
     std::uint64_t n = 0;
-    while (p < end) {
-        p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-        if (p == nullptr) break;
-        ++n;
-        ++p;
+#if defined(__x86_64__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (end - p >= 16) {
+        __m128i counts = _mm_setzero_si128();
+        for (int k = 0; k < 255 && end - p >= 16; ++k, p += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(v, lf));  // an LF is -1
+        }
+        const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+        n += static_cast<std::uint64_t>(_mm_cvtsi128_si64(sums)) +
+             static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
     }
+#endif
+    for (; p < end; ++p) n += *p == '\n';
     return n;
 }
 
-// Line numbers of the lines handed on: LFs counted from the last line
-// numbered up to the next one, only when asked for.
+// Line numbers of the lines handed on, only when asked for: the LFs from the
+// end of the last line numbered up to the next one. A line right after the
+// last one (every line of an every-record search) costs one byte's look.
 struct LineCount {
     bool on = false;
-    const char* at = nullptr;  // counted up to here
+    const char* at = nullptr;  // LFs before here are counted
     std::uint64_t line = 1;    // the number of the line `at` is in
-    std::uint64_t to(const char* begin) {
+    // The number of the line [begin, end) (end: its LF or the text's end).
+    std::uint64_t of(const char* begin, const char* end) {
         if (!on) return 0;
-        line += countLf(at, begin);
-        at = begin;
+        line += begin - at == 1 ? static_cast<std::uint64_t>(*at == '\n') : countLf(at, begin);
+        at = end;
         return line;
+    }
+    void to(const char* p) {
+        if (!on) return;
+        line += countLf(at, p);
+        at = p;
     }
 };
 
@@ -124,7 +141,7 @@ bool handOn(const std::vector<Span>& spans, const DictionaryReader& reader, std:
                 k = m;
             }
             if (lines.on) {
-                for (std::size_t k = i; k < j; ++k) numbers[k - i] = lines.to(spans[k].begin);
+                for (std::size_t k = i; k < j; ++k) numbers[k - i] = lines.of(spans[k].begin, spans[k].end);
             }
         };
         if (!runGuarded(mapping.data(), mapping.size(), copy)) shrank(reader);
@@ -232,9 +249,9 @@ public:
         bool ended = false;
         while (p < end) {
             const Found found = next(p, end);
-            p = found.base + 32;
-            for (std::uint32_t marks = found.marks; marks != 0;) {
-                const char* const hit = found.base + __builtin_ctz(marks);
+            p = found.base + 64;
+            for (std::uint64_t marks = found.marks; marks != 0;) {
+                const char* const hit = found.base + __builtin_ctzll(marks);
                 if (*hit == kEndOfFile) {
                     end = hit;
                     ended = true;
@@ -257,7 +274,7 @@ public:
                     p = floor;
                     break;
                 }
-                marks &= ~std::uint32_t{0} << (floor - found.base);
+                marks &= ~std::uint64_t{0} << (floor - found.base);
             }
         }
         if (final || ended) return {end, ended};
@@ -266,54 +283,41 @@ public:
     }
 
 private:
-    // 32 bytes from `base`, and the marks among them: bit k where base[k]
+    // 64 bytes from `base`, and the marks among them: bit k where base[k]
     // opens a value that begins with the query's first bytes, is a CR that no
-    // LF follows, or is a 0x1A. No marks with base + 32 >= end: the text ends.
+    // LF follows, or is a 0x1A. No marks with base + 64 >= end: the text ends.
     struct Found {
         const char* base;
-        std::uint32_t marks;
+        std::uint64_t marks;
     };
 
+    // The marks of 32 bytes at src, reading src[0, 34).
+    __attribute__((target("avx2"), always_inline)) inline std::uint32_t marks256(const char* src) const {
+        const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
+        const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 1));
+        const __m256i x2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 2));
+        __m256i m = _mm256_and_si256(_mm256_cmpeq_epi8(x0, _mm256_set1_epi8('"')),
+                                     _mm256_cmpeq_epi8(x1, _mm256_set1_epi8(q0_)));
+        m = _mm256_and_si256(m, second_ ? _mm256_cmpeq_epi8(x2, _mm256_set1_epi8(q1_)) : _mm256_cmpeq_epi8(x2, x2));
+        const __m256i odd = _mm256_or_si256(
+            _mm256_andnot_si256(_mm256_cmpeq_epi8(x1, _mm256_set1_epi8('\n')),
+                                _mm256_cmpeq_epi8(x0, _mm256_set1_epi8('\r'))),
+            _mm256_cmpeq_epi8(x0, _mm256_set1_epi8(kEndOfFile)));
+        return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(m, odd)));
+    }
+
     __attribute__((target("avx2"), noinline)) Found next(const char* p, const char* end) const {
-        const __m256i quote = _mm256_set1_epi8('"');
-        const __m256i q0 = _mm256_set1_epi8(q0_);
-        const __m256i q1 = _mm256_set1_epi8(q1_);
-        const __m256i cr = _mm256_set1_epi8('\r');
-        const __m256i lf = _mm256_set1_epi8('\n');
-        const __m256i sub = _mm256_set1_epi8(kEndOfFile);
-        // Reads src[0, 34).
-        auto marksAt = [&](const char* src) __attribute__((target("avx2"))) {
-            const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
-            const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 1));
-            const __m256i x2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 2));
-            __m256i m = _mm256_and_si256(_mm256_cmpeq_epi8(x0, quote), _mm256_cmpeq_epi8(x1, q0));
-            m = _mm256_and_si256(m, second_ ? _mm256_cmpeq_epi8(x2, q1) : _mm256_cmpeq_epi8(x2, x2));
-            const __m256i odd = _mm256_or_si256(
-                _mm256_andnot_si256(_mm256_cmpeq_epi8(x1, lf), _mm256_cmpeq_epi8(x0, cr)), _mm256_cmpeq_epi8(x0, sub));
-            return _mm256_or_si256(m, odd);
-        };
         while (end - p >= 66) {
-            const __m256i a = marksAt(p);
-            const __m256i b = marksAt(p + 32);
-            const __m256i either = _mm256_or_si256(a, b);
-            if (!_mm256_testz_si256(either, either)) {
-                const auto ma = static_cast<std::uint32_t>(_mm256_movemask_epi8(a));
-                if (ma != 0) return {p, ma};
-                return {p + 32, static_cast<std::uint32_t>(_mm256_movemask_epi8(b))};
-            }
-            p += 64;
-        }
-        while (end - p >= 34) {
-            const auto m = static_cast<std::uint32_t>(_mm256_movemask_epi8(marksAt(p)));
+            const std::uint64_t m = std::uint64_t{marks256(p)} | std::uint64_t{marks256(p + 32)} << 32;
             if (m != 0) return {p, m};
-            p += 32;
+            p += 64;
         }
         // The last bytes, through a copy with room to read past them.
         const auto n = static_cast<std::size_t>(end - p);
-        char tail[32 + 2] = {};
+        char tail[64 + 2] = {};
         std::memcpy(tail, p, n);
-        auto m = static_cast<std::uint32_t>(_mm256_movemask_epi8(marksAt(tail)));
-        if (n < 32) m &= (std::uint32_t{1} << n) - 1;
+        std::uint64_t m = std::uint64_t{marks256(tail)} | std::uint64_t{marks256(tail + 32)} << 32;
+        if (n < 64) m &= (std::uint64_t{1} << n) - 1;
         return {p, m};
     }
 
@@ -324,19 +328,9 @@ private:
 
 namespace avx2 {
 #define TENMARI_TARGET __attribute__((target("avx2,popcnt,bmi,bmi2")))
-#define TENMARI_AVX512 0
 #include "LineFilterBlocks.inl"
-#undef TENMARI_AVX512
 #undef TENMARI_TARGET
 }  // namespace avx2
-
-namespace avx512 {
-#define TENMARI_TARGET __attribute__((target("avx512f,avx512bw,avx2,popcnt,bmi,bmi2")))
-#define TENMARI_AVX512 1
-#include "LineFilterBlocks.inl"
-#undef TENMARI_AVX512
-#undef TENMARI_TARGET
-}  // namespace avx512
 
 #endif
 
@@ -414,8 +408,6 @@ Result candidatesByLine(const char* begin, const char* end, bool final, const Pr
 
 Form bestForm() {
     switch (cpu::scanForm()) {
-    case cpu::ScanForm::avx512:
-        return Form::avx512;
     case cpu::ScanForm::avx2:
         return cpu::slowBitDeposit() ? Form::avx2 : Form::avx2Pdep;
     case cpu::ScanForm::bytes:
@@ -431,8 +423,6 @@ bool runs(Form form) {
     case Form::avx2:
     case Form::avx2Pdep:
         return cpu::runs(cpu::ScanForm::avx2);
-    case Form::avx512:
-        return cpu::runs(cpu::ScanForm::avx512);
     }
     return false;
 }
@@ -443,10 +433,6 @@ Result candidates(const char* begin, const char* end, bool final, const Probe& p
     // Fields from the seventh on begin past a line's first 64 bytes on many
     // lines of the public file; earlier ones seldom do, and a branch serves them.
     const bool wide = probe.field >= 7;
-    if (form == Form::avx512) {
-        return wide ? avx512::blockPass<true, true>(begin, end, final, probe, out)
-                    : avx512::blockPass<true, false>(begin, end, final, probe, out);
-    }
     if (form == Form::avx2Pdep) {
         return wide ? avx2::blockPass<true, true>(begin, end, final, probe, out)
                     : avx2::blockPass<true, false>(begin, end, final, probe, out);
@@ -466,7 +452,9 @@ bool literalFits(const Probe& probe) {
 
 Result literalCandidates(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out) {
 #if defined(__x86_64__)
-    if (literalFits(probe) && cpu::vectorPasses()) return Literal(probe).pass(begin, end, final, out);
+    if (literalFits(probe) && cpu::vectorPasses()) {
+        return Literal(probe).pass(begin, end, final, out);
+    }
 #endif
     return candidatesByLine(begin, end, final, probe, out);
 }
@@ -479,7 +467,7 @@ Result candidates(const char* begin, const char* end, bool final, const Probe& p
 void forEachPlacedLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
                        PlacedFn fn, CountFn count) {
     if (reading() == Reading::read || reader.mapped().empty()) {
-        forEachPlacedLineRead(reader, probe, countLines, ctx, fn);
+        forEachPlacedLineRead(reader, probe, stopsEarly, countLines, ctx, fn, count);
     } else {
         forEachPlacedLineMapped(reader, probe, stopsEarly, countLines, ctx, fn, count);
     }
@@ -495,27 +483,50 @@ void forEachLineRead(DictionaryReader& reader, const Probe& probe, void* ctx, Li
     forEachPlacedLineRead(reader, probe, false, &u, Unplaced::call);
 }
 
+void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool countLines, void* ctx, PlacedFn fn) {
+    forEachPlacedLineRead(reader, probe, true, countLines, ctx, fn, [](void*, std::size_t) {});
+}
+
 void forEachLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, void* ctx, LineFn fn,
                        CountFn count) {
     Unplaced u{ctx, fn};
     forEachPlacedLineMapped(reader, probe, stopsEarly, false, &u, Unplaced::call, count);
 }
 
-void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool countLines, void* ctx, PlacedFn fn) {
+void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
+                           PlacedFn fn, CountFn count) {
     ScratchLease lease;
     std::vector<Span>& spans = lease.spans();
     std::uint64_t blockOffset = 0;  // the blocks follow each other with nothing between
     LineCount lines{countLines};
+    // A pass that keeps every line tells, after its first block, about how
+    // many lines the whole file holds: the caller's lists then take their
+    // room once instead of moving every entry at each doubling.
+    bool counted = stopsEarly || probedField(probe) != 0;
     for (std::string_view block = reader.nextBlock(); !block.empty(); block = reader.nextBlock()) {
         spans.clear();
         lines.at = block.data();
-        candidates(block.data(), block.data() + block.size(), true, probe, spans);
+        const Result r = candidates(block.data(), block.data() + block.size(), true, probe, spans);
+        if (!counted) {
+            counted = true;
+            const std::uint64_t size = reader.size();
+            if (size > block.size()) {
+                // (A hint only: capped, so that a first block of blank lines
+                // cannot ask for room the rest of a large file never fills.)
+                const double perByte = static_cast<double>(spans.size()) / static_cast<double>(block.size());
+                const double expected = perByte * static_cast<double>(size) * 1.05 + 16;
+                count(ctx, static_cast<std::size_t>(std::min(expected, static_cast<double>(kMostHinted))));
+            } else {
+                count(ctx, spans.size());
+            }
+        }
         for (const Span& s : spans) {
             const char* const textEnd = (s.end > s.begin && s.end[-1] == '\r') ? s.end - 1 : s.end;
-            const Place place{blockOffset + static_cast<std::uint64_t>(s.begin - block.data()), lines.to(s.begin)};
+            const Place place{blockOffset + static_cast<std::uint64_t>(s.begin - block.data()), lines.of(s.begin, s.end)};
             if (!fn(ctx, std::string_view(s.begin, static_cast<std::size_t>(textEnd - s.begin)), place)) return;
         }
-        if (countLines) lines.to(block.data() + block.size());
+        if (r.ended) return;  // a 0x1A ended the text
+        lines.to(block.data() + block.size());
         blockOffset += block.size();
     }
 }

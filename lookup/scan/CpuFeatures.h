@@ -1,11 +1,12 @@
 #pragma once
 // The one place that asks the processor what it can do, once, and chooses
 // the form every quick pass over a dictionary takes:
-//   bytes   one byte at a time, any processor;
-//   avx2    32 and 64 bytes at a time with AVX2, POPCNT, BMI and BMI2;
-//   avx512  64 bytes at a time with AVX-512 (F and BW) where a pass has it.
-// TENMARI_SCAN=bytes|avx2|avx512 asks for a form (tests, bug reports); a form
-// this processor cannot run gives the best one it can below it.
+//   bytes   one byte at a time (16 with SSE2, which every x86-64 has), any processor;
+//   avx2    32 and 64 bytes at a time with AVX2, POPCNT, BMI and BMI2.
+// TENMARI_SCAN=bytes|avx2 asks for a form (tests, bug reports); a form this
+// processor cannot run gives the best one it can below it. (An AVX-512 form
+// ran no faster than avx2 on the processors that have it: dropped, see
+// docs/performance.md.)
 
 #include <atomic>
 #include <cstdio>
@@ -14,7 +15,7 @@
 
 namespace tenmari::cpu {
 
-enum class ScanForm { bytes, avx2, avx512 };
+enum class ScanForm { bytes, avx2 };
 
 inline const char* name(ScanForm form) {
     switch (form) {
@@ -22,15 +23,12 @@ inline const char* name(ScanForm form) {
         return "bytes";
     case ScanForm::avx2:
         return "avx2";
-    case ScanForm::avx512:
-        return "avx512";
     }
     return "?";
 }
 
 struct Processor {
     bool avx2 = false;            // AVX2 with POPCNT, BMI and BMI2
-    bool avx512 = false;          // and AVX-512 F and BW
     bool slowBitDeposit = true;   // BMI2's bit deposit is microcode (AMD before Zen 3)
     ScanForm best = ScanForm::bytes;  // what runs fastest here
 };
@@ -42,11 +40,8 @@ inline const Processor& processor() {
         __builtin_cpu_init();
         q.avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") &&
                  __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
-        q.avx512 = q.avx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
         q.slowBitDeposit = __builtin_cpu_is("amdfam15h") || __builtin_cpu_is("amdfam17h");
-        // AMD's processors with AVX-512 (Zen 4 on) run it at full clock; some
-        // of Intel's slow down for it, which the whole program would pay.
-        q.best = q.avx512 && __builtin_cpu_is("amd") ? ScanForm::avx512 : q.avx2 ? ScanForm::avx2 : ScanForm::bytes;
+        q.best = q.avx2 ? ScanForm::avx2 : ScanForm::bytes;
 #endif
         return q;
     }();
@@ -55,7 +50,7 @@ inline const Processor& processor() {
 
 inline bool runs(ScanForm form) {
     const Processor& p = processor();
-    return form == ScanForm::bytes || (form == ScanForm::avx2 && p.avx2) || (form == ScanForm::avx512 && p.avx512);
+    return form == ScanForm::bytes || (form == ScanForm::avx2 && p.avx2);
 }
 
 // The best form this processor runs that is not above `form`.
@@ -68,10 +63,10 @@ inline std::atomic<ScanForm>& chosenForm() {
     static std::atomic<ScanForm> chosen{[] {
         const char* asked = std::getenv("TENMARI_SCAN");
         if (asked == nullptr || *asked == '\0') return processor().best;
-        for (ScanForm f : {ScanForm::bytes, ScanForm::avx2, ScanForm::avx512}) {
+        for (ScanForm f : {ScanForm::bytes, ScanForm::avx2}) {
             if (std::strcmp(asked, name(f)) == 0) return runnable(f);
         }
-        std::fprintf(stderr, "TENMARI_SCAN=%s is none of bytes, avx2, avx512; using %s\n", asked,
+        std::fprintf(stderr, "TENMARI_SCAN=%s is none of bytes, avx2; using %s\n", asked,
                      name(processor().best));
         return processor().best;
     }()};

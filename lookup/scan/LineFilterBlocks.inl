@@ -1,7 +1,6 @@
-// The block pass of the line filter, included once per instruction set by
-// LineFilter.cpp inside a namespace of its own, with
+// The block pass of the line filter, included by LineFilter.cpp inside a
+// namespace of its own, with
 //   TENMARI_TARGET  the target attribute every function here is compiled with
-//   TENMARI_AVX512  1 to take 64 bytes in one AVX-512 register, 0 for two AVX2 ones
 // It takes a text in two steps per block of 16 KB: first the LFs of
 // the whole block are found 64 bytes at a time and their offsets written to a
 // list, then each line is looked at on its own, its probed field's comma
@@ -11,45 +10,24 @@
 
 // Bit i set where byte i of the 64 at p is c.
 TENMARI_TARGET inline std::uint64_t maskOf(const char* p, char c) {
-#if TENMARI_AVX512
-    return _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p), _mm512_set1_epi8(c));
-#else
     const __m256i v = _mm256_set1_epi8(c);
     const auto lo = static_cast<std::uint32_t>(
         _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), v)));
     const auto hi = static_cast<std::uint32_t>(
         _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), v)));
     return (std::uint64_t{hi} << 32) | lo;
-#endif
 }
 
 // The LFs of the 64 bytes at p; a 0x1A among them leaves a mark in `subs`,
 // looked at once per block, so that no branch waits on it.
-#if TENMARI_AVX512
-using Marks = std::uint64_t;
-#else
 using Marks = __m256i;
-#endif
 TENMARI_TARGET inline Marks noMarks() {
-#if TENMARI_AVX512
-    return 0;
-#else
     return _mm256_setzero_si256();
-#endif
 }
 TENMARI_TARGET inline bool marked(Marks subs) {
-#if TENMARI_AVX512
-    return subs != 0;
-#else
     return !_mm256_testz_si256(subs, subs);
-#endif
 }
 TENMARI_TARGET inline std::uint64_t lineEnds(const char* p, Marks& subs) {
-#if TENMARI_AVX512
-    const __m512i v = _mm512_loadu_si512(p);
-    subs |= _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(kEndOfFile));
-    return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\n'));
-#else
     const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
     const __m256i z = _mm256_set1_epi8(kEndOfFile);
@@ -57,7 +35,6 @@ TENMARI_TARGET inline std::uint64_t lineEnds(const char* p, Marks& subs) {
     const __m256i nl = _mm256_set1_epi8('\n');
     return (std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, nl)))} << 32) |
            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(lo, nl)));
-#endif
 }
 
 // The set bit of m that `seek` (a single bit, 1 << k) asks for: the (k+1)-th
