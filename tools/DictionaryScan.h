@@ -68,12 +68,12 @@ inline std::optional<std::string_view> quickCode(std::string_view line) {
 }
 
 // The same for the old code, field 1: a quote, five bytes that are neither a
-// quote nor a CR, and a quote.
+// quote, a comma nor a CR, and a quote.
 inline std::optional<std::string_view> quickOldCode(std::string_view line) {
     const auto* c1 = static_cast<const char*>(std::memchr(line.data(), ',', line.size()));
     if (!c1 || line.data() + line.size() - c1 < 8 || c1[1] != '"' || c1[7] != '"') return std::nullopt;
     for (int i = 2; i < 7; ++i) {
-        if (c1[i] == '"' || c1[i] == '\r') return std::nullopt;
+        if (c1[i] == '"' || c1[i] == ',' || c1[i] == '\r') return std::nullopt;
     }
     return std::string_view(c1 + 2, 5);
 }

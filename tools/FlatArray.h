@@ -46,7 +46,7 @@ public:
     const T* end() const { return data_ + size_; }
     T& back() { return data_[size_ - 1]; }
 
-    // Room for n values in all; new values read as zero bytes.
+    // Room for n values in all. Memory never written before reads as zero bytes.
     void reserve(std::size_t n) {
         if (n * sizeof(T) <= bytes_) return;
         grow(n * sizeof(T));

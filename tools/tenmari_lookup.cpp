@@ -262,51 +262,76 @@ std::optional<std::string_view> codeQuery(std::string_view line, std::string& st
     return storage;
 }
 
-// The address queries in code page 932 (folded first with `fold`): the
-// whole text converted at once, or line by line when some line has no form
-// there (that line then has no answer).
+// The address queries in code page 932 (folded first with `fold`), converted
+// in blocks of lines (a conversion's buffer is reused from block to block),
+// a block whose text has a line without a form there line by line: that line
+// then has no answer.
 void addAddressQueries(tenmari::batch::QueryTable& table, const tenmari::batch::FlatArray<std::string_view>& lines,
                        bool fold) {
-    if (lines.empty()) return;
     std::string folded;
     const auto prepare = [&](std::string_view utf8) -> std::string_view {
         if (!fold) return utf8;
         folded = tenmari::batch::foldToFullWidth(utf8);
         return folded;
     };
-    const char* const begin = lines[0].data();
-    const std::string_view last = lines[lines.size() - 1];
-    const std::string_view all(begin, static_cast<std::size_t>(last.data() + last.size() - begin));
-    const auto lineByLine = [&] {
-        for (const std::string_view line : lines) {
-            try {
-                table.add(tenmari::utf8ToCp932(prepare(line)));
-            } catch (const tenmari::EncodingError&) {
-                table.add(std::nullopt);
+    const auto convert = [](std::string_view utf8) { return ascii(utf8) ? std::string(utf8) : tenmari::utf8ToCp932(utf8); };
+    tenmari::batch::FlatArray<char> converted;
+    tenmari::batch::FlatArray<std::uint64_t> ends;  // of each line in `converted`; ~0 for a line without a form
+    constexpr std::uint64_t kNoForm = ~std::uint64_t{0};
+    constexpr std::size_t kBlockBytes = 32 * 1024;
+    ends.reserve(lines.size());
+    for (std::size_t first = 0; first < lines.size();) {
+        // Whole lines up to about a block; they lie one after the other in the input.
+        std::size_t last = first;
+        const char* const begin = lines[first].data();
+        while (last + 1 < lines.size() && lines[last + 1].data() + lines[last + 1].size() - begin < kBlockBytes) ++last;
+        const std::string_view text(begin, static_cast<std::size_t>(lines[last].data() + lines[last].size() - begin));
+        bool whole = false;
+        try {
+            const std::string block = convert(prepare(text));
+            // Cut again as the lines were: at every LF, one CR before it dropped.
+            // ASCII stays ASCII, so the cuts fall alike.
+            std::size_t at = 0, count = 0;
+            const std::size_t mark = converted.size();
+            for (;;) {
+                const std::size_t nl = block.find('\n', at);
+                std::string_view q = std::string_view(block).substr(at, nl == std::string::npos ? std::string::npos : nl - at);
+                if (q.ends_with('\r')) q.remove_suffix(1);
+                converted.append(q.data(), q.size());
+                ends.push_back(converted.size());
+                ++count;
+                if (nl == std::string::npos) break;
+                at = nl + 1;
+            }
+            whole = count == last - first + 1;
+            if (!whole) {  // not as the lines were: go line by line instead
+                converted.resize(mark);
+                ends.resize(ends.size() - count);
+            }
+        } catch (const tenmari::EncodingError&) {
+        }
+        if (!whole) {
+            for (std::size_t k = first; k <= last; ++k) {
+                try {
+                    const std::string q = convert(prepare(lines[k]));
+                    converted.append(q.data(), q.size());
+                    ends.push_back(converted.size());
+                } catch (const tenmari::EncodingError&) {
+                    ends.push_back(kNoForm);
+                }
             }
         }
-    };
-    std::string converted;
-    try {
-        const std::string_view text = prepare(all);
-        converted = ascii(text) ? std::string(text) : tenmari::utf8ToCp932(text);
-    } catch (const tenmari::EncodingError&) {
-        return lineByLine();
+        first = last + 1;
     }
-    // The converted text cut again as the lines were: at every LF, one CR
-    // before it dropped. ASCII stays ASCII, so the cuts fall alike.
-    std::vector<std::string_view> cp932;
-    cp932.reserve(lines.size());
-    for (std::size_t at = 0;;) {
-        const std::size_t nl = converted.find('\n', at);
-        std::string_view q = std::string_view(converted).substr(at, nl == std::string::npos ? std::string::npos : nl - at);
-        if (q.ends_with('\r')) q.remove_suffix(1);
-        cp932.push_back(q);
-        if (nl == std::string::npos) break;
-        at = nl + 1;
+    std::uint64_t at = 0;
+    for (const std::uint64_t end : ends) {
+        if (end == kNoForm) {
+            table.add(std::nullopt);
+            continue;
+        }
+        table.add(std::string_view(converted.data() + at, end - at));
+        at = end;
     }
-    if (cp932.size() != lines.size()) return lineByLine();
-    for (const std::string_view q : cp932) table.add(q);
 }
 
 // The dictionary's size and a short name for the progress line.
