@@ -102,10 +102,23 @@ std::string_view cutAtBracket(std::string_view s) {
 // ---------------------------------------------------------------- the table
 
 namespace {
+// Eight bytes at a time, mixed so that both the low bits (the place) and
+// the high ones (the tag) spread.
 std::size_t hashBytes(std::string_view s) {
-    std::uint64_t h = 0xcbf29ce484222325ull;  // FNV-1a
-    for (const char c : s) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
-    return static_cast<std::size_t>(h ^ (h >> 29));
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ s.size();
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, s.data() + i, 8);
+        h = (h ^ w) * 0xbf58476d1ce4e5b9ull;
+        h ^= h >> 31;
+    }
+    std::uint64_t w = 0;
+    std::memcpy(&w, s.data() + i, s.size() - i);
+    h = (h ^ w) * 0x94d049bb133111ebull;
+    h ^= h >> 29;
+    h *= 0xbf58476d1ce4e5b9ull;
+    return static_cast<std::size_t>(h ^ (h >> 32));
 }
 std::size_t hashNumber(std::uint32_t n) { return static_cast<std::size_t>((n * 0x9E3779B97F4A7C15ull) >> 20); }
 
@@ -115,19 +128,23 @@ std::string oldCodeField(std::string_view q) { return (std::string(q) + "  ").su
 
 std::uint32_t QueryTable::findQuery(std::string_view q, std::size_t hash) const {
     const std::size_t mask = queryIndex_.size() - 1;
+    const std::uint64_t tag = static_cast<std::uint64_t>(hash) >> 32 << 32;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-        const std::uint32_t e = queryIndex_[i];
-        if (e == 0 || query(slots_[e - 1]) == q) return static_cast<std::uint32_t>(i);
+        const std::uint64_t e = queryIndex_[i];
+        if (e == 0) return static_cast<std::uint32_t>(i);
+        if ((e & ~0xFFFFFFFFull) == tag && query(slots_[static_cast<std::uint32_t>(e) - 1]) == q) {
+            return static_cast<std::uint32_t>(i);
+        }
     }
 }
 
 void QueryTable::growQueryIndex() {
-    FlatArray<std::uint32_t> old;
+    FlatArray<std::uint64_t> old;
     old.resize(std::max<std::size_t>(64, queryIndex_.size() * 2));  // fresh memory: every entry 0
     old.swap(queryIndex_);
-    for (const std::uint32_t e : old) {
+    for (const std::uint64_t e : old) {
         if (e == 0) continue;
-        const std::string_view q = query(slots_[e - 1]);
+        const std::string_view q = query(slots_[static_cast<std::uint32_t>(e) - 1]);
         queryIndex_[findQuery(q, hashBytes(q))] = e;
     }
 }
@@ -170,24 +187,26 @@ void QueryTable::add(std::optional<std::string_view> q) {
         }
     }
     if ((slots_.size() + 1) * 2 > queryIndex_.size()) growQueryIndex();
-    const std::size_t at = findQuery(*q, hashBytes(*q));
+    const std::size_t hash = hashBytes(*q);
+    const std::size_t at = findQuery(*q, hash);
     if (queryIndex_[at] == 0) {
         slots_.push_back(Slot{queries_.size(), static_cast<std::uint32_t>(q->size()), kNone, kNone, 0});
         queries_.append(q->data(), q->size());
-        queryIndex_[at] = static_cast<std::uint32_t>(slots_.size());
+        queryIndex_[at] = static_cast<std::uint64_t>(hash) >> 32 << 32 | slots_.size();
     }
-    lineSlot_.push_back(queryIndex_[at] - 1);
+    lineSlot_.push_back(static_cast<std::uint32_t>(queryIndex_[at]) - 1);
 }
 
 void QueryTable::seal() {
     if (kind_ == Kind::code) {
         if (digits_.empty()) growDigits();
         if (queryIndex_.empty()) growQueryIndex();
-        for (const std::uint32_t e : queryIndex_) {
+        for (const std::uint64_t e : queryIndex_) {
             if (e == 0) continue;
-            const std::string_view q = query(slots_[e - 1]);
+            const auto k = static_cast<std::uint32_t>(e) - 1;
+            const std::string_view q = query(slots_[k]);
             if (q.size() == 3 || q.size() == 5) {
-                oldCodes_.emplace_back(oldCodeField(q), e - 1);
+                oldCodes_.emplace_back(oldCodeField(q), k);
             } else {
                 ++otherCodes_;
             }
@@ -213,7 +232,7 @@ void QueryTable::seal() {
         at += slots_[k].queryLength;
     }
     sortedSlot_.swap(order);
-    FlatArray<std::uint32_t>().swap(queryIndex_);  // address queries are found through the sorted table only
+    FlatArray<std::uint64_t>().swap(queryIndex_);  // address queries are found through the sorted table only
 }
 
 std::uint32_t QueryTable::slotOfDigits(std::string_view code) const {
@@ -226,8 +245,8 @@ std::uint32_t QueryTable::slotOfDigits(std::string_view code) const {
 std::uint32_t QueryTable::slotOfCode(std::string_view code) const {
     if (sevenDigits(code)) return slotOfDigits(code);
     if (otherCodes_ == 0 || code.size() == 3 || code.size() == 5) return kNone;
-    const std::uint32_t e = queryIndex_[findQuery(code, hashBytes(code))];
-    return e == 0 ? kNone : e - 1;
+    const std::uint64_t e = queryIndex_[findQuery(code, hashBytes(code))];
+    return e == 0 ? kNone : static_cast<std::uint32_t>(e) - 1;
 }
 
 std::uint32_t QueryTable::slotOfOldCode(std::string_view oldCode) const {

@@ -157,8 +157,9 @@ private:
     FlatArray<char> queries_;
     FlatArray<Slot> slots_;
     FlatArray<std::uint32_t> lineSlot_;  // kNone: no answer possible
-    // Distinct queries by their bytes: open addressing, slot + 1, 0 empty.
-    FlatArray<std::uint32_t> queryIndex_;
+    // Distinct queries by their bytes: open addressing, the hash's high 32 bits
+    // << 32 | slot + 1, 0 empty (the hash spares comparing bytes that differ).
+    FlatArray<std::uint64_t> queryIndex_;
     std::size_t otherCodes_ = 0;  // code queries that are neither 7 digits nor old codes
     // 7-digit codes: open addressing on the number; (number + 1) << 32 | slot, 0 empty.
     FlatArray<std::uint64_t> digits_;

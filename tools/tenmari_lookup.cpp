@@ -275,62 +275,46 @@ void addAddressQueries(tenmari::batch::QueryTable& table, const tenmari::batch::
         return folded;
     };
     const auto convert = [](std::string_view utf8) { return ascii(utf8) ? std::string(utf8) : tenmari::utf8ToCp932(utf8); };
-    tenmari::batch::FlatArray<char> converted;
-    tenmari::batch::FlatArray<std::uint64_t> ends;  // of each line in `converted`; ~0 for a line without a form
-    constexpr std::uint64_t kNoForm = ~std::uint64_t{0};
     constexpr std::size_t kBlockBytes = 32 * 1024;
-    ends.reserve(lines.size());
+    std::vector<std::string_view> block;  // the queries of one block, into `converted`
     for (std::size_t first = 0; first < lines.size();) {
         // Whole lines up to about a block; they lie one after the other in the input.
         std::size_t last = first;
         const char* const begin = lines[first].data();
-        while (last + 1 < lines.size() && lines[last + 1].data() + lines[last + 1].size() - begin < kBlockBytes) ++last;
+        while (last + 1 < lines.size() &&
+               static_cast<std::size_t>(lines[last + 1].data() + lines[last + 1].size() - begin) < kBlockBytes) {
+            ++last;
+        }
         const std::string_view text(begin, static_cast<std::size_t>(lines[last].data() + lines[last].size() - begin));
-        bool whole = false;
+        std::string converted;
+        block.clear();
         try {
-            const std::string block = convert(prepare(text));
+            converted = convert(prepare(text));
             // Cut again as the lines were: at every LF, one CR before it dropped.
             // ASCII stays ASCII, so the cuts fall alike.
-            std::size_t at = 0, count = 0;
-            const std::size_t mark = converted.size();
-            for (;;) {
-                const std::size_t nl = block.find('\n', at);
-                std::string_view q = std::string_view(block).substr(at, nl == std::string::npos ? std::string::npos : nl - at);
+            for (std::size_t at = 0;;) {
+                const std::size_t nl = converted.find('\n', at);
+                std::string_view q = std::string_view(converted).substr(at, nl == std::string::npos ? std::string::npos : nl - at);
                 if (q.ends_with('\r')) q.remove_suffix(1);
-                converted.append(q.data(), q.size());
-                ends.push_back(converted.size());
-                ++count;
+                block.push_back(q);
                 if (nl == std::string::npos) break;
                 at = nl + 1;
             }
-            whole = count == last - first + 1;
-            if (!whole) {  // not as the lines were: go line by line instead
-                converted.resize(mark);
-                ends.resize(ends.size() - count);
-            }
         } catch (const tenmari::EncodingError&) {
+            block.clear();
         }
-        if (!whole) {
+        if (block.size() == last - first + 1) {
+            for (const std::string_view q : block) table.add(q);
+        } else {  // a line without a form, or not cut as the lines were: line by line
             for (std::size_t k = first; k <= last; ++k) {
                 try {
-                    const std::string q = convert(prepare(lines[k]));
-                    converted.append(q.data(), q.size());
-                    ends.push_back(converted.size());
+                    table.add(convert(prepare(lines[k])));
                 } catch (const tenmari::EncodingError&) {
-                    ends.push_back(kNoForm);
+                    table.add(std::nullopt);
                 }
             }
         }
         first = last + 1;
-    }
-    std::uint64_t at = 0;
-    for (const std::uint64_t end : ends) {
-        if (end == kNoForm) {
-            table.add(std::nullopt);
-            continue;
-        }
-        table.add(std::string_view(converted.data() + at, end - at));
-        at = end;
     }
 }
 
