@@ -546,8 +546,12 @@ TEST(BatchScan, QuickFieldsReadAsTheLinesCutReadsThem) {
     for (const std::string& line : lines) {
         std::string scratch;
         const std::string_view text = DictionaryReader::lineText(line, scratch);
-        if (const auto code = batch::quickCode(line)) EXPECT_EQ(*code, fields::GetField(text, 2)) << line;
-        if (const auto old = batch::quickOldCode(line)) EXPECT_EQ(*old, fields::GetField(text, 1)) << line;
+        if (const auto code = batch::quickCode(line)) {
+            EXPECT_EQ(*code, fields::GetField(text, 2)) << line;
+        }
+        if (const auto old = batch::quickOldCode(line)) {
+            EXPECT_EQ(*old, fields::GetField(text, 1)) << line;
+        }
         batch::LineFields f;
         f.reset(line);
         for (const int k : {1, 2, 6, 8}) EXPECT_EQ(f.field(k), fields::GetField(text, k)) << line << " field " << k;
