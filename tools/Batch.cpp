@@ -120,7 +120,6 @@ std::size_t hashBytes(std::string_view s) {
     h *= 0xbf58476d1ce4e5b9ull;
     return static_cast<std::size_t>(h ^ (h >> 32));
 }
-std::size_t hashNumber(std::uint32_t n) { return static_cast<std::size_t>((n * 0x9E3779B97F4A7C15ull) >> 20); }
 
 // Old-code queries as field 1 holds them: the query and two blanks, 5 bytes.
 std::string oldCodeField(std::string_view q) { return (std::string(q) + "  ").substr(0, 5); }

@@ -77,55 +77,65 @@ void answerBatch(QueryTable& table, QueryTable::Kind kind, DictionaryReader& rea
 
     if (kind == QueryTable::Kind::code) {
         const bool old = table.asksOldCodes();
-        forEachLine(
-            reader,
-            [&](std::string_view line, std::uint64_t number) {
-                lines = number;
-                std::uint32_t slots[2] = {QueryTable::kNone, QueryTable::kNone};
-                bool cut = false;
-                std::string_view code;
-                if (const auto quick = quickCode(line)) {
-                    code = *quick;
-                    slots[0] = table.slotOfDigits(code);
-                } else {  // a line out of the common form: cut to tell
+        const auto each = [&](std::string_view line, std::uint64_t number) {
+            std::uint32_t slots[2] = {QueryTable::kNone, QueryTable::kNone};
+            bool cut = false;
+            std::string_view code;
+            if (const auto quick = quickCode(line)) {
+                code = *quick;
+                slots[0] = table.slotOfDigits(code);
+            } else {  // a line out of the common form: cut to tell
+                f.reset(line);
+                cut = true;
+                code = f.field(fields::kCode);
+                slots[0] = table.slotOfCode(code);
+            }
+            if (old) {
+                const auto quickOld = quickOldCode(line);
+                if (!quickOld && !cut) {
                     f.reset(line);
                     cut = true;
-                    code = f.field(fields::kCode);
-                    slots[0] = table.slotOfCode(code);
                 }
-                if (old) {
-                    const auto quickOld = quickOldCode(line);
-                    if (!quickOld && !cut) {
-                        f.reset(line);
-                        cut = true;
-                    }
-                    slots[1] = table.slotOfOldCode(quickOld ? *quickOld : f.field(fields::kOldCode));
-                }
-                const auto wanted = [&] {
-                    return (slots[0] != QueryTable::kNone && table.wants(slots[0])) ||
-                           (slots[1] != QueryTable::kNone && table.wants(slots[1]));
-                };
-                if (slots[0] == QueryTable::kNone && slots[1] == QueryTable::kNone) return;
-                if (!o.whole && !wanted()) return;
-                if (!cut) {
-                    f.reset(line);
-                    code = f.field(fields::kCode);  // the same bytes, now in the cut line
-                }
-                if (o.whole) {
-                    // A line that carries on a split run is no record of its own.
-                    const bool continued = runs.continues(number, code);
-                    runs.see(number, code, mayHoldBrackets(line) ? bracketBalance(f.field(fields::kTownArea)) : 0,
-                             continued);
-                    if (continued) return;
-                }
-                if (!wanted()) return;
-                addressText(f, o, address);
-                if (readings) readingText(f, o, reading);
-                for (const std::uint32_t slot : slots) {
-                    if (slot != QueryTable::kNone) table.take(slot, code, address, reading, number);
-                }
-            },
-            block);
+                slots[1] = table.slotOfOldCode(quickOld ? *quickOld : f.field(fields::kOldCode));
+            }
+            const auto wanted = [&] {
+                return (slots[0] != QueryTable::kNone && table.wants(slots[0])) ||
+                       (slots[1] != QueryTable::kNone && table.wants(slots[1]));
+            };
+            if (slots[0] == QueryTable::kNone && slots[1] == QueryTable::kNone) return;
+            if (!o.whole && !wanted()) return;
+            if (!cut) {
+                f.reset(line);
+                code = f.field(fields::kCode);  // the same bytes, now in the cut line
+            }
+            if (o.whole) {
+                // A line that carries on a split run is no record of its own.
+                const bool continued = runs.continues(number, code);
+                runs.see(number, code, mayHoldBrackets(line) ? bracketBalance(f.field(fields::kTownArea)) : 0,
+                         continued);
+                if (continued) return;
+            }
+            if (!wanted()) return;
+            addressText(f, o, address);
+            if (readings) readingText(f, o, reading);
+            for (const std::uint32_t slot : slots) {
+                if (slot != QueryTable::kNone) table.take(slot, code, address, reading, number);
+            }
+        };
+        // A block's lines are gathered first and the table's places of their
+        // codes asked for, so that the probes do not wait on memory one by one.
+        std::vector<std::string_view> gathered;
+        std::uint64_t bytes = 0;
+        for (std::string_view b = reader.nextBlock(); !b.empty(); b = reader.nextBlock()) {
+            bytes += b.size();
+            gathered.clear();
+            forEachLineOfBlock(b, [&](std::string_view line) {
+                gathered.push_back(line);
+                if (const auto quick = quickCode(line)) table.prefetchCode(*quick);
+            });
+            for (const std::string_view line : gathered) each(line, ++lines);
+            block(bytes);
+        }
         return;
     }
 

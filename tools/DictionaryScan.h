@@ -129,24 +129,30 @@ private:
     std::string openCode_;
 };
 
-// Every line of the dictionary in file order: fn(line, number), the line
-// without its LF and a CR before it, numbered from 1; block(bytes) after
-// each block read, with the bytes read so far.
+// Every line of one block (whole lines, as DictionaryReader gives them):
+// fn(line), the line without its LF and a CR before it.
+template <typename Fn>
+void forEachLineOfBlock(std::string_view block, Fn&& fn) {
+    const char* p = block.data();
+    const char* const end = p + block.size();
+    while (p < end) {
+        const auto* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        const char* const lineEnd = lf ? lf : end;
+        const char* const textEnd = lineEnd > p && lineEnd[-1] == '\r' ? lineEnd - 1 : lineEnd;
+        fn(std::string_view(p, static_cast<std::size_t>(textEnd - p)));
+        p = lf ? lf + 1 : end;
+    }
+}
+
+// Every line of the dictionary in file order: fn(line, number), numbered from
+// 1; block(bytes) after each block read, with the bytes read so far.
 template <typename Fn, typename Block>
 void forEachLine(DictionaryReader& reader, Fn&& fn, Block&& block) {
     std::uint64_t number = 0;
     std::uint64_t bytes = 0;
     for (std::string_view b = reader.nextBlock(); !b.empty(); b = reader.nextBlock()) {
         bytes += b.size();
-        const char* p = b.data();
-        const char* const end = p + b.size();
-        while (p < end) {
-            const auto* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-            const char* const lineEnd = lf ? lf : end;
-            const char* const textEnd = lineEnd > p && lineEnd[-1] == '\r' ? lineEnd - 1 : lineEnd;
-            fn(std::string_view(p, static_cast<std::size_t>(textEnd - p)), ++number);
-            p = lf ? lf + 1 : end;
-        }
+        forEachLineOfBlock(b, [&](std::string_view line) { fn(line, ++number); });
         block(bytes);
     }
 }

@@ -357,7 +357,10 @@ int runBatch(const std::string& dict, const Options& opt, std::string_view kindN
     table.expect(lines.size());
     if (kind == QueryTable::Kind::code) {
         std::string storage;
-        for (const std::string_view line : lines) table.add(codeQuery(line, storage));
+        for (std::size_t k = 0; k < lines.size(); ++k) {
+            if (k + 16 < lines.size()) table.prefetchCode(lines[k + 16]);  // its place in the table, ahead
+            table.add(codeQuery(lines[k], storage));
+        }
     } else {
         addAddressQueries(table, lines, opt.fold);
     }
@@ -409,9 +412,9 @@ int runBatch(const std::string& dict, const Options& opt, std::string_view kindN
     std::string kana;
     for (std::size_t k = 0; k < lines.size(); ++k) {
         // Each answer lies somewhere in the tables: its memory asked for ahead.
-        if (k + 12 < lines.size()) table.prefetch(k + 12, 0);
-        if (k + 8 < lines.size()) table.prefetch(k + 8, 1);
-        if (k + 4 < lines.size()) table.prefetch(k + 4, 2);
+        if (k + 48 < lines.size()) table.prefetch(k + 48, 0);
+        if (k + 32 < lines.size()) table.prefetch(k + 32, 1);
+        if (k + 16 < lines.size()) table.prefetch(k + 16, 2);
         if (!table.answered(k)) {
             unanswered = true;
             if (const auto err = room(lines[k].size() + none.size())) return writeFailed(*err);
