@@ -185,15 +185,38 @@ void QueryTable::add(std::optional<std::string_view> q) {
             return;
         }
     }
+    addBytes(*q, hashBytes(*q));
+}
+
+void QueryTable::addBytes(std::string_view q, std::size_t hash) {
     if ((slots_.size() + 1) * 2 > queryIndex_.size()) growQueryIndex();
-    const std::size_t hash = hashBytes(*q);
-    const std::size_t at = findQuery(*q, hash);
+    const std::size_t at = findQuery(q, hash);
     if (queryIndex_[at] == 0) {
-        slots_.push_back(Slot{queries_.size(), static_cast<std::uint32_t>(q->size()), kNone, kNone, 0});
-        queries_.append(q->data(), q->size());
+        slots_.push_back(Slot{queries_.size(), static_cast<std::uint32_t>(q.size()), kNone, kNone, 0});
+        queries_.append(q.data(), q.size());
         queryIndex_[at] = static_cast<std::uint64_t>(hash) >> 32 << 32 | slots_.size();
     }
     lineSlot_.push_back(static_cast<std::uint32_t>(queryIndex_[at]) - 1);
+}
+
+void QueryTable::addAll(const std::vector<std::string_view>& queries) {
+    if (kind_ == Kind::code || queryIndex_.empty()) {
+        for (const std::string_view q : queries) add(q);
+        return;
+    }
+    std::vector<std::size_t> hashes;
+    hashes.reserve(queries.size());
+    for (const std::string_view q : queries) {
+        hashes.push_back(hashBytes(q));
+        __builtin_prefetch(&queryIndex_[hashes.back() & (queryIndex_.size() - 1)]);
+    }
+    for (std::size_t k = 0; k < queries.size(); ++k) {
+        if (queries[k].empty()) {
+            lineSlot_.push_back(kNone);
+        } else {
+            addBytes(queries[k], hashes[k]);
+        }
+    }
 }
 
 void QueryTable::seal() {
@@ -213,11 +236,33 @@ void QueryTable::seal() {
         std::sort(oldCodes_.begin(), oldCodes_.end());
         return;
     }
+    // Sorted by their first 16 bytes as two numbers (most comparisons end
+    // there), the rest compared only between equal beginnings. No query holds
+    // a NUL byte, so the zeros after a short one sort it first, as bytes do.
+    struct Key {
+        std::uint64_t high, low;
+        std::uint32_t slot;
+    };
+    const auto bigEndian = [](std::string_view s, std::size_t at) {
+        std::uint64_t v = 0;
+        for (std::size_t i = 0; i < 8; ++i) v = v << 8 | (at + i < s.size() ? static_cast<unsigned char>(s[at + i]) : 0u);
+        return v;
+    };
+    FlatArray<Key> keys;
+    keys.reserve(slots_.size());
+    for (std::uint32_t k = 0; k < slots_.size(); ++k) {
+        const std::string_view q = query(slots_[k]);
+        keys.push_back(Key{bigEndian(q, 0), bigEndian(q, 8), k});
+    }
+    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+        if (a.high != b.high) return a.high < b.high;
+        if (a.low != b.low) return a.low < b.low;
+        const std::string_view qa = query(slots_[a.slot]), qb = query(slots_[b.slot]);
+        return qa.substr(std::min<std::size_t>(16, qa.size())) < qb.substr(std::min<std::size_t>(16, qb.size()));
+    });
     FlatArray<std::uint32_t> order;
-    order.resize(slots_.size());
-    for (std::uint32_t k = 0; k < slots_.size(); ++k) order[k] = k;
-    std::sort(order.begin(), order.end(),
-              [&](std::uint32_t a, std::uint32_t b) { return query(slots_[a]) < query(slots_[b]); });
+    order.reserve(keys.size());
+    for (const Key& key : keys) order.push_back(key.slot);
     // The bytes again in sorted order, so that a search reads neighbouring memory.
     sortedText_.reserve(queries_.size());
     for (const std::uint32_t k : order) {

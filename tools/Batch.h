@@ -65,6 +65,9 @@ public:
     // a code, with its first hyphen removed. An empty query (or one that cannot
     // be converted: pass nullopt) has no answer.
     void add(std::optional<std::string_view> query);
+    // The same for the queries of several lines at once, each of them a
+    // query: their places in the table are asked for before they are added.
+    void addAll(const std::vector<std::string_view>& queries);
     // Call once after the last add(), before the first record.
     void seal();
 
@@ -155,6 +158,7 @@ private:
     };
     std::string_view query(const Slot& s) const { return {queries_.data() + s.query, s.queryLength}; }
     std::uint32_t findQuery(std::string_view q, std::size_t hash) const;
+    void addBytes(std::string_view q, std::size_t hash);
     void growQueryIndex();
     std::uint32_t findDigits(std::uint32_t number) const;
     static std::size_t hashNumber(std::uint32_t n) { return static_cast<std::size_t>((n * 0x9E3779B97F4A7C15ull) >> 20); }

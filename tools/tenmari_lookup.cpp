@@ -304,7 +304,7 @@ void addAddressQueries(tenmari::batch::QueryTable& table, const tenmari::batch::
             block.clear();
         }
         if (block.size() == last - first + 1) {
-            for (const std::string_view q : block) table.add(q);
+            table.addAll(block);
         } else {  // a line without a form, or not cut as the lines were: line by line
             for (std::size_t k = first; k <= last; ++k) {
                 try {
