@@ -427,6 +427,33 @@ TEST(WholeRecordsNationwide, JapanPostsSplitRunsAreJoined) {
               "066-0005\t0660005\t北海道千歳市協和\tホッカイドウチトセシキョウワ\n");
 }
 
+// Every whole record with its reading, by two ways: the listing of every
+// record (the lookup's pass, read again by the tool), and a batch of every
+// code with --all (the batch's own pass).
+TEST(WholeRecordsNationwide, BatchAndListingAgreeOnEveryRecord) {
+    TENMARI_REQUIRE_KEN_ALL(csv);
+    for (const char* pickOut : {"all", "part"}) {
+        const Outcome listing = run({"--dict", csv, "--pick-out", pickOut, "--whole", "--kana", "prefix", ""}, "");
+        ASSERT_EQ(listing.status, 0) << listing.err;
+        std::map<std::string, std::string> byCode;  // code -> its records' lines, in file order
+        std::vector<std::string> codes;
+        for (const auto& row : cells(listing.out)) {
+            ASSERT_EQ(row.size(), 3u);
+            std::string& lines = byCode[row[0]];
+            if (lines.empty()) codes.push_back(row[0]);
+            lines += row[0] + "\t" + row[0] + "\t" + row[1] + "\t" + row[2] + "\n";
+        }
+        std::string input, expected;
+        for (const std::string& c : codes) {
+            input += c + "\n";
+            expected += byCode[c];
+        }
+        const Outcome batch = run({"--dict", csv, "--pick-out", pickOut, "--whole", "--kana", "--all", "batch", "code"}, input);
+        EXPECT_EQ(batch.status, 0) << batch.err;
+        EXPECT_TRUE(batch.out == expected) << pickOut << ": the batch differs from the listing";
+    }
+}
+
 TEST(BatchFold, HalfWidthBecomesTheFilesFullWidth) {
     const std::pair<std::string, std::string> cases[] = {
         {"丸の内1-9-1", "丸の内１－９－１"},
