@@ -36,6 +36,7 @@ awk -F, '{ t = $9; sub(/（.*/, "", t); if ($9 == "以下に掲載がない場�
   utf8.csv | shuf -r -n 100000 --random-source=<(seeded) > addresses.txt
 
 echo "processor: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //'), $(nproc) cores"
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "$(wc -l < KEN_ALL.CSV) lines, $(wc -c < KEN_ALL.CSV) bytes; warm cache; output to a pipe read whole"
 echo "distinct queries: $(sort -u codes.txt | wc -l) codes, $(sort -u addresses.txt | wc -l) addresses"
 "$lookup" --dict KEN_ALL.CSV batch code codes.txt | cut -f2 | grep -c . | sed 's/^/codes answered: /' || true
@@ -49,3 +50,4 @@ done
 echo "== peak memory, batch code with 1,000,000 queries"
 /usr/bin/time -v "$lookup" --dict KEN_ALL.CSV batch code codes-1m.txt 2> time.txt > /dev/null || true
 grep -E 'Maximum resident|Elapsed' time.txt
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

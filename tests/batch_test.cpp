@@ -3,10 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,10 +14,12 @@
 #include <vector>
 
 #include "Batch.h"
+#include "DictionaryScan.h"
 #include "Cp932.h"
 #include "KenAll.h"
 #include "PostReference.h"
 #include "ReferenceReading.h"
+#include "RunTool.h"
 
 namespace {
 
@@ -122,41 +122,11 @@ TEST(BatchTable, AddressByLongestBeginningFirstInFileOrder) {
 
 // ---------------------------------------------------------------- the command
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
+using test::Outcome;
 
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// Runs tenmari-lookup with these arguments and `input` on standard input;
-// standard output goes to `stdoutPath` when given.
+// tenmari-lookup with these arguments and `input` on standard input.
 Outcome run(const std::vector<std::string>& args, const std::string& input, const char* stdoutPath = nullptr) {
-    const fs::path base = fs::temp_directory_path() / ("tenmari-batch-" + std::to_string(::getpid()));
-    const std::string in = base.string() + ".in", out = base.string() + ".out", err = base.string() + ".err";
-    std::ofstream(in, std::ios::binary) << input;
-    std::vector<char*> argv{const_cast<char*>(TENMARI_LOOKUP_EXE)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int i = ::open(in.c_str(), O_RDONLY);
-        const int o = ::open(stdoutPath ? stdoutPath : out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (i < 0 || o < 0 || e < 0 || ::dup2(i, 0) < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0) ::_exit(127);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int st = 0;
-    ::waitpid(pid, &st, 0);
-    Outcome r{WIFEXITED(st) ? WEXITSTATUS(st) : -1, stdoutPath ? "" : readFile(out), readFile(err)};
-    fs::remove(in);
-    fs::remove(out);
-    fs::remove(err);
-    return r;
+    return test::runTool(TENMARI_LOOKUP_EXE, args, input, stdoutPath);
 }
 
 const std::string kSample = TENMARI_SAMPLE_DICTIONARY;
@@ -339,6 +309,282 @@ TEST(BatchCommand, SameAsTheSingleSearchesOnTheSample) { checkAgainstSingleSearc
 TEST(BatchCommand, SameAsTheSingleSearchesOnTheNationwideFile) {
     TENMARI_REQUIRE_KEN_ALL(csv);
     checkAgainstSingleSearches(csv);
+}
+
+// ---------------------------------------------------------------- readings, whole records, folding
+
+// A dictionary written by hand in Japan Post's layout (code page 932, CR LF):
+// long town areas split over runs of lines of one code, notes in brackets,
+// the record of the rest of a municipality.
+class WholeRecords : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dict_ = (fs::temp_directory_path() / ("tenmari-whole-" + std::to_string(::getpid()) + ".csv")).string();
+        const char* const lines[] = {
+            R"l(01101,"064  ","0640000","ﾎｯｶｲﾄﾞｳ","ｻｯﾎﾟﾛｼﾁｭｳｵｳｸ","ｲｶﾆｹｲｻｲｶﾞﾅｲﾊﾞｱｲ","北海道","札幌市中央区","以下に掲載がない場合",0,0,0,0,0,0)l",
+            // A run of three lines, the reading split with the text.
+            R"l(01224,"066  ","0669901","ﾎｯｶｲﾄﾞｳ","ﾐﾅﾄｼ","ﾜｶﾊﾞ(1-3ﾊﾞﾝﾁ､5ﾊﾞﾝﾁ､","北海道","港市","若葉（１－３番地、５番地、",1,0,0,0,0,0)l",
+            R"l(01224,"066  ","0669901","ﾎｯｶｲﾄﾞｳ","ﾐﾅﾄｼ","7ﾊﾞﾝﾁ､9ﾊﾞﾝﾁ､","北海道","港市","７番地、９番地、",1,0,0,0,0,0)l",
+            R"l(01224,"066  ","0669901","ﾎｯｶｲﾄﾞｳ","ﾐﾅﾄｼ","11ﾊﾞﾝﾁ)","北海道","港市","１１番地）",1,0,0,0,0,0)l",
+            // A run of two lines, the reading repeated on each; then a record
+            // of the same code that carries nothing on.
+            R"l(26102,"602  ","6029901","ｷｮｳﾄﾌ","ｷｮｳﾄｼｶﾐｷﾞｮｳｸ","ｶﾒﾉﾁｮｳ","京都府","京都市上京区","亀乃町（東通上る、",0,0,0,0,0,0)l",
+            R"l(26102,"602  ","6029901","ｷｮｳﾄﾌ","ｷｮｳﾄｼｶﾐｷﾞｮｳｸ","ｶﾒﾉﾁｮｳ","京都府","京都市上京区","西通下る）",0,0,0,0,0,0)l",
+            R"l(26102,"602  ","6029901","ｷｮｳﾄﾌ","ｷｮｳﾄｼｶﾐｷﾞｮｳｸ","ﾂﾙﾉﾁｮｳ","京都府","京都市上京区","鶴乃町",0,0,0,0,0,0)l",
+            // A note on one line; brackets within brackets; a run broken by
+            // another code; a run that the end of the file leaves open.
+            R"l(13101,"100  ","1009901","ﾄｳｷｮｳﾄ","ﾁﾖﾀﾞｸ","ﾏﾙﾉｳﾁ(ﾂｷﾞﾉﾋﾞﾙｦﾉｿﾞｸ)","東京都","千代田区","丸の内（次のビルを除く）",0,0,0,0,0,0)l",
+            R"l(13101,"100  ","1009902","ﾄｳｷｮｳﾄ","ﾁﾖﾀﾞｸ","ｿﾄﾎﾞﾘ(1ﾁｮｳﾒ(ｲﾁﾌﾞ)､","東京都","千代田区","外堀（１丁目（一部）、",0,0,0,0,0,0)l",
+            R"l(13101,"100  ","1009902","ﾄｳｷｮｳﾄ","ﾁﾖﾀﾞｸ","2ﾁｮｳﾒ(ｾﾞﾝｲｷ))","東京都","千代田区","２丁目（全域））",0,0,0,0,0,0)l",
+            R"l(13101,"100  ","1009903","ﾄｳｷｮｳﾄ","ﾁﾖﾀﾞｸ","ｳﾁﾎﾞﾘ(1ﾁｮｳﾒ､","東京都","千代田区","内堀（１丁目、",0,0,0,0,0,0)l",
+            R"l(13101,"100  ","1009904","ﾄｳｷｮｳﾄ","ﾁﾖﾀﾞｸ","ｷﾀﾎﾞﾘ","東京都","千代田区","北堀",0,0,0,0,0,0)l",
+            R"l(13101,"100  ","1009905","ﾄｳｷｮｳﾄ","ﾁﾖﾀﾞｸ","ﾐﾅﾐﾎﾞﾘ(1ﾁｮｳﾒ､","東京都","千代田区","南堀（１丁目、",0,0,0,0,0,0)l",
+            R"l(13101,"100  ","1009905","ﾄｳｷｮｳﾄ","ﾁﾖﾀﾞｸ","2ﾁｮｳﾒ､","東京都","千代田区","２丁目、",0,0,0,0,0,0)l",
+        };
+        std::string bytes;
+        for (const char* l : lines) bytes += utf8ToCp932(l) + "\r\n";
+        std::ofstream(dict_, std::ios::binary) << bytes;
+    }
+    void TearDown() override { fs::remove(dict_); }
+
+    Outcome lookup(std::vector<std::string> args, const std::string& input = "") const {
+        args.insert(args.begin(), {"--dict", dict_});
+        return run(args, input);
+    }
+
+    std::string dict_;
+};
+
+TEST_F(WholeRecords, RunsBecomeOneRecordAndNotesAreDropped) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string input;
+        std::string out;
+    };
+    const Case cases[] = {
+        // Without --whole every piece is a record of its own, as the lookup reads it.
+        {{"code", "0669901"}, "", "北海道港市若葉（１－３番地、５番地、\n"},
+        {{"--whole", "code", "0669901"}, "", "北海道港市若葉\n"},
+        {{"--whole", "--kana", "code", "0669901"}, "", "北海道港市若葉\tホッカイドウミナトシワカバ\n"},
+        {{"--whole", "--kana", "prefix", "066"}, "", "0669901\t北海道港市若葉\tホッカイドウミナトシワカバ\n"},
+        {{"--whole", "--kana", "--pick-out", "part", "prefix", "602"}, "",
+         "6029901\t京都市上京区亀乃町\tキョウトシカミギョウクカメノチョウ\n"
+         "6029901\t京都市上京区鶴乃町\tキョウトシカミギョウクツルノチョウ\n"},
+        {{"prefix", "1009902"}, "", "1009902\t東京都千代田区外堀（１丁目（一部）、\n1009902\t東京都千代田区２丁目（全域））\n"},
+        {{"--whole", "address", "東京都千代田区"}, "",
+         "1009901\t東京都千代田区丸の内\n1009902\t東京都千代田区外堀\n1009903\t東京都千代田区内堀\n"
+         "1009904\t東京都千代田区北堀\n1009905\t東京都千代田区南堀\n"},
+        // A piece that carries on a run is no record: it is not found by its own text.
+        {{"address", "東京都千代田区２丁目"}, "",
+         "1009902\t東京都千代田区２丁目（全域））\n1009905\t東京都千代田区２丁目、\n"},
+        {{"--whole", "address", "東京都千代田区２丁目"}, "", ""},
+        // Batches: one line per record of the code with --all; the longest beginning.
+        {{"--all", "batch", "code"}, "0669901\n",
+         "0669901\t0669901\t北海道港市若葉（１－３番地、５番地、\n"
+         "0669901\t0669901\t北海道港市７番地、９番地、\n"
+         "0669901\t0669901\t北海道港市１１番地）\n"},
+        {{"--all", "--whole", "--kana", "batch", "code"}, "0669901\n6029901\n",
+         "0669901\t0669901\t北海道港市若葉\tホッカイドウミナトシワカバ\n"
+         "6029901\t6029901\t京都府京都市上京区亀乃町\tキョウトフキョウトシカミギョウクカメノチョウ\n"
+         "6029901\t6029901\t京都府京都市上京区鶴乃町\tキョウトフキョウトシカミギョウクツルノチョウ\n"},
+        {{"batch", "address"}, "北海道港市７番地、９番地、１０\n北海道港市若葉１１番地\n",
+         "北海道港市７番地、９番地、１０\t0669901\t北海道港市７番地、９番地、\n"
+         "北海道港市若葉１１番地\t0669901\t北海道港市若葉（１－３番地、５番地、\n"},
+        {{"--whole", "--kana", "batch", "address"}, "北海道港市７番地、９番地、１０\n北海道港市若葉１１番地\n",
+         "北海道港市７番地、９番地、１０\t\t\t\n"
+         "北海道港市若葉１１番地\t0669901\t北海道港市若葉\tホッカイドウミナトシワカバ\n"},
+        // The reading of the rest of a municipality is left out as its text is.
+        {{"--kana", "code", "0640000"}, "", "北海道札幌市中央区\tホッカイドウサッポロシチュウオウク\n"},
+        {{"--kana", "batch", "code"}, "0640000\n", "0640000\t0640000\t北海道札幌市中央区\tホッカイドウサッポロシチュウオウク\n"},
+        {{"--whole", "--kana", "--pick-out", "part", "batch", "address"}, "札幌市中央区北１条\n",
+         "札幌市中央区北１条\t0640000\t札幌市中央区\tサッポロシチュウオウク\n"},
+    };
+    for (const Case& c : cases) {
+        std::string shown;
+        for (const std::string& a : c.args) shown += a + " ";
+        const Outcome r = lookup(c.args, c.input);
+        EXPECT_EQ(r.out, c.out) << shown;
+        EXPECT_EQ(r.status, c.out.find("\t\t") == std::string::npos && !c.out.empty() ? 0 : 1) << shown << r.err;
+        EXPECT_EQ(r.err, "") << shown;
+    }
+}
+
+TEST(WholeRecordsNationwide, JapanPostsSplitRunsAreJoined) {
+    TENMARI_REQUIRE_KEN_ALL(csv);
+    const auto records = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--dict", csv});
+        const Outcome r = run(args, "");
+        EXPECT_EQ(r.status, 0) << r.err;
+        return std::count(r.out.begin(), r.out.end(), '\n');
+    };
+    // Measured on the nationwide file of 124,825 lines, and checked by hand at a few runs:
+    // 208 runs carried on over 314 further lines.
+    const auto pieces = records({"prefix", ""});
+    const auto whole = records({"--whole", "prefix", ""});
+    EXPECT_EQ(pieces - whole, 314) << pieces << " lines, " << whole << " whole records";
+    EXPECT_EQ(run({"--dict", csv, "--whole", "code", "0660005"}, "").out, "北海道千歳市協和\n");
+    EXPECT_EQ(run({"--dict", csv, "--whole", "--kana", "batch", "code"}, "066-0005\n").out,
+              "066-0005\t0660005\t北海道千歳市協和\tホッカイドウチトセシキョウワ\n");
+}
+
+// Every whole record with its reading, by two ways: the listing of every
+// record (the lookup's pass, read again by the tool), and a batch of every
+// code with --all (the batch's own pass).
+TEST(WholeRecordsNationwide, BatchAndListingAgreeOnEveryRecord) {
+    TENMARI_REQUIRE_KEN_ALL(csv);
+    for (const char* pickOut : {"all", "part"}) {
+        const Outcome listing = run({"--dict", csv, "--pick-out", pickOut, "--whole", "--kana", "prefix", ""}, "");
+        ASSERT_EQ(listing.status, 0) << listing.err;
+        std::map<std::string, std::string> byCode;  // code -> its records' lines, in file order
+        std::vector<std::string> codes;
+        for (const auto& row : cells(listing.out)) {
+            ASSERT_EQ(row.size(), 3u);
+            std::string& lines = byCode[row[0]];
+            if (lines.empty()) codes.push_back(row[0]);
+            lines += row[0] + "\t" + row[0] + "\t" + row[1] + "\t" + row[2] + "\n";
+        }
+        std::string input, expected;
+        for (const std::string& c : codes) {
+            input += c + "\n";
+            expected += byCode[c];
+        }
+        const Outcome batch = run({"--dict", csv, "--pick-out", pickOut, "--whole", "--kana", "--all", "batch", "code"}, input);
+        EXPECT_EQ(batch.status, 0) << batch.err;
+        EXPECT_TRUE(batch.out == expected) << pickOut << ": the batch differs from the listing";
+    }
+}
+
+TEST(BatchFold, HalfWidthBecomesTheFilesFullWidth) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"丸の内1-9-1", "丸の内１－９－１"},
+        {"JPタワー", "ＪＰタワー"},
+        {"abc xyz", "ａｂｃ　ｘｙｚ"},
+        {"曙2条", "曙２条"},
+        {"全角１－９はそのまま", "全角１－９はそのまま"},
+        {"(注)", "(注)"},  // only digits, letters, the space and the hyphen
+        {"", ""},
+    };
+    for (const auto& [in, out] : cases) EXPECT_EQ(batch::foldToFullWidth(in), out) << in;
+}
+
+TEST_F(WholeRecords, FoldFindsTheFullWidthText) {
+    std::ofstream(dict_, std::ios::app | std::ios::binary)
+        << utf8ToCp932(R"l(01204,"070  ","0700062","ﾎｯｶｲﾄﾞｳ","ｱｻﾋｶﾜｼ","ｱｹﾎﾞﾉ2ｼﾞｮｳ","北海道","旭川市","曙２条",0,0,1,0,0,0)l") + "\r\n";
+    const std::string input = "北海道旭川市曙2条3丁目\n北海道旭川市曙２条３丁目\n";
+    Outcome r = lookup({"batch", "address"}, input);
+    EXPECT_EQ(r.out, "北海道旭川市曙2条3丁目\t\t\n北海道旭川市曙２条３丁目\t0700062\t北海道旭川市曙２条\n");
+    r = lookup({"--fold", "batch", "address"}, input);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "北海道旭川市曙2条3丁目\t0700062\t北海道旭川市曙２条\n北海道旭川市曙２条３丁目\t0700062\t北海道旭川市曙２条\n");
+    for (const std::vector<std::string>& wrong : {std::vector<std::string>{"--fold", "batch", "code"},
+                                                  {"--fold", "address", "北海道"}}) {
+        r = lookup(wrong, "1\n");
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find("--fold goes with batch address only"), std::string::npos) << r.err;
+    }
+}
+
+TEST(BatchCommand, OldCodesAreAnsweredAsTheCodeSearchAnswersThem) {
+    TPostReference ref;
+    ref.SetPostFile(kSample);
+    std::vector<std::pair<std::string, std::string>> records;  // the sample's (code, address) in file order
+    ref.PostToAddressEach("", [&](std::string_view c, std::string_view a) { records.emplace_back(c, a); });
+    const std::vector<std::string> lines = reference::linesOfFile(kSample);
+    ASSERT_EQ(lines.size(), records.size());
+    // The old code of the first record, as 3 digits when it is one.
+    const std::string old = reference::field(lines[0], 1);
+    const std::string query = old.substr(0, old.find(' '));
+    const Outcome r = run({"--dict", kSample, "batch", "code"}, query + "\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, query + "\t" + records[0].first + "\t" + cp932ToUtf8(ref.PostToAddress(query)) + "\n");
+    // Every record of that old code with --all, in file order.
+    std::string every;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        if (reference::field(lines[k], 1) == old) every += query + "\t" + records[k].first + "\t" + cp932ToUtf8(records[k].second) + "\n";
+    }
+    EXPECT_EQ(run({"--dict", kSample, "--all", "batch", "code"}, query + "\n").out, every);
+}
+
+TEST(BatchProgress, OnlyOnATerminalAndOnlyAfterASecond) {
+    using namespace std::chrono_literals;
+    const auto t0 = batch::Progress::Clock::time_point{} + 1000s;
+    std::string written;
+    const auto writer = [&](std::string_view s) { written += s; };
+
+    batch::Progress quiet(false, 1000, "Zenkoku.csv", t0, writer);  // standard error is no terminal
+    quiet.update(500, 10, t0 + 5s);
+    quiet.done();
+    EXPECT_EQ(written, "");
+
+    batch::Progress shown(true, 1000, "Zenkoku.csv", t0, writer);
+    shown.update(100, 2, t0 + 900ms);  // under a second: nothing yet
+    EXPECT_EQ(written, "");
+    shown.update(450, 12345, t0 + 1100ms);
+    EXPECT_EQ(written, "\rtenmari-lookup: 12,345 lines, 45% of Zenkoku.csv read\x1b[K");
+    written.clear();
+    shown.update(460, 12400, t0 + 1150ms);  // redrawn at most ten times a second
+    EXPECT_EQ(written, "");
+    shown.update(1000, 20000, t0 + 1300ms);
+    EXPECT_EQ(written, "\rtenmari-lookup: 20,000 lines, 100% of Zenkoku.csv read\x1b[K");
+    written.clear();
+    shown.done();  // the line is wiped at the end
+    EXPECT_EQ(written, "\r\x1b[K");
+}
+
+TEST(BatchRuns, AFollowingLineOfTheSameCodeCarriesOnAnOpenRun) {
+    // (line, code, town area in code page 932, whether it carries on)
+    struct Step {
+        std::uint64_t line;
+        std::string code;
+        std::string town;
+        bool carriesOn;
+    };
+    const std::vector<Step> steps = {
+        {1, "1", "若葉（１、", false}, {2, "1", "２）", true},  {3, "1", "鶴乃町", false},
+        {4, "2", "外堀（（一部）、", false}, {5, "2", "全域））", true}, {6, "2", "（次）", false},
+        {7, "3", "内堀（", false},    {8, "4", "北堀、", false},  // another code ends the run
+        {9, "5", "南堀（", false},    {11, "5", "２）", false},   // so does a line between
+    };
+    batch::SplitRuns runs;
+    for (const Step& s : steps) {
+        const std::string town = utf8ToCp932(s.town);
+        const bool carries = runs.continues(s.line, s.code);
+        EXPECT_EQ(carries, s.carriesOn) << s.line;
+        runs.see(s.line, s.code, batch::bracketBalance(town), carries);
+    }
+}
+
+TEST(BatchScan, QuickFieldsReadAsTheLinesCutReadsThem) {
+    const std::string lines[] = {
+        R"(13101,"100  ","1000001","a","b","c","x","y","z",0)",
+        R"(13101,"100  ","1000001"tail,"a")",
+        "13101,\"10\r0  \",\"1000001\",\"\"",      // a CR within field 1
+        "13101,\"100  \",\"10000\r01\",\"\"",      // a CR within field 2: not 7 digits as it stands
+        "13\r101,\"100  \",\"1000001\"",           // a CR before both
+        R"(13101,"1,0  ","1000001")",              // a comma in a quoted field cuts it
+        R"(13101,"100""","1000001")",              // a doubled quote
+        R"(13101,"100  ","100000")",               // six digits
+        R"(13101,"100  ","1000001)",               // no closing quote
+        R"(13101,"100  ",1000001)",                // unquoted: empty
+        R"(13101,"100  ","１０００００１")",
+        R"(13101,"100  )",
+        "",
+    };
+    for (const std::string& line : lines) {
+        std::string scratch;
+        const std::string_view text = DictionaryReader::lineText(line, scratch);
+        if (const auto code = batch::quickCode(line)) {
+            EXPECT_EQ(*code, fields::GetField(text, 2)) << line;
+        }
+        if (const auto old = batch::quickOldCode(line)) {
+            EXPECT_EQ(*old, fields::GetField(text, 1)) << line;
+        }
+        batch::LineFields f;
+        f.reset(line);
+        for (const int k : {1, 2, 6, 8}) EXPECT_EQ(f.field(k), fields::GetField(text, k)) << line << " field " << k;
+    }
+    EXPECT_TRUE(batch::quickCode(lines[0]));  // the common line is read straight
+    EXPECT_TRUE(batch::quickOldCode(lines[0]));
 }
 
 }  // namespace

@@ -16,44 +16,19 @@
 #include <vector>
 
 #include "Cp932.h"
+#include "RunTool.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
+using tenmari::test::Outcome;
+using tenmari::test::readFile;
 
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// Runs the program with exactly these arguments (no shell in between);
-// standard output goes to `stdoutPath` when given.
+// The program with exactly these arguments (no shell in between); standard
+// output goes to `stdoutPath` when given.
 Outcome run(const std::vector<std::string>& args, const char* stdoutPath = nullptr) {
-    const std::string base = (fs::temp_directory_path() / ("tenmari-cli-" + std::to_string(::getpid()))).string();
-    const std::string outFile = base + ".out";
-    const std::string errFile = base + ".err";
-    std::vector<char*> argv{const_cast<char*>(TENMARI_LOOKUP_EXE)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int out = ::open(stdoutPath ? stdoutPath : outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(127);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int st = 0;
-    ::waitpid(pid, &st, 0);
-    Outcome r{WIFEXITED(st) ? WEXITSTATUS(st) : -1, stdoutPath ? "" : readFile(outFile), readFile(errFile)};
-    fs::remove(outFile);
-    fs::remove(errFile);
-    return r;
+    return tenmari::test::runTool(TENMARI_LOOKUP_EXE, args, std::nullopt, stdoutPath);
 }
 
 // The records as code page 932 with CR LF line ends; texts given in UTF-8.

@@ -1,6 +1,7 @@
 #include "Batch.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 #include "Cp932.h"
@@ -35,7 +36,7 @@ void appendUtf8(std::string& out, char32_t cp) {
 }
 }  // namespace
 
-std::optional<InputError> splitLines(std::string_view text, std::vector<std::string_view>& lines) {
+std::optional<InputError> splitLines(std::string_view text, const std::function<void(std::string_view)>& each) {
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     std::size_t number = 0;
     while (!text.empty()) {
@@ -49,11 +50,15 @@ std::optional<InputError> splitLines(std::string_view text, std::vector<std::str
         }
         if (line.find('\0') != std::string_view::npos) return InputError{number, "the line holds a NUL byte"};
         for (std::size_t i = 0; i < line.size();) {
+            if (static_cast<unsigned char>(line[i]) < 0x80) {  // ASCII, the common byte
+                ++i;
+                continue;
+            }
             const auto ch = utf8::decode(line, i);
             if (!ch) return InputError{number, "the line is not UTF-8 text (byte " + std::to_string(i + 1) + ")"};
             i += ch->length;
         }
-        lines.push_back(line);
+        each(line);
     }
     return std::nullopt;
 }
@@ -86,6 +91,7 @@ std::string asciiDigitsAndHyphens(std::string_view q) {
 }
 
 std::string_view cutAtBracket(std::string_view s) {
+    if (std::memchr(s.data(), 0x81, s.size()) == nullptr) return s;  // the common text: no symbol at all
     for (std::size_t i = 0; i < s.size();) {
         if (s.substr(i, 2) == "\x81\x69") return s.substr(0, i);
         i += charSizeAt(s, i);
@@ -96,28 +102,68 @@ std::string_view cutAtBracket(std::string_view s) {
 // ---------------------------------------------------------------- the table
 
 namespace {
+// Eight bytes at a time, mixed so that both the low bits (the place) and
+// the high ones (the tag) spread.
 std::size_t hashBytes(std::string_view s) {
-    std::uint64_t h = 0xcbf29ce484222325ull;  // FNV-1a
-    for (const char c : s) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
-    return static_cast<std::size_t>(h ^ (h >> 29));
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ s.size();
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, s.data() + i, 8);
+        h = (h ^ w) * 0xbf58476d1ce4e5b9ull;
+        h ^= h >> 31;
+    }
+    std::uint64_t w = 0;
+    std::memcpy(&w, s.data() + i, s.size() - i);
+    h = (h ^ w) * 0x94d049bb133111ebull;
+    h ^= h >> 29;
+    h *= 0xbf58476d1ce4e5b9ull;
+    return static_cast<std::size_t>(h ^ (h >> 32));
 }
-std::size_t hashNumber(std::uint32_t n) { return static_cast<std::size_t>((n * 0x9E3779B97F4A7C15ull) >> 20); }
+
+// Old-code queries as field 1 holds them: the query and two blanks, 5 bytes.
+std::string oldCodeField(std::string_view q) { return (std::string(q) + "  ").substr(0, 5); }
 }  // namespace
 
 std::uint32_t QueryTable::findQuery(std::string_view q, std::size_t hash) const {
     const std::size_t mask = queryIndex_.size() - 1;
+    const std::uint64_t tag = static_cast<std::uint64_t>(hash) >> 32 << 32;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-        const std::uint32_t e = queryIndex_[i];
-        if (e == 0 || query(slots_[e - 1]) == q) return static_cast<std::uint32_t>(i);
+        const std::uint64_t e = queryIndex_[i];
+        if (e == 0) return static_cast<std::uint32_t>(i);
+        if ((e & ~0xFFFFFFFFull) == tag && query(slots_[static_cast<std::uint32_t>(e) - 1]) == q) {
+            return static_cast<std::uint32_t>(i);
+        }
     }
 }
 
 void QueryTable::growQueryIndex() {
-    std::vector<std::uint32_t> old(std::max<std::size_t>(64, queryIndex_.size() * 2), 0);
+    FlatArray<std::uint64_t> old;
+    old.resize(std::max<std::size_t>(64, queryIndex_.size() * 2));  // fresh memory: every entry 0
     old.swap(queryIndex_);
-    for (std::uint32_t k = 0; k < slots_.size(); ++k) {
-        const std::string_view q = query(slots_[k]);
-        queryIndex_[findQuery(q, hashBytes(q))] = k + 1;
+    for (const std::uint64_t e : old) {
+        if (e == 0) continue;
+        const std::string_view q = query(slots_[static_cast<std::uint32_t>(e) - 1]);
+        queryIndex_[findQuery(q, hashBytes(q))] = e;
+    }
+}
+
+// The entry of `number` in digits_, or of the empty place where it would go.
+std::uint32_t QueryTable::findDigits(std::uint32_t number) const {
+    const std::size_t mask = digits_.size() - 1;
+    const std::uint64_t key = static_cast<std::uint64_t>(number) + 1;
+    for (std::size_t i = hashNumber(number) & mask;; i = (i + 1) & mask) {
+        const std::uint64_t e = digits_[i];
+        if (e == 0 || (e >> 32) == key) return static_cast<std::uint32_t>(i);
+    }
+}
+
+void QueryTable::growDigits() {
+    FlatArray<std::uint64_t> old;
+    old.resize(std::max<std::size_t>(64, digits_.size() * 2));  // fresh memory: every entry 0
+    old.swap(digits_);
+    for (const std::uint64_t e : old) {
+        if (e != 0) digits_[findDigits(static_cast<std::uint32_t>((e >> 32) - 1))] = e;
     }
 }
 
@@ -126,121 +172,177 @@ void QueryTable::add(std::optional<std::string_view> q) {
         lineSlot_.push_back(kNone);
         return;
     }
-    if ((slots_.size() + 1) * 2 > queryIndex_.size()) growQueryIndex();
-    const std::size_t at = findQuery(*q, hashBytes(*q));
-    if (queryIndex_[at] == 0) {
-        slots_.push_back(Slot{queries_.size(), static_cast<std::uint32_t>(q->size())});
-        queries_.append(*q);
-        queryIndex_[at] = static_cast<std::uint32_t>(slots_.size());
+    if (kind_ == Kind::code) {
+        if (const auto n = sevenDigits(*q)) {
+            if ((digitCount_ + 1) * 4 > digits_.size() * 3) growDigits();
+            std::uint64_t& e = digits_[findDigits(*n)];
+            if (e == 0) {
+                e = (static_cast<std::uint64_t>(*n) + 1) << 32 | slots_.size();
+                slots_.push_back(Slot{0, 7, kNone, kNone, 0});
+                ++digitCount_;
+            }
+            lineSlot_.push_back(static_cast<std::uint32_t>(e));
+            return;
+        }
     }
-    lineSlot_.push_back(queryIndex_[at] - 1);
+    addBytes(*q, hashBytes(*q));
+}
+
+void QueryTable::addBytes(std::string_view q, std::size_t hash) {
+    if ((slots_.size() + 1) * 2 > queryIndex_.size()) growQueryIndex();
+    const std::size_t at = findQuery(q, hash);
+    if (queryIndex_[at] == 0) {
+        slots_.push_back(Slot{queries_.size(), static_cast<std::uint32_t>(q.size()), kNone, kNone, 0});
+        queries_.append(q.data(), q.size());
+        queryIndex_[at] = static_cast<std::uint64_t>(hash) >> 32 << 32 | slots_.size();
+    }
+    lineSlot_.push_back(static_cast<std::uint32_t>(queryIndex_[at]) - 1);
+}
+
+void QueryTable::addAll(const std::vector<std::string_view>& queries) {
+    if (kind_ == Kind::code || queryIndex_.empty()) {
+        for (const std::string_view q : queries) add(q);
+        return;
+    }
+    std::vector<std::size_t> hashes;
+    hashes.reserve(queries.size());
+    for (const std::string_view q : queries) {
+        hashes.push_back(hashBytes(q));
+        __builtin_prefetch(&queryIndex_[hashes.back() & (queryIndex_.size() - 1)]);
+    }
+    for (std::size_t k = 0; k < queries.size(); ++k) {
+        if (queries[k].empty()) {
+            lineSlot_.push_back(kNone);
+        } else {
+            addBytes(queries[k], hashes[k]);
+        }
+    }
 }
 
 void QueryTable::seal() {
     if (kind_ == Kind::code) {
-        std::size_t capacity = 64;
-        while (capacity < slots_.size() * 2) capacity *= 2;
-        digitKeys_.assign(capacity, 0);
-        digitSlots_.assign(capacity, 0);
-        for (std::uint32_t k = 0; k < slots_.size(); ++k) {
-            const auto n = sevenDigits(query(slots_[k]));
-            if (!n) {
+        if (digits_.empty()) growDigits();
+        if (queryIndex_.empty()) growQueryIndex();
+        for (const std::uint64_t e : queryIndex_) {
+            if (e == 0) continue;
+            const auto k = static_cast<std::uint32_t>(e) - 1;
+            const std::string_view q = query(slots_[k]);
+            if (q.size() == 3 || q.size() == 5) {
+                oldCodes_.emplace_back(oldCodeField(q), k);
+            } else {
                 ++otherCodes_;
-                continue;
             }
-            std::size_t i = hashNumber(*n) & (capacity - 1);
-            while (digitKeys_[i] != 0) i = (i + 1) & (capacity - 1);
-            digitKeys_[i] = *n + 1;
-            digitSlots_[i] = k;
         }
+        std::sort(oldCodes_.begin(), oldCodes_.end());
         return;
     }
-    std::vector<std::uint32_t> order(slots_.size());
-    for (std::uint32_t k = 0; k < slots_.size(); ++k) order[k] = k;
-    std::sort(order.begin(), order.end(),
-              [&](std::uint32_t a, std::uint32_t b) { return query(slots_[a]) < query(slots_[b]); });
+    // Sorted by their first 16 bytes as two numbers (most comparisons end
+    // there), the rest compared only between equal beginnings. No query holds
+    // a NUL byte, so the zeros after a short one sort it first, as bytes do.
+    struct Key {
+        std::uint64_t high, low;
+        std::uint32_t slot;
+    };
+    const auto bigEndian = [](std::string_view s, std::size_t at) {
+        std::uint64_t v = 0;
+        for (std::size_t i = 0; i < 8; ++i) v = v << 8 | (at + i < s.size() ? static_cast<unsigned char>(s[at + i]) : 0u);
+        return v;
+    };
+    FlatArray<Key> keys;
+    keys.reserve(slots_.size());
+    for (std::uint32_t k = 0; k < slots_.size(); ++k) {
+        const std::string_view q = query(slots_[k]);
+        keys.push_back(Key{bigEndian(q, 0), bigEndian(q, 8), k});
+    }
+    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+        if (a.high != b.high) return a.high < b.high;
+        if (a.low != b.low) return a.low < b.low;
+        const std::string_view qa = query(slots_[a.slot]), qb = query(slots_[b.slot]);
+        return qa.substr(std::min<std::size_t>(16, qa.size())) < qb.substr(std::min<std::size_t>(16, qb.size()));
+    });
+    FlatArray<std::uint32_t> order;
+    order.reserve(keys.size());
+    for (const Key& key : keys) order.push_back(key.slot);
     // The bytes again in sorted order, so that a search reads neighbouring memory.
     sortedText_.reserve(queries_.size());
-    for (const std::uint32_t k : order) sortedText_.append(query(slots_[k]));
+    for (const std::uint32_t k : order) {
+        const std::string_view q = query(slots_[k]);
+        sortedText_.append(q.data(), q.size());
+    }
     sorted_.reserve(order.size());
-    sortedSlot_ = order;
     std::size_t at = 0;
     for (const std::uint32_t k : order) {
-        sorted_.push_back(std::string_view(sortedText_).substr(at, slots_[k].queryLength));
+        sorted_.push_back(std::string_view(sortedText_.data() + at, slots_[k].queryLength));
         at += slots_[k].queryLength;
     }
-    std::vector<std::uint32_t>().swap(queryIndex_);  // address queries are found through the sorted table only
+    sortedSlot_.swap(order);
+    FlatArray<std::uint64_t>().swap(queryIndex_);  // address queries are found through the sorted table only
 }
 
-void QueryTable::take(std::uint32_t slot, std::string_view code, std::string_view address, std::size_t length) {
+std::uint32_t QueryTable::slotOfDigits(std::string_view code) const {
+    std::uint32_t n = 0;
+    for (const char c : code) n = n * 10 + static_cast<std::uint32_t>(c - '0');
+    const std::uint64_t e = digits_[findDigits(n)];
+    return e == 0 ? kNone : static_cast<std::uint32_t>(e);
+}
+
+std::uint32_t QueryTable::slotOfCode(std::string_view code) const {
+    if (sevenDigits(code)) return slotOfDigits(code);
+    if (otherCodes_ == 0 || code.size() == 3 || code.size() == 5) return kNone;
+    const std::uint64_t e = queryIndex_[findQuery(code, hashBytes(code))];
+    return e == 0 ? kNone : static_cast<std::uint32_t>(e) - 1;
+}
+
+std::uint32_t QueryTable::slotOfOldCode(std::string_view oldCode) const {
+    const auto it = std::lower_bound(oldCodes_.begin(), oldCodes_.end(), oldCode,
+                                     [](const auto& e, std::string_view k) { return e.first < k; });
+    return it != oldCodes_.end() && it->first == oldCode ? it->second : kNone;
+}
+
+void QueryTable::take(std::uint32_t slot, std::string_view code, std::string_view address, std::string_view reading,
+                      std::uint64_t line, std::size_t length) {
+    if (!wants(slot, length)) return;
     Slot& s = slots_[slot];
-    const bool answered = s.first != kNone;
-    if (answered && (length < s.bestLength || (length == s.bestLength && !all_))) return;
     const auto r = static_cast<std::uint32_t>(refs_.size());
     refs_.push_back(Ref{texts_.size(), static_cast<std::uint32_t>(code.size()),
-                        static_cast<std::uint32_t>(address.size()), kNone});
-    texts_.append(code).append(address);
-    if (!answered || length > s.bestLength) {
+                        static_cast<std::uint32_t>(address.size()), static_cast<std::uint32_t>(reading.size()), kNone,
+                        line});
+    texts_.append(code.data(), code.size());
+    texts_.append(address.data(), address.size());
+    texts_.append(reading.data(), reading.size());
+    if (s.first == kNone || length > s.bestLength) {
         s.first = r;  // a longer beginning replaces what there was
     } else {
         refs_[s.last].next = r;
     }
     s.last = r;
-    s.bestLength = length;
+    s.bestLength = static_cast<std::uint32_t>(length);
 }
 
 void QueryTable::offer(std::string_view code, std::string_view address) {
-    if (kind_ == Kind::code) {
-        std::uint32_t slot;
-        if (const auto n = sevenDigits(code)) {
-            const std::size_t mask = digitKeys_.size() - 1;
-            std::size_t i = hashNumber(*n) & mask;
-            while (digitKeys_[i] != *n + 1) {
-                if (digitKeys_[i] == 0) return;
-                i = (i + 1) & mask;
-            }
-            slot = digitSlots_[i];
-        } else {
-            if (otherCodes_ == 0) return;
-            const std::uint32_t e = queryIndex_[findQuery(code, hashBytes(code))];
-            if (e == 0) return;
-            slot = e - 1;
-        }
-        const Slot& s = slots_[slot];
-        if (s.queryLength == 3 || s.queryLength == 5) return;  // old codes are answered otherwise
-        if (s.first != kNone && !all_) return;
-        take(slot, code, address, 0);
-        return;
-    }
-    // Every query that begins with the record's address text, found as one run
-    // of the sorted table. A record with no address text answers nothing.
     const std::string_view key = cutAtBracket(address);
-    if (key.empty() || sorted_.empty()) return;
-    auto it = std::lower_bound(sorted_.begin(), sorted_.end(), key);
-    for (; it != sorted_.end() && it->starts_with(key); ++it) {
-        take(sortedSlot_[static_cast<std::size_t>(it - sorted_.begin())], code, address, key.size());
-    }
-}
-
-std::vector<std::pair<std::string, std::size_t>> QueryTable::oldCodes() const {
-    std::vector<std::pair<std::string, std::size_t>> out;
-    if (kind_ != Kind::code) return out;
-    for (std::size_t k = 0; k < slots_.size(); ++k) {
-        if (slots_[k].queryLength == 3 || slots_[k].queryLength == 5) out.emplace_back(query(slots_[k]), k);
-    }
-    return out;
-}
-
-void QueryTable::answerOldCode(std::size_t slot, std::string_view code, std::string_view address) {
-    take(static_cast<std::uint32_t>(slot), code, address, 0);
+    forEachBeginning(key, 0, [&](std::uint32_t slot) { take(slot, code, address, {}, 0, key.size()); });
 }
 
 std::vector<Answer> QueryTable::answers(std::size_t line) const {
     std::vector<Answer> out;
-    forEachAnswer(line, [&](std::string_view code, std::string_view address) {
-        out.push_back(Answer{std::string(code), std::string(address)});
+    forEachAnswer(line, [&](std::string_view code, std::string_view address, std::string_view reading, std::uint64_t) {
+        out.push_back(Answer{std::string(code), std::string(address), std::string(reading)});
     });
     return out;
+}
+
+void QueryTable::expect(std::size_t lines) {
+    lineSlot_.reserve(lines);
+    slots_.reserve(lines);
+    std::size_t capacity = 64;  // no growing while the queries come
+    if (kind_ == Kind::code) {
+        while (capacity * 3 < lines * 4) capacity *= 2;
+        digits_.resize(capacity);
+    } else {
+        while (capacity < lines * 2) capacity *= 2;
+        queryIndex_.resize(capacity);
+    }
 }
 
 // ---------------------------------------------------------------- readings
@@ -284,6 +386,50 @@ std::string fullWidthKana(std::string_view s) {
         appendUtf8(out, w);
     }
     return out;
+}
+
+// ---------------------------------------------------------------- folding
+
+std::string foldToFullWidth(std::string_view s) {
+    std::string out;
+    out.reserve(s.size() * 3);
+    for (const char c : s) {
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
+            appendUtf8(out, 0xFF10 + static_cast<char32_t>(c - '0'));  // U+FF10 is ０, and the letters follow as in ASCII
+        } else if (c == ' ') {
+            appendUtf8(out, 0x3000);
+        } else if (c == '-') {
+            appendUtf8(out, 0xFF0D);
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------- progress
+
+namespace {
+std::string grouped(std::uint64_t n) {
+    std::string digits = std::to_string(n);
+    for (std::size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, ",");
+    return digits;
+}
+}  // namespace
+
+void Progress::update(std::uint64_t bytes, std::uint64_t lines, Clock::time_point now) {
+    using namespace std::chrono_literals;
+    if (!show_ || now - start_ < 1s || (shown_ && now - last_ < 100ms)) return;
+    const std::uint64_t percent = total_ == 0 ? 100 : std::min<std::uint64_t>(100, bytes * 100 / total_);
+    write_("\rtenmari-lookup: " + grouped(lines) + " lines, " + std::to_string(percent) + "% of " + name_ +
+           " read\x1b[K");
+    shown_ = true;
+    last_ = now;
+}
+
+void Progress::done() {
+    if (shown_) write_("\r\x1b[K");
+    shown_ = false;
 }
 
 }  // namespace tenmari::batch

@@ -20,6 +20,7 @@
 #include "Batch.h"
 #include "Cp932.h"
 #include "DictionaryReader.h"
+#include "DictionaryScan.h"
 #include "MatchRecord.h"
 #include "PostReference.h"
 #include "Utf8.h"
@@ -28,21 +29,28 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: tenmari-lookup [--dict FILE] [--pick-out all|part] [--sjis] code QUERY\n"
-    "       tenmari-lookup [--dict FILE] [--pick-out all|part] [--sjis] prefix QUERY\n"
-    "       tenmari-lookup [--dict FILE] [--pick-out all|part] [--sjis] address QUERY\n"
-    "       tenmari-lookup [--dict FILE] [--pick-out all|part] [--all] batch code|address [FILE]\n"
+    "usage: tenmari-lookup [--dict FILE] [--pick-out all|part] [--kana] [--whole] [--sjis] code QUERY\n"
+    "       tenmari-lookup [--dict FILE] [--pick-out all|part] [--kana] [--whole] [--sjis] prefix QUERY\n"
+    "       tenmari-lookup [--dict FILE] [--pick-out all|part] [--kana] [--whole] [--sjis] address QUERY\n"
+    "       tenmari-lookup [--dict FILE] [--pick-out all|part] [--kana] [--whole] [--all] [--fold]\n"
+    "                      batch code|address [FILE]\n"
     "\n"
     "  code     a full postal code (1000001 or 100-0001) to its address\n"
     "  prefix   the first digits of a postal code to every match: code TAB address\n"
     "  address  the beginning of an address to every match: code TAB address\n"
     "  batch    one query per line of FILE (or standard input), all in one pass:\n"
-    "           query TAB code TAB address, one line per input line, in order\n"
+    "           query TAB code TAB address, one line per input line, in order;\n"
+    "           an address query finds the record whose address is its longest beginning\n"
     "\n"
     "  --dict FILE      dictionary to search (default: Jisho/Zenkoku.csv beside this program)\n"
     "  --pick-out part  leave the prefecture out of addresses and address queries\n"
     "  --sjis           print the dictionary's own code page 932 bytes instead of UTF-8\n"
+    "  --kana           add the reading in full-width katakana as the last column\n"
+    "  --whole          join the lines Japan Post splits a long town area over, and\n"
+    "                   drop the notes in brackets (from the first \"（\" on)\n"
     "  --all            batch: every record of the answer, one line each\n"
+    "  --fold           batch address: half-width digits, letters, spaces and \"-\"\n"
+    "                   become full-width before matching (1-9 → １－９)\n"
     "\n"
     "QUERY is UTF-8. For code and prefix, full-width digits count as digits and\n"
     "the dashes － − ‐ ー as a hyphen; an address is compared exactly.\n"
@@ -190,7 +198,7 @@ std::string firstBadBytes(std::string_view cp932) {
 // ---------------------------------------------------------------- batch
 
 // All of a file, or of standard input for "-"; the errno of a failure.
-int readAll(const std::string& path, std::string& out) {
+int readAll(const std::string& path, tenmari::batch::FlatArray<char>& out) {
     const int fd = path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno;
     struct stat st {};
@@ -198,28 +206,135 @@ int readAll(const std::string& path, std::string& out) {
         if (fd != STDIN_FILENO) ::close(fd);
         return EISDIR;
     }
-    char buf[1 << 16];
+    // A file's size is known: one buffer, read into at once.
+    const bool sized = S_ISREG(st.st_mode) && st.st_size > 0;
+    std::size_t chunk = sized ? static_cast<std::size_t>(st.st_size) + 1 : std::size_t{1} << 16;
     int err = 0;
     for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
+        const std::size_t at = out.size();
+        out.resize(at + chunk);
+        ssize_t n;
+        do {
+            n = ::read(fd, out.data() + at, chunk);
+        } while (n < 0 && errno == EINTR);
+        out.resize(at + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
         if (n < 0) err = errno;
         if (n <= 0) break;
-        out.append(buf, static_cast<std::size_t>(n));
+        chunk = sized ? std::size_t{1} << 16 : std::max(chunk, out.size());
     }
     if (fd != STDIN_FILENO) ::close(fd);
     return err;
 }
 
-// Every record of the dictionary, in file order, as (code, address text).
-// One pass of the lookup itself: its postal-code pass with an empty prefix,
-// which every record matches.
-void forEachRecord(tenmari::TPostReference& ref, const tenmari::TPostReference::MatchFn& record) {
-    ref.PostToAddressEach("", record);
+// Whether all bytes are ASCII, eight at a time.
+bool ascii(std::string_view s) {
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, s.data() + i, 8);
+        if ((w & 0x8080808080808080ull) != 0) return false;
+    }
+    for (; i < s.size(); ++i) {
+        if (static_cast<unsigned char>(s[i]) >= 0x80) return false;
+    }
+    return true;
 }
 
-int runBatch(const std::string& dict, tenmari::TPostOption pickOut, bool all, std::string_view kindName,
-             const std::string& input) {
+// The query of a code line in code page 932 with its first hyphen removed
+// (in `storage` when it had to change), or nullopt when it has no form there.
+std::optional<std::string_view> codeQuery(std::string_view line, std::string& storage) {
+    // The common lines first: 7 digits, or 3 digits, a hyphen and 4.
+    const auto digits = [](std::string_view s) {
+        return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (line.size() == 7 && digits(line)) return line;
+    if (line.size() == 8 && line[3] == '-' && digits(line.substr(0, 3)) && digits(line.substr(4))) {
+        storage.assign(line.substr(0, 3)).append(line.substr(4));
+        return storage;
+    }
+    try {
+        const std::string typed = asciiDigitsAndHyphens(line);
+        storage = ascii(typed) ? typed : tenmari::utf8ToCp932(typed);
+    } catch (const tenmari::EncodingError&) {
+        return std::nullopt;  // no code page 932 form: no record can match it
+    }
+    if (const auto h = storage.find('-'); h != std::string::npos) storage.erase(h, 1);
+    return storage;
+}
+
+// The address queries in code page 932 (folded first with `fold`), converted
+// in blocks of lines (a conversion's buffer is reused from block to block),
+// a block whose text has a line without a form there line by line: that line
+// then has no answer.
+void addAddressQueries(tenmari::batch::QueryTable& table, const tenmari::batch::FlatArray<std::string_view>& lines,
+                       bool fold) {
+    std::string folded;
+    const auto prepare = [&](std::string_view utf8) -> std::string_view {
+        if (!fold) return utf8;
+        folded = tenmari::batch::foldToFullWidth(utf8);
+        return folded;
+    };
+    const auto convert = [](std::string_view utf8) { return ascii(utf8) ? std::string(utf8) : tenmari::utf8ToCp932(utf8); };
+    constexpr std::size_t kBlockBytes = 32 * 1024;
+    std::vector<std::string_view> block;  // the queries of one block, into `converted`
+    for (std::size_t first = 0; first < lines.size();) {
+        // Whole lines up to about a block; they lie one after the other in the input.
+        std::size_t last = first;
+        const char* const begin = lines[first].data();
+        while (last + 1 < lines.size() &&
+               static_cast<std::size_t>(lines[last + 1].data() + lines[last + 1].size() - begin) < kBlockBytes) {
+            ++last;
+        }
+        const std::string_view text(begin, static_cast<std::size_t>(lines[last].data() + lines[last].size() - begin));
+        std::string converted;
+        block.clear();
+        try {
+            converted = convert(prepare(text));
+            // Cut again as the lines were: at every LF, one CR before it dropped.
+            // ASCII stays ASCII, so the cuts fall alike.
+            for (std::size_t at = 0;;) {
+                const std::size_t nl = converted.find('\n', at);
+                std::string_view q = std::string_view(converted).substr(at, nl == std::string::npos ? std::string::npos : nl - at);
+                if (q.ends_with('\r')) q.remove_suffix(1);
+                block.push_back(q);
+                if (nl == std::string::npos) break;
+                at = nl + 1;
+            }
+        } catch (const tenmari::EncodingError&) {
+            block.clear();
+        }
+        if (block.size() == last - first + 1) {
+            table.addAll(block);
+        } else {  // a line without a form, or not cut as the lines were: line by line
+            for (std::size_t k = first; k <= last; ++k) {
+                try {
+                    table.add(convert(prepare(lines[k])));
+                } catch (const tenmari::EncodingError&) {
+                    table.add(std::nullopt);
+                }
+            }
+        }
+        first = last + 1;
+    }
+}
+
+// The dictionary's size and a short name for the progress line.
+std::pair<std::uint64_t, std::string> dictionarySize(const std::string& dict) {
+    struct stat st {};
+    const std::uint64_t size = ::stat(dict.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    return {size, std::filesystem::path(dict).filename().string()};
+}
+
+struct Options {
+    tenmari::TPostOption pickOut = tenmari::poptAll;
+    bool all = false;
+    bool kana = false;
+    bool whole = false;
+    bool fold = false;
+};
+
+int runBatch(const std::string& dict, const Options& opt, std::string_view kindName, const std::string& input,
+             tenmari::batch::Progress::Clock::time_point start) {
     using tenmari::batch::QueryTable;
     QueryTable::Kind kind;
     if (kindName == "code") {
@@ -229,95 +344,142 @@ int runBatch(const std::string& dict, tenmari::TPostOption pickOut, bool all, st
     } else {
         return usageError("batch takes code or address, not '" + shown(kindName) + "'");
     }
+    if (opt.fold && kind != QueryTable::Kind::address) return usageError("--fold goes with batch address only");
     const std::string inputName = input == "-" ? "standard input" : input;
-    std::string text;
+    tenmari::batch::FlatArray<char> text;
     if (const int err = readAll(input, text)) return fail(inputName + ": " + std::strerror(err));
-    std::vector<std::string_view> lines;
-    if (const auto e = tenmari::batch::splitLines(text, lines)) {
+    tenmari::batch::FlatArray<std::string_view> lines;
+    if (const auto e = tenmari::batch::splitLines(view(text), lines)) {
         return fail(inputName + ": line " + std::to_string(e->line) + ": " + e->message);
     }
 
-    QueryTable table(kind, all);
-    for (const std::string_view line : lines) {
-        // ASCII is the same bytes in code page 932: no conversion needed.
-        const auto toCp932 = [](std::string_view utf8) {
-            return std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })
-                       ? std::string(utf8)
-                       : tenmari::utf8ToCp932(utf8);
-        };
-        try {
-            if (kind == QueryTable::Kind::code) {
-                std::string q = toCp932(asciiDigitsAndHyphens(line));
-                if (const auto h = q.find('-'); h != std::string::npos) q.erase(h, 1);
-                table.add(std::move(q));
-            } else {
-                table.add(toCp932(line));
-            }
-        } catch (const tenmari::EncodingError&) {
-            table.add(std::nullopt);  // no code page 932 form: no record can match it
+    QueryTable table(kind, opt.all);
+    table.expect(lines.size());
+    if (kind == QueryTable::Kind::code) {
+        std::string storage;
+        for (std::size_t k = 0; k < lines.size(); ++k) {
+            if (k + 16 < lines.size()) table.prefetchCode(lines[k + 16]);  // its place in the table, ahead
+            table.add(codeQuery(lines[k], storage));
         }
+    } else {
+        addAddressQueries(table, lines, opt.fold);
     }
     table.seal();
-
-    tenmari::TPostReference ref;
-    ref.SetPostFile(dict);
-    ref.SetPickOut(pickOut);
-    bool notFound = false;
-    ref.OnNotPostFile = [&](tenmari::TPostReference&) { notFound = true; };
-    struct stat st {};
-    if (::stat(dict.c_str(), &st) != 0) return fail(dict + ": no such dictionary file");
-    if (S_ISDIR(st.st_mode)) return fail(dict + ": is a folder, not a dictionary file");
+    std::unique_ptr<tenmari::DictionaryReader> reader;
     try {
-        forEachRecord(ref, [&](std::string_view code, std::string_view address) { table.offer(code, address); });
-        if (notFound) return fail(dict + ": no such dictionary file");
-        // Old 3- and 5-digit codes, as the single search answers them: the
-        // address of the first record with that old code.
-        for (const auto& [query, slot] : table.oldCodes()) {
-            std::string address = ref.PostToAddress(query);
-            if (!notFound) table.answerOldCode(slot, {}, address);
-            notFound = false;
+        reader = tenmari::DictionaryReader::open(dict);
+        if (!reader) {
+            struct stat st {};
+            if (::stat(dict.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+                return fail(dict + ": is a folder, not a dictionary file");
+            }
+            return fail(dict + ": no such dictionary file");
         }
+        const auto [size, name] = dictionarySize(dict);
+        tenmari::batch::Progress progress(::isatty(STDERR_FILENO) == 1, size, name, start, [](std::string_view s) {
+            (void)!::write(STDERR_FILENO, s.data(), s.size());
+        });
+        tenmari::batch::answerBatch(table, kind, *reader, {opt.pickOut, opt.whole}, opt.kana,
+                                    [&](std::uint64_t bytes, std::uint64_t read) {
+                                        progress.update(bytes, read, tenmari::batch::Progress::Clock::now());
+                                    });
+        progress.done();
     } catch (const tenmari::PostFileError& e) {
         return fail(e.what());
     }
-
-    // In input order, written a piece at a time.
+    // In input order, written a block at a time from one buffer.
+    constexpr std::size_t kBlock = 256 * 1024;
+    std::vector<char> buf(kBlock);
+    std::size_t used = 0;
+    const auto flush = [&] {
+        const int err = tenmari::writeOut(std::string_view(buf.data(), used));
+        used = 0;
+        return err;
+    };
+    // Room for n more bytes: the block written out first when it is full.
+    const auto room = [&](std::size_t n) -> std::optional<int> {
+        if (used + n <= buf.size()) return std::nullopt;
+        if (const int err = flush()) return err;
+        if (n > buf.size()) buf.resize(n);
+        return std::nullopt;
+    };
+    const auto put = [&](std::string_view s) {
+        std::memcpy(buf.data() + used, s.data(), s.size());
+        used += s.size();
+    };
+    const std::string_view none = opt.kana ? "\t\t\t\n" : "\t\t\n";
     bool unanswered = false;
-    std::string out;
+    std::string kana;
     for (std::size_t k = 0; k < lines.size(); ++k) {
+        // Each answer lies somewhere in the tables: its memory asked for ahead.
+        if (k + 48 < lines.size()) table.prefetch(k + 48, 0);
+        if (k + 32 < lines.size()) table.prefetch(k + 32, 1);
+        if (k + 16 < lines.size()) table.prefetch(k + 16, 2);
         if (!table.answered(k)) {
             unanswered = true;
-            out.append(lines[k]).append("\t\t\n");
+            if (const auto err = room(lines[k].size() + none.size())) return writeFailed(*err);
+            put(lines[k]);
+            put(none);
+            continue;
         }
-        std::optional<std::string> bad;
-        table.forEachAnswer(k, [&](std::string_view code, std::string_view address) {
-            if (bad) return;
-            out.append(lines[k]).append(1, '\t').append(code).append(1, '\t');
-            const std::size_t at = out.size();
-            out.resize(at + tenmari::utf8Room(address.size()));
+        std::optional<std::uint64_t> bad;
+        std::optional<int> failed;
+        table.forEachAnswer(k, [&](std::string_view code, std::string_view address, std::string_view reading,
+                                   std::uint64_t line) {
+            if (bad || failed) return;
+            const std::size_t most =
+                lines[k].size() + 4 + tenmari::utf8Room(code.size() + address.size() + reading.size());
+            if ((failed = room(most))) return;
+            const std::size_t at = used;
+            put(lines[k]);
+            put("\t");
             try {
-                out.resize(static_cast<std::size_t>(tenmari::cp932ToUtf8(address, out.data() + at) - out.data()));
+                char* o = tenmari::cp932ToUtf8(code, buf.data() + used);
+                *o++ = '\t';
+                o = tenmari::cp932ToUtf8(address, o);
+                if (opt.kana) {
+                    *o++ = '\t';
+                    // Full-width kana take no more UTF-8 bytes than half-width ones.
+                    char* const readingAt = o;
+                    o = tenmari::cp932ToUtf8(reading, o);
+                    kana = tenmari::batch::fullWidthKana(std::string_view(readingAt, static_cast<std::size_t>(o - readingAt)));
+                    o = std::copy(kana.begin(), kana.end(), readingAt);
+                }
+                *o++ = '\n';
+                used = static_cast<std::size_t>(o - buf.data());
             } catch (const tenmari::EncodingError&) {
-                bad = std::string(code);
+                used = at;
+                bad = line;
             }
-            out.push_back('\n');
         });
-        if (bad) return fail(dict + ": the record of " + *bad + " cannot be shown as UTF-8");
-        if (out.size() >= (1u << 20) || k + 1 == lines.size()) {
-            if (const int err = tenmari::writeOut(out)) return writeFailed(err);
-            out.clear();
+        if (failed) return writeFailed(*failed);
+        if (bad) {
+            if (const int err = flush()) return writeFailed(err);
+            return fail(dict + ": line " + std::to_string(*bad) + ": the record cannot be shown as UTF-8");
         }
     }
+    if (const int err = flush()) return writeFailed(err);
     return unanswered ? 1 : 0;
 }
 
 }  // namespace
 
+// The reading of a record in full-width katakana, in code page 932 like the
+// rest of the record; bytes that are not code page 932 stay as they are, for
+// the conversion of the output to name their line.
+std::string fullWidthReading(std::string_view cp932) {
+    try {
+        return tenmari::utf8ToCp932(tenmari::batch::fullWidthKana(tenmari::cp932ToUtf8(cp932)));
+    } catch (const tenmari::EncodingError&) {
+        return std::string(cp932);
+    }
+}
+
 int main(int argc, char** argv) {
+    const auto start = tenmari::batch::Progress::Clock::now();
     std::optional<std::string> dictOption;
     bool sjis = false;
-    bool all = false;
-    tenmari::TPostOption pickOut = tenmari::poptAll;
+    Options opt;
     int i = 1;
     for (; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -333,16 +495,22 @@ int main(int argc, char** argv) {
             if (++i == argc) return usageError("--pick-out needs all or part");
             const std::string_view v = argv[i];
             if (v == "all") {
-                pickOut = tenmari::poptAll;
+                opt.pickOut = tenmari::poptAll;
             } else if (v == "part") {
-                pickOut = tenmari::poptPart;
+                opt.pickOut = tenmari::poptPart;
             } else {
                 return usageError("--pick-out takes all or part, not '" + shown(v) + "'");
             }
         } else if (arg == "--sjis") {
             sjis = true;
         } else if (arg == "--all") {
-            all = true;
+            opt.all = true;
+        } else if (arg == "--kana") {
+            opt.kana = true;
+        } else if (arg == "--whole") {
+            opt.whole = true;
+        } else if (arg == "--fold") {
+            opt.fold = true;
         } else if (arg == "--") {
             ++i;
             break;
@@ -355,10 +523,15 @@ int main(int argc, char** argv) {
     if (i < argc && std::string_view(argv[i]) == "batch") {
         if (argc - i != 2 && argc - i != 3) return usageError("batch expects code or address, and at most one FILE");
         if (sjis) return usageError("--sjis does not go with batch: its output is UTF-8 like its input");
-        return runBatch(dictOption ? *dictOption : defaultDictionary(), pickOut, all, argv[i + 1],
-                        argc - i == 3 ? argv[i + 2] : "-");
+        try {
+            return runBatch(dictOption ? *dictOption : defaultDictionary(), opt, argv[i + 1],
+                            argc - i == 3 ? argv[i + 2] : "-", start);
+        } catch (const std::bad_alloc&) {
+            return fail("out of memory");
+        }
     }
-    if (all) return usageError("--all goes with batch only");
+    if (opt.all) return usageError("--all goes with batch only");
+    if (opt.fold) return usageError("--fold goes with batch address only");
     if (argc - i != 2) return usageError("expected a command and one QUERY");
     const std::string_view commandName = argv[i];
     Command command;
@@ -386,7 +559,7 @@ int main(int argc, char** argv) {
 
     tenmari::TPostReference ref;
     ref.SetPostFile(dict);
-    ref.SetPickOut(pickOut);
+    ref.SetPickOut(opt.pickOut);
     bool notFound = false;
     ref.OnNotPostFile = [&](tenmari::TPostReference&) { notFound = true; };
     // The event also tells of a code query without a match: what is there decides.
@@ -399,17 +572,30 @@ int main(int argc, char** argv) {
 
     try {
         // Every record in the dictionary's encoding, one after the other:
-        // code TAB address for the lists, the address alone for a code.
+        // code TAB address for the lists, the address alone for a code, and
+        // TAB and the reading with --kana.
         std::string records;
         std::vector<std::size_t> ends;  // where each record ends in `records`
         std::vector<std::uint64_t> lines;  // each record's line in the file
-        // The matches as the pass finds them, with no lists of strings.
-        tenmari::MatchSinkFn match([&](const tenmari::MatchRecord& r) {
-            if (command != Command::Code) records.append(r.code).append(1, '\t');
-            records.append(r.address).append(1, '\n');
+        const auto append = [&](std::string_view code, std::string_view address, std::string_view reading,
+                                std::uint64_t line) {
+            if (command != Command::Code) records.append(code).append(1, '\t');
+            records.append(address);
+            if (opt.kana) records.append(1, '\t').append(fullWidthReading(reading));
+            records.append(1, '\n');
             ends.push_back(records.size());
-            lines.push_back(r.line);
-        }, false);  // no readings shown
+            lines.push_back(line);
+        };
+        // The lookup finds the matching lines. Its records serve as they are;
+        // for a reading or whole records they are read again by the tool's rules.
+        const bool again = opt.kana || opt.whole;
+        tenmari::MatchSinkFn match([&](const tenmari::MatchRecord& r) {
+            if (again) {
+                lines.push_back(r.line);
+            } else {
+                append(r.code, r.address, {}, r.line);
+            }
+        }, false);  // no readings from the lookup
         if (command == Command::Code) {
             if (!ref.PostToAddressRecord(query, match)) {
                 if (const auto rc = noDictionary()) return *rc;
@@ -423,6 +609,16 @@ int main(int argc, char** argv) {
             }
             if (notFound) {
                 if (const auto rc = noDictionary()) return *rc;
+            }
+        }
+        if (again && !lines.empty()) {
+            tenmari::DictionaryReader reader(dict);
+            const auto found = tenmari::batch::readLines(reader, lines, {opt.pickOut, opt.whole}, opt.kana);
+            lines.clear();
+            // A code's first record never carries on a run: the line before it
+            // would be of the same code and found first.
+            for (const auto& r : found) {
+                if (!r.carriesOn || command == Command::Code) append(r.code, r.address, r.reading, r.line);
             }
         }
         const auto record = [&](std::size_t k) {
