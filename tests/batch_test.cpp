@@ -573,18 +573,18 @@ TEST(BatchScan, QuickFieldsReadAsTheLinesCutReadsThem) {
     for (const std::string& line : lines) {
         std::string scratch;
         const std::string_view text = DictionaryReader::lineText(line, scratch);
-        if (const auto code = batch::quickCode(line)) {
+        if (const auto code = fields::quickCode(line)) {
             EXPECT_EQ(*code, fields::GetField(text, 2)) << line;
         }
-        if (const auto old = batch::quickOldCode(line)) {
+        if (const auto old = fields::quickOldCode(line)) {
             EXPECT_EQ(*old, fields::GetField(text, 1)) << line;
         }
         batch::LineFields f;
         f.reset(line);
         for (const int k : {1, 2, 6, 8}) EXPECT_EQ(f.field(k), fields::GetField(text, k)) << line << " field " << k;
     }
-    EXPECT_TRUE(batch::quickCode(lines[0]));  // the common line is read straight
-    EXPECT_TRUE(batch::quickOldCode(lines[0]));
+    EXPECT_TRUE(fields::quickCode(lines[0]));  // the common line is read straight
+    EXPECT_TRUE(fields::quickOldCode(lines[0]));
 }
 
 }  // namespace

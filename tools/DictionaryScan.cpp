@@ -5,54 +5,19 @@
 
 namespace tenmari::batch {
 
-void LineFields::reset(std::string_view line) {
-    line_ = line;
-    known_ = 0;
-    plain_ = 0;
-    if (fields::cutRead(line, raw_, plain_)) {  // the common line: fields 1, 2, 6, 7 and 8 at once
-        cut_ = fields::kReadFields;
-        return;
-    }
-    cutAll();
-}
-
-void LineFields::cutAll() {
-    constexpr int kFields = fields::kTownArea + 1;
-    if (!fields::cutWithoutCr(line_, raw_, kFields, &plain_)) {
-        fields::cut(DictionaryReader::lineText(line_, text_), raw_, kFields);
-        plain_ = 0;
-        known_ = 0;
-    }
-    cut_ = (1u << kFields) - 1;
-}
-
-std::string_view LineFields::field(int index) {
-    const auto i = static_cast<std::size_t>(index);
-    if ((cut_ & (1u << i)) == 0) cutAll();
-    if ((plain_ & (1u << i)) != 0) return raw_[i].substr(1, raw_[i].size() - 2);
-    if ((known_ & (1u << i)) == 0) {
-        values_[i] = fields::unquote(raw_[i], scratch_[i]);
-        known_ |= 1u << i;
-    }
-    return values_[i];
-}
-
 void addressText(LineFields& f, const TextOptions& o, std::string& out) {
-    out.clear();
-    if (o.pickOut == poptAll) out.append(f.field(fields::kPrefecture));
-    out.append(f.field(fields::kMunicipality));
-    const std::string_view town = f.field(fields::kTownArea);
-    if (town != kNotListed) out.append(o.whole ? cutAtBracket(town) : town);
+    RecordFields::Parts p = f.parts(o.pickOut);
+    if (o.whole) p.town = cutAtBracket(p.town);
+    out.resize(p.size());
+    p.copyTo(out.data());
 }
 
 void readingText(LineFields& f, const TextOptions& o, std::string& out) {
-    out.clear();
-    if (o.pickOut == poptAll) out.append(f.field(fields::kPrefectureReading));
-    out.append(f.field(fields::kMunicipalityReading));
-    if (f.field(fields::kTownArea) == kNotListed) return;
-    const std::string_view town = f.field(fields::kTownAreaReading);
+    RecordFields::Parts p = f.readingParts(o.pickOut);
     // Half-width text: a "(" byte is never the second half of a character.
-    out.append(o.whole ? town.substr(0, town.find('(')) : town);
+    if (o.whole) p.town = p.town.substr(0, p.town.find('('));
+    out.resize(p.size());
+    p.copyTo(out.data());
 }
 
 int bracketBalance(std::string_view s) {
@@ -81,7 +46,7 @@ void answerBatch(QueryTable& table, QueryTable::Kind kind, DictionaryReader& rea
             std::uint32_t slots[2] = {QueryTable::kNone, QueryTable::kNone};
             bool cut = false;
             std::string_view code;
-            if (const auto quick = quickCode(line)) {
+            if (const auto quick = fields::quickCode(line)) {
                 code = *quick;
                 slots[0] = table.slotOfDigits(code);
             } else {  // a line out of the common form: cut to tell
@@ -91,7 +56,7 @@ void answerBatch(QueryTable& table, QueryTable::Kind kind, DictionaryReader& rea
                 slots[0] = table.slotOfCode(code);
             }
             if (old) {
-                const auto quickOld = quickOldCode(line);
+                const auto quickOld = fields::quickOldCode(line);
                 if (!quickOld && !cut) {
                     f.reset(line);
                     cut = true;
@@ -131,7 +96,7 @@ void answerBatch(QueryTable& table, QueryTable::Kind kind, DictionaryReader& rea
             gathered.clear();
             forEachLineOfBlock(b, [&](std::string_view line) {
                 gathered.push_back(line);
-                if (const auto quick = quickCode(line)) table.prefetchCode(*quick);
+                if (const auto quick = fields::quickCode(line)) table.prefetchCode(*quick);
             });
             for (const std::string_view line : gathered) each(line, ++lines);
             block(bytes);
@@ -184,7 +149,7 @@ std::vector<LineRecord> readLines(DictionaryReader& reader, const std::vector<st
                 // Only a line with a bracket, or one after an open run, plays a part in the runs.
                 const bool brackets = mayHoldBrackets(line);
                 if (brackets || runs.open()) {
-                    const auto quick = brackets ? std::nullopt : quickCode(line);
+                    const auto quick = brackets ? std::nullopt : fields::quickCode(line);
                     if (!quick) {
                         f.reset(line);
                         cut = true;

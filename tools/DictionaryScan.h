@@ -18,12 +18,9 @@
 #include "DictionaryFields.h"
 #include "DictionaryReader.h"
 #include "PostReference.h"  // TPostOption
+#include "RecordFields.h"
 
 namespace tenmari::batch {
-
-// "以下に掲載がない場合": the record for the rest of a municipality.
-inline constexpr std::string_view kNotListed =
-    "\x88\xc8\x89\xba\x82\xc9\x8c\x66\x8d\xda\x82\xaa\x82\xc8\x82\xa2\x8f\xea\x8d\x87";
 
 // How a record's texts are made.
 struct TextOptions {
@@ -33,50 +30,8 @@ struct TextOptions {
     bool whole = false;
 };
 
-// One line's fields 0..8, cut once and unquoted on demand.
-class LineFields {
-public:
-    // `line` without its LF and a CR right before it.
-    void reset(std::string_view line);
-    std::string_view field(int index);
-
-private:
-    void cutAll();
-
-    std::string_view line_;
-    std::string text_;  // the line without its CRs, when it had any
-    std::array<std::string_view, fields::kCount> raw_{};
-    std::array<std::string_view, fields::kTownArea + 1> values_{};
-    std::array<std::string, fields::kTownArea + 1> scratch_;
-    unsigned plain_ = 0, known_ = 0, cut_ = 0;
-};
-
-// The postal code of a line read straight from its bytes when field 2 is
-// plainly a quote, seven digits and a quote (what the line's cut would give
-// too); nullopt when the line must be cut to tell.
-inline std::optional<std::string_view> quickCode(std::string_view line) {
-    const char* const begin = line.data();
-    const char* const end = begin + line.size();
-    const auto* c1 = static_cast<const char*>(std::memchr(begin, ',', line.size()));
-    if (!c1) return std::nullopt;
-    const auto* c2 = static_cast<const char*>(std::memchr(c1 + 1, ',', static_cast<std::size_t>(end - c1 - 1)));
-    if (!c2 || end - c2 < 10 || c2[1] != '"' || c2[9] != '"') return std::nullopt;
-    for (int i = 2; i < 9; ++i) {
-        if (static_cast<unsigned char>(c2[i] - '0') > 9) return std::nullopt;
-    }
-    return std::string_view(c2 + 2, 7);
-}
-
-// The same for the old code, field 1: a quote, five bytes that are neither a
-// quote, a comma nor a CR, and a quote.
-inline std::optional<std::string_view> quickOldCode(std::string_view line) {
-    const auto* c1 = static_cast<const char*>(std::memchr(line.data(), ',', line.size()));
-    if (!c1 || line.data() + line.size() - c1 < 8 || c1[1] != '"' || c1[7] != '"') return std::nullopt;
-    for (int i = 2; i < 7; ++i) {
-        if (c1[i] == '"' || c1[i] == ',' || c1[i] == '\r') return std::nullopt;
-    }
-    return std::string_view(c1 + 2, 5);
-}
+// One line's fields, cut once and unquoted on demand: the lookup's record.
+using LineFields = RecordFields;
 
 // The address text: prefecture (with poptAll), municipality, town area unless
 // it is "以下に掲載がない場合"; with `whole` the town area cut before its first "（".

@@ -3,6 +3,8 @@
 // found from bit masks of its commas, quotes and CRs.
 
 #include <array>
+#include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "DictionaryFields.h"
@@ -31,5 +33,32 @@ bool cutWithoutCr(std::string_view line, std::array<std::string_view, kCount>& r
 inline constexpr unsigned kReadFields = 1u << kOldCode | 1u << kCode | 1u << kPrefecture | 1u << kMunicipality |
                                         1u << kTownArea;
 bool cutRead(std::string_view line, std::array<std::string_view, kCount>& raw, unsigned& plain);
+
+// The postal code of a line read straight from its bytes when field 2 is
+// plainly a quote, seven digits and a quote (what the line's cut would give
+// too); nullopt when the line must be cut to tell.
+inline std::optional<std::string_view> quickCode(std::string_view line) {
+    const char* const begin = line.data();
+    const char* const end = begin + line.size();
+    const auto* c1 = static_cast<const char*>(std::memchr(begin, ',', line.size()));
+    if (!c1) return std::nullopt;
+    const auto* c2 = static_cast<const char*>(std::memchr(c1 + 1, ',', static_cast<std::size_t>(end - c1 - 1)));
+    if (!c2 || end - c2 < 10 || c2[1] != '"' || c2[9] != '"') return std::nullopt;
+    for (int i = 2; i < 9; ++i) {
+        if (static_cast<unsigned char>(c2[i] - '0') > 9) return std::nullopt;
+    }
+    return std::string_view(c2 + 2, 7);
+}
+
+// The same for the old code, field 1: a quote, five bytes that are neither a
+// quote, a comma nor a CR, and a quote.
+inline std::optional<std::string_view> quickOldCode(std::string_view line) {
+    const auto* c1 = static_cast<const char*>(std::memchr(line.data(), ',', line.size()));
+    if (!c1 || line.data() + line.size() - c1 < 8 || c1[1] != '"' || c1[7] != '"') return std::nullopt;
+    for (int i = 2; i < 7; ++i) {
+        if (c1[i] == '"' || c1[i] == ',' || c1[i] == '\r') return std::nullopt;
+    }
+    return std::string_view(c1 + 2, 5);
+}
 
 }  // namespace tenmari::fields
