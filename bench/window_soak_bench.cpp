@@ -1,8 +1,11 @@
 // A working day in the real window offscreen: mixed searches on Japan Post's
 // nationwide file (full codes, the prefixes 100 and 060, addresses 北海道 and
 // a short one), choosing and copying a candidate, switching modes and regions,
-// opening and closing the help. Prints the resident memory and the heap in
-// use every 1,000 searches, and the growth per search after the first 1,000.
+// opening the help, paging through it forward and back, and closing it.
+// Prints the resident memory (all of it, and the part no file backs) and the
+// heap in use every 1,000 searches, and the growth per search after the
+// first 1,000, in the style the program gives itself (-style NAME for
+// another).
 //
 //   TENMARI_KEN_ALL=/path/to/ken_all.zip build/bench/tenmari-bench-soak [searches]
 
@@ -10,11 +13,13 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListView>
+#include <QPixmap>
 #include <QRadioButton>
 #include <malloc.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -24,12 +29,14 @@
 
 namespace {
 
-// Resident memory in KB, from /proc.
-long residentKb() {
+// A resident memory figure in KB from /proc: VmRSS all of it, RssAnon the
+// part no file backs (what a leak grows; shared libraries and fonts are
+// paged in and out by the system as it likes).
+long residentKb(const char* field = "VmRSS:") {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+        if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + std::strlen(field));
     }
     return -1;
 }
@@ -71,9 +78,19 @@ int main(int argc, char** argv) {
     const Query queries[] = {{false, "1000001"}, {false, "100"}, {false, "060"},   {true, "北海道"},
                              {false, "0600000"}, {true, "赤坂"},  {false, "9071801"}, {false, "530"}};
     std::printf("%s, %d mixed searches in the real window offscreen\n", csv.c_str(), searches);
-    std::printf("%8s %12s %12s\n", "searches", "resident KB", "heap KB");
-    long base = 0;
-    int pictures = 0;  // help pictures seen on screen
+    std::printf("%8s %12s %12s %12s\n", "searches", "resident KB", "anonymous KB", "heap KB");
+    long baseResident = 0;
+    long baseAnonymous = 0;
+    long baseHeap = 0;
+    int helpOpenings = 0;
+    int pictures = 0;  // help pictures loaded and shown
+    qint64 lastPicture = 0;
+    const auto freshPicture = [&] {
+        const QPixmap shown = f.ImgHelp->Picture();
+        const bool fresh = !shown.isNull() && shown.cacheKey() != lastPicture;
+        lastPicture = shown.cacheKey();
+        return fresh;
+    };
     for (int i = 1; i <= searches; ++i) {
         const Query& q = queries[i % (sizeof queries / sizeof queries[0])];
         QRadioButton* mode = q.address ? f.RBtnJushoKensaku : f.RBtnBangoKensaku;
@@ -94,27 +111,40 @@ int main(int argc, char** argv) {
             emit f.CBoxChihou->activated(f.CBoxChihou->currentIndex());
             window.PostReference1().SetPostFile(csv);
         }
-        if (i % 251 == 0) {  // the help, paged once, and closed
+        if (i % 251 == 0) {  // the help: every page forward, back to the first, closed
             click(f.plBtnHelp);
             QCoreApplication::processEvents();
-            pictures += f.ImgHelp->Picture().isNull() ? 0 : 1;
-            click(f.plBtnFront);
-            QCoreApplication::processEvents();
-            pictures += f.ImgHelp->Picture().isNull() ? 0 : 1;
+            pictures += freshPicture() ? 1 : 0;
+            for (tenmari::TplButton* turn : {f.plBtnFront, f.plBtnBack}) {
+                while (turn->isEnabled()) {  // as a user can: a disabled button takes no click
+                    click(turn);
+                    QCoreApplication::processEvents();
+                    pictures += freshPicture() ? 1 : 0;
+                }
+            }
             click(f.plBtnHelp);
+            ++helpOpenings;
         }
         click(f.plBtnClear1);
         QCoreApplication::processEvents();
         if (i % 1000 == 0) {
-            const long rss = residentKb();
-            std::printf("%8d %12ld %12ld\n", i, rss, heapInUseKb());
+            const long resident = residentKb();
+            const long anonymous = residentKb("RssAnon:");
+            const long heap = heapInUseKb();
+            std::printf("%8d %12ld %12ld %12ld\n", i, resident, anonymous, heap);
             std::fflush(stdout);
-            if (i == 1000) base = rss;
+            if (i == 1000) {
+                baseResident = resident;
+                baseAnonymous = anonymous;
+                baseHeap = heap;
+            }
         }
     }
-    const long last = residentKb();
-    std::printf("growth after the first 1,000: %.3f KB a search\n",
-                static_cast<double>(last - base) / (searches - 1000));
-    std::printf("help opened %d times, %d pictures shown\n", searches / 251, pictures);
+    const double after = searches - 1000;
+    std::printf("growth after the first 1,000, KB a search: %.3f resident, %.3f anonymous, %.3f heap\n",
+                static_cast<double>(residentKb() - baseResident) / after,
+                static_cast<double>(residentKb("RssAnon:") - baseAnonymous) / after,
+                static_cast<double>(heapInUseKb() - baseHeap) / after);
+    std::printf("help opened %d times, %d pictures shown\n", helpOpenings, pictures);
     return 0;
 }
