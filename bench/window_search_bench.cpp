@@ -6,11 +6,10 @@
 //
 //   TENMARI_KEN_ALL=/path/to/ken_all.zip build/bench/tenmari-bench-window [runs]
 
-#include <QApplication>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
 #include <QRadioButton>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -18,29 +17,14 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "BenchWindow.h"
 #include "Cp932.h"
-#include "Notifier.h"
-#include "UnitMain.h"
-#include "WindowFont.h"
-#include "ui_FormMain.h"
 
 using tenmari::bench::Clock;
 using tenmari::bench::median;
 using tenmari::bench::msSince;
 
 namespace {
-
-class PrintingNotifier : public tenmari::Notifier {
-public:
-    void beep() override {}
-    void message(const QString& text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
-    void error(const QString& text) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
-};
-
-void pressEnter(QWidget* w) {
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
-    QApplication::sendEvent(w, &press);
-}
 
 struct Query {
     const char* label;
@@ -51,19 +35,11 @@ struct Query {
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    tenmari::bench::OffscreenWindow offscreen(argc, argv);
     const int runs = argc > 1 ? std::max(3, std::atoi(argv[1])) : 41;
-    const std::string csv = tenmari::bench::kenAllCsvOrSay();
-    if (csv.empty()) return 0;
-    PrintingNotifier printing;
-    tenmari::setNotifier(&printing);
-    tenmari::installWindowFont();
-
-    tenmari::TFormMain window;
-    window.show();
-    Ui::FormMain& f = window.form();
-    window.PostReference1().SetPostFile(csv);
+    if (!offscreen.open()) return 0;
+    Ui::FormMain& f = offscreen.form();
+    const std::string& csv = offscreen.csv();
     tenmari::TPostReference alone;
     alone.SetPostFile(csv);
 
@@ -89,7 +65,7 @@ int main(int argc, char** argv) {
             const double lookupMs = msSince(t);
 
             t = Clock::now();
-            pressEnter(edit);
+            tenmari::bench::pressEnter(edit);
             QCoreApplication::processEvents();  // what changed is painted: the list, status, caption
             const double wholeMs = msSince(t);
             if (i < 0) continue;
@@ -103,6 +79,5 @@ int main(int argc, char** argv) {
         std::printf("%-16s %10d %12.2f %14.2f %12.2f %7.0f%%\n", q.label, count, lookupMedian, median(wholes),
                     shareMedian, 100.0 * shareMedian / lookupMedian);
     }
-    tenmari::setNotifier(nullptr);
     return 0;
 }

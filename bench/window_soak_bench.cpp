@@ -1,53 +1,52 @@
 // A working day in the real window offscreen: mixed searches on Japan Post's
 // nationwide file (full codes, the prefixes 100 and 060, addresses 北海道 and
 // a short one), choosing and copying a candidate, switching modes and regions,
-// opening and closing the help. Prints the resident memory every 1,000
-// searches and the growth per search after the first 1,000.
+// opening the help, paging through it forward and back, and closing it.
+// Prints the resident memory (all of it, and the part no file backs) and the
+// heap in use every 1,000 searches, and the growth per search after the
+// first 1,000, in the style the program gives itself (-style NAME for
+// another).
 //
 //   TENMARI_KEN_ALL=/path/to/ken_all.zip build/bench/tenmari-bench-soak [searches]
 
-#include <QApplication>
 #include <QComboBox>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
+#include <QPixmap>
 #include <QRadioButton>
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 
-#include "BenchSupport.h"
-#include "Notifier.h"
-#include "UnitMain.h"
-#include "WindowFont.h"
+#include "BenchWindow.h"
 #include "Image.h"
 #include "plButton.h"
-#include "ui_FormMain.h"
 
 namespace {
 
-class QuietNotifier : public tenmari::Notifier {
-public:
-    void beep() override {}
-    void message(const QString&) override {}
-    void error(const QString& text) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
-};
-
-// Resident memory in KB, from /proc.
-long residentKb() {
+// A resident memory figure in KB from /proc: VmRSS all of it, RssAnon the
+// part no file backs (what a leak grows; shared libraries and fonts are
+// paged in and out by the system as it likes).
+long residentKb(const char* field = "VmRSS:") {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+        if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + std::strlen(field));
     }
     return -1;
 }
 
-void pressEnter(QWidget* w) {
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
-    QApplication::sendEvent(w, &press);
+// What the program holds on the heap in KB, as the allocator counts it: a
+// steady figure here with a climbing resident one would be the allocator's
+// own slack, not ours.
+long heapInUseKb() {
+    const struct mallinfo2 m = ::mallinfo2();
+    return static_cast<long>((m.uordblks + m.hblkhd) / 1024);
 }
 
 void click(tenmari::TplButton* b) { emit b->OnClick(b); }
@@ -55,16 +54,8 @@ void click(tenmari::TplButton* b) { emit b->OnClick(b); }
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    tenmari::bench::OffscreenWindow offscreen(argc, argv);
     const int searches = argc > 1 ? std::max(2000, std::atoi(argv[1])) : 10000;
-    const std::string csv = tenmari::bench::kenAllCsvOrSay();
-    if (csv.empty()) return 0;
-    QuietNotifier quiet;
-    tenmari::setNotifier(&quiet);
-    tenmari::installWindowFont();
-
-    tenmari::TFormMain window;
     // The help pictures live in the build's program folder, not beside this
     // benchmark; without them the help part would load nothing.
     const QString programDir = qEnvironmentVariableIsSet("TENMARI_PROGRAM_DIR")
@@ -75,10 +66,10 @@ int main(int argc, char** argv) {
                     qPrintable(programDir));
         return 1;
     }
-    window.ExeDir = programDir;
-    window.show();
-    Ui::FormMain& f = window.form();
-    window.PostReference1().SetPostFile(csv);
+    if (!offscreen.open(programDir)) return 0;
+    tenmari::TFormMain& window = offscreen.window();
+    Ui::FormMain& f = offscreen.form();
+    const std::string& csv = offscreen.csv();
 
     struct Query {
         bool address;
@@ -87,16 +78,26 @@ int main(int argc, char** argv) {
     const Query queries[] = {{false, "1000001"}, {false, "100"}, {false, "060"},   {true, "北海道"},
                              {false, "0600000"}, {true, "赤坂"},  {false, "9071801"}, {false, "530"}};
     std::printf("%s, %d mixed searches in the real window offscreen\n", csv.c_str(), searches);
-    std::printf("%8s %12s\n", "searches", "resident KB");
-    long base = 0;
-    int pictures = 0;  // help pictures seen on screen
+    std::printf("%8s %12s %12s %12s\n", "searches", "resident KB", "anonymous KB", "heap KB");
+    long baseResident = 0;
+    long baseAnonymous = 0;
+    long baseHeap = 0;
+    int helpOpenings = 0;
+    int pictures = 0;  // help pictures loaded and shown
+    qint64 lastPicture = 0;
+    const auto freshPicture = [&] {
+        const QPixmap shown = f.ImgHelp->Picture();
+        const bool fresh = !shown.isNull() && shown.cacheKey() != lastPicture;
+        lastPicture = shown.cacheKey();
+        return fresh;
+    };
     for (int i = 1; i <= searches; ++i) {
         const Query& q = queries[i % (sizeof queries / sizeof queries[0])];
         QRadioButton* mode = q.address ? f.RBtnJushoKensaku : f.RBtnBangoKensaku;
         if (!mode->isChecked()) mode->setChecked(true);  // the switch clears the panel
         QLineEdit* edit = q.address ? f.EditJusho1 : f.EditZip1;
         edit->setText(QString::fromUtf8(q.text));
-        pressEnter(edit);
+        tenmari::bench::pressEnter(edit);
         QCoreApplication::processEvents();
         const int rows = f.ListBox1->model()->rowCount();
         if (rows > 0) {  // choose one and copy it
@@ -110,28 +111,40 @@ int main(int argc, char** argv) {
             emit f.CBoxChihou->activated(f.CBoxChihou->currentIndex());
             window.PostReference1().SetPostFile(csv);
         }
-        if (i % 251 == 0) {  // the help, paged once, and closed
+        if (i % 251 == 0) {  // the help: every page forward, back to the first, closed
             click(f.plBtnHelp);
             QCoreApplication::processEvents();
-            pictures += f.ImgHelp->Picture().isNull() ? 0 : 1;
-            click(f.plBtnFront);
-            QCoreApplication::processEvents();
-            pictures += f.ImgHelp->Picture().isNull() ? 0 : 1;
+            pictures += freshPicture() ? 1 : 0;
+            for (tenmari::TplButton* turn : {f.plBtnFront, f.plBtnBack}) {
+                while (turn->isEnabled()) {  // as a user can: a disabled button takes no click
+                    click(turn);
+                    QCoreApplication::processEvents();
+                    pictures += freshPicture() ? 1 : 0;
+                }
+            }
             click(f.plBtnHelp);
+            ++helpOpenings;
         }
         click(f.plBtnClear1);
         QCoreApplication::processEvents();
         if (i % 1000 == 0) {
-            const long rss = residentKb();
-            std::printf("%8d %12ld\n", i, rss);
+            const long resident = residentKb();
+            const long anonymous = residentKb("RssAnon:");
+            const long heap = heapInUseKb();
+            std::printf("%8d %12ld %12ld %12ld\n", i, resident, anonymous, heap);
             std::fflush(stdout);
-            if (i == 1000) base = rss;
+            if (i == 1000) {
+                baseResident = resident;
+                baseAnonymous = anonymous;
+                baseHeap = heap;
+            }
         }
     }
-    const long last = residentKb();
-    std::printf("growth after the first 1,000: %.3f KB a search\n",
-                static_cast<double>(last - base) / (searches - 1000));
-    std::printf("help opened %d times, %d pictures shown\n", searches / 251, pictures);
-    tenmari::setNotifier(nullptr);
+    const double after = searches - 1000;
+    std::printf("growth after the first 1,000, KB a search: %.3f resident, %.3f anonymous, %.3f heap\n",
+                static_cast<double>(residentKb() - baseResident) / after,
+                static_cast<double>(residentKb("RssAnon:") - baseAnonymous) / after,
+                static_cast<double>(heapInUseKb() - baseHeap) / after);
+    std::printf("help opened %d times, %d pictures shown\n", helpOpenings, pictures);
     return 0;
 }

@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string>
+
 namespace tenmari {
 namespace {
 
@@ -27,6 +29,11 @@ KeptBuffer& keptBuffer() {
     return kept;
 }
 constexpr char kEndOfFile = 0x1A;
+
+// The largest file taken for a dictionary. The nationwide file is about
+// 12 MB; anything twenty times larger is no postal dictionary, and reading it
+// through would keep a search busy for seconds. It is refused with EFBIG.
+constexpr long long kLargestDictionary = 256LL * 1024 * 1024;
 
 PostFileError systemError(const std::string& path, const char* what, int err) {
     return PostFileError(path + ": " + what + ": " + std::strerror(err), path, err);
@@ -51,6 +58,12 @@ int openRegularFile(const std::string& path, bool* missing) {
     struct stat st {};
     const int statErr = ::fstat(fd, &st) == 0 ? 0 : errno;
     if (statErr == 0 && S_ISREG(st.st_mode)) {
+        if (st.st_size > kLargestDictionary) {
+            ::close(fd);
+            throw PostFileError(path + ": " + std::to_string(st.st_size) + " bytes, too large for a dictionary (at most " +
+                                    std::to_string(kLargestDictionary / (1024 * 1024)) + " MB)",
+                                path, EFBIG);
+        }
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         return fd;
     }

@@ -245,7 +245,7 @@ public:
             return;
         }
         QStyleOptionComboBox field = *box;
-        field.palette.setBrush(QPalette::Button, box->palette.base());
+        field.palette = fieldPalette(box->palette);
         field.subControls &= ~SC_ComboBoxArrow;
         QProxyStyle::drawComplexControl(cc, &field, p, w);
         if (box->subControls & SC_ComboBoxArrow) {
@@ -254,6 +254,23 @@ public:
             QProxyStyle::drawComplexControl(cc, &arrow, p, w);
         }
     }
+
+private:
+    // The field's palette is made once for each palette of the list and then
+    // reused: the style keeps its drawings in the pixmap cache under the
+    // palette's cache key, and a palette changed anew at every paint would
+    // store another copy of the same field at every repaint, without end.
+    const QPalette& fieldPalette(const QPalette& list) const {
+        if (list.cacheKey() != fieldFrom_) {
+            field_ = list;
+            field_.setBrush(QPalette::Button, list.base());
+            fieldFrom_ = list.cacheKey();
+        }
+        return field_;
+    }
+
+    mutable QPalette field_;
+    mutable qint64 fieldFrom_ = 0;
 };
 
 // A drop-down list shows its design colour in the closed field and in the

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <ctime>
 #include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
@@ -86,6 +87,39 @@ bool writeAll(int fd, const QByteArray& bytes) {
     return true;
 }
 
+// A writer killed between making its new file and renaming it leaves that
+// copy beside the settings. A later write removes such copies, by their
+// name (the file's name, a dot, six letters or digits as mkostemp makes
+// them), once they are old enough that no other window can still be
+// writing one.
+constexpr qint64 kStaleAfterSeconds = 60;
+
+bool isTemporaryName(const QString& name, const QString& fileName) {
+    if (name.size() != fileName.size() + 7 || !name.startsWith(fileName) || name[fileName.size()] != u'.') return false;
+    for (qsizetype i = fileName.size() + 1; i < name.size(); ++i) {
+        const char16_t c = name[i].unicode();
+        if (!((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'))) return false;
+    }
+    return true;
+}
+
+void removeStaleTemporaries(const QString& path) {
+    const QFileInfo info(path);
+    const QString fileName = info.fileName();
+    const QDir dir = info.absoluteDir();
+    const time_t now = ::time(nullptr);
+    const QStringList names = dir.entryList({fileName + QStringLiteral(".*")},
+                                            QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    for (const QString& name : names) {
+        if (!isTemporaryName(name, fileName)) continue;
+        const QByteArray native = QFile::encodeName(dir.filePath(name));
+        struct stat st {};
+        if (::lstat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (now - st.st_mtime < kStaleAfterSeconds) continue;
+        ::unlink(native.constData());
+    }
+}
+
 // Replaces the file whole: a new file beside it, flushed to the disk, then
 // renamed over the old one. A crash at any moment leaves the old file or the
 // new one, and two windows closing one after the other never mix.
@@ -117,6 +151,7 @@ bool replaceFile(const QString& path, const QByteArray& bytes) {
         ::fsync(dirFd);
         ::close(dirFd);
     }
+    removeStaleTemporaries(path);
     return true;
 }
 

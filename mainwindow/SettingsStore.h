@@ -35,7 +35,9 @@ public:
     static StoredSettings read(QStringList& typeErrors);
 
     // Writes every value and `Dir`, and nothing else, replacing the file
-    // whole. On failure returns false with the user's message in `error`.
+    // whole; then removes the new copies that writers killed before they
+    // could put theirs in place left beside it a while ago. On failure
+    // returns false with the user's message in `error`.
     static bool write(const StoredSettings& s, const QString& exeDir, QString& error);
 
     // Where the values live, for messages.

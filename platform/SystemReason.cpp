@@ -17,6 +17,8 @@ QString systemReason(int err) {
         return QStringLiteral("アクセスが許可されていません");
     case EISDIR:
         return QStringLiteral("フォルダーです");
+    case EFBIG:
+        return QStringLiteral("大きすぎます");
     case EIO:
         return QStringLiteral("入出力エラーが発生しました");
     default:

@@ -8,12 +8,9 @@ set -uo pipefail
 driver=${1:?usage: clipboard_kept_test.sh DRIVER HELPER}
 helper=${2:?usage: clipboard_kept_test.sh DRIVER HELPER}
 
-for tool in Xvfb xclip; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is not installed"
-    exit 77
-  fi
-done
+# shellcheck source=tests/xvfb_support.sh
+source "$(dirname "$0")/xvfb_support.sh"
+require_tools Xvfb xclip
 
 scratch=$(mktemp -d)
 xvfb_pid= xclip_pid= helper_pid=
@@ -25,17 +22,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A free display number, chosen by the server.
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$scratch/display" 2>"$scratch/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.1; done
-if [ ! -s "$scratch/display" ]; then
-  echo "SKIP: Xvfb did not start: $(cat "$scratch/xvfb.log")"
-  exit 77
-fi
-export DISPLAY=:$(cat "$scratch/display")
-unset WAYLAND_DISPLAY
-export QT_QPA_PLATFORM=xcb
+start_xvfb "$scratch" 640x480
 
 status=0
 fail() { echo "FAIL: $*" >&2; status=1; }

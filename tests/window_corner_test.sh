@@ -7,12 +7,9 @@
 set -uo pipefail
 program=${1:?usage: window_corner_test.sh TENMARI}
 
-for tool in Xvfb openbox xdotool xprop xwininfo; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is not installed"
-    exit 77
-  fi
-done
+# shellcheck source=tests/xvfb_support.sh
+source "$(dirname "$0")/xvfb_support.sh"
+require_tools Xvfb openbox xdotool xprop xwininfo
 
 scratch=$(mktemp -d)
 xvfb_pid= wm_pid= app_pid=
@@ -24,16 +21,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" 2>"$scratch/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.1; done
-if [ ! -s "$scratch/display" ]; then
-  echo "SKIP: Xvfb did not start: $(cat "$scratch/xvfb.log")"
-  exit 77
-fi
-export DISPLAY=:$(cat "$scratch/display")
-unset WAYLAND_DISPLAY
-export QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME=$scratch/config TENMARI_KEEP_CLIPBOARD=0
+start_xvfb "$scratch" 1024x768
+export XDG_CONFIG_HOME=$scratch/config TENMARI_KEEP_CLIPBOARD=0
 openbox >"$scratch/openbox.log" 2>&1 &
 wm_pid=$!
 sleep 1
