@@ -13,6 +13,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -20,6 +21,7 @@
 
 #include "FuzzCheck.h"
 #include "PostReference.h"
+#include "Utf8.h"
 #include "ReferenceReading.h"
 
 namespace {
@@ -69,6 +71,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     bytes.append(dict);
     const std::string& path = dictionaryPath(bytes);
+    if (tenmari::utf8::opensAsText(std::string_view(bytes).substr(0, tenmari::utf8::kOpeningLook))) {
+        // UTF-8 text is refused as a whole, never read as code page 932.
+        TPostReference lookup;
+        lookup.SetPostFile(path);
+        ref::Lists got;
+        try {
+            lookup.PostToAddressList(query, got.first, got.second);
+            FUZZ_CHECK(false, "a UTF-8 file was read");
+        } catch (const tenmari::PostFileError& e) {
+            FUZZ_CHECK(e.code() == EILSEQ, "a UTF-8 file refused for another reason");
+        }
+        return 0;
+    }
     const auto lines = ref::lines(standIn + std::string(dict));
 
     for (tenmari::TPostOption pick : {tenmari::poptAll, tenmari::poptPart}) {

@@ -11,6 +11,8 @@
 
 #include <string>
 
+#include "Utf8.h"
+
 namespace tenmari {
 namespace {
 
@@ -34,6 +36,17 @@ constexpr char kEndOfFile = 0x1A;
 // 12 MB; anything twenty times larger is no postal dictionary, and reading it
 // through would keep a search busy for seconds. It is refused with EFBIG.
 constexpr long long kLargestDictionary = 256LL * 1024 * 1024;
+
+// Whether the file is UTF-8 text (utf8::opensAsText), which read as code
+// page 932 would give garbled addresses: such a file is refused with EILSEQ.
+bool opensAsUtf8(int fd) {
+    char head[utf8::kOpeningLook];
+    ssize_t n;
+    do {
+        n = ::pread(fd, head, sizeof head, 0);
+    } while (n < 0 && errno == EINTR);
+    return n > 0 && utf8::opensAsText(std::string_view(head, static_cast<std::size_t>(n)));
+}
 
 PostFileError systemError(const std::string& path, const char* what, int err) {
     return PostFileError(path + ": " + what + ": " + std::strerror(err), path, err);
@@ -65,6 +78,11 @@ int openRegularFile(const std::string& path, bool* missing) {
                                 path, EFBIG);
         }
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        if (opensAsUtf8(fd)) {
+            ::close(fd);
+            throw PostFileError(path + ": UTF-8 text, not a code page 932 dictionary (tenmari-jisho converts it)", path,
+                                EILSEQ);
+        }
         return fd;
     }
     ::close(fd);

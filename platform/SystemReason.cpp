@@ -19,6 +19,8 @@ QString systemReason(int err) {
         return QStringLiteral("フォルダーです");
     case EFBIG:
         return QStringLiteral("大きすぎます");
+    case EILSEQ:
+        return QStringLiteral("文字コードが違います");
     case EIO:
         return QStringLiteral("入出力エラーが発生しました");
     default:

@@ -318,6 +318,40 @@ TEST_F(PostReferenceTest, PipesAndDevicesAreErrorsNotHangs) {
     EXPECT_EQ(events_, 0);
 }
 
+// A dictionary in UTF-8 would read as garbled addresses: it is refused at
+// once; code page 932 text, even of half-width kana alone, is not.
+TEST_F(PostReferenceTest, UnicodeTextIsRefusedNotGarbled) {
+    const std::string utf8Line = "13101,\"100  \",\"1000001\",\"ﾄｳｷｮｳﾄ\",\"ﾁﾖﾀﾞｸ\",\"ﾁﾖﾀﾞ\",\"東京都\",\"千代田区\","
+                                 "\"千代田\",0,0,0,0,0,0\r\n";
+    const std::string kanaOnly = "13101,\"100  \",\"1000001\",\"\xC4\xB3\xB7\xAE\xB3\xC4\",\"\",\"\",\"\",\"\",\"\","
+                                 "0,0,0,0,0,0\r\n";
+    struct Case {
+        const char* name;
+        std::string bytes;
+        bool refused;
+    } const cases[] = {
+        {"UTF-8 records", utf8Line + utf8Line, true},
+        {"a UTF-8 byte-order mark", "\xEF\xBB\xBF" + utf8Line, true},
+        {"one UTF-8 line longer than what is looked at", std::string(5000, 'a') + "\xE6\x9D\xB1" + "\r\n", false},
+        {"half-width kana in code page 932", kanaOnly, false},
+        {"ASCII first, UTF-8 after", "1,\"100  \",\"1000009\"\r\n" + utf8Line, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = (dir_ / "enc.csv").string();
+        std::ofstream(path, std::ios::binary) << c.bytes;
+        ref_.SetPostFile(path);
+        try {
+            ref_.PostToAddressList("100", addresses_, codes_);
+            EXPECT_FALSE(c.refused);
+        } catch (const PostFileError& e) {
+            EXPECT_TRUE(c.refused) << e.what();
+            EXPECT_EQ(e.code(), EILSEQ);
+            EXPECT_NE(std::string(e.what()).find("UTF-8"), std::string::npos) << e.what();
+        }
+    }
+}
+
 TEST_F(PostReferenceTest, EachQueryReadsTheCurrentFile) {
     const std::string first = write({record("100  ", "1000001", "東京都", "千代田区", "千代田")}, "a.csv");
     const std::string second = write({record("060  ", "0600000", "北海道", "札幌市中央区", "大通")}, "b.csv");

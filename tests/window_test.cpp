@@ -1147,7 +1147,7 @@ TEST_F(WindowTest, BadDictionariesGiveAMessageOrAPlainMiss) {
              QFile f(p);
              return f.open(QIODevice::WriteOnly) && f.write(utf8Line.repeated(50)) > 0;
          },
-         false},
+         true, QStringLiteral("文字コードが違います")},
     };
     TFormMain& w = open();
     for (const Case& c : cases) {

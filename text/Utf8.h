@@ -50,4 +50,25 @@ inline bool valid(std::string_view s) {
     return true;
 }
 
+// How many bytes at the start of a file opensAsText looks at.
+inline constexpr std::size_t kOpeningLook = 4096;
+
+// Whether a file whose first bytes are `head` (at most kOpeningLook) is UTF-8
+// text rather than code page 932: it opens with a UTF-8 byte-order mark, or its
+// first line holds bytes above ASCII and every one of them is part of a valid
+// UTF-8 character. Code page 932 text of kanji never reads so.
+inline bool opensAsText(std::string_view head) {
+    if (head.substr(0, 3) == "\xEF\xBB\xBF") return true;
+    if (const auto lf = head.find('\n'); lf != std::string_view::npos) {
+        head = head.substr(0, lf);
+    } else if (head.size() == kOpeningLook) {
+        // A character may be cut where the look ends.
+        while (!head.empty() && (static_cast<unsigned char>(head.back()) & 0xC0) == 0x80) head.remove_suffix(1);
+        if (!head.empty() && static_cast<unsigned char>(head.back()) >= 0xC0) head.remove_suffix(1);
+    }
+    bool high = false;
+    for (const char c : head) high = high || static_cast<unsigned char>(c) >= 0x80;
+    return high && valid(head);
+}
+
 }  // namespace tenmari::utf8
