@@ -4,7 +4,8 @@
 // It takes a text in two steps per block of 16 KB: first the LFs of
 // the whole block are found 64 bytes at a time and their offsets written to a
 // list, then each line is looked at on its own, its probed field's comma
-// picked out of the comma mask of its first 64 or 128 bytes. The lines do not
+// picked out of the comma mask of its first 64 bytes (with kWide, of its
+// bytes 32 to 95, the commas of the first 32 only counted). The lines do not
 // wait on each other, so the processor works on several at once; the number of
 // lines in a 64-byte chunk, which no branch predicts, decides nothing.
 
