@@ -236,6 +236,36 @@ TEST(LineFilter, LongRunsOfCommasAtEveryOffset) {
     }
 }
 
+// The block pass seeks a municipality's comma (field 7, an address key of
+// poptPart) in bytes 32 to 95 of a line and only counts the commas before.
+// Lines whose seventh comma stands at every offset around that window's
+// edges, with none to all seven of their commas in the first 32 bytes, with a
+// municipality that matches, differs, is empty or left open: every form keeps
+// the lines the line-by-line one keeps, and none loses a match.
+TEST(LineFilter, MunicipalityCommaAroundTheSoughtWindow) {
+    const std::string sapporo = utf8ToCp932("札幌市中央区");
+    const std::string values[] = {"\"" + sapporo + "\"", "\"" + utf8ToCp932("函館市") + "\"", "\"\"", "\"" + sapporo,
+                                  "\"" + utf8ToCp932("札") + "\""};
+    for (int head = 0; head <= 7; ++head) {
+        std::string text;
+        for (std::size_t at = 0; at <= 110; ++at) {
+            // `head` commas right at the start, the other 7 - head just before `at`.
+            std::string line = "1" + std::string(static_cast<std::size_t>(head), ',');
+            const std::size_t rest = static_cast<std::size_t>(7 - head);
+            if (line.size() + rest > at + 1 || (rest == 0 && line.size() != at + 1)) continue;
+            line += std::string(at + 1 - rest - line.size(), 'b') + std::string(rest, ',');
+            line += values[at % std::size(values)] + ",\"" + utf8ToCp932("町") + "\",0,0,0,0,0,0";
+            text += line + (at % 3 == 0 ? "\r\n" : "\n");
+        }
+        text += std::string(200, 'z') + "\n";  // the lines above all take the quick way
+        for (const std::string_view query : {std::string_view(sapporo), std::string_view(sapporo).substr(0, 2)}) {
+            const lf::Probe probe{fields::kMunicipality, query, true};
+            SCOPED_TRACE("head " + std::to_string(head) + " query [" + shown(query) + "]");
+            ASSERT_NO_FATAL_FAILURE(checkForms(text, probe, text.size() / 2));
+        }
+    }
+}
+
 // Texts of many kilobytes, where most lines take the block pass's quick way:
 // records whose probed field begins before, across and past the first 64 and
 // 128 bytes of a line, lines longer than a block of 64 or 128 bytes, CRs, and

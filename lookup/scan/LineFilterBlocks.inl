@@ -4,7 +4,8 @@
 // It takes a text in two steps per block of 16 KB: first the LFs of
 // the whole block are found 64 bytes at a time and their offsets written to a
 // list, then each line is looked at on its own, its probed field's comma
-// picked out of the comma mask of its first 64 or 128 bytes. The lines do not
+// picked out of the comma mask of its first 64 bytes (with kWide, of its
+// bytes 32 to 95, the commas of the first 32 only counted). The lines do not
 // wait on each other, so the processor works on several at once; the number of
 // lines in a 64-byte chunk, which no branch predicts, decides nothing.
 
@@ -16,6 +17,12 @@ TENMARI_TARGET inline std::uint64_t maskOf(const char* p, char c) {
     const auto hi = static_cast<std::uint32_t>(
         _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), v)));
     return (std::uint64_t{hi} << 32) | lo;
+}
+
+// Bit i set where byte i of the 32 at p is c.
+TENMARI_TARGET inline std::uint32_t maskOf32(const char* p, char c) {
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(
+        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), _mm256_set1_epi8(c))));
 }
 
 // The LFs of the 64 bytes at p; a 0x1A among them leaves a mark in `subs`,
@@ -175,23 +182,30 @@ TENMARI_TARGET Result blockPass(const char* begin, const char* end, bool final, 
                 const char* const lf = p + lfs[i];
                 const auto len = static_cast<std::uint64_t>(lf - lineStart);
                 // The usual line is ruled out right here: its field's comma is
-                // among its first 64 bytes (128 with kWide), and the bytes
+                // among its first 64 bytes (bytes 32 to 95 with kWide), and the bytes
                 // after the comma can be read whatever they are.
                 if (__builtin_expect(readable - lineStart >= 192, 1)) {
-                    const std::uint64_t c0 =
-                        _bzhi_u64(maskOf(lineStart, ','), static_cast<unsigned>(std::min<std::uint64_t>(len, 64)));
-                    std::uint64_t at = selectBit<kPdep>(seek, c0);
-                    std::uint64_t off = _tzcnt_u64(at);
+                    std::uint64_t at;
+                    std::uint64_t off;
                     if constexpr (kWide) {
-                        // Both halves without a branch: where the field begins
-                        // in the first or the second is a toss-up on many lines.
-                        const auto rest = static_cast<unsigned>(len <= 64 ? 0 : std::min<std::uint64_t>(len, 128) - 64);
-                        const std::uint64_t c1 = _bzhi_u64(maskOf(lineStart + 64, ','), rest);
-                        const std::uint64_t n0 = _mm_popcnt_u64(c0);
-                        const std::uint64_t at1 = selectBit<kPdep>(n0 < 64 ? seek >> n0 : 0, c1);
-                        off = at != 0 ? off : 64 + _tzcnt_u64(at1);
-                        at |= at1;
+                        // The field's comma sought in bytes 32 to 95 of the
+                        // line, where it lies on almost every line of the
+                        // public file (whether it lies before or after byte 64
+                        // is a toss-up): the commas of the first 32 bytes are
+                        // only counted. A comma among those first bytes, or
+                        // none in the window, leaves `at` 0 and the line to
+                        // LineTest::line.
+                        const auto head = static_cast<unsigned>(std::min<std::uint64_t>(len, 32));
+                        const std::uint64_t n0 = _mm_popcnt_u64(_bzhi_u32(maskOf32(lineStart, ','), head));
+                        const auto rest = static_cast<unsigned>(len <= 32 ? 0 : std::min<std::uint64_t>(len, 96) - 32);
+                        const std::uint64_t c1 = _bzhi_u64(maskOf(lineStart + 32, ','), rest);
+                        at = n0 < static_cast<std::uint64_t>(field) ? selectBit<kPdep>(seek >> n0, c1) : 0;
+                        off = 32 + _tzcnt_u64(at);
                     } else {
+                        const std::uint64_t c0 =
+                            _bzhi_u64(maskOf(lineStart, ','), static_cast<unsigned>(std::min<std::uint64_t>(len, 64)));
+                        at = selectBit<kPdep>(seek, c0);
+                        off = _tzcnt_u64(at);
                         // A field past the first 64 bytes, on a few lines: a branch, not a call.
                         if (__builtin_expect(at == 0 && len > 64, 0)) {
                             const auto rest = static_cast<unsigned>(std::min<std::uint64_t>(len, 128) - 64);
