@@ -19,9 +19,9 @@
 // CaptionVertCenter), since storing a top switches centring off.
 //
 // uic applies a property P of a .ui file by calling setP(), which each design
-// property provides (DesignProperty.h). Colours are 0x00BBGGRR
-// (see Color.h), in a form file the text "0x00BBGGRR". The caption font is the widget's font and its colour
-// the palette's foreground (window text) colour.
+// property provides (DesignProperty.h). Colours are 0x00BBGGRR (see
+// Color.h), in a form file the text "0x00BBGGRR". The caption font is the
+// widget's font and its colour the palette's foreground (window text) colour.
 
 #include "ButtonPicture.h"
 #include "Color.h"
