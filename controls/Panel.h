@@ -20,7 +20,7 @@ public:
     explicit TPanel(QWidget* parent = nullptr);
 
     // Design settings, also set by form files.
-    TENMARI_DESIGN_PROPERTY(quint32, Color)
+    TENMARI_DESIGN_COLOUR(Color)
     TENMARI_DESIGN_PROPERTY(TBevelCut, BevelOuter)
     TENMARI_DESIGN_PROPERTY(TBevelCut, BevelInner)
     TENMARI_DESIGN_PROPERTY(int, BevelWidth)

@@ -51,9 +51,9 @@ public:
     TENMARI_DESIGN_PROPERTY(QBrush, ShapeBrush)
     TENMARI_DESIGN_PROPERTY(QPen, ShapePen, STORED false)
     // The brush and pen attributes one by one, for form files.
-    TENMARI_DESIGN_PROPERTY(quint32, ShapeBrushColor, STORED false)
+    TENMARI_DESIGN_COLOUR(ShapeBrushColor, STORED false)
     TENMARI_DESIGN_PROPERTY(Qt::BrushStyle, ShapeBrushStyle, STORED false)
-    TENMARI_DESIGN_PROPERTY(quint32, ShapePenColor)
+    TENMARI_DESIGN_COLOUR(ShapePenColor)
     TENMARI_DESIGN_PROPERTY(int, ShapePenWidth)
     TENMARI_DESIGN_PROPERTY(Qt::PenStyle, ShapePenStyle)
     TENMARI_DESIGN_PROPERTY(bool, ShapeTransparent)
@@ -65,7 +65,7 @@ public:
     TENMARI_DESIGN_PROPERTY(bool, MouseClipBack)
     TENMARI_DESIGN_PROPERTY(QString, Caption)
     TENMARI_DESIGN_PROPERTY(QStringList, CaptionLines)
-    TENMARI_DESIGN_PROPERTY(quint32, Color)
+    TENMARI_DESIGN_COLOUR(Color)
 
     TAlignment Alignment() const { return alignment_; }
     void SetAlignment(TAlignment value);

@@ -19,9 +19,9 @@
 // CaptionVertCenter), since storing a top switches centring off.
 //
 // uic applies a property P of a .ui file by calling setP(), which each design
-// property provides (DesignProperty.h). Colours are 0x00BBGGRR
-// numbers (see Color.h). The caption font is the widget's font and its colour
-// the palette's foreground (window text) colour.
+// property provides (DesignProperty.h). Colours are 0x00BBGGRR (see
+// Color.h), in a form file the text "0x00BBGGRR". The caption font is the
+// widget's font and its colour the palette's foreground (window text) colour.
 
 #include "ButtonPicture.h"
 #include "Color.h"
@@ -54,15 +54,15 @@ public:
     TENMARI_DESIGN_PROPERTY(TplButtonStyle, ButtonStyle)
     TENMARI_DESIGN_PROPERTY(bool, Cancel)
     TENMARI_DESIGN_PROPERTY(bool, Gradation)
-    TENMARI_DESIGN_PROPERTY(uint, GradBeginColor)
-    TENMARI_DESIGN_PROPERTY(uint, GradEndColor)
+    TENMARI_DESIGN_COLOUR(GradBeginColor)
+    TENMARI_DESIGN_COLOUR(GradEndColor)
     TENMARI_DESIGN_PROPERTY(bool, HasFocus)
     TENMARI_DESIGN_PROPERTY(int, ModalResult)
     TENMARI_DESIGN_PROPERTY(int, CaptionLineSpace)
     TENMARI_DESIGN_PROPERTY(int, CaptionTop)
     TENMARI_DESIGN_PROPERTY(bool, CaptionVertCenter)
     TENMARI_DESIGN_PROPERTY(TplBtnFrameType, FlatFrameType)
-    TENMARI_DESIGN_PROPERTY(uint, Color)
+    TENMARI_DESIGN_COLOUR(Color)
     TENMARI_DESIGN_PROPERTY(bool, ParentColor)
     TENMARI_DESIGN_PROPERTY(bool, TabStop)
 

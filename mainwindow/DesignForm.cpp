@@ -174,27 +174,17 @@ void applyFont(QWidget* w) {
     w->setFont(f);
 }
 
-// A colour of the design as its text writes it, "0x00BBGGRR" (a system
-// colour with 0xFF in the top byte). Anything else is a fault of the design:
-// said once on the console and left out, so the widget keeps its own colour.
-std::optional<TColor> designColour(const QWidget* w, const char* name) {
+// A colour the design sets as a property of its own (fontColor, designColor),
+// written as the controls' colours are: "0x00BBGGRR".
+std::optional<TColor> dynamicColour(const QWidget* w, const char* name) {
     const QVariant v = w->property(name);
     if (!v.isValid()) return std::nullopt;
-    const QString text = v.toString().trimmed();
-    bool ok = false;
-    TColor c = 0;
-    if (text.size() == 10 && text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
-        c = text.mid(2).toUInt(&ok, 16);
-    if (!ok) {
-        qWarning("%s.%s: \"%s\" is not a colour (0x00BBGGRR)", qPrintable(w->objectName()), name, qPrintable(text));
-        return std::nullopt;
-    }
-    return c;
+    return tenmari::designColour(w, name, v.toString());
 }
 
 void applyColours(QWidget* w) {
-    const std::optional<TColor> fontColor = designColour(w, "fontColor");
-    const std::optional<TColor> designColor = designColour(w, "designColor");
+    const std::optional<TColor> fontColor = dynamicColour(w, "fontColor");
+    const std::optional<TColor> designColor = dynamicColour(w, "designColor");
     if (!fontColor && !designColor) return;
     QPalette pal = w->palette();
     if (fontColor) {

@@ -19,6 +19,20 @@ QColor toQColor(TColor c) {
                   static_cast<int>((c >> 16) & 0xFFu));
 }
 
+std::optional<TColor> colourFromText(QStringView text) {
+    if (text.size() != 10 || text[0] != u'0' || (text[1] != u'x' && text[1] != u'X')) return std::nullopt;
+    TColor c = 0;
+    for (const QChar ch : text.mid(2)) {
+        const int digit = ch >= u'0' && ch <= u'9'   ? ch.unicode() - u'0'
+                          : ch >= u'a' && ch <= u'f' ? ch.unicode() - u'a' + 10
+                          : ch >= u'A' && ch <= u'F' ? ch.unicode() - u'A' + 10
+                                                     : -1;
+        if (digit < 0) return std::nullopt;
+        c = c << 4 | static_cast<TColor>(digit);
+    }
+    return c;
+}
+
 TColor fromQColor(const QColor& c) {
     return static_cast<TColor>(c.red()) | (static_cast<TColor>(c.green()) << 8) |
            (static_cast<TColor>(c.blue()) << 16);

@@ -3,7 +3,9 @@
 // when the top byte is 0xFF (index in the low byte).
 
 #include <QColor>
+#include <QStringView>
 #include <cstdint>
+#include <optional>
 
 namespace tenmari {
 
@@ -23,5 +25,8 @@ inline constexpr TColor clBtnHighlight = 0xFF000014;  // system colour 20
 QColor toQColor(TColor c);
 // The plain 0x00BBGGRR form of a QColor (alpha is dropped).
 TColor fromQColor(const QColor& c);
+// A colour as the design writes it: "0x" and eight hexadecimal digits
+// ("0x00DDE8E5", "0xFF00000F"). Anything else is no colour.
+std::optional<TColor> colourFromText(QStringView text);
 
 }  // namespace tenmari

@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <iconv.h>
 #include <mutex>
@@ -72,14 +73,24 @@ private:
     iconv_t cd_;
 };
 
-// The UTF-8 bytes of one code page 932 character; size 0 where the table does
-// not hold the sequence (not a character, or not one the tables were sure of),
-// and the converter itself must decide.
-struct Utf8Char {
+// One code page 932 character in both forms the program writes: its UTF-8
+// bytes for bulk output and its UTF-16 unit for the window (code page 932 has
+// no character outside the basic plane). `size` is 0 and `unit` the
+// replacement where the table does not hold the sequence (not a character, or
+// not one the tables were sure of): then the converter itself must decide.
+struct TableChar {
     char bytes[3];
-    unsigned char size;
+    unsigned char size;  // of `bytes`; the first four bytes are copied as one
+    char16_t unit;
 };
-static_assert(sizeof(Utf8Char) == 4);
+static_assert(sizeof(TableChar) == 6 && offsetof(TableChar, unit) == 4);
+inline constexpr TableChar kNotHeld{{}, 0, kReplacementChar};
+
+std::array<TableChar, 0x100> notHeldSingles() {
+    std::array<TableChar, 0x100> a;
+    a.fill(kNotHeld);
+    return a;
+}
 
 // The one decoding table: every character of code page 932 as iconv converts
 // it, the single bytes at once, a lead byte's row of characters when it is
@@ -97,11 +108,11 @@ public:
     DecodeTable(const DecodeTable&) = delete;
     DecodeTable& operator=(const DecodeTable&) = delete;
 
-    const Utf8Char& single(unsigned char c) const { return single_[c]; }
+    const TableChar& single(unsigned char c) const { return single_[c]; }
     // Whether every ASCII byte is itself, as it is in code page 932.
     bool asciiSame() const { return asciiSame_; }
     // `lead` must be a lead byte.
-    const Utf8Char& pair(unsigned char lead, unsigned char trail) {
+    const TableChar& pair(unsigned char lead, unsigned char trail) {
         const unsigned r = row(lead);
         if (!ready_[r].load(std::memory_order_acquire)) fillRow(lead);
         return double_[r << 8 | trail];
@@ -114,8 +125,8 @@ private:
     struct Units {
         std::string bytes;
         std::vector<std::size_t> starts;
-        std::vector<Utf8Char*> slots;
-        void add(std::string_view seq, Utf8Char* slot) {
+        std::vector<TableChar*> slots;
+        void add(std::string_view seq, TableChar* slot) {
             starts.push_back(bytes.size());
             bytes.append(seq);
             slots.push_back(slot);
@@ -124,7 +135,7 @@ private:
     };
 
     // Without a converter the tables stay empty: cp932ToUtf8 decides everything.
-    DecodeTable() : cd_(iconv_open("UTF-8", "CP932")), double_(60 * 256, Utf8Char{}) {
+    DecodeTable() : cd_(iconv_open("UTF-8", "CP932")), double_(60 * 256, kNotHeld) {
         if (cd_ == reinterpret_cast<iconv_t>(-1)) return;
         Units units;
         for (int c = 0; c < 0x100; ++c) {
@@ -208,16 +219,22 @@ private:
         }
     }
 
-    static void store(Utf8Char* slot, std::string_view utf8) {
+    static void store(TableChar* slot, std::string_view utf8) {
         if (utf8.empty() || utf8.size() > sizeof slot->bytes) return;
+        const auto b = [&](std::size_t i) { return static_cast<char16_t>(static_cast<unsigned char>(utf8[i])); };
+        switch (utf8.size()) {
+        case 1: slot->unit = b(0); break;
+        case 2: slot->unit = static_cast<char16_t>((b(0) & 0x1F) << 6 | (b(1) & 0x3F)); break;
+        default: slot->unit = static_cast<char16_t>((b(0) & 0x0F) << 12 | (b(1) & 0x3F) << 6 | (b(2) & 0x3F)); break;
+        }
         std::memcpy(slot->bytes, utf8.data(), utf8.size());
         slot->size = static_cast<unsigned char>(utf8.size());
     }
 
     iconv_t cd_;
     std::mutex mutex_;  // row filling
-    std::array<Utf8Char, 0x100> single_{};
-    std::vector<Utf8Char> double_;  // 60 lead-byte rows of 256 trail bytes
+    std::array<TableChar, 0x100> single_ = notHeldSingles();
+    std::vector<TableChar> double_;  // 60 lead-byte rows of 256 trail bytes
     std::array<std::atomic<bool>, 60> ready_{};
     bool asciiSame_ = false;
 };
@@ -261,7 +278,7 @@ char* cp932ToUtf8(std::string_view cp932, char* out) {
             ++p;
             continue;
         }
-        const Utf8Char* ch;
+        const TableChar* ch;
         std::size_t len = 1;
         if (isLeadByte(c)) {
             if (end - p < 2) break;
@@ -271,29 +288,14 @@ char* cp932ToUtf8(std::string_view cp932, char* out) {
             ch = &table.single(c);
         }
         if (ch->size == 0) break;
-        // Four bytes always fit: each input byte leaves room for three.
-        std::memcpy(o, ch, sizeof *ch);
+        // The entry's first four bytes in one copy (the UTF-8 bytes and their
+        // count); four always fit: each input byte leaves room for three.
+        std::memcpy(o, ch, 4);
         o += ch->size;
         p += len;
     }
     return p == end ? o : convertWhole(cp932, out);
 }
-
-namespace {
-
-// The UTF-16 unit of a table entry (code page 932 has no character outside
-// the basic plane), or the replacement for a sequence the table lacks.
-char16_t unitOf(const Utf8Char& ch) {
-    const auto b = [&](int i) { return static_cast<char16_t>(static_cast<unsigned char>(ch.bytes[i])); };
-    switch (ch.size) {
-    case 1: return b(0);
-    case 2: return static_cast<char16_t>((b(0) & 0x1F) << 6 | (b(1) & 0x3F));
-    case 3: return static_cast<char16_t>((b(0) & 0x0F) << 12 | (b(1) & 0x3F) << 6 | (b(2) & 0x3F));
-    default: return kReplacementChar;
-    }
-}
-
-}  // namespace
 
 char16_t* cp932ToUtf16(std::string_view cp932, char16_t* out) {
     DecodeTable& table = DecodeTable::instance();
@@ -304,14 +306,14 @@ char16_t* cp932ToUtf16(std::string_view cp932, char16_t* out) {
         if (isLeadByte(c)) {
             // A lead byte without its trail byte stands alone for one replacement.
             if (p + 1 < end && isTrailByte(p[1])) {
-                *out++ = unitOf(table.pair(c, p[1]));
+                *out++ = table.pair(c, p[1]).unit;
                 p += 2;
             } else {
                 *out++ = kReplacementChar;
                 ++p;
             }
         } else {
-            *out++ = unitOf(table.single(c));
+            *out++ = table.single(c).unit;
             ++p;
         }
     }
