@@ -140,14 +140,12 @@ int timeForms(const std::string& path, int runs, bool cpu) {
                 std::printf(" (not on this processor) |");
                 continue;
             }
-            std::printf(" %.3f |", timeOne([&](const char* b, const char* e) {
-                lf::candidates(b, e, true, probe, out, f.form);
-            }));
+            std::printf(" %.3f |",
+                        timeOne([&](const char* b, const char* e) { lf::candidates(b, e, true, probe, out, f.form); }));
         }
         if (lf::literalFits(probe)) {
-            std::printf(" %.3f |\n", timeOne([&](const char* b, const char* e) {
-                lf::literalCandidates(b, e, true, probe, out);
-            }));
+            std::printf(" %.3f |\n",
+                        timeOne([&](const char* b, const char* e) { lf::literalCandidates(b, e, true, probe, out); }));
         } else {
             std::printf(" |\n");
         }
@@ -172,7 +170,9 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) {
             only = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: tenmari-bench-lookup [--runs N] [--cpu] [--only TEXT] [--forms]   (reads TENMARI_KEN_ALL)\n");
+            std::fprintf(
+                stderr,
+                "usage: tenmari-bench-lookup [--runs N] [--cpu] [--only TEXT] [--forms]   (reads TENMARI_KEN_ALL)\n");
             return 2;
         }
     }
@@ -218,7 +218,8 @@ int main(int argc, char** argv) {
         const bool isDefault = way.how == chosen;
         const std::string tag = std::string(", ") + way.name + (isDefault ? " (default)" : "");
         auto add = [&](const char* name, double goal, std::function<std::size_t(Lists&)> run) {
-            cases.push_back({std::string(name) + tag, isDefault ? goal : -1,
+            cases.push_back({std::string(name) + tag,
+                             isDefault ? goal : -1,
                              [how = way.how, run](Lists& l) {
                                  tenmari::setReading(how);
                                  return run(l);

@@ -9,7 +9,6 @@
 //
 //   TENMARI_KEN_ALL=/path/to/ken_all.zip build/bench/tenmari-bench-panel [runs]
 
-
 #include <QCoreApplication>
 #include <algorithm>
 #include <chrono>
@@ -183,8 +182,7 @@ int main(int argc, char** argv) {
         std::vector<double> inLookup(whole.size());
         for (std::size_t k = 0; k < whole.size(); ++k) inLookup[k] = whole[k] - share[k];
         std::printf("%-16s %10d %12.2f %14.2f %12.2f %12.2f %7.0f%% %12.3f\n", q.label, count, lookupMedian,
-                    median(whole), median(inLookup), shareMedian, 100.0 * shareMedian / lookupMedian,
-                    median(decoding));
+                    median(whole), median(inLookup), shareMedian, 100.0 * shareMedian / lookupMedian, median(decoding));
     }
     std::printf("first panel search of the process (builds the decoding tables once): %.2f ms\n", firstSearchMs);
     tenmari::setNotifier(nullptr);

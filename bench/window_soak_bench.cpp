@@ -75,8 +75,8 @@ int main(int argc, char** argv) {
         bool address;
         const char* text;
     };
-    const Query queries[] = {{false, "1000001"}, {false, "100"}, {false, "060"},   {true, "北海道"},
-                             {false, "0600000"}, {true, "赤坂"},  {false, "9071801"}, {false, "530"}};
+    const Query queries[] = {{false, "1000001"}, {false, "100"}, {false, "060"},     {true, "北海道"},
+                             {false, "0600000"}, {true, "赤坂"}, {false, "9071801"}, {false, "530"}};
     std::printf("%s, %d mixed searches in the real window offscreen\n", csv.c_str(), searches);
     std::printf("%8s %12s %12s %12s\n", "searches", "resident KB", "anonymous KB", "heap KB");
     long baseResident = 0;

@@ -13,9 +13,7 @@ ButtonPicture ButtonPicture::fromPixmap(Kind kind, const QPixmap& pixmap) {
     return p;
 }
 
-ButtonPicture ButtonPicture::fromBitmap(const QPixmap& bitmap) {
-    return fromPixmap(Kind::Bitmap, bitmap);
-}
+ButtonPicture ButtonPicture::fromBitmap(const QPixmap& bitmap) { return fromPixmap(Kind::Bitmap, bitmap); }
 
 ButtonPicture ButtonPicture::fromIcon(const QIcon& icon, QSize size) {
     ButtonPicture p;
@@ -47,10 +45,10 @@ bool ButtonPicture::LoadFromFile(const QString& path) {
 
 QSize ButtonPicture::size() const {
     switch (kind_) {
-        case Kind::Bitmap:
-        case Kind::Other: return pixmap_.deviceIndependentSize().toSize();
-        case Kind::Icon: return iconSize_;
-        case Kind::Empty: break;
+    case Kind::Bitmap:
+    case Kind::Other: return pixmap_.deviceIndependentSize().toSize();
+    case Kind::Icon: return iconSize_;
+    case Kind::Empty: break;
     }
     return {};
 }

@@ -20,15 +20,14 @@
 #include <QString>
 #include <optional>
 
-#define TENMARI_DESIGN_PROPERTY(Type, Name, ...)                 \
+#define TENMARI_DESIGN_PROPERTY(Type, Name, ...)                \
     Q_PROPERTY(Type Name READ Name WRITE Set##Name __VA_ARGS__) \
     void set##Name(const Type& value) { Set##Name(value); }
 
-#define TENMARI_DESIGN_COLOUR(Name, ...)                          \
-    TENMARI_DESIGN_PROPERTY(quint32, Name, __VA_ARGS__)           \
-    void set##Name(const QString& text) {                         \
-        if (const auto c = tenmari::designColour(this, #Name, text)) \
-            Set##Name(*c);                                        \
+#define TENMARI_DESIGN_COLOUR(Name, ...)                                            \
+    TENMARI_DESIGN_PROPERTY(quint32, Name, __VA_ARGS__)                             \
+    void set##Name(const QString& text) {                                           \
+        if (const auto c = tenmari::designColour(this, #Name, text)) Set##Name(*c); \
     }
 
 namespace tenmari {

@@ -14,9 +14,9 @@ namespace {
 // A bevel setting as drawn: none, lowered or raised.
 Bevel bevelOf(TPanel::TBevelCut cut) {
     switch (cut) {
-        case TPanel::bvNone: return Bevel::None;
-        case TPanel::bvLowered: return Bevel::Lowered;
-        case TPanel::bvRaised: return Bevel::Raised;
+    case TPanel::bvNone: return Bevel::None;
+    case TPanel::bvLowered: return Bevel::Lowered;
+    case TPanel::bvRaised: return Bevel::Raised;
     }
     return Bevel::None;
 }

@@ -14,9 +14,9 @@ namespace {
 
 Qt::Alignment toQtAlignment(TSsEdit::TAlignment a) {
     switch (a) {
-        case TSsEdit::taRightJustify: return Qt::AlignRight | Qt::AlignVCenter;
-        case TSsEdit::taCenter: return Qt::AlignHCenter | Qt::AlignVCenter;
-        case TSsEdit::taLeftJustify: break;
+    case TSsEdit::taRightJustify: return Qt::AlignRight | Qt::AlignVCenter;
+    case TSsEdit::taCenter: return Qt::AlignHCenter | Qt::AlignVCenter;
+    case TSsEdit::taLeftJustify: break;
     }
     return Qt::AlignLeft | Qt::AlignVCenter;
 }
@@ -179,7 +179,8 @@ void TSsEdit::keyPressEvent(QKeyEvent* event) {
         const Qt::KeyboardModifiers mods =
             event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
         const bool next = mods != Qt::ShiftModifier;
-        QMetaObject::invokeMethod(this, [this, next] { focusNextPrevChild(next); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, next] { focusNextPrevChild(next); }, Qt::QueuedConnection);
     }
 }
 
@@ -192,8 +193,8 @@ void TSsEdit::inputMethodEvent(QInputMethodEvent* event) {
     // Text the commit replaces around the cursor is gone before it arrives.
     int removedBytes = 0;
     if (event->replacementLength() > 0 && !hasSelectedText()) {
-        removedBytes = ansiLength(
-            text().mid(std::max<qsizetype>(0, cursorPosition() + event->replacementStart()), event->replacementLength()));
+        removedBytes = ansiLength(text().mid(std::max<qsizetype>(0, cursorPosition() + event->replacementStart()),
+                                             event->replacementLength()));
     }
     const qsizetype accepted = acceptedLength(commit, removedBytes);
     if (accepted == commit.size()) {

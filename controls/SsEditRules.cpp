@@ -136,11 +136,11 @@ SsEditError::SsEditError(const QString& msg) : std::runtime_error(msg.toStdStrin
 QString RemoveSeparators(TSsEditStyle style, const QString& text) {
     QString s = text;
     switch (style) {
-        case esComma: s.remove(u','); break;
-        case esMoney: s.remove(u',').remove(kMoneySign).remove(kMoneySignByte); break;
-        case esDate: s.remove(u'/'); break;
-        case esTime: s.remove(u':'); break;
-        case esNone: break;
+    case esComma: s.remove(u','); break;
+    case esMoney: s.remove(u',').remove(kMoneySign).remove(kMoneySignByte); break;
+    case esDate: s.remove(u'/'); break;
+    case esTime: s.remove(u':'); break;
+    case esNone: break;
     }
     return s;
 }
@@ -176,17 +176,15 @@ QString FormatValue(TSsEditStyle style, const QString& text, const TSsEditOption
     // the current time.
     const bool easy = option.InputMethod == imEasy;
     switch (style) {
-        case esNone:
-            return text;
-        case esComma:
-        case esMoney:
-            return formatNumber(style, text, option.Length.DecLength, textAssigned);
-        case esDate:
-            return formatPieces(kDate, text, easy ? now.date().toString(QStringLiteral("yyyyMMdd")) : QString(),
-                                textAssigned);
-        case esTime:
-            return formatPieces(kTime, text, easy ? now.time().toString(QStringLiteral("HHmmss")) : QString(),
-                                textAssigned);
+    case esNone: return text;
+    case esComma:
+    case esMoney: return formatNumber(style, text, option.Length.DecLength, textAssigned);
+    case esDate:
+        return formatPieces(kDate, text, easy ? now.date().toString(QStringLiteral("yyyyMMdd")) : QString(),
+                            textAssigned);
+    case esTime:
+        return formatPieces(kTime, text, easy ? now.time().toString(QStringLiteral("HHmmss")) : QString(),
+                            textAssigned);
     }
     return text;
 }

@@ -75,8 +75,8 @@ bool IsTimeText(const QString& text);
 // throw once textAssigned is set; an integer part that does not convert
 // always throws. now is the clock reading used by imEasy completion.
 // Throws SsEditError.
-QString FormatValue(TSsEditStyle style, const QString& text, const TSsEditOption& option,
-                    bool textAssigned, const QDateTime& now);
+QString FormatValue(TSsEditStyle style, const QString& text, const TSsEditOption& option, bool textAssigned,
+                    const QDateTime& now);
 
 // Throws SsEditError when maxLength > 0 and text is longer in bytes.
 void CheckMaxLength(const QString& text, int maxLength);

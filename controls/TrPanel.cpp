@@ -18,10 +18,10 @@ namespace {
 // A bevel setting as drawn: a space bevel draws like a raised one.
 Bevel bevelOf(TTransPanel::TBevelCut cut) {
     switch (cut) {
-        case TTransPanel::bvNone: return Bevel::None;
-        case TTransPanel::bvLowered: return Bevel::Lowered;
-        case TTransPanel::bvRaised:
-        case TTransPanel::bvSpace: return Bevel::Raised;
+    case TTransPanel::bvNone: return Bevel::None;
+    case TTransPanel::bvLowered: return Bevel::Lowered;
+    case TTransPanel::bvRaised:
+    case TTransPanel::bvSpace: return Bevel::Raised;
     }
     return Bevel::None;
 }
@@ -233,14 +233,12 @@ QPolygon TTransPanel::FukidasiOutline(TFukidasiType type, QSize size, int p) {
     const int w = size.width();
     const int h = size.height();
     switch (type) {
-        case ftLeft:
-            return QPolygon({{0, p + 4}, {8, p + 8}, {8, h - 1}, {w - 1, h - 1}, {w - 1, 0}, {8, 0}, {8, p}});
-        case ftRight:
-            return QPolygon({{w - 1, p + 4}, {w - 8, p + 8}, {w - 8, h - 1}, {0, h - 1}, {0, 0}, {w - 8, 0}, {w - 8, p}});
-        case ftTop:
-            return QPolygon({{p + 4, 0}, {p + 8, 8}, {w - 1, 8}, {w - 1, h - 1}, {0, h - 1}, {0, 8}, {p, 8}});
-        case ftBottom:
-            return QPolygon({{p + 4, h - 1}, {p + 8, h - 8}, {w - 1, h - 8}, {w - 1, 0}, {0, 0}, {0, h - 8}, {p, h - 8}});
+    case ftLeft: return QPolygon({{0, p + 4}, {8, p + 8}, {8, h - 1}, {w - 1, h - 1}, {w - 1, 0}, {8, 0}, {8, p}});
+    case ftRight:
+        return QPolygon({{w - 1, p + 4}, {w - 8, p + 8}, {w - 8, h - 1}, {0, h - 1}, {0, 0}, {w - 8, 0}, {w - 8, p}});
+    case ftTop: return QPolygon({{p + 4, 0}, {p + 8, 8}, {w - 1, 8}, {w - 1, h - 1}, {0, h - 1}, {0, 8}, {p, 8}});
+    case ftBottom:
+        return QPolygon({{p + 4, h - 1}, {p + 8, h - 8}, {w - 1, h - 8}, {w - 1, 0}, {0, 0}, {0, h - 8}, {p, h - 8}});
     }
     return {};
 }
@@ -248,10 +246,10 @@ QPolygon TTransPanel::FukidasiOutline(TFukidasiType type, QSize size, int p) {
 QPoint TTransPanel::captionShift() const {
     if (shape_ != stFukidasi) return {};
     switch (fukidasiType_) {
-        case ftLeft: return {4, 0};
-        case ftRight: return {-4, 0};
-        case ftTop: return {0, 4};
-        case ftBottom: return {0, -4};
+    case ftLeft: return {4, 0};
+    case ftRight: return {-4, 0};
+    case ftTop: return {0, 4};
+    case ftBottom: return {0, -4};
     }
     return {};
 }
@@ -308,14 +306,14 @@ void TTransPanel::paintShape(QPainter& painter) const {
     const int corner = std::min(box.width(), box.height()) / shapeRoundSize_;
     auto figure = [&] {
         switch (shape_) {
-            case stRectangle:
-            case stSquare: painter.drawRect(outline); break;
-            case stRoundRect:
-            case stRoundSquare: painter.drawRoundedRect(outline, corner / 2.0, corner / 2.0); break;
-            case stEllipse:
-            case stCircle: painter.drawEllipse(outline); break;
-            case stFukidasi: painter.drawPolygon(FukidasiOutline(fukidasiType_, size(), fukidasiPosition_)); break;
-            case stNone: break;
+        case stRectangle:
+        case stSquare: painter.drawRect(outline); break;
+        case stRoundRect:
+        case stRoundSquare: painter.drawRoundedRect(outline, corner / 2.0, corner / 2.0); break;
+        case stEllipse:
+        case stCircle: painter.drawEllipse(outline); break;
+        case stFukidasi: painter.drawPolygon(FukidasiOutline(fukidasiType_, size(), fukidasiPosition_)); break;
+        case stNone: break;
         }
     };
     if (!shapeTransparent_) {

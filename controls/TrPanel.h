@@ -124,7 +124,6 @@ public:
     // Top-left corner of each line of CaptionLines as painted now.
     QVector<QPoint> CaptionLinePositions() const;
 
-
 public slots:
     // Repaint after the shape brush or pen changed.
     void StyleChanged();

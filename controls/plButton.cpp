@@ -22,8 +22,7 @@
 namespace tenmari {
 namespace {
 
-constexpr Qt::KeyboardModifiers kDialogKeyModifiers =
-    Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
+constexpr Qt::KeyboardModifiers kDialogKeyModifiers = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
 
 // Stores value in field; false when it was already there.
 template <typename T>
@@ -41,8 +40,7 @@ bool movesFocus(Qt::FocusReason reason) {
 
 bool isEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 
-TShiftState shiftOf(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons = {},
-                    bool doubleClick = false) {
+TShiftState shiftOf(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons = {}, bool doubleClick = false) {
     TShiftState s;
     if (mods & Qt::ShiftModifier) s |= Shift::ssShift;
     if (mods & Qt::AltModifier) s |= Shift::ssAlt;
@@ -147,8 +145,7 @@ public:
         QWidget* window = widget->window();
         const auto buttons = window->findChildren<TplButton*>();
         for (TplButton* button : buttons) {
-            if (button->window() == window &&
-                button->takesDialogKey(Qt::Key_Escape, key->modifiers())) {
+            if (button->window() == window && button->takesDialogKey(Qt::Key_Escape, key->modifiers())) {
                 key->accept();
                 button->Click();
                 return true;
@@ -297,16 +294,12 @@ QPixmap TplButton::ImageBitmap() const {
     const ButtonPicture& pic = image_->Picture();
     return pic.kind() == ButtonPicture::Kind::Bitmap ? pic.bitmap() : QPixmap();
 }
-void TplButton::SetImageBitmap(const QPixmap& value) {
-    image_->SetPicture(ButtonPicture::fromBitmap(value));
-}
+void TplButton::SetImageBitmap(const QPixmap& value) { image_->SetPicture(ButtonPicture::fromBitmap(value)); }
 QIcon TplButton::ImageIcon() const {
     const ButtonPicture& pic = image_->Picture();
     return pic.kind() == ButtonPicture::Kind::Icon ? pic.icon() : QIcon();
 }
-void TplButton::SetImageIcon(const QIcon& value) {
-    image_->SetPicture(ButtonPicture::fromIcon(value));
-}
+void TplButton::SetImageIcon(const QIcon& value) { image_->SetPicture(ButtonPicture::fromIcon(value)); }
 int TplButton::ImageLeft() const { return image_->Left(); }
 void TplButton::SetImageLeft(int value) { image_->SetLeft(value); }
 int TplButton::ImageTop() const { return image_->Top(); }
@@ -324,9 +317,7 @@ void TplButton::RepaintNow() {
     if (!painting_) repaint();
 }
 
-bool TplButton::isRounded() const {
-    return buttonStyle_ == bsRoundRect || buttonStyle_ == bsRoundRectNoFrame;
-}
+bool TplButton::isRounded() const { return buttonStyle_ == bsRoundRect || buttonStyle_ == bsRoundRectNoFrame; }
 
 void TplButton::applyShape() {
     setWindowShape(*this, roundRectRegion(0, 0, width() + 1, height() + 1, CornerSize, CornerSize));
@@ -372,9 +363,7 @@ void TplButton::standardClick() {
 
 // ------------------------------------------------------------ mouse
 
-bool TplButton::holdsMouse() const {
-    return heldButtons_ != Qt::NoButton || input().mouseCapture() == this;
-}
+bool TplButton::holdsMouse() const { return heldButtons_ != Qt::NoButton || input().mouseCapture() == this; }
 
 void TplButton::pressLeft(QMouseEvent* e, bool doubleClick) {
     heldButtons_ = e->buttons() | e->button();
@@ -631,9 +620,7 @@ void TplButton::drawGradient(QPainter& p) {
     }
     const QColor end = nearestColor(*p.device(), toQColor(gradEndColor_));
     // 64-bit product: row times channel difference overflows int on the tallest widgets.
-    auto channel = [h](int b, int e, int y) {
-        return b + static_cast<int>(qint64(y) * (e - b) / (h - 1));
-    };
+    auto channel = [h](int b, int e, int y) { return b + static_cast<int>(qint64(y) * (e - b) / (h - 1)); };
     for (int y = 0; y < h; ++y) {
         p.fillRect(QRectF(0, y / scale, w, 1 / scale),
                    QColor(channel(begin.red(), end.red(), y), channel(begin.green(), end.green(), y),
@@ -654,26 +641,26 @@ void TplButton::drawImage(QPainter& p) {
     const bool disabled = disabledLook();
 
     switch (pic.kind()) {
-        case ButtonPicture::Kind::Bitmap:
-            if (img.transParent_) {
-                p.drawPixmap(img.left_, img.top_, withCornerColourTransparent(pic.bitmap()));
-            } else if (disabled) {
-                drawDisabledImage(p, at, pic.bitmap().toImage());
-            } else {
-                p.drawPixmap(at, pic.bitmap());
-            }
-            break;
-        case ButtonPicture::Kind::Icon: {
-            const QPixmap icon = pic.iconPixmap(paintScale(p), disabled ? QIcon::Disabled : QIcon::Normal);
-            if (disabled) {
-                drawDisabledImage(p, at, icon.toImage());
-            } else {
-                p.drawPixmap(at, icon);
-            }
-            break;
+    case ButtonPicture::Kind::Bitmap:
+        if (img.transParent_) {
+            p.drawPixmap(img.left_, img.top_, withCornerColourTransparent(pic.bitmap()));
+        } else if (disabled) {
+            drawDisabledImage(p, at, pic.bitmap().toImage());
+        } else {
+            p.drawPixmap(at, pic.bitmap());
         }
-        case ButtonPicture::Kind::Empty:
-        case ButtonPicture::Kind::Other: break;
+        break;
+    case ButtonPicture::Kind::Icon: {
+        const QPixmap icon = pic.iconPixmap(paintScale(p), disabled ? QIcon::Disabled : QIcon::Normal);
+        if (disabled) {
+            drawDisabledImage(p, at, icon.toImage());
+        } else {
+            p.drawPixmap(at, icon);
+        }
+        break;
+    }
+    case ButtonPicture::Kind::Empty:
+    case ButtonPicture::Kind::Other: break;
     }
 }
 
@@ -688,13 +675,13 @@ void TplButton::drawCaption(QPainter& p, const TplBtnCaption& caption, int y) {
     int x = 0;
     int avail = 0;
     switch (al) {
-        case taEven:
-            x = caption.Left() + 2;
-            avail = width() - caption.Left() - caption.Right() - 4;
-            break;
-        case taLeft: x = caption.Left() + 2; break;
-        case taRight: x = width() - caption.Right() - 2; break;
-        case taCenter: x = width() / 2; break;
+    case taEven:
+        x = caption.Left() + 2;
+        avail = width() - caption.Left() - caption.Right() - 4;
+        break;
+    case taLeft: x = caption.Left() + 2; break;
+    case taRight: x = width() - caption.Right() - 2; break;
+    case taCenter: x = width() / 2; break;
     }
     const int off = pressed_ && hasFocus_ ? 1 : 0;
     x += off;
@@ -749,34 +736,32 @@ void TplButton::drawCaption(QPainter& p, const TplBtnCaption& caption, int y) {
 void TplButton::drawFrame(QPainter& p) {
     const QRect r = rect();
     switch (buttonStyle_) {
-        case bsNormal:
-            if (pressed_) {
-                // Two one-pixel outlines, shadow outside and grey inside.
-                drawRings(p, drawRings(p, r, toQColor(clBtnShadow), toQColor(clBtnShadow), 1), toQColor(clGray),
-                          toQColor(clGray), 1);
-            } else {
-                drawEdge(p, r, EdgeKind::Raised);
-            }
-            break;
-        case bsFlat:
-            switch (flatFrameType_) {
-                case bffFlat: drawFlatFrame(p, r); break;
-                case bffEtched: drawEdge(p, r, EdgeKind::Etched); break;
-                case bffBump: drawEdge(p, r, EdgeKind::Bump); break;
-            }
-            break;
-        case bsRoundRect:
-            drawRoundRectOutline(p, r, CornerSize, CornerSize, toQColor(0x00757575));
-            break;
-        case bsFlatNoFrame:
-        case bsRoundRectNoFrame: break;
+    case bsNormal:
+        if (pressed_) {
+            // Two one-pixel outlines, shadow outside and grey inside.
+            drawRings(p, drawRings(p, r, toQColor(clBtnShadow), toQColor(clBtnShadow), 1), toQColor(clGray),
+                      toQColor(clGray), 1);
+        } else {
+            drawEdge(p, r, EdgeKind::Raised);
+        }
+        break;
+    case bsFlat:
+        switch (flatFrameType_) {
+        case bffFlat: drawFlatFrame(p, r); break;
+        case bffEtched: drawEdge(p, r, EdgeKind::Etched); break;
+        case bffBump: drawEdge(p, r, EdgeKind::Bump); break;
+        }
+        break;
+    case bsRoundRect: drawRoundRectOutline(p, r, CornerSize, CornerSize, toQColor(0x00757575)); break;
+    case bsFlatNoFrame:
+    case bsRoundRectNoFrame: break;
     }
 }
 
 void TplButton::drawFocus(QPainter& p) {
     if (isRounded()) {
-        drawAlternateRoundRectOutline(p, rect().adjusted(2, 2, -2, -2), CornerSize - 2,
-                                      CornerSize - 2, toQColor(0x00202020));
+        drawAlternateRoundRectOutline(p, rect().adjusted(2, 2, -2, -2), CornerSize - 2, CornerSize - 2,
+                                      toQColor(0x00202020));
         return;
     }
     QRect r = rect().adjusted(3, 3, -3, -3);

@@ -194,10 +194,8 @@ signals:
     void OnExit(QObject* sender);
     void OnMouseEnter(QObject* sender, tenmari::TShiftState shift, int x, int y);
     void OnMouseLeave(QObject* sender, tenmari::TShiftState shift, int x, int y);
-    void OnMouseDown(QObject* sender, Qt::MouseButton button, tenmari::TShiftState shift, int x,
-                     int y);
-    void OnMouseUp(QObject* sender, Qt::MouseButton button, tenmari::TShiftState shift, int x,
-                   int y);
+    void OnMouseDown(QObject* sender, Qt::MouseButton button, tenmari::TShiftState shift, int x, int y);
+    void OnMouseUp(QObject* sender, Qt::MouseButton button, tenmari::TShiftState shift, int x, int y);
     void OnMouseMove(QObject* sender, tenmari::TShiftState shift, int x, int y);
     // A handler may set key to 0 to keep the button from acting on it.
     void OnKeyDown(QObject* sender, int& key, tenmari::TShiftState shift);

@@ -8,11 +8,11 @@
 
 #include "ReferenceReading.h"
 
-#define FUZZ_CHECK(cond, what)                                                                        \
-    do {                                                                                              \
-        if (!(cond)) {                                                                                \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n  %s\n", __FILE__, __LINE__, #cond,       \
-                         std::string(what).c_str());                                                  \
-            std::abort();                                                                             \
-        }                                                                                             \
+#define FUZZ_CHECK(cond, what)                                                                 \
+    do {                                                                                       \
+        if (!(cond)) {                                                                         \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n  %s\n", __FILE__, __LINE__, #cond, \
+                         std::string(what).c_str());                                           \
+            std::abort();                                                                      \
+        }                                                                                      \
     } while (0)

@@ -121,8 +121,7 @@ Verdict plainReading(std::string_view bytes) {
         }
         if (text.empty()) return refuse(n);
         if (n == 1 && !utf8) {
-            utf8 = std::any_of(text.begin(), text.end(), [](char c) { return c & 0x80; }) &&
-                   tenmari::utf8::valid(text);
+            utf8 = std::any_of(text.begin(), text.end(), [](char c) { return c & 0x80; }) && tenmari::utf8::valid(text);
         }
         std::string cp932;
         if (!convertible(text, utf8, cp932)) return refuse(n);

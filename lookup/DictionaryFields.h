@@ -9,14 +9,14 @@
 namespace tenmari::fields {
 
 inline constexpr int kCount = 15;
-inline constexpr int kOldCode = 1;       // old postal code, 5 bytes ("100  ")
-inline constexpr int kCode = 2;          // 7-digit postal code
+inline constexpr int kOldCode = 1;              // old postal code, 5 bytes ("100  ")
+inline constexpr int kCode = 2;                 // 7-digit postal code
 inline constexpr int kPrefectureReading = 3;    // half-width katakana
 inline constexpr int kMunicipalityReading = 4;  // half-width katakana
 inline constexpr int kTownAreaReading = 5;      // half-width katakana
-inline constexpr int kPrefecture = 6;    // kanji
-inline constexpr int kMunicipality = 7;  // kanji
-inline constexpr int kTownArea = 8;      // kanji
+inline constexpr int kPrefecture = 6;           // kanji
+inline constexpr int kMunicipality = 7;         // kanji
+inline constexpr int kTownArea = 8;             // kanji
 
 // Cuts at every comma (quotes do not protect one) into 15 raw fields; missing
 // fields are empty and text after the fifteenth comma is ignored. Only the

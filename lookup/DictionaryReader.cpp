@@ -73,7 +73,8 @@ int openRegularFile(const std::string& path, bool* missing) {
     if (statErr == 0 && S_ISREG(st.st_mode)) {
         if (st.st_size > kLargestDictionary) {
             ::close(fd);
-            throw PostFileError(path + ": " + std::to_string(st.st_size) + " bytes, too large for a dictionary (at most " +
+            throw PostFileError(path + ": " + std::to_string(st.st_size) +
+                                    " bytes, too large for a dictionary (at most " +
                                     std::to_string(kLargestDictionary / (1024 * 1024)) + " MB)",
                                 path, EFBIG);
         }

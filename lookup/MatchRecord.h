@@ -11,14 +11,14 @@
 namespace tenmari {
 
 struct MatchRecord {
-    std::string_view code;      // field index 2, the 7-digit postal code
-    std::string_view address;   // the address text by the pick-out (prefecture with poptAll,
-                                // municipality, town area unless "以下に掲載がない場合")
+    std::string_view code;                 // field index 2, the 7-digit postal code
+    std::string_view address;              // the address text by the pick-out (prefecture with poptAll,
+                                           // municipality, town area unless "以下に掲載がない場合")
     std::string_view prefectureReading;    // field index 3 (column 4), half-width katakana as in the file
     std::string_view municipalityReading;  // field index 4 (column 5)
     std::string_view townAreaReading;      // field index 5 (column 6)
-    std::uint64_t line = 0;    // line number in the file, counting from 1
-    std::uint64_t offset = 0;  // byte offset of the line's first byte in the file
+    std::uint64_t line = 0;                // line number in the file, counting from 1
+    std::uint64_t offset = 0;              // byte offset of the line's first byte in the file
 };
 
 // Receives the matches of one query. Return false to end the pass early

@@ -261,7 +261,9 @@ bool TPostReference::PostToAddressRecord(std::string_view query, MatchSink& sink
     return false;
 }
 
-void TPostReference::PostToAddressEach(std::string_view query, MatchSink& sink) { eachPass(Query::prefix, query, sink); }
+void TPostReference::PostToAddressEach(std::string_view query, MatchSink& sink) {
+    eachPass(Query::prefix, query, sink);
+}
 
 void TPostReference::AddressToPostEach(std::string_view query, MatchSink& sink) {
     eachPass(Query::address, query, sink);

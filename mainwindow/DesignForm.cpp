@@ -204,7 +204,8 @@ void applyIcon(QWidget* w) {
     if (auto* button = qobject_cast<TplButton*>(w)) {
         button->SetImageIcon(designIcon(name, sizes));
     } else if (auto* image = qobject_cast<TImage*>(w)) {
-        image->SetPicture(designIcon(name, sizes, IconCell::EdgeToEdge).pixmap(sizes.first(), image->devicePixelRatioF()));
+        image->SetPicture(
+            designIcon(name, sizes, IconCell::EdgeToEdge).pixmap(sizes.first(), image->devicePixelRatioF()));
     }
 }
 
@@ -295,7 +296,8 @@ void fitToWidth(QLabel* label) {
     const QString text = label->text();
     const int excess = QFontMetrics(f).horizontalAdvance(text) - label->width();
     if (excess <= 0 || text.isEmpty()) return;
-    f.setLetterSpacing(QFont::AbsoluteSpacing, -std::ceil(static_cast<qreal>(excess) / static_cast<qreal>(text.size())));
+    f.setLetterSpacing(QFont::AbsoluteSpacing,
+                       -std::ceil(static_cast<qreal>(excess) / static_cast<qreal>(text.size())));
     label->setFont(f);
 }
 

@@ -50,9 +50,7 @@ struct Decoder {
     QImage image;
 };
 
-Decoder& decoderOf(j_common_ptr cinfo) {
-    return *static_cast<Decoder*>(cinfo->client_data);
-}
+Decoder& decoderOf(j_common_ptr cinfo) { return *static_cast<Decoder*>(cinfo->client_data); }
 
 [[noreturn]] void failWithMessage(j_common_ptr cinfo) {
     Decoder& d = decoderOf(cinfo);
@@ -69,11 +67,8 @@ void onMessage(j_common_ptr cinfo, int level) {
     case JWRN_EXTRANEOUS_DATA:  // stray bytes between segments
     case JWRN_ADOBE_XFORM:
     case JWRN_JFIF_MAJOR:
-    case JWRN_BOGUS_ICC:
-        ++cinfo->err->num_warnings;
-        return;
-    default:
-        failWithMessage(cinfo);
+    case JWRN_BOGUS_ICC: ++cinfo->err->num_warnings; return;
+    default: failWithMessage(cinfo);
     }
 }
 
@@ -128,9 +123,7 @@ void skipInput(j_decompress_ptr cinfo, long count) {
 
 void termSource(j_decompress_ptr) {}
 
-inline int product255(int a, int b) {
-    return (a * b + 127) / 255;
-}
+inline int product255(int a, int b) { return (a * b + 127) / 255; }
 
 // Converts one decoded row into the kept columns of the image.
 void storeRow(const jpeg_decompress_struct& cinfo, const JSAMPLE* in, QRgb* out, int width) {
@@ -154,8 +147,7 @@ void storeRow(const jpeg_decompress_struct& cinfo, const JSAMPLE* in, QRgb* out,
             out[x] = qRgb(product255(c, k), product255(m, k), product255(y, k));
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -188,17 +180,11 @@ bool decode(Decoder& d) {
 
     jpeg_read_header(cinfo, TRUE);
     switch (cinfo->jpeg_color_space) {
-    case JCS_GRAYSCALE:
-        cinfo->out_color_space = JCS_GRAYSCALE;
-        break;
+    case JCS_GRAYSCALE: cinfo->out_color_space = JCS_GRAYSCALE; break;
     case JCS_RGB:
-    case JCS_YCbCr:
-        cinfo->out_color_space = JCS_RGB;
-        break;
+    case JCS_YCbCr: cinfo->out_color_space = JCS_RGB; break;
     case JCS_CMYK:
-    case JCS_YCCK:
-        cinfo->out_color_space = JCS_CMYK;
-        break;
+    case JCS_YCCK: cinfo->out_color_space = JCS_CMYK; break;
     default:
         // Components of unknown meaning cannot be shown as colours.
         ERREXIT(cinfo, JERR_CONVERSION_NOTIMPL);

@@ -108,8 +108,8 @@ void removeStaleTemporaries(const QString& path) {
     const QString fileName = info.fileName();
     const QDir dir = info.absoluteDir();
     const time_t now = ::time(nullptr);
-    const QStringList names = dir.entryList({fileName + QStringLiteral(".*")},
-                                            QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    const QStringList names =
+        dir.entryList({fileName + QStringLiteral(".*")}, QDir::Files | QDir::Hidden | QDir::NoSymLinks);
     for (const QString& name : names) {
         if (!isTemporaryName(name, fileName)) continue;
         const QByteArray native = QFile::encodeName(dir.filePath(name));
@@ -183,13 +183,9 @@ StoredSettings SettingsStore::read(QStringList& typeErrors) {
     const QString file = location();
     QByteArray bytes;
     switch (readFileBytes(file, bytes)) {
-    case Found::Nothing:
-        return s;
-    case Found::Unusable:
-        typeErrors.append(QStringLiteral("設定を読み込めませんでした。\n%1").arg(file));
-        return s;
-    case Found::Bytes:
-        break;
+    case Found::Nothing: return s;
+    case Found::Unusable: typeErrors.append(QStringLiteral("設定を読み込めませんでした。\n%1").arg(file)); return s;
+    case Found::Bytes: break;
     }
     // The copy is parsed in a private folder, so that nothing beside the
     // real file (a lock, a device) can stall the parse.

@@ -42,12 +42,10 @@ QString utf8(std::string_view s) { return QString::fromUtf8(s.data(), static_cas
 // type nothing (arrows, Delete, Tab and the like).
 char16_t typedCharacter(const QKeyEvent* e) {
     switch (e->key()) {
-        case Qt::Key_Delete:
-        case Qt::Key_Tab:
-        case Qt::Key_Backtab:
-            return 0;
-        default:
-            break;
+    case Qt::Key_Delete:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return 0;
+    default: break;
     }
     const QString text = e->text();
     return text.isEmpty() ? char16_t{0} : text.at(0).unicode();
@@ -100,8 +98,8 @@ void TFormMain::bindEvents() {
     connect(f.PanelChihou, &TPanel::OnDblClick, this, [this] { PanelChihouDblClick(); });
     connect(f.PlBtnClose, &TplButton::OnClick, this, [this] { PlBtnCloseClick(); });
     // Moving the window by its body: the window, PnlMain, the title band.
-    for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(f.PnlMain),
-                       static_cast<QWidget*>(f.Panel3)}) {
+    for (QWidget* w :
+         {static_cast<QWidget*>(this), static_cast<QWidget*>(f.PnlMain), static_cast<QWidget*>(f.Panel3)}) {
         w->installEventFilter(this);
     }
     for (QWidget* w : f.Panel3->findChildren<QWidget*>()) w->installEventFilter(this);
@@ -114,7 +112,9 @@ void TFormMain::bindEvents() {
     // Settings panel and window modes.
     connect(f.plBtnSetting, &TplButton::OnClick, this, [this] { plBtnSettingClick(); });
     for (QRadioButton* r : {f.RBtnJusho, f.RBtnBango}) {
-        connect(r, &QRadioButton::toggled, this, [this](bool on) { if (on) RBtnSetting(); });
+        connect(r, &QRadioButton::toggled, this, [this](bool on) {
+            if (on) RBtnSetting();
+        });
     }
     for (QCheckBox* c : {f.ChkMark, f.ChkHyphen}) {
         connect(c, &QCheckBox::toggled, this, [this] { RBtnSetting(); });
@@ -133,8 +133,12 @@ void TFormMain::bindSearchPanel() {
     Ui::FormMain& f = *ui_;
     SearchPanelModel* m = panel_.get();
     // Controls to handlers.
-    connect(f.RBtnBangoKensaku, &QRadioButton::toggled, m, [m](bool on) { if (on) m->RBtnBangoKensakuClick(); });
-    connect(f.RBtnJushoKensaku, &QRadioButton::toggled, m, [m](bool on) { if (on) m->RBtnJushoKensakuClick(); });
+    connect(f.RBtnBangoKensaku, &QRadioButton::toggled, m, [m](bool on) {
+        if (on) m->RBtnBangoKensakuClick();
+    });
+    connect(f.RBtnJushoKensaku, &QRadioButton::toggled, m, [m](bool on) {
+        if (on) m->RBtnJushoKensakuClick();
+    });
     f.EditZip1->installEventFilter(this);    // EditZip1KeyPress
     f.EditJusho1->installEventFilter(this);  // EditJusho1KeyPress
     connect(f.EditZip1, &QLineEdit::textChanged, m, &SearchPanelModel::setZipText);
@@ -145,13 +149,12 @@ void TFormMain::bindSearchPanel() {
     f.ListBox1->setModel(m->candidates());
     // Only a selected row is a choice: a list that regains focus makes its
     // first row current without selecting it, and that must not fill the result.
-    connect(f.ListBox1->selectionModel(), &QItemSelectionModel::selectionChanged, m,
-            [m, v = f.ListBox1] {
-                const QModelIndexList rows = v->selectionModel()->selectedRows();
-                if (rows.isEmpty()) return;
-                m->setSelectedIndex(rows.front().row());
-                m->ListBox1Click();
-            });
+    connect(f.ListBox1->selectionModel(), &QItemSelectionModel::selectionChanged, m, [m, v = f.ListBox1] {
+        const QModelIndexList rows = v->selectionModel()->selectedRows();
+        if (rows.isEmpty()) return;
+        m->setSelectedIndex(rows.front().row());
+        m->ListBox1Click();
+    });
     connect(f.ListBox1, &QListView::clicked, m, [m] { m->ListBox1Click(); });
     connect(f.ListBox1, &QListView::doubleClicked, m, [m] { m->ListBox1DblClick(); });
 
@@ -418,8 +421,8 @@ void TFormMain::applyWindowFlags(bool onTop, bool noTitleBar) {
     if (noTitleBar) {
         flags |= Qt::FramelessWindowHint;
     } else {
-        flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
+        flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                 Qt::MSWindowsFixedSizeDialogHint;
     }
     if (onTop) flags |= Qt::WindowStaysOnTopHint;
     if (flags == windowFlags()) return;

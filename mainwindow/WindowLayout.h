@@ -24,8 +24,8 @@ struct WindowLayout {
     int buttonRowTop = 0;      // PnlBtn1 and PnlBtn2 top
     bool kekkaTopSet = false;  // PnlKekka top is set (to kekkaTop)
     int kekkaTop = 0;
-    bool hideKekka = false;    // compact hides the results panel
-    bool showKekka = false;    // an expand request shows it
+    bool hideKekka = false;       // compact hides the results panel
+    bool showKekka = false;       // an expand request shows it
     bool settingFollows = false;  // PnlSetting top := PnlKensaku top
     bool helpFollows = false;     // PnlHelp top := PnlKensaku top
     bool animate = false;         // grow PnlMain step by step

@@ -74,8 +74,9 @@ void closeOnSignals(QObject* owner) {
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::puts("Usage: tenmari\nJapanese postal codes to addresses and back, in a window. "
-                      "It takes no arguments; see tenmari-lookup for the command line.");
+            std::puts(
+                "Usage: tenmari\nJapanese postal codes to addresses and back, in a window. "
+                "It takes no arguments; see tenmari-lookup for the command line.");
             return 0;
         }
         if (std::strcmp(argv[i], "--version") == 0) {

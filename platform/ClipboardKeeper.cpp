@@ -36,14 +36,12 @@ bool clipboardManagerRuns() {
     xcb_connection_t* c = x11 ? x11->connection() : nullptr;
     if (!c) return false;
     static const char kName[] = "CLIPBOARD_MANAGER";
-    xcb_intern_atom_reply_t* atom =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, sizeof kName - 1, kName), nullptr);
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, sizeof kName - 1, kName), nullptr);
     if (!atom) return false;
     const xcb_atom_t a = atom->atom;
     std::free(atom);
     if (a == XCB_ATOM_NONE) return false;  // never interned: nobody can own it
-    xcb_get_selection_owner_reply_t* owner =
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, a), nullptr);
+    xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, a), nullptr);
     if (!owner) return false;
     const bool runs = owner->owner != XCB_NONE;
     std::free(owner);
@@ -111,8 +109,7 @@ int startDetached(const QByteArray& program) {
     ::close(sv[1]);
     if (devNull >= 0) ::close(devNull);
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     return sv[0];
 }
 #endif
@@ -128,9 +125,7 @@ ClipboardHandover chooseClipboardHandover(const ClipboardSituation& s) {
     return s.helperFound ? ClipboardHandover::Helper : ClipboardHandover::None;
 }
 
-QString clipboardHelperPath() {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/tenmari-clipboard");
-}
+QString clipboardHelperPath() { return QCoreApplication::applicationDirPath() + QStringLiteral("/tenmari-clipboard"); }
 
 ClipboardSituation currentClipboardSituation(const QString& helper) {
     ClipboardSituation s;

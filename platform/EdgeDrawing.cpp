@@ -34,24 +34,18 @@ QRect drawBevel(QPainter& p, const QRect& box, Bevel bevel, int width) {
     const QColor shadow = toQColor(clBtnShadow);
     const QColor highlight = toQColor(clBtnHighlight);
     switch (bevel) {
-        case Bevel::None: return box;
-        case Bevel::Lowered: return drawRings(p, box, shadow, highlight, width);
-        case Bevel::Raised: return drawRings(p, box, highlight, shadow, width);
+    case Bevel::None: return box;
+    case Bevel::Lowered: return drawRings(p, box, shadow, highlight, width);
+    case Bevel::Raised: return drawRings(p, box, highlight, shadow, width);
     }
     return box;
 }
 
 void drawEdge(QPainter& p, const QRect& rect, EdgeKind kind) {
     switch (kind) {
-        case EdgeKind::Raised:
-            ring(p, ring(p, rect, cl3DLight, cl3DDkShadow), clBtnHighlight, clBtnShadow);
-            break;
-        case EdgeKind::Etched:
-            ring(p, ring(p, rect, clBtnShadow, clBtnHighlight), clBtnHighlight, clBtnShadow);
-            break;
-        case EdgeKind::Bump:
-            ring(p, ring(p, rect, cl3DLight, cl3DDkShadow), cl3DDkShadow, cl3DLight);
-            break;
+    case EdgeKind::Raised: ring(p, ring(p, rect, cl3DLight, cl3DDkShadow), clBtnHighlight, clBtnShadow); break;
+    case EdgeKind::Etched: ring(p, ring(p, rect, clBtnShadow, clBtnHighlight), clBtnHighlight, clBtnShadow); break;
+    case EdgeKind::Bump: ring(p, ring(p, rect, cl3DLight, cl3DDkShadow), cl3DDkShadow, cl3DLight); break;
     }
 }
 

@@ -59,7 +59,8 @@ QString platformProblem(const QByteArray& entry, const SessionEnvironment& e) {
     const QByteArray base = pluginBase(entry);
     const QString name = QString::fromLocal8Bit(base);
     if (base == "xcb") {
-        if (!pluginInstalled({QStringLiteral("libqxcb.so")})) return QStringLiteral("xcb: Qt's X11 plugin is not installed");
+        if (!pluginInstalled({QStringLiteral("libqxcb.so")}))
+            return QStringLiteral("xcb: Qt's X11 plugin is not installed");
         const QString why = x11Problem(e.display);
         return why.isEmpty() ? why : QStringLiteral("xcb: ") + why;
     }
@@ -187,8 +188,10 @@ QtMessageHandler g_previousHandler = nullptr;
 
 void exitOnFatal(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     if (type != QtFatalMsg) {
-        if (g_previousHandler) g_previousHandler(type, context, text);
-        else std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        if (g_previousHandler)
+            g_previousHandler(type, context, text);
+        else
+            std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
         return;
     }
     std::fputs(g_failureMessage.constData(), stderr);

@@ -40,9 +40,7 @@ QWidget* messageOwner() {
     return nullptr;
 }
 
-QString applicationTitle() {
-    return g_title.isEmpty() ? QApplication::applicationDisplayName() : g_title;
-}
+QString applicationTitle() { return g_title.isEmpty() ? QApplication::applicationDisplayName() : g_title; }
 
 void setApplicationTitle(const QString& title) { g_title = title; }
 

@@ -20,8 +20,7 @@ struct ScaledRoundRect {
     int deviceCornerW, deviceCornerH;
     qreal scale;
 
-    ScaledRoundRect(const QRect& b, int cw, int ch, qreal s)
-        : box(b), cornerW(cw), cornerH(ch), scale(s) {
+    ScaledRoundRect(const QRect& b, int cw, int ch, qreal s) : box(b), cornerW(cw), cornerH(ch), scale(s) {
         const int left = qRound(b.left() * s);
         const int top = qRound(b.top() * s);
         deviceBox = QRect(left, top, qRound((b.right() + 1) * s) - left, qRound((b.bottom() + 1) * s) - top);
@@ -72,7 +71,6 @@ void drawPixels(QPainter& p, const QPolygon& pixels, const QColor& colour, qreal
     p.restore();
 }
 
-
 }  // namespace
 
 bool inRoundRect(const QRect& box, int cornerW, int cornerH, int x, int y) {
@@ -94,14 +92,12 @@ bool inRoundRect(const QRect& box, int cornerW, int cornerH, int x, int y) {
     return (dx / rx) * (dx / rx) + (dy / ry) * (dy / ry) <= 1.0;
 }
 
-void drawRoundRectOutline(QPainter& p, const QRect& box, int cornerW, int cornerH,
-                          const QColor& colour) {
+void drawRoundRectOutline(QPainter& p, const QRect& box, int cornerW, int cornerH, const QColor& colour) {
     const qreal scale = paintScale(p);
     drawPixels(p, outlinePixels(box, cornerW, cornerH, false, scale), colour, scale);
 }
 
-void drawAlternateRoundRectOutline(QPainter& p, const QRect& box, int cornerW, int cornerH,
-                                   const QColor& colour) {
+void drawAlternateRoundRectOutline(QPainter& p, const QRect& box, int cornerW, int cornerH, const QColor& colour) {
     const qreal scale = paintScale(p);
     drawPixels(p, outlinePixels(box, cornerW, cornerH, true, scale), colour, scale);
 }

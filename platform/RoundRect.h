@@ -18,12 +18,10 @@ bool inRoundRect(const QRect& box, int cornerW, int cornerH, int x, int y);
 // On a high-resolution device it is drawn in device pixels, one logical pixel
 // wide, with corners as round as the device allows, and never outside the
 // box's logical pixels (the window shape of a rounded button).
-void drawRoundRectOutline(QPainter& p, const QRect& box, int cornerW, int cornerH,
-                          const QColor& colour);
+void drawRoundRectOutline(QPainter& p, const QRect& box, int cornerW, int cornerH, const QColor& colour);
 
 // The same outline drawn with a cosmetic alternate pen: only every other
 // pixel of it is set.
-void drawAlternateRoundRectOutline(QPainter& p, const QRect& box, int cornerW, int cornerH,
-                                   const QColor& colour);
+void drawAlternateRoundRectOutline(QPainter& p, const QRect& box, int cornerW, int cornerH, const QColor& colour);
 
 }  // namespace tenmari

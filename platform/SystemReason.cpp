@@ -7,24 +7,16 @@ namespace tenmari {
 
 QString systemReason(int err) {
     switch (err) {
-    case kNotRegularFile:
-        return QStringLiteral("通常のファイルではありません");
+    case kNotRegularFile: return QStringLiteral("通常のファイルではありません");
     case ENOENT:
-    case ENOTDIR:
-        return QStringLiteral("ファイルがありません");
+    case ENOTDIR: return QStringLiteral("ファイルがありません");
     case EACCES:
-    case EPERM:
-        return QStringLiteral("アクセスが許可されていません");
-    case EISDIR:
-        return QStringLiteral("フォルダーです");
-    case EFBIG:
-        return QStringLiteral("大きすぎます");
-    case EILSEQ:
-        return QStringLiteral("文字コードが違います");
-    case EIO:
-        return QStringLiteral("入出力エラーが発生しました");
-    default:
-        return QString::fromLocal8Bit(std::generic_category().message(err));
+    case EPERM: return QStringLiteral("アクセスが許可されていません");
+    case EISDIR: return QStringLiteral("フォルダーです");
+    case EFBIG: return QStringLiteral("大きすぎます");
+    case EILSEQ: return QStringLiteral("文字コードが違います");
+    case EIO: return QStringLiteral("入出力エラーが発生しました");
+    default: return QString::fromLocal8Bit(std::generic_category().message(err));
     }
 }
 

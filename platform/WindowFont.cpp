@@ -5,9 +5,9 @@
 namespace tenmari {
 
 void installWindowFont() {
-    QFont::insertSubstitutions(kWindowFontFamily,
-                               QStringList{QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"),
-                                           QStringLiteral("Noto Sans CJK JP")});
+    QFont::insertSubstitutions(
+        kWindowFontFamily,
+        QStringList{QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"), QStringLiteral("Noto Sans CJK JP")});
 }
 
 QFont windowFont(int pixelHeight, bool bold) {

@@ -27,20 +27,17 @@ public:
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
         switch (event->type()) {
-            case QEvent::MouseMove: {
-                const auto* m = static_cast<QMouseEvent*>(event);
-                if (!window_ || !(m->buttons() & Qt::LeftButton)) {
-                    finish();
-                    return false;
-                }
-                window_->move(m->globalPosition().toPoint() - offset_);
-                return true;
-            }
-            case QEvent::MouseButtonRelease:
+        case QEvent::MouseMove: {
+            const auto* m = static_cast<QMouseEvent*>(event);
+            if (!window_ || !(m->buttons() & Qt::LeftButton)) {
                 finish();
                 return false;
-            default:
-                return false;
+            }
+            window_->move(m->globalPosition().toPoint() - offset_);
+            return true;
+        }
+        case QEvent::MouseButtonRelease: finish(); return false;
+        default: return false;
         }
     }
 

@@ -27,8 +27,8 @@ QPoint currentOuterCorner(const QWidget* window) {
     if (!origin) return cached;
     // The client area's origin on the screen, less Qt's frame margins (zero without a frame).
     const QMargins frame = handle->frameMargins();
-    const QPoint corner = QPoint(origin->dst_x, origin->dst_y) / handle->devicePixelRatio() -
-                          QPoint(frame.left(), frame.top());
+    const QPoint corner =
+        QPoint(origin->dst_x, origin->dst_y) / handle->devicePixelRatio() - QPoint(frame.left(), frame.top());
     std::free(origin);
     return corner;
 }

@@ -37,8 +37,8 @@ inline void activate(QWidget& w) {
     for (int i = 0; i < 100 && !w.isActiveWindow(); ++i) QApplication::processEvents();
 }
 
-inline void sendMouse(QWidget& w, QEvent::Type type, QPoint pos, Qt::MouseButton button,
-                      Qt::MouseButtons held, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+inline void sendMouse(QWidget& w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons held,
+                      Qt::KeyboardModifiers mods = Qt::NoModifier) {
     QMouseEvent e(type, QPointF(pos), QPointF(w.mapToGlobal(pos)), button, held, mods);
     QApplication::sendEvent(&w, &e);
 }
@@ -46,9 +46,7 @@ inline void sendMouse(QWidget& w, QEvent::Type type, QPoint pos, Qt::MouseButton
 inline void press(QWidget& w, QPoint pos = {5, 5}) {
     sendMouse(w, QEvent::MouseButtonPress, pos, Qt::LeftButton, Qt::LeftButton);
 }
-inline void moveHeld(QWidget& w, QPoint pos) {
-    sendMouse(w, QEvent::MouseMove, pos, Qt::NoButton, Qt::LeftButton);
-}
+inline void moveHeld(QWidget& w, QPoint pos) { sendMouse(w, QEvent::MouseMove, pos, Qt::NoButton, Qt::LeftButton); }
 inline void release(QWidget& w, QPoint pos = {5, 5}) {
     sendMouse(w, QEvent::MouseButtonRelease, pos, Qt::LeftButton, Qt::NoButton);
 }

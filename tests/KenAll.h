@@ -13,10 +13,10 @@ std::string kenAllCsv(std::string* why = nullptr);
 }  // namespace tenmari::test
 
 // Skips the current test when the nationwide file is not available.
-#define TENMARI_REQUIRE_KEN_ALL(path)                                  \
-    std::string path;                                                  \
-    do {                                                               \
-        std::string why_;                                              \
-        path = ::tenmari::test::kenAllCsv(&why_);                      \
-        if (path.empty()) GTEST_SKIP() << why_;                        \
+#define TENMARI_REQUIRE_KEN_ALL(path)             \
+    std::string path;                             \
+    do {                                          \
+        std::string why_;                         \
+        path = ::tenmari::test::kenAllCsv(&why_); \
+        if (path.empty()) GTEST_SKIP() << why_;   \
     } while (0)

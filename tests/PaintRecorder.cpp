@@ -49,18 +49,18 @@ const std::vector<RecordedPicture>& PaintRecorder::pictures() const { return m_e
 
 int PaintRecorder::metric(PaintDeviceMetric m) const {
     switch (m) {
-        case PdmWidth: return m_size.width();
-        case PdmHeight: return m_size.height();
-        case PdmWidthMM: return m_size.width() * 254 / 960;
-        case PdmHeightMM: return m_size.height() * 254 / 960;
-        case PdmNumColors: return 0;
-        case PdmDepth: return 32;
-        case PdmDpiX:
-        case PdmDpiY:
-        case PdmPhysicalDpiX:
-        case PdmPhysicalDpiY: return 96;
-        case PdmDevicePixelRatio: return 1;
-        case PdmDevicePixelRatioScaled: return static_cast<int>(devicePixelRatioFScale());
+    case PdmWidth: return m_size.width();
+    case PdmHeight: return m_size.height();
+    case PdmWidthMM: return m_size.width() * 254 / 960;
+    case PdmHeightMM: return m_size.height() * 254 / 960;
+    case PdmNumColors: return 0;
+    case PdmDepth: return 32;
+    case PdmDpiX:
+    case PdmDpiY:
+    case PdmPhysicalDpiX:
+    case PdmPhysicalDpiY: return 96;
+    case PdmDevicePixelRatio: return 1;
+    case PdmDevicePixelRatioScaled: return static_cast<int>(devicePixelRatioFScale());
     }
     return 0;
 }

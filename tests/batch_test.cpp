@@ -37,14 +37,14 @@ TEST(BatchInput, LinesAndTheirErrors) {
     const Case cases[] = {
         {"", {}, 0, ""},
         {"\n\n\n", {"", "", ""}, 0, ""},
-        {"a\nb", {"a", "b"}, 0, ""},                         // no newline at the end
-        {"a\r\nb\r\n", {"a", "b"}, 0, ""},                   // CR LF
-        {"\xEF\xBB\xBF東京都\n", {"東京都"}, 0, ""},         // byte-order mark skipped
-        {"x\xEF\xBB\xBF\n", {"x\xEF\xBB\xBF"}, 0, ""},       // only at the start
+        {"a\nb", {"a", "b"}, 0, ""},                    // no newline at the end
+        {"a\r\nb\r\n", {"a", "b"}, 0, ""},              // CR LF
+        {"\xEF\xBB\xBF東京都\n", {"東京都"}, 0, ""},    // byte-order mark skipped
+        {"x\xEF\xBB\xBF\n", {"x\xEF\xBB\xBF"}, 0, ""},  // only at the start
         {std::string(4096, 'b') + "\n", {std::string(4096, 'b')}, 0, ""},
         {"ok\n" + longLine + "\n", {}, 2, "longer than 4096 bytes"},
         {"ok\nok\n\xff\xfe\n", {}, 3, "not UTF-8"},
-        {"\xe6\x9d\n", {}, 1, "not UTF-8"},                  // a character cut short
+        {"\xe6\x9d\n", {}, 1, "not UTF-8"},  // a character cut short
         {std::string("a\0b\n", 4), {}, 1, "NUL"},
     };
     for (const Case& c : cases) {
@@ -68,7 +68,7 @@ TEST(BatchKana, HalfWidthBecomesFullWidthWithMarksJoined) {
         {"ﾀﾞﾁﾞﾂﾞﾃﾞﾄﾞ", "ダヂヅデド"},
         {"ﾊﾞﾋﾟﾌﾞﾍﾟﾎﾞ", "バピブペボ"},
         {"ｳﾞ", "ヴ"},
-        {"ｯﾞ", "ッ゛"},          // no voiced ッ: the mark stays a mark
+        {"ｯﾞ", "ッ゛"},  // no voiced ッ: the mark stays a mark
         {"ｱﾟﾞ", "ア゜゛"},
         {"ﾞｶ", "゛カ"},
         {"ｲｶﾆｹｲｻｲｶﾞﾅｲﾊﾞｱｲ", "イカニケイサイガナイバアイ"},
@@ -104,20 +104,19 @@ TEST(BatchTable, AddressByLongestBeginningFirstInFileOrder) {
         {"1000006", "東京都千代田区丸の内"},
         {"1000001", "東京都千代田区千代田"},
     };
-    const std::vector<std::string> queries = {
-        "東京都千代田区丸の内１－９－１", "東京都千代田区", "東京都千代田区丸の内ＪＰタワー１階",
-        "東京都千代", "", "東京都千代田区千代田", "東京都千代田区丸の内１－９－１"};
+    const std::vector<std::string> queries = {"東京都千代田区丸の内１－９－１",
+                                              "東京都千代田区",
+                                              "東京都千代田区丸の内ＪＰタワー１階",
+                                              "東京都千代",
+                                              "",
+                                              "東京都千代田区千代田",
+                                              "東京都千代田区丸の内１－９－１"};
     EXPECT_EQ(addressAnswers(queries, records, false),
               (std::vector<std::vector<std::string>>{
                   {"1000005"}, {"1000000"}, {"1006890"}, {}, {}, {"1000001"}, {"1000005"}}));
     EXPECT_EQ(addressAnswers(queries, records, true),
-              (std::vector<std::vector<std::string>>{{"1000005", "1000006"},
-                                                     {"1000000"},
-                                                     {"1006890"},
-                                                     {},
-                                                     {},
-                                                     {"1000001"},
-                                                     {"1000005", "1000006"}}));
+              (std::vector<std::vector<std::string>>{
+                  {"1000005", "1000006"}, {"1000000"}, {"1006890"}, {}, {}, {"1000001"}, {"1000005", "1000006"}}));
 }
 
 // ---------------------------------------------------------------- the command
@@ -146,7 +145,10 @@ TEST(BatchCommand, BadInputIsAnErrorNamingItsLineAndNeverACrash) {
         {"1000001\r\n9999999\r\n", 1, "1000001\t1000001\t東京都千代田区千代田\n9999999\t\t\n", ""},
         {"1000001\n" + big + "\n", 2, "", "line 2: the line is longer than 4096 bytes"},
         {"1000001\n\xff\n", 2, "", "line 2: the line is not UTF-8"},
-        {std::string("10000\0" "01\n", 9), 2, "", "line 1: the line holds a NUL byte"},
+        {std::string("10000\0"
+                     "01\n",
+                     9),
+         2, "", "line 1: the line holds a NUL byte"},
         {"東京😀\n", 1, "東京😀\t\t\n", ""},  // no code page 932 form: no answer
     };
     for (const Case& c : cases) {
@@ -222,9 +224,14 @@ void checkAgainstSingleSearches(const std::string& dict) {
         const std::string text = cp932ToUtf8(batch::cutAtBracket(address));
         switch (k % 10) {
         case 0: addresses.push_back(text); break;
-        case 2: case 3: case 4: case 5: case 6: case 7: case 8: case 9:
-            addresses.push_back(rest ? text : text + "１－９－１");
-            break;
+        case 2:
+        case 3:
+        case 4:
+        case 5:
+        case 6:
+        case 7:
+        case 8:
+        case 9: addresses.push_back(rest ? text : text + "１－９－１"); break;
         case 1: addresses.push_back("架空県" + text); break;  // absent
         }
     }
@@ -368,36 +375,48 @@ TEST_F(WholeRecords, RunsBecomeOneRecordAndNotesAreDropped) {
         {{"--whole", "code", "0669901"}, "", "北海道港市若葉\n"},
         {{"--whole", "--kana", "code", "0669901"}, "", "北海道港市若葉\tホッカイドウミナトシワカバ\n"},
         {{"--whole", "--kana", "prefix", "066"}, "", "0669901\t北海道港市若葉\tホッカイドウミナトシワカバ\n"},
-        {{"--whole", "--kana", "--pick-out", "part", "prefix", "602"}, "",
+        {{"--whole", "--kana", "--pick-out", "part", "prefix", "602"},
+         "",
          "6029901\t京都市上京区亀乃町\tキョウトシカミギョウクカメノチョウ\n"
          "6029901\t京都市上京区鶴乃町\tキョウトシカミギョウクツルノチョウ\n"},
-        {{"prefix", "1009902"}, "", "1009902\t東京都千代田区外堀（１丁目（一部）、\n1009902\t東京都千代田区２丁目（全域））\n"},
-        {{"--whole", "address", "東京都千代田区"}, "",
+        {{"prefix", "1009902"},
+         "",
+         "1009902\t東京都千代田区外堀（１丁目（一部）、\n1009902\t東京都千代田区２丁目（全域））\n"},
+        {{"--whole", "address", "東京都千代田区"},
+         "",
          "1009901\t東京都千代田区丸の内\n1009902\t東京都千代田区外堀\n1009903\t東京都千代田区内堀\n"
          "1009904\t東京都千代田区北堀\n1009905\t東京都千代田区南堀\n"},
         // A piece that carries on a run is no record: it is not found by its own text.
-        {{"address", "東京都千代田区２丁目"}, "",
+        {{"address", "東京都千代田区２丁目"},
+         "",
          "1009902\t東京都千代田区２丁目（全域））\n1009905\t東京都千代田区２丁目、\n"},
         {{"--whole", "address", "東京都千代田区２丁目"}, "", ""},
         // Batches: one line per record of the code with --all; the longest beginning.
-        {{"--all", "batch", "code"}, "0669901\n",
+        {{"--all", "batch", "code"},
+         "0669901\n",
          "0669901\t0669901\t北海道港市若葉（１－３番地、５番地、\n"
          "0669901\t0669901\t北海道港市７番地、９番地、\n"
          "0669901\t0669901\t北海道港市１１番地）\n"},
-        {{"--all", "--whole", "--kana", "batch", "code"}, "0669901\n6029901\n",
+        {{"--all", "--whole", "--kana", "batch", "code"},
+         "0669901\n6029901\n",
          "0669901\t0669901\t北海道港市若葉\tホッカイドウミナトシワカバ\n"
          "6029901\t6029901\t京都府京都市上京区亀乃町\tキョウトフキョウトシカミギョウクカメノチョウ\n"
          "6029901\t6029901\t京都府京都市上京区鶴乃町\tキョウトフキョウトシカミギョウクツルノチョウ\n"},
-        {{"batch", "address"}, "北海道港市７番地、９番地、１０\n北海道港市若葉１１番地\n",
+        {{"batch", "address"},
+         "北海道港市７番地、９番地、１０\n北海道港市若葉１１番地\n",
          "北海道港市７番地、９番地、１０\t0669901\t北海道港市７番地、９番地、\n"
          "北海道港市若葉１１番地\t0669901\t北海道港市若葉（１－３番地、５番地、\n"},
-        {{"--whole", "--kana", "batch", "address"}, "北海道港市７番地、９番地、１０\n北海道港市若葉１１番地\n",
+        {{"--whole", "--kana", "batch", "address"},
+         "北海道港市７番地、９番地、１０\n北海道港市若葉１１番地\n",
          "北海道港市７番地、９番地、１０\t\t\t\n"
          "北海道港市若葉１１番地\t0669901\t北海道港市若葉\tホッカイドウミナトシワカバ\n"},
         // The reading of the rest of a municipality is left out as its text is.
         {{"--kana", "code", "0640000"}, "", "北海道札幌市中央区\tホッカイドウサッポロシチュウオウク\n"},
-        {{"--kana", "batch", "code"}, "0640000\n", "0640000\t0640000\t北海道札幌市中央区\tホッカイドウサッポロシチュウオウク\n"},
-        {{"--whole", "--kana", "--pick-out", "part", "batch", "address"}, "札幌市中央区北１条\n",
+        {{"--kana", "batch", "code"},
+         "0640000\n",
+         "0640000\t0640000\t北海道札幌市中央区\tホッカイドウサッポロシチュウオウク\n"},
+        {{"--whole", "--kana", "--pick-out", "part", "batch", "address"},
+         "札幌市中央区北１条\n",
          "札幌市中央区北１条\t0640000\t札幌市中央区\tサッポロシチュウオウク\n"},
     };
     for (const Case& c : cases) {
@@ -449,7 +468,8 @@ TEST(WholeRecordsNationwide, BatchAndListingAgreeOnEveryRecord) {
             input += c + "\n";
             expected += byCode[c];
         }
-        const Outcome batch = run({"--dict", csv, "--pick-out", pickOut, "--whole", "--kana", "--all", "batch", "code"}, input);
+        const Outcome batch =
+            run({"--dict", csv, "--pick-out", pickOut, "--whole", "--kana", "--all", "batch", "code"}, input);
         EXPECT_EQ(batch.status, 0) << batch.err;
         EXPECT_TRUE(batch.out == expected) << pickOut << ": the batch differs from the listing";
     }
@@ -470,15 +490,19 @@ TEST(BatchFold, HalfWidthBecomesTheFilesFullWidth) {
 
 TEST_F(WholeRecords, FoldFindsTheFullWidthText) {
     std::ofstream(dict_, std::ios::app | std::ios::binary)
-        << utf8ToCp932(R"l(01204,"070  ","0700062","ﾎｯｶｲﾄﾞｳ","ｱｻﾋｶﾜｼ","ｱｹﾎﾞﾉ2ｼﾞｮｳ","北海道","旭川市","曙２条",0,0,1,0,0,0)l") + "\r\n";
+        << utf8ToCp932(
+               R"l(01204,"070  ","0700062","ﾎｯｶｲﾄﾞｳ","ｱｻﾋｶﾜｼ","ｱｹﾎﾞﾉ2ｼﾞｮｳ","北海道","旭川市","曙２条",0,0,1,0,0,0)l") +
+               "\r\n";
     const std::string input = "北海道旭川市曙2条3丁目\n北海道旭川市曙２条３丁目\n";
     Outcome r = lookup({"batch", "address"}, input);
     EXPECT_EQ(r.out, "北海道旭川市曙2条3丁目\t\t\n北海道旭川市曙２条３丁目\t0700062\t北海道旭川市曙２条\n");
     r = lookup({"--fold", "batch", "address"}, input);
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "北海道旭川市曙2条3丁目\t0700062\t北海道旭川市曙２条\n北海道旭川市曙２条３丁目\t0700062\t北海道旭川市曙２条\n");
-    for (const std::vector<std::string>& wrong : {std::vector<std::string>{"--fold", "batch", "code"},
-                                                  {"--fold", "address", "北海道"}}) {
+    EXPECT_EQ(
+        r.out,
+        "北海道旭川市曙2条3丁目\t0700062\t北海道旭川市曙２条\n北海道旭川市曙２条３丁目\t0700062\t北海道旭川市曙２条\n");
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{"--fold", "batch", "code"}, {"--fold", "address", "北海道"}}) {
         r = lookup(wrong, "1\n");
         EXPECT_EQ(r.status, 2);
         EXPECT_NE(r.err.find("--fold goes with batch address only"), std::string::npos) << r.err;
@@ -501,7 +525,8 @@ TEST(BatchCommand, OldCodesAreAnsweredAsTheCodeSearchAnswersThem) {
     // Every record of that old code with --all, in file order.
     std::string every;
     for (std::size_t k = 0; k < lines.size(); ++k) {
-        if (reference::field(lines[k], 1) == old) every += query + "\t" + records[k].first + "\t" + cp932ToUtf8(records[k].second) + "\n";
+        if (reference::field(lines[k], 1) == old)
+            every += query + "\t" + records[k].first + "\t" + cp932ToUtf8(records[k].second) + "\n";
     }
     EXPECT_EQ(run({"--dict", kSample, "--all", "batch", "code"}, query + "\n").out, every);
 }
@@ -541,10 +566,10 @@ TEST(BatchRuns, AFollowingLineOfTheSameCodeCarriesOnAnOpenRun) {
         bool carriesOn;
     };
     const std::vector<Step> steps = {
-        {1, "1", "若葉（１、", false}, {2, "1", "２）", true},  {3, "1", "鶴乃町", false},
+        {1, "1", "若葉（１、", false},       {2, "1", "２）", true},     {3, "1", "鶴乃町", false},
         {4, "2", "外堀（（一部）、", false}, {5, "2", "全域））", true}, {6, "2", "（次）", false},
-        {7, "3", "内堀（", false},    {8, "4", "北堀、", false},  // another code ends the run
-        {9, "5", "南堀（", false},    {11, "5", "２）", false},   // so does a line between
+        {7, "3", "内堀（", false},           {8, "4", "北堀、", false},  // another code ends the run
+        {9, "5", "南堀（", false},           {11, "5", "２）", false},   // so does a line between
     };
     batch::SplitRuns runs;
     for (const Step& s : steps) {
@@ -559,14 +584,14 @@ TEST(BatchScan, QuickFieldsReadAsTheLinesCutReadsThem) {
     const std::string lines[] = {
         R"(13101,"100  ","1000001","a","b","c","x","y","z",0)",
         R"(13101,"100  ","1000001"tail,"a")",
-        "13101,\"10\r0  \",\"1000001\",\"\"",      // a CR within field 1
-        "13101,\"100  \",\"10000\r01\",\"\"",      // a CR within field 2: not 7 digits as it stands
-        "13\r101,\"100  \",\"1000001\"",           // a CR before both
-        R"(13101,"1,0  ","1000001")",              // a comma in a quoted field cuts it
-        R"(13101,"100""","1000001")",              // a doubled quote
-        R"(13101,"100  ","100000")",               // six digits
-        R"(13101,"100  ","1000001)",               // no closing quote
-        R"(13101,"100  ",1000001)",                // unquoted: empty
+        "13101,\"10\r0  \",\"1000001\",\"\"",  // a CR within field 1
+        "13101,\"100  \",\"10000\r01\",\"\"",  // a CR within field 2: not 7 digits as it stands
+        "13\r101,\"100  \",\"1000001\"",       // a CR before both
+        R"(13101,"1,0  ","1000001")",          // a comma in a quoted field cuts it
+        R"(13101,"100""","1000001")",          // a doubled quote
+        R"(13101,"100  ","100000")",           // six digits
+        R"(13101,"100  ","1000001)",           // no closing quote
+        R"(13101,"100  ",1000001)",            // unquoted: empty
         R"(13101,"100  ","１０００００１")",
         R"(13101,"100  )",
         "",

@@ -52,20 +52,17 @@ struct Log {
     explicit Log(TplButton* b) {
         QObject::connect(b, &TplButton::OnClick, b, [this](QObject*) { events << "click"; });
         QObject::connect(b, &TplButton::OnDblClick, b, [this](QObject*) { events << "dblclick"; });
-        QObject::connect(b, &TplButton::OnKeyDown, b,
-                         [this](QObject*, int&, TShiftState) { events << "keydown"; });
+        QObject::connect(b, &TplButton::OnKeyDown, b, [this](QObject*, int&, TShiftState) { events << "keydown"; });
         QObject::connect(b, &TplButton::OnEnter, b, [this](QObject*) { events << "enter"; });
         QObject::connect(b, &TplButton::OnExit, b, [this](QObject*) { events << "exit"; });
-        QObject::connect(b, &TplButton::OnMouseEnter, b,
-                         [this](QObject*, TShiftState s, int x, int y) {
-                             events << QStringLiteral("menter %1,%2").arg(x).arg(y);
-                             shift = s;
-                         });
-        QObject::connect(b, &TplButton::OnMouseLeave, b,
-                         [this](QObject*, TShiftState s, int x, int y) {
-                             events << QStringLiteral("mleave %1,%2").arg(x).arg(y);
-                             shift = s;
-                         });
+        QObject::connect(b, &TplButton::OnMouseEnter, b, [this](QObject*, TShiftState s, int x, int y) {
+            events << QStringLiteral("menter %1,%2").arg(x).arg(y);
+            shift = s;
+        });
+        QObject::connect(b, &TplButton::OnMouseLeave, b, [this](QObject*, TShiftState s, int x, int y) {
+            events << QStringLiteral("mleave %1,%2").arg(x).arg(y);
+            shift = s;
+        });
     }
     int count(const QString& name) const { return static_cast<int>(events.count(name)); }
     QStringList events;

@@ -53,8 +53,7 @@ TEST(ButtonGradient, WhiteToSilverOver26Rows) {
     b.SetButtonStyle(TplButton::bsFlatNoFrame);
     ASSERT_EQ(b.height(), 26);
     const QImage img = render(b);
-    const std::pair<int, int> rows[] = {{0, 255}, {1, 253}, {2, 250}, {12, 225},
-                                        {13, 223}, {24, 195}, {25, 192}};
+    const std::pair<int, int> rows[] = {{0, 255}, {1, 253}, {2, 250}, {12, 225}, {13, 223}, {24, 195}, {25, 192}};
     for (const auto& [row, value] : rows) {
         for (int x : {0, 37, 74}) {
             EXPECT_EQ(img.pixel(x, row), qRgb(value, value, value)) << "row " << row << " x " << x;
@@ -149,8 +148,7 @@ TEST(ButtonGradient, TheWidgetShowsWhatOnePaintDraws) {
         b->SetGradBeginColor(0x00102030);
         b->SetParentColor(parentColor);  // drawn directly instead of through a bitmap
         window.show();
-        EXPECT_EQ(b->grab().toImage().convertToFormat(QImage::Format_RGB32), render(*b))
-            << parentColor;
+        EXPECT_EQ(b->grab().toImage().convertToFormat(QImage::Format_RGB32), render(*b)) << parentColor;
     }
 }
 
@@ -388,9 +386,8 @@ TEST(ButtonPictures, OpaquePicturesMoveWhenPressedTransparentBitmapsStay) {
         QPoint expected;
     };
     const Case cases[] = {
-        {true, false, true, {8, 10}},   {true, false, false, {7, 9}},
-        {false, false, true, {8, 10}},  {false, true, true, {7, 9}},
-        {true, true, true, {8, 10}},  // icons ignore TransParent
+        {true, false, true, {8, 10}}, {true, false, false, {7, 9}}, {false, false, true, {8, 10}},
+        {false, true, true, {7, 9}},  {true, true, true, {8, 10}},  // icons ignore TransParent
     };
     for (const Case& c : cases) {
         TplButton b;
@@ -407,8 +404,7 @@ TEST(ButtonPictures, OpaquePicturesMoveWhenPressedTransparentBitmapsStay) {
         press(b);
         const Recording r = record(b);
         ASSERT_EQ(r.pictures.size(), 1u);
-        EXPECT_EQ(r.pictures[0].target.topLeft(), c.expected)
-            << c.icon << c.transparent << c.hasFocus;
+        EXPECT_EQ(r.pictures[0].target.topLeft(), c.expected) << c.icon << c.transparent << c.hasFocus;
     }
 }
 
@@ -464,9 +460,9 @@ TEST(ButtonPictures, DisabledPictureIsEmbossedOnlyWithHasFocus) {
         parent.setEnabled(false);
         const QImage img = render(b);
         if (c.embossed) {
-            EXPECT_EQ(img.pixel(14, 9), qRgb(0xA0, 0xA0, 0xA0));   // shadow in place
-            EXPECT_EQ(img.pixel(22, 17), qRgb(255, 255, 255));     // highlight, 1 px right and down
-            EXPECT_EQ(img.pixel(12, 7), rgb(0x00336699));          // transparent part untouched
+            EXPECT_EQ(img.pixel(14, 9), qRgb(0xA0, 0xA0, 0xA0));  // shadow in place
+            EXPECT_EQ(img.pixel(22, 17), qRgb(255, 255, 255));    // highlight, 1 px right and down
+            EXPECT_EQ(img.pixel(12, 7), rgb(0x00336699));         // transparent part untouched
         } else {
             EXPECT_EQ(img.pixel(14, 9), qRgb(255, 0, 0)) << c.hasFocus << c.ownEnabled;
         }
@@ -510,8 +506,8 @@ TEST(ButtonFrames, EachStyleDrawsItsFrame) {
         const QPoint points[6] = {{0, 0}, {1, 1}, {59, 29}, {58, 28}, {30, 0}, {2, 2}};
         for (int i = 0; i < 6; ++i) {
             EXPECT_EQ(img.pixel(points[i]), c.expected[i])
-                << "style " << c.style << " frame " << c.frame << " pressed " << c.pressed
-                << " at " << points[i].x() << "," << points[i].y();
+                << "style " << c.style << " frame " << c.frame << " pressed " << c.pressed << " at " << points[i].x()
+                << "," << points[i].y();
         }
     }
 }
@@ -656,8 +652,8 @@ TEST(ButtonHighDpi, FrameLinesAreOneLogicalPixelWide) {
     TplButton b;
     uniformFace(b);
     const QImage img = renderAt(b, 2);
-    const QRgb light = rgb(0xFF000016);   // the raised edge's outer ring, top side
-    const QRgb dark = rgb(0xFF000015);    // its outer ring, bottom side
+    const QRgb light = rgb(0xFF000016);  // the raised edge's outer ring, top side
+    const QRgb dark = rgb(0xFF000015);   // its outer ring, bottom side
     for (int y : {0, 1}) EXPECT_EQ(img.pixel(70, y), light) << y;
     for (int y : {2, 3}) EXPECT_EQ(img.pixel(70, y), rgb(tenmari::clBtnHighlight)) << y;
     EXPECT_EQ(img.pixel(70, 4), rgb(0x00336699));
@@ -735,8 +731,7 @@ TEST(ButtonHighDpi, FocusDotsAreOneLogicalPixel) {
         const int top = style == TplButton::bsNormal ? 6 : 4;
         for (int y : {top, top + 1}) {
             for (int x = 20; x < 40; ++x) {
-                EXPECT_EQ(img.pixel(x, y) != face, (x / 2) % 2 == (top / 2) % 2)
-                    << style << " at " << x << "," << y;
+                EXPECT_EQ(img.pixel(x, y) != face, (x / 2) % 2 == (top / 2) % 2) << style << " at " << x << "," << y;
             }
         }
     }

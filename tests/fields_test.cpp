@@ -145,7 +145,8 @@ TEST(DictionaryFields, QuickCutAgreesWithThePlainRules) {
                 if (!quickHere) continue;
                 ASSERT_EQ(got, line.size() > 64 && at < 128 && !crBefore);
                 if (!got) continue;
-                for (int i : {1, 2, 6, 7, 8}) ASSERT_EQ(raw[static_cast<std::size_t>(i)], want[static_cast<std::size_t>(i)]);
+                for (int i : {1, 2, 6, 7, 8})
+                    ASSERT_EQ(raw[static_cast<std::size_t>(i)], want[static_cast<std::size_t>(i)]);
                 ASSERT_EQ(plain, kReadFields);
             }
         }
@@ -153,8 +154,9 @@ TEST(DictionaryFields, QuickCutAgreesWithThePlainRules) {
 
     std::mt19937 rng(64);
     auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
-    const std::vector<std::string> pieces = {"\"", "\"\"", ",", "\r", "a", "\x81\x69", "0123456789", "\",\"",
-                                             "\xb1\xb2\xb3\xb4\xb5\xb6\xb7\xb8\xb9\xba\xbb\xbc"};
+    const std::vector<std::string> pieces = {"\"",         "\"\"",  ",",
+                                             "\r",         "a",     "\x81\x69",
+                                             "0123456789", "\",\"", "\xb1\xb2\xb3\xb4\xb5\xb6\xb7\xb8\xb9\xba\xbb\xbc"};
     int taken = 0;
     for (int round = 0; round < 30000; ++round) {
         std::string line;

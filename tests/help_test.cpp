@@ -27,9 +27,7 @@
 #include <jpeglib.h>
 
 // Readable failure messages.
-void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
+void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace tenmari {
 namespace {
@@ -51,25 +49,67 @@ struct PageExpectation {
 const std::vector<PageExpectation>& expectedPages() {
     using E = ButtonEffect;
     static const std::vector<PageExpectation> pages{
-        {1, "Image/001.jpg", "1/7", E::Disable, E::Unchanged, 7, {0, 2},
+        {1,
+         "Image/001.jpg",
+         "1/7",
+         E::Disable,
+         E::Unchanged,
+         7,
+         {0, 2},
          "　郵便番号を入力し、検索ボタンを押すと該当の住所を検索表示します。",
          "　※前３桁未満の郵便番号では検索する事はできません。"},
-        {2, "Image/002.jpg", "2/7", E::Enable, E::Unchanged, 6, {0, 3},
+        {2,
+         "Image/002.jpg",
+         "2/7",
+         E::Enable,
+         E::Unchanged,
+         6,
+         {0, 3},
          "　７桁未満での「あいまい検索」の場合には、検索候補として住所一覧が",
          "　→他ソフトへの検索結果のコピーの際などにお使い下さい。"},
-        {3, "Image/003.jpg", "3/7", E::Unchanged, E::Unchanged, 7, {0, 3},
+        {3,
+         "Image/003.jpg",
+         "3/7",
+         E::Unchanged,
+         E::Unchanged,
+         7,
+         {0, 3},
          "　\"結果をコピー\"ボタンを押しますと、検索結果を他ソフトへコピーする事が",
          "　※\"検索結果\"が空欄の場合には、コピーボタンは押せません。"},
-        {4, "Image/004.jpg", "4/7", E::Unchanged, E::Unchanged, 4, {0},
+        {4,
+         "Image/004.jpg",
+         "4/7",
+         E::Unchanged,
+         E::Unchanged,
+         4,
+         {0},
          "　住所から郵便番号を検索する事ができ、市町村の途中まででも",
          "　※検索の際には、必ず都道府県からの入力が必要となります。"},
-        {5, "Image/005.jpg", "5/7", E::Unchanged, E::Unchanged, 6, {0, 3},
+        {5,
+         "Image/005.jpg",
+         "5/7",
+         E::Unchanged,
+         E::Unchanged,
+         6,
+         {0, 3},
          "　検索に用いる辞書を、目的の都道府県を含む地方の専用辞書に切替え",
          "　地方別の辞書より検索時間がより多く必要となります。"},
-        {6, "Image/006.jpg", "6/7", E::Unchanged, E::Enable, 6, {0, 4},
+        {6,
+         "Image/006.jpg",
+         "6/7",
+         E::Unchanged,
+         E::Enable,
+         6,
+         {0, 4},
          "　\"ソフトウェアの設定\"を使って頂くと、〒マークを付けるなど検索結果の",
          "　※設定終了時も、設定ボタンと同じボタンです。"},
-        {7, "Image/007.jpg", "7/7", E::Unchanged, E::Disable, 7, {0, 4},
+        {7,
+         "Image/007.jpg",
+         "7/7",
+         E::Unchanged,
+         E::Disable,
+         7,
+         {0, 4},
          "　各設定は、必要に応じて随時変えて頂く事は可能です。",
          "　現在の検索結果などが消えますのでご注意下さい。"},
     };
@@ -133,8 +173,10 @@ TEST(HelpPages, MemoTextIsTheLinesInOrder) {
 }
 
 TEST(HelpPages, PicturePathIsBesideTheExecutable) {
-    EXPECT_EQ(helpPicturePath(QStringLiteral("/opt/tenmari"), *helpPage(7)), QStringLiteral("/opt/tenmari/Image/007.jpg"));
-    EXPECT_EQ(helpPicturePath(QStringLiteral("/opt/tenmari/"), *helpPage(1)), QStringLiteral("/opt/tenmari/Image/001.jpg"));
+    EXPECT_EQ(helpPicturePath(QStringLiteral("/opt/tenmari"), *helpPage(7)),
+              QStringLiteral("/opt/tenmari/Image/007.jpg"));
+    EXPECT_EQ(helpPicturePath(QStringLiteral("/opt/tenmari/"), *helpPage(1)),
+              QStringLiteral("/opt/tenmari/Image/001.jpg"));
 }
 
 // Turning pages only with enabled buttons, from the first opening (both
@@ -295,9 +337,7 @@ void declareSize(QByteArray& bytes, int width, int height) {
     bytes[sof + 8] = static_cast<char>(width & 0xFF);
 }
 
-QString jpegError(int code) {
-    return QStringLiteral("JPEG エラー #%1").arg(code);
-}
+QString jpegError(int code) { return QStringLiteral("JPEG エラー #%1").arg(code); }
 
 // The reasons in the window's language, whatever the system's locale.
 QString openError(const QString& path, int err) {
@@ -416,8 +456,8 @@ TEST_F(JpegPictureTest, CmykPicturesComeOutInRgb) {
         int c, m, y, k;
     };
     const Tile tiles[] = {
-        {qRgb(255, 0, 0), 0, 255, 255, 0},   {qRgb(0, 255, 0), 255, 0, 255, 0}, {qRgb(0, 0, 255), 255, 255, 0, 0},
-        {qRgb(0, 0, 0), 0, 0, 0, 255},       {qRgb(255, 255, 255), 0, 0, 0, 0},
+        {qRgb(255, 0, 0), 0, 255, 255, 0}, {qRgb(0, 255, 0), 255, 0, 255, 0}, {qRgb(0, 0, 255), 255, 255, 0, 0},
+        {qRgb(0, 0, 0), 0, 0, 0, 255},     {qRgb(255, 255, 255), 0, 0, 0, 0},
     };
     for (bool adobe : {true, false}) {
         SCOPED_TRACE(adobe ? "Adobe (inverted)" : "plain CMYK");
@@ -434,8 +474,7 @@ TEST_F(JpegPictureTest, CmykPicturesComeOutInRgb) {
         const JpegResult r = load(bytes);
         ASSERT_TRUE(r.ok()) << r.error.toStdString();
         ASSERT_EQ(r.image.size(), QSize(160, 32));
-        for (int i = 0; i < 5; ++i)
-            EXPECT_LE(channelDistance(r.image.pixel(i * 32 + 16, 16), tiles[i].rgb), 8) << i;
+        for (int i = 0; i < 5; ++i) EXPECT_LE(channelDistance(r.image.pixel(i * 32 + 16, 16), tiles[i].rgb), 8) << i;
     }
 }
 

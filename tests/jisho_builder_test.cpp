@@ -93,8 +93,8 @@ class JishoBuilderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = "tenmari-jisho-" + std::to_string(::getpid()) + "-" + info->test_suite_name() + "-" +
-                           info->name();
+        std::string name =
+            "tenmari-jisho-" + std::to_string(::getpid()) + "-" + info->test_suite_name() + "-" + info->name();
         std::replace(name.begin(), name.end(), '/', '_');  // parameterised names hold slashes
         root_ = fs::temp_directory_path() / name;
         fs::remove_all(root_);
@@ -103,7 +103,9 @@ protected:
     }
     void TearDown() override { fs::remove_all(root_); }
 
-    std::string file(int region) const { return readBytes(dir_ / regions()[static_cast<std::size_t>(region)].fileName); }
+    std::string file(int region) const {
+        return readBytes(dir_ / regions()[static_cast<std::size_t>(region)].fileName);
+    }
 
     // The folder as an earlier run left it.
     void putOldFolder() {
@@ -154,10 +156,9 @@ TEST(Regions, FileNamesAndPaths) {
 
 TEST(Regions, PrefectureToRegion) {
     const std::pair<const char*, int> cases[] = {
-        {"北海道", 1}, {"青森県", 2}, {"福島県", 2}, {"新潟県", 3}, {"福井県", 3}, {"東京都", 4},
-        {"山梨県", 4}, {"岐阜県", 5}, {"大阪府", 6}, {"京都府", 6}, {"和歌山県", 6}, {"山口県", 7},
-        {"高知県", 8}, {"鹿児島県", 9}, {"沖縄県", 9}, {"東京", -1}, {"京都", -1}, {"北海", -1},
-        {"東京都 ", -1}, {"", -1},
+        {"北海道", 1}, {"青森県", 2}, {"福島県", 2}, {"新潟県", 3},   {"福井県", 3},   {"東京都", 4}, {"山梨県", 4},
+        {"岐阜県", 5}, {"大阪府", 6}, {"京都府", 6}, {"和歌山県", 6}, {"山口県", 7},   {"高知県", 8}, {"鹿児島県", 9},
+        {"沖縄県", 9}, {"東京", -1},  {"京都", -1},  {"北海", -1},    {"東京都 ", -1}, {"", -1},
     };
     for (const auto& [name, index] : cases) {
         EXPECT_EQ(tenmari::regionOfPrefecture(name), index) << name;
@@ -231,8 +232,8 @@ INSTANTIATE_TEST_SUITE_P(Sources, JishoBuilderInput,
                          ::testing::Values(InputCase{Input::Csv, "Csv"}, InputCase{Input::CsvOtherName, "CsvOtherName"},
                                            InputCase{Input::Zip, "Zip"},
                                            InputCase{Input::ZipWithoutZipName, "ZipWithoutZipName"},
-                                           InputCase{Input::ZipInFolder, "ZipInFolder"},
-                                           InputCase{Input::Utf8, "Utf8"}, InputCase{Input::Utf8WithBom, "Utf8WithBom"},
+                                           InputCase{Input::ZipInFolder, "ZipInFolder"}, InputCase{Input::Utf8, "Utf8"},
+                                           InputCase{Input::Utf8WithBom, "Utf8WithBom"},
                                            InputCase{Input::Utf8Zip, "Utf8Zip"}),
                          [](const auto& param) { return std::string(param.param.name); });
 
@@ -275,34 +276,66 @@ TEST_F(JishoBuilderTest, BadSourceChangesNothing) {
     const std::string good = h + kOtherRegions + t;
     const std::string tooLong = record("北海道", "0600001", std::string(70 * 1024, 'x')) + "\r\n";
     const Case cases[] = {
-        {"prefecture of no region", "KEN_ALL.CSV", h + h + record("東京", "1000001", "x") + "\r\n" + good, "",
+        {"prefecture of no region",
+         "KEN_ALL.CSV",
+         h + h + record("東京", "1000001", "x") + "\r\n" + good,
+         "",
          {"KEN_ALL.CSV: line 3: ", "\"東京\"", "belongs to no region"}},
         {"blank line", "KEN_ALL.CSV", h + "\r\n" + good, "", {"KEN_ALL.CSV: line 2: a blank line"}},
         {"blank last line", "KEN_ALL.CSV", good + "\r\n", "", {"line 10: a blank line"}},
-        {"unquoted prefecture", "KEN_ALL.CSV",
-         h + utf8ToCp932("1,\"1\",\"1000001\",\"a\",\"b\",\"c\",東京都,\"d\",\"e\",0,0,0,0,0,0\n") + good, "",
+        {"unquoted prefecture",
+         "KEN_ALL.CSV",
+         h + utf8ToCp932("1,\"1\",\"1000001\",\"a\",\"b\",\"c\",東京都,\"d\",\"e\",0,0,0,0,0,0\n") + good,
+         "",
          {"line 2: field 7, the prefecture, is not quoted"}},
-        {"unquoted postal code", "KEN_ALL.CSV",
-         good + utf8ToCp932("1,\"1\",1000001,\"a\",\"b\",\"c\",\"東京都\",\"d\",\"e\",0,0,0,0,0,0\n"), "",
+        {"unquoted postal code",
+         "KEN_ALL.CSV",
+         good + utf8ToCp932("1,\"1\",1000001,\"a\",\"b\",\"c\",\"東京都\",\"d\",\"e\",0,0,0,0,0,0\n"),
+         "",
          {"line 10: field 3, the postal code, is not quoted"}},
-        {"postal code of 6 digits", "KEN_ALL.CSV", good + record("東京都", "100001", "x"), "",
+        {"postal code of 6 digits",
+         "KEN_ALL.CSV",
+         good + record("東京都", "100001", "x"),
+         "",
          {"line 10: the postal code \"100001\" is not 7 digits"}},
-        {"bytes that are no text", "KEN_ALL.CSV",
-         good + "01101,\"100  \",\"1000001\",\"\",\"\",\"\",\"\xFF\xFE\x01\",\"a\",\"b\",0,0,0,0,0,0\r\n", "",
+        {"bytes that are no text",
+         "KEN_ALL.CSV",
+         good + "01101,\"100  \",\"1000001\",\"\",\"\",\"\",\"\xFF\xFE\x01\",\"a\",\"b\",0,0,0,0,0,0\r\n",
+         "",
          {"line 10: not code page 932 text: the bytes \\xFF at byte"}},
         {"14 fields", "KEN_ALL.CSV", good + t.substr(0, t.rfind(',')) + "\r\n", "", {"line 10: 14 fields, not 15"}},
-        {"16 fields", "KEN_ALL.CSV", h + h.substr(0, h.size() - 2) + ",0\r\n" + good, "", {"line 2: 16 fields, not 15"}},
-        {"a download cut off inside a quote", "KEN_ALL.CSV", good + t.substr(0, 25), "",
+        {"16 fields",
+         "KEN_ALL.CSV",
+         h + h.substr(0, h.size() - 2) + ",0\r\n" + good,
+         "",
+         {"line 2: 16 fields, not 15"}},
+        {"a download cut off inside a quote",
+         "KEN_ALL.CSV",
+         good + t.substr(0, 25),
+         "",
          {"line 10: field 4 has no closing quote"}},
-        {"a comma inside quotes", "KEN_ALL.CSV", good + record("東京都", "1000001", "丸の内,1"), "",
+        {"a comma inside quotes",
+         "KEN_ALL.CSV",
+         good + record("東京都", "1000001", "丸の内,1"),
+         "",
          {"line 10: field 9 has no closing quote"}},
-        {"text after a closing quote", "KEN_ALL.CSV", good + record("東京都", "1000001", "x\"y"), "",
+        {"text after a closing quote",
+         "KEN_ALL.CSV",
+         good + record("東京都", "1000001", "x\"y"),
+         "",
          {"line 10: field 9 has text after its closing quote"}},
-        {"a quote inside an unquoted value", "KEN_ALL.CSV", "0\"1" + h.substr(5) + good, "",
+        {"a quote inside an unquoted value",
+         "KEN_ALL.CSV",
+         "0\"1" + h.substr(5) + good,
+         "",
          {"line 1: field 1 has a quote inside an unquoted value"}},
-        {"a lone CR", "KEN_ALL.CSV", h + record("京都府", "6040001", "本\r町") + "\r\n" + good, "",
+        {"a lone CR",
+         "KEN_ALL.CSV",
+         h + record("京都府", "6040001", "本\r町") + "\r\n" + good,
+         "",
          {"line 2: a CR that is not followed by LF"}},
-        {"CR line ends only", "KEN_ALL.CSV",
+        {"CR line ends only",
+         "KEN_ALL.CSV",
          [&] {
              std::string cr = good;
              std::erase(cr, '\n');
@@ -310,29 +343,48 @@ TEST_F(JishoBuilderTest, BadSourceChangesNothing) {
          }(),
          "",
          {"line 1: a CR that is not followed by LF"}},
-        {"CR line ends, more than a line's limit", "KEN_ALL.CSV",
+        {"CR line ends, more than a line's limit",
+         "KEN_ALL.CSV",
          [&] {
              std::string all;
              for (int k = 0; k < 1000; ++k) all += h.substr(0, h.size() - 1);
              return all;
          }(),
-         "", {"line 1: longer than 64 KB, with CRs but no LF"}},
+         "",
+         {"line 1: longer than 64 KB, with CRs but no LF"}},
         {"a line longer than 64 KB", "KEN_ALL.CSV", h + tooLong + good, "", {"line 2: longer than 64 KB"}},
         {"data after Ctrl-Z", "KEN_ALL.CSV", good + "\x1A" + h, "", {"line 10: data after the end-of-file byte 0x1A"}},
-        {"Ctrl-Z inside a line", "KEN_ALL.CSV", good + h.substr(0, 20) + "\x1A" + h.substr(20), "",
+        {"Ctrl-Z inside a line",
+         "KEN_ALL.CSV",
+         good + h.substr(0, 20) + "\x1A" + h.substr(20),
+         "",
          {"line 10: data after the end-of-file byte 0x1A"}},
         {"nothing before Ctrl-Z", "KEN_ALL.CSV", "\x1A" + good, "", {"line 1: data after the end-of-file byte 0x1A"}},
-        {"a regional file", "Kantou.csv", t + record("山梨県", "4000001", "中央") + "\r\n", "",
+        {"a regional file",
+         "Kantou.csv",
+         t + record("山梨県", "4000001", "中央") + "\r\n",
+         "",
          {"Kantou.csv: no lines for 北海道, 東北地方", "九州・沖縄地方: not Japan Post's nationwide file"}},
-        {"one region missing", "KEN_ALL.CSV", h + kA1 + kN1 + kG1 + kK1 + kC1 + kS1 + t, "",
+        {"one region missing",
+         "KEN_ALL.CSV",
+         h + kA1 + kN1 + kG1 + kK1 + kC1 + kS1 + t,
+         "",
          {"no lines for 九州・沖縄地方:"}},
-        {"UTF-8 with a character code page 932 lacks", "utf_ken_all.csv",
+        {"UTF-8 with a character code page 932 lacks",
+         "utf_ken_all.csv",
          tenmari::cp932ToUtf8(good + record("東京都", "1000001", "x")) + "\r\n" +
              "01101,\"100  \",\"1000001\",\"\",\"\",\"\",\"東京都\",\"市\",\"😀\",0,0,0,0,0,0\r\n",
-         "", {"utf_ken_all.csv: line 11: not UTF-8 text that code page 932 can hold", "U+1F600"}},
-        {"UTF-8 broken on a later line", "utf_ken_all.csv", tenmari::cp932ToUtf8(good) + record("東京都", "1000001", "x") + "\r\n",
-         "", {"line 10: not UTF-8 text", "begins no UTF-8 character"}},
-        {"bad line inside a zip", "ken_all.zip", h + record("Tokyo", "1000001", "x"), "KEN_ALL.CSV",
+         "",
+         {"utf_ken_all.csv: line 11: not UTF-8 text that code page 932 can hold", "U+1F600"}},
+        {"UTF-8 broken on a later line",
+         "utf_ken_all.csv",
+         tenmari::cp932ToUtf8(good) + record("東京都", "1000001", "x") + "\r\n",
+         "",
+         {"line 10: not UTF-8 text", "begins no UTF-8 character"}},
+        {"bad line inside a zip",
+         "ken_all.zip",
+         h + record("Tokyo", "1000001", "x"),
+         "KEN_ALL.CSV",
          {"ken_all.zip (KEN_ALL.CSV): line 2: ", "\"Tokyo\""}},
         {"empty file", "KEN_ALL.CSV", "", "", {"KEN_ALL.CSV: no records"}},
         {"zip without KEN_ALL.CSV", "ken_all.zip", h, "README.TXT", {"ken_all.zip: the zip holds no KEN_ALL.CSV"}},
@@ -371,8 +423,8 @@ TEST_F(JishoBuilderTest, OnlyRegularFilesAreSources) {
     const std::string pipePath = "/proc/self/fd/" + std::to_string(fds[0]);
     fs::create_directories(root_ / "folder.csv");
     const std::pair<fs::path, std::string> cases[] = {
-        {root_ / "fifo", "fifo: a pipe, not a file"},  // would hang for ever
-        {pipePath, "a pipe, not a file"},             // would fail with "Illegal seek"
+        {root_ / "fifo", "fifo: a pipe, not a file"},      // would hang for ever
+        {pipePath, "a pipe, not a file"},                  // would fail with "Illegal seek"
         {"/dev/zero", "/dev/zero: a device, not a file"},  // would fill the disk
         {root_ / "folder.csv", "folder.csv: a folder, not a file"},
     };
@@ -442,10 +494,8 @@ TEST_F(JishoBuilderTest, UnusableZipsAndHugeSourcesCloseEverything) {
         fs::resize_file(root_ / "huge.csv", (256ull << 20) + 1);
     }
     const std::pair<const char*, const char*> cases[] = {
-        {"none.zip", "the zip holds no KEN_ALL.CSV"},
-        {"locked.zip", "cannot unpack KEN_ALL.CSV"},
-        {"method.zip", "cannot unpack KEN_ALL.CSV"},
-        {"bomb.zip", "KEN_ALL.CSV unpacks to 3072 MB, more than 256 MB"},
+        {"none.zip", "the zip holds no KEN_ALL.CSV"}, {"locked.zip", "cannot unpack KEN_ALL.CSV"},
+        {"method.zip", "cannot unpack KEN_ALL.CSV"},  {"bomb.zip", "KEN_ALL.CSV unpacks to 3072 MB, more than 256 MB"},
         {"huge.csv", "huge.csv: larger than 256 MB"},
     };
     putOldFolder();
@@ -472,7 +522,8 @@ TEST_F(JishoBuilderTest, SourceLimitsHoldForPiecesOfAnySize) {
     {
         // A closing 0x1A counts once: a source just under the limit is taken.
         const tenmari::jisho::SourceLimits limits{200, kSource.size() + 1};
-        tenmari::jisho::SourceCheck check("src", [](std::string_view, int) {}, limits);
+        tenmari::jisho::SourceCheck check(
+            "src", [](std::string_view, int) {}, limits);
         check.feed(kSource + "\x1A");
         EXPECT_EQ(check.finish(), kExpectedCounts);
         EXPECT_TRUE(check.endsWithEndMark());
@@ -484,18 +535,23 @@ TEST_F(JishoBuilderTest, SourceLimitsHoldForPiecesOfAnySize) {
     for (std::size_t piece : {std::size_t{1}, std::size_t{7}, std::size_t{4096}}) {
         SCOPED_TRACE(piece);
         std::string out;
-        tenmari::jisho::SourceCheck check("src", [&](std::string_view line, int) { out += line; }, limits);
+        tenmari::jisho::SourceCheck check(
+            "src", [&](std::string_view line, int) { out += line; }, limits);
         try {
-            for (std::size_t at = 0; at < data.size(); at += piece) check.feed(std::string_view(data).substr(at, piece));
+            for (std::size_t at = 0; at < data.size(); at += piece)
+                check.feed(std::string_view(data).substr(at, piece));
             check.finish();
             ADD_FAILURE() << "no error";
         } catch (const tenmari::jisho::SourceError& e) {
-            EXPECT_EQ(std::string(e.what()), "src: larger than 0 MB: not Japan Post's postal-code file (theirs is about 12 MB)");
+            EXPECT_EQ(std::string(e.what()),
+                      "src: larger than 0 MB: not Japan Post's postal-code file (theirs is about 12 MB)");
         }
         const tenmari::jisho::SourceLimits shortLines{50, 1 << 20};
-        tenmari::jisho::SourceCheck lines("src", [](std::string_view, int) {}, shortLines);
+        tenmari::jisho::SourceCheck lines(
+            "src", [](std::string_view, int) {}, shortLines);
         try {
-            for (std::size_t at = 0; at < kSource.size(); at += piece) lines.feed(std::string_view(kSource).substr(at, piece));
+            for (std::size_t at = 0; at < kSource.size(); at += piece)
+                lines.feed(std::string_view(kSource).substr(at, piece));
             ADD_FAILURE() << "no error";
         } catch (const tenmari::jisho::SourceError& e) {
             EXPECT_EQ(e.line(), 1u) << e.what();
@@ -679,7 +735,8 @@ TEST_F(JishoBuilderTest, CommandLine) {
     for (const Case& c : cases) {
         const fs::path errFile = root_ / "err";
         // `timeout` stands guard: a hang is a failure, not a stuck test run.
-        const std::string cmd = "timeout 20 " + std::string(TENMARI_JISHO_EXE) + " " + c.args + " 2>" + errFile.string();
+        const std::string cmd =
+            "timeout 20 " + std::string(TENMARI_JISHO_EXE) + " " + c.args + " 2>" + errFile.string();
         const int st = std::system(cmd.c_str());
         EXPECT_EQ(WIFEXITED(st) ? WEXITSTATUS(st) : -1, c.status) << c.args;
         const std::string err = readBytes(errFile);

@@ -71,10 +71,26 @@ void expectSameAsReference(const std::string& path, const std::vector<std::strin
 // Lines built from pieces that stress the fast paths: stray CRs, doubled and
 // missing quotes, commas, "（" and its look-alike bytes, short and long lines.
 std::string awkwardFile(std::mt19937& rng) {
-    const std::vector<std::string> pieces = {
-        "\"", "\"\"", ",", "\r", "1", "0", "100", "1000001", "  ", "-", "\x81\x69", "\x8b\x81i",
-        utf8ToCp932("東京都"), utf8ToCp932("千代田区"), utf8ToCp932("千代田"), utf8ToCp932("（注）"),
-        utf8ToCp932("以下に掲載がない場合"), utf8ToCp932("北海道"), "\x96", "x"};
+    const std::vector<std::string> pieces = {"\"",
+                                             "\"\"",
+                                             ",",
+                                             "\r",
+                                             "1",
+                                             "0",
+                                             "100",
+                                             "1000001",
+                                             "  ",
+                                             "-",
+                                             "\x81\x69",
+                                             "\x8b\x81i",
+                                             utf8ToCp932("東京都"),
+                                             utf8ToCp932("千代田区"),
+                                             utf8ToCp932("千代田"),
+                                             utf8ToCp932("（注）"),
+                                             utf8ToCp932("以下に掲載がない場合"),
+                                             utf8ToCp932("北海道"),
+                                             "\x96",
+                                             "x"};
     auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
     std::string out;
     for (int line = 0; line < 400; ++line) {
@@ -83,8 +99,8 @@ std::string awkwardFile(std::mt19937& rng) {
             for (auto& s : f) {
                 for (std::size_t k = pick(4); k > 0; --k) s += pieces[pick(pieces.size())];
             }
-            out += "13101,\"" + f[1] + "\",\"" + f[2] + "\",\"a\",\"b\",\"c\",\"" + f[6] + "\",\"" + f[7] + "\",\"" + f[8] +
-                   "\",0,0,0,0,0,0";
+            out += "13101,\"" + f[1] + "\",\"" + f[2] + "\",\"a\",\"b\",\"c\",\"" + f[6] + "\",\"" + f[7] + "\",\"" +
+                   f[8] + "\",0,0,0,0,0,0";
         } else {
             for (std::size_t k = pick(30); k > 0; --k) out += pieces[pick(pieces.size())];
         }
@@ -92,7 +108,10 @@ std::string awkwardFile(std::mt19937& rng) {
         out += end == 0 ? "\n" : end == 1 ? "\r\r\n" : "\r\n";
         if (pick(40) == 0) out += std::string(40000, 'y') + "\r\n";  // crosses block edges
     }
-    if (pick(3) == 0) out += "\x1a" "13101,\"100  \",\"1000001\"";
+    if (pick(3) == 0)
+        out +=
+            "\x1a"
+            "13101,\"100  \",\"1000001\"";
     return out;
 }
 
@@ -134,9 +153,22 @@ TEST_P(EveryForm, AwkwardGeneratedFiles) {
     const fs::path dir = fs::temp_directory_path() / ("tenmari-awkward-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     std::mt19937 rng(20261210);
-    const std::vector<std::string> queries = {"", "1", "100", "100-", "1000001", "100-0001", "100  ", "10000",
-                                              "東京都", "東京都千代田区", "東京都千代田区千代田", "千代田区",
-                                              "東京都千代田区千代田（注）", "北海道", "x", "\""};
+    const std::vector<std::string> queries = {"",
+                                              "1",
+                                              "100",
+                                              "100-",
+                                              "1000001",
+                                              "100-0001",
+                                              "100  ",
+                                              "10000",
+                                              "東京都",
+                                              "東京都千代田区",
+                                              "東京都千代田区千代田",
+                                              "千代田区",
+                                              "東京都千代田区千代田（注）",
+                                              "北海道",
+                                              "x",
+                                              "\""};
     const std::vector<std::string> raw = {"\x96", "\x8b", "\x8b\x81", "\x8b\x81i"};
     for (int round = 0; round < 12; ++round) {
         const fs::path p = dir / ("dict" + std::to_string(round) + ".csv");
@@ -161,7 +193,8 @@ TEST_P(EveryForm, AwkwardLinesAcrossWindowEdges) {
             std::string awkward = awkwardFile(rng);
             if (const auto z = awkward.find('\x1a'); z != std::string::npos && run < 4) awkward.resize(z);
             bytes += awkward;
-            bytes += "1,\"" + std::string((std::size_t{1} << 20) + 4099 * static_cast<std::size_t>(run), 'w') + "\"\r\n";
+            bytes +=
+                "1,\"" + std::string((std::size_t{1} << 20) + 4099 * static_cast<std::size_t>(run), 'w') + "\"\r\n";
         }
         // A CR, then a 0x1A, on the last bytes before a 64-byte edge.
         while ((bytes.size() + tokyo.size()) % 64 != 63) bytes += ' ';
@@ -171,7 +204,8 @@ TEST_P(EveryForm, AwkwardLinesAcrossWindowEdges) {
         const fs::path p = dir / ("edges" + std::to_string(round) + ".csv");
         std::ofstream(p, std::ios::binary) << bytes;
         SCOPED_TRACE(p.string());
-        expectSameAsReference(p.string(), {"", "1", "100", "1000001", "100  ", "東京都", "東京都千代田区千代田", "北海道", "v", "w"});
+        expectSameAsReference(
+            p.string(), {"", "1", "100", "1000001", "100  ", "東京都", "東京都千代田区千代田", "北海道", "v", "w"});
     }
     fs::remove_all(dir);
 }
@@ -194,8 +228,8 @@ TEST(KenAll, KnownFacts) {
 TEST_P(EveryForm, KenAllSameAsReference) {
     TENMARI_REQUIRE_KEN_ALL(path);
     expectSameAsReference(path, {"100", "0600000", "9071801", "060", "06001", "1", "北海道", "東京都千代田区",
-                                 "東京都千代田区丸の内一丁目", "京都府京都市", "沖縄県八重山郡竹富町字",
-                                 "札幌市中央区", "大阪府大阪市北区梅田グランフロント"});
+                                 "東京都千代田区丸の内一丁目", "京都府京都市", "沖縄県八重山郡竹富町字", "札幌市中央区",
+                                 "大阪府大阪市北区梅田グランフロント"});
 }
 
 // ---------------------------------------------------------------- match records
@@ -225,16 +259,26 @@ std::vector<std::uint64_t> lineStarts(std::string_view bytes) {
 using Seen = std::tuple<std::uint64_t, std::uint64_t, std::string, std::string, std::string, std::string, std::string>;
 
 Seen seen(const MatchRecord& r) {
-    return {r.line, r.offset, std::string(r.code), std::string(r.address), std::string(r.prefectureReading),
-            std::string(r.municipalityReading), std::string(r.townAreaReading)};
+    return {r.line,
+            r.offset,
+            std::string(r.code),
+            std::string(r.address),
+            std::string(r.prefectureReading),
+            std::string(r.municipalityReading),
+            std::string(r.townAreaReading)};
 }
 
 // What line i (from 0) gives by the plain reading.
 Seen expected(const std::vector<std::string>& lines, const std::vector<std::uint64_t>& starts, std::size_t i,
               TPostOption pick) {
     const std::string& l = lines[i];
-    return {i + 1, starts[i], reference::field(l, 2), reference::address(l, pick), reference::field(l, 3),
-            reference::field(l, 4), reference::field(l, 5)};
+    return {i + 1,
+            starts[i],
+            reference::field(l, 2),
+            reference::address(l, pick),
+            reference::field(l, 3),
+            reference::field(l, 4),
+            reference::field(l, 5)};
 }
 
 std::string shownSeen(const Seen& s) {
@@ -271,8 +315,10 @@ void expectRecordsAsReference(const std::string& path, const std::vector<std::st
             bool codeFound = false;
             for (std::size_t i = 0; i < lines.size(); ++i) {
                 const std::vector<std::string> one{lines[i]};
-                if (!reference::prefixQuery(one, q, pick).second.empty()) prefix.push_back(expected(lines, starts, i, pick));
-                if (!reference::addressQuery(one, q, pick).second.empty()) address.push_back(expected(lines, starts, i, pick));
+                if (!reference::prefixQuery(one, q, pick).second.empty())
+                    prefix.push_back(expected(lines, starts, i, pick));
+                if (!reference::addressQuery(one, q, pick).second.empty())
+                    address.push_back(expected(lines, starts, i, pick));
                 bool found = false;
                 reference::codeQuery(one, q, pick, found);
                 if (found && !codeFound) {
@@ -379,7 +425,8 @@ void expectReadingsAsPlainCut(const std::string& path) {
     MatchSinkFn check([&](const MatchRecord& r) {
         const std::string& l = lines[r.line - 1];
         const bool same = r.line == ++k && r.prefectureReading == reference::field(l, 3) &&
-                          r.municipalityReading == reference::field(l, 4) && r.townAreaReading == reference::field(l, 5);
+                          r.municipalityReading == reference::field(l, 4) &&
+                          r.townAreaReading == reference::field(l, 5);
         if (!same) {
             ADD_FAILURE() << "line " << r.line << ": " << reference::shown(r.prefectureReading) << "|"
                           << reference::shown(r.municipalityReading) << "|" << reference::shown(r.townAreaReading);

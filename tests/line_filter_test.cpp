@@ -97,9 +97,26 @@ std::string shown(std::string_view s) {
 // Pieces that make lines awkward for a quick look: quotes, doubled quotes,
 // commas, lone and paired CRs, "（" and bytes that look like half of it.
 const std::vector<std::string>& pieces() {
-    static const std::vector<std::string> p = {
-        "\"", "\"\"", ",", ",\"", "\",\"", "\r", "\r\n", "\n", "1", "10", "100", "  ", "\x81\x69", "\x8b\x81i", "\x81",
-        utf8ToCp932("東京都"), utf8ToCp932("千代田区"), utf8ToCp932("北"), "x", "yyyyyyyyyyyyyyyyyyyyyyyyyyyyyy"};
+    static const std::vector<std::string> p = {"\"",
+                                               "\"\"",
+                                               ",",
+                                               ",\"",
+                                               "\",\"",
+                                               "\r",
+                                               "\r\n",
+                                               "\n",
+                                               "1",
+                                               "10",
+                                               "100",
+                                               "  ",
+                                               "\x81\x69",
+                                               "\x8b\x81i",
+                                               "\x81",
+                                               utf8ToCp932("東京都"),
+                                               utf8ToCp932("千代田区"),
+                                               utf8ToCp932("北"),
+                                               "x",
+                                               "yyyyyyyyyyyyyyyyyyyyyyyyyyyyyy"};
     return p;
 }
 
@@ -212,8 +229,8 @@ TEST(LineFilter, LongRunsOfCommasAtEveryOffset) {
     const std::string tokyo = utf8ToCp932("東京都");
     for (std::size_t lead = 0; lead < 64; ++lead) {
         for (const std::size_t run : {63, 64, 65, 128, 200}) {
-            const std::string text = std::string(lead, 'x') + "\"1000001\"" + std::string(run, ',') +
-                                     "\"" + utf8ToCp932("東京都") + "\"\r\n13101,\"100\",\"1000002\"\n";
+            const std::string text = std::string(lead, 'x') + "\"1000001\"" + std::string(run, ',') + "\"" +
+                                     utf8ToCp932("東京都") + "\"\r\n13101,\"100\",\"1000002\"\n";
             for (int field = 1; field <= 9; ++field) {
                 lf::Probe probe;
                 probe.field = field;
@@ -279,7 +296,9 @@ TEST(LineFilter, LongTextsAgreeWithTheLineByLineForm) {
         std::string v;
         while (v.size() < n) {
             const std::size_t what = pick(12);
-            v += what == 0 ? pieces()[pick(pieces().size())] : what < 4 ? utf8ToCp932("千代田") : std::string(1, kana[pick(5)]);
+            v += what == 0  ? pieces()[pick(pieces().size())]
+                 : what < 4 ? utf8ToCp932("千代田")
+                            : std::string(1, kana[pick(5)]);
         }
         return v;
     };
@@ -327,9 +346,9 @@ TEST(LineFilter, RulesOutPlainRecordsThatDiffer) {
     const char* prefs[] = {"北海道", "東京都", "大阪府", "沖縄県"};
     for (int i = 0; i < 400; ++i) {
         const std::string code = std::to_string(1000000 + i * 7919 % 9000000);
-        text += "13101,\"" + code.substr(0, 3) + "  \",\"" + code + "\",\"a\",\"b\",\"c\",\"" + utf8ToCp932(prefs[i % 4]) +
-                "\",\"" + utf8ToCp932(i % 8 < 4 ? "千代田区" : "中央区") + "\",\"" + utf8ToCp932("町") +
-                "\",0,0,0,0,0,0\r\n";
+        text += "13101,\"" + code.substr(0, 3) + "  \",\"" + code + "\",\"a\",\"b\",\"c\",\"" +
+                utf8ToCp932(prefs[i % 4]) + "\",\"" + utf8ToCp932(i % 8 < 4 ? "千代田区" : "中央区") + "\",\"" +
+                utf8ToCp932("町") + "\",0,0,0,0,0,0\r\n";
     }
     const std::string tokyo = utf8ToCp932("東京都千代田区");
     const std::string code = "1000";
@@ -388,12 +407,13 @@ std::string edgeFile(std::size_t eofAt) {
     const std::string plain = "13101,\"100  \",\"1000001\",\"a\",\"b\",\"c\",\"" + utf8ToCp932("東京都") + "\",\"" +
                               utf8ToCp932("千代田区") + "\",\"" + utf8ToCp932("千代田") + "\",0,0,0,0,0,0\r\n";
     const std::string other = "01101,\"060  \",\"0600000\",\"a\",\"b\",\"c\",\"" + utf8ToCp932("北海道") + "\",\"" +
-                              utf8ToCp932("札幌市") + "\",\"" + utf8ToCp932("以下に掲載がない場合") + "\",0,0,0,0,0,0\r\n";
+                              utf8ToCp932("札幌市") + "\",\"" + utf8ToCp932("以下に掲載がない場合") +
+                              "\",0,0,0,0,0,0\r\n";
     // Specials that must land exactly on an offset: a lone CR inside the
     // code, a CR LF, a quote and a comma right before the probed field.
     const std::vector<std::pair<std::string, std::size_t>> specials = {
         {"13101,\"100  \",\"10\r00009\",\"\",\"\",\"\",\"\",\"\",\"\"\n", 17},  // the lone CR
-        {plain, plain.size() - 2},                                          // the CR of CR LF
+        {plain, plain.size() - 2},                                              // the CR of CR LF
         {"13101,\"100  \",\"1000008\",,,,\"" + utf8ToCp932("東京都") + "\",,\n", 26},
         {"\n", 0},  // an empty line
     };
@@ -409,7 +429,8 @@ std::string edgeFile(std::size_t eofAt) {
         for (int k = 0; k < 30; ++k) out += (rng() % 3 == 0) ? other : plain;
         const auto& [line, at] = specials[round % specials.size()];
         const std::size_t near = round % 7 == 0 ? edges[(round / 7) % 3] - 64 : out.size() + 200;
-        const std::size_t blockEdge = (near / 64) * 64 + 64 + (round % 5) - 2;  // 2 bytes before a block edge to 2 after
+        const std::size_t blockEdge =
+            (near / 64) * 64 + 64 + (round % 5) - 2;  // 2 bytes before a block edge to 2 after
         if (blockEdge - at > out.size() + 80) {
             padTo(blockEdge - at);
             out += line;
@@ -434,8 +455,8 @@ TEST_F(LineFilterFile, MappedAndReadPassesHandOnTheSameLines) {
                                 {fields::kCode, last, false},
                                 {fields::kCode, "", false}};
     // A 0x1A nowhere, at a block edge, beside and at batch edges and at a window edge.
-    for (std::size_t eofAt : {std::size_t{0} - 1, std::size_t{64} * 1000 + 63, (std::size_t{64} << 10) + 1, std::size_t{256} << 10,
-                              (std::size_t{1} << 20) - 1}) {
+    for (std::size_t eofAt : {std::size_t{0} - 1, std::size_t{64} * 1000 + 63, (std::size_t{64} << 10) + 1,
+                              std::size_t{256} << 10, (std::size_t{1} << 20) - 1}) {
         const std::string bytes = edgeFile(eofAt);
         const std::string path = write(bytes);
         std::vector<std::string> expectedAll;
@@ -463,7 +484,8 @@ TEST_F(LineFilterFile, MappedAndReadPassesHandOnTheSameLines) {
 
 TEST_F(LineFilterFile, AFileThatShrinksUnderThePassIsAnErrorNotACrash) {
     std::string bytes;
-    while (bytes.size() < (std::size_t{3} << 20)) bytes += "13101,\"100  \",\"1000001\",\"a\",\"b\",\"c\",\"x\",\"y\",\"z\"\r\n";
+    while (bytes.size() < (std::size_t{3} << 20))
+        bytes += "13101,\"100  \",\"1000001\",\"a\",\"b\",\"c\",\"x\",\"y\",\"z\"\r\n";
     const lf::Probe probe{fields::kCode, "100", false};
     for (const std::size_t left : {std::size_t{0}, std::size_t{5000}, std::size_t{1} << 20}) {
         for (const bool stopsEarly : {false, true}) {
@@ -536,8 +558,7 @@ TEST_F(LineFilterFile, AnExceptionLeavesNoGuardBehind) {
     // whose sanitizer handles bus errors, by its report and failure status.
     fs::resize_file(path, 100);
     const auto endedByTheFault = [](int status) {
-        return (WIFSIGNALED(status) && WTERMSIG(status) == SIGBUS) ||
-               (WIFEXITED(status) && WEXITSTATUS(status) != 0);
+        return (WIFSIGNALED(status) && WTERMSIG(status) == SIGBUS) || (WIFEXITED(status) && WEXITSTATUS(status) != 0);
     };
     EXPECT_EXIT(
         {

@@ -46,7 +46,8 @@ protected:
         dict_ = (dir_ / "dict.csv").string();
         std::ofstream(dict_, std::ios::binary) << records(
             {"13101,\"100  \",\"1000001\",\"ﾄｳｷｮｳﾄ\",\"ﾁﾖﾀﾞｸ\",\"ﾁﾖﾀﾞ\",\"東京都\",\"千代田区\",\"千代田\",0,0,0,0,0,0",
-             "13101,\"100  \",\"1000002\",\"ﾄｳｷｮｳﾄ\",\"ﾁﾖﾀﾞｸ\",\"ｺｳｷｮｶﾞｲｴﾝ\",\"東京都\",\"千代田区\",\"皇居外苑\",0,0,0,0,0,0"});
+             "13101,\"100  "
+             "\",\"1000002\",\"ﾄｳｷｮｳﾄ\",\"ﾁﾖﾀﾞｸ\",\"ｺｳｷｮｶﾞｲｴﾝ\",\"東京都\",\"千代田区\",\"皇居外苑\",0,0,0,0,0,0"});
     }
     void TearDown() override { fs::remove_all(dir_); }
 
@@ -108,13 +109,19 @@ TEST_F(LookupCli, ErrorsAreStatusTwoWithOneShortLineNamingTheCause) {
          {"U+1F600 (😀)", "\"…stuvwxyz😀aaaaaaaa…\""}},
         {{"--dict", dict_, "code", "100😀"}, {"U+1F600"}},
         // Bytes that are no UTF-8 are told apart, and shown escaped.
-        {{"--dict", dict_, "address", "ab\xff\xfe" "cd"}, {"not UTF-8 text", "0xFF at byte 3", "\"ab\\xFF\\xFEcd\""}},
+        {{"--dict", dict_, "address",
+          "ab\xff\xfe"
+          "cd"},
+         {"not UTF-8 text", "0xFF at byte 3", "\"ab\\xFF\\xFEcd\""}},
         {{"--dict", dict_, "address", "\xe6\x9d"}, {"not UTF-8 text", "0xE6 at byte 1"}},  // cut short
         {{"--dict", dict_, "address", "\xc0\xaf"}, {"not UTF-8 text", "0xC0 at byte 1"}},  // overlong "/"
         {{"--dict", dict_, "address", "\xed\xa0\x80"}, {"not UTF-8 text", "0xED"}},        // a surrogate
         {{"--dict", dict_, "address", longTail + "\xff"}, {"not UTF-8 text", "\"…aaaaaaaa\\xFF\""}},
         // A control character is named but never printed as it is.
-        {{"--dict", dict_, "address", "a\xc2\x85" "b"}, {"holds U+0085,", "\"a\\xC2\\x85b\""}},
+        {{"--dict", dict_, "address",
+          "a\xc2\x85"
+          "b"},
+         {"holds U+0085,", "\"a\\xC2\\x85b\""}},
         {{"--dict", dict_, "lookup", "100"}, {"unknown command 'lookup'"}},
         {{"--dict", dict_, "--pick-out", "some", "code", "1"}, {"--pick-out takes all or part"}},
         {{"--dict", dict_, "code"}, {"expected a command and one QUERY"}},

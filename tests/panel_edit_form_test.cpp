@@ -52,18 +52,12 @@ TEST(PanelEditFormTest, ColourTextIsTheDesignsHexForm) {
         const char* text;
         std::optional<TColor> colour;
     } cases[] = {
-        {"0x00DDE8E5", 0x00DDE8E5u},
-        {"0x00dde8e5", 0x00DDE8E5u},
-        {"0X00C4CECC", 0x00C4CECCu},
+        {"0x00DDE8E5", 0x00DDE8E5u},   {"0x00dde8e5", 0x00DDE8E5u},  {"0X00C4CECC", 0x00C4CECCu},
         {"0xFF00000F", clBtnFace},  // a system colour: too big for the form file's <number>
-        {"0x00000000", clBlack},
-        {"14543077", std::nullopt},  // the decimal number is no colour text
-        {"0xDDE8E5", std::nullopt},  // six digits
-        {"0x00DDE8E5F", std::nullopt},
-        {"0x00DDE8G5", std::nullopt},
-        {"0x-0DDE8E5", std::nullopt},
-        {" 0x00DDE8E", std::nullopt},
-        {"", std::nullopt},
+        {"0x00000000", clBlack},       {"14543077", std::nullopt},  // the decimal number is no colour text
+        {"0xDDE8E5", std::nullopt},                                 // six digits
+        {"0x00DDE8E5F", std::nullopt}, {"0x00DDE8G5", std::nullopt}, {"0x-0DDE8E5", std::nullopt},
+        {" 0x00DDE8E", std::nullopt},  {"", std::nullopt},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(colourFromText(QString::fromLatin1(c.text)), c.colour) << c.text;

@@ -31,9 +31,8 @@ std::string record(const std::string& oldCode, const std::string& code, const st
 class PostReferenceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tenmari-lookup-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = fs::temp_directory_path() / ("tenmari-lookup-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir_);
         ref_.OnNotPostFile = [this](TPostReference& sender) {
             ++events_;
@@ -150,7 +149,8 @@ TEST_F(PostReferenceTest, ASearchInsideAnotherOnesMatchGetsItsOwnBuffers) {
         nested.AddressToPostList(utf8ToCp932("東京都"), a, c);
         inner.push_back(std::to_string(c.size()));
     });
-    EXPECT_EQ(outer, (V{"1000001 東京都千代田区千代田", "0600000 北海道札幌市中央区", "1000002 東京都千代田区皇居外苑"}));
+    EXPECT_EQ(outer,
+              (V{"1000001 東京都千代田区千代田", "0600000 北海道札幌市中央区", "1000002 東京都千代田区皇居外苑"}));
     EXPECT_EQ(inner, (V{"2", "2", "2"}));
     EXPECT_EQ(prefix("100"), (V{"1000001 東京都千代田区千代田", "1000002 東京都千代田区皇居外苑"}));
 }
@@ -161,9 +161,8 @@ TEST_F(PostReferenceTest, AddressMatchesEitherWayOverTheShorterLength) {
            record("100  ", "1000000", "東京都", "千代田区", "以下に掲載がない場合"),
            record("104  ", "1040061", "東京都", "中央区", "銀座"),
            record("060  ", "0600000", "北海道", "札幌市中央区", "以下に掲載がない場合")});
-    EXPECT_EQ(address("東京都千代田"),
-              (V{"1000001 東京都千代田区千代田", "1000005 東京都千代田区丸の内（次のビルを除く）",
-                 "1000000 東京都千代田区"}));
+    EXPECT_EQ(address("東京都千代田"), (V{"1000001 東京都千代田区千代田",
+                                          "1000005 東京都千代田区丸の内（次のビルを除く）", "1000000 東京都千代田区"}));
     // Longer than the key: the key cut before "（" begins the query.
     EXPECT_EQ(address("東京都千代田区丸の内一丁目"), V{"1000005 東京都千代田区丸の内（次のビルを除く）"});
     // The not-listed record's key keeps its town area text.
@@ -183,7 +182,7 @@ TEST_F(PostReferenceTest, PickOutPartLeavesThePrefectureOut) {
 
 TEST_F(PostReferenceTest, ComparisonsAreExactBytes) {
     write({record("100  ", "1000001", "東京都", "千代田区", "千代田")});
-    EXPECT_EQ(prefix("１００"), V{});          // full-width digits differ
+    EXPECT_EQ(prefix("１００"), V{});            // full-width digits differ
     EXPECT_EQ(address("東京都 千代田区"), V{});  // nothing is trimmed
 }
 
@@ -321,10 +320,12 @@ TEST_F(PostReferenceTest, PipesAndDevicesAreErrorsNotHangs) {
 // A dictionary in UTF-8 would read as garbled addresses: it is refused at
 // once; code page 932 text, even of half-width kana alone, is not.
 TEST_F(PostReferenceTest, UnicodeTextIsRefusedNotGarbled) {
-    const std::string utf8Line = "13101,\"100  \",\"1000001\",\"ﾄｳｷｮｳﾄ\",\"ﾁﾖﾀﾞｸ\",\"ﾁﾖﾀﾞ\",\"東京都\",\"千代田区\","
-                                 "\"千代田\",0,0,0,0,0,0\r\n";
-    const std::string kanaOnly = "13101,\"100  \",\"1000001\",\"\xC4\xB3\xB7\xAE\xB3\xC4\",\"\",\"\",\"\",\"\",\"\","
-                                 "0,0,0,0,0,0\r\n";
+    const std::string utf8Line =
+        "13101,\"100  \",\"1000001\",\"ﾄｳｷｮｳﾄ\",\"ﾁﾖﾀﾞｸ\",\"ﾁﾖﾀﾞ\",\"東京都\",\"千代田区\","
+        "\"千代田\",0,0,0,0,0,0\r\n";
+    const std::string kanaOnly =
+        "13101,\"100  \",\"1000001\",\"\xC4\xB3\xB7\xAE\xB3\xC4\",\"\",\"\",\"\",\"\",\"\","
+        "0,0,0,0,0,0\r\n";
     struct Case {
         const char* name;
         std::string bytes;
@@ -377,8 +378,10 @@ TEST_F(PostReferenceTest, AddressesOfEveryPartLength) {
             city += static_cast<char>('A' + (k + 7) % 26);
             town += static_cast<char>('0' + (k + 3) % 10);
         }
-        const std::string parts[][3] = {{pref, city, town}, {pref.substr(0, n / 3), city, town.substr(n / 2)},
-                                        {"", city.substr(0, 1), town}, {pref, "", ""}};
+        const std::string parts[][3] = {{pref, city, town},
+                                        {pref.substr(0, n / 3), city, town.substr(n / 2)},
+                                        {"", city.substr(0, 1), town},
+                                        {pref, "", ""}};
         for (const auto& p : parts) {
             bytes += "1,\"\",\"1000001\",\"\",\"\",\"\",\"" + p[0] + "\",\"" + p[1] + "\",\"" + p[2] + "\"\r\n";
             want.push_back("1000001 " + p[0] + p[1] + p[2]);

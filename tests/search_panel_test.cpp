@@ -222,8 +222,8 @@ protected:
     }
     bool logged(const std::string& what) const { return std::find(log_.begin(), log_.end(), what) != log_.end(); }
     int count(const std::string& prefix) const {
-        return static_cast<int>(std::count_if(log_.begin(), log_.end(),
-                                              [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
+        return static_cast<int>(
+            std::count_if(log_.begin(), log_.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
     }
 
     Log log_;
@@ -275,7 +275,8 @@ TEST_F(PanelTest, AddressSwitchEmptiesBothFieldsAndCollapses) {
     SignalCount inputs(&model_, &SearchPanelModel::inputStateChanged);
     model_.RBtnJushoKensakuClick();
     // The postal-code field is emptied after the mode changed: its handler stays quiet.
-    EXPECT_EQ(log_, (Log{"status:都道府県から入力が必要です", "reset:0", "collapse", "focus:address", "focus:address"}));
+    EXPECT_EQ(log_,
+              (Log{"status:都道府県から入力が必要です", "reset:0", "collapse", "focus:address", "focus:address"}));
     EXPECT_EQ(modeSpy.count(), 1);
     EXPECT_GE(inputs.count(), 1);
     EXPECT_EQ(model_.mode(), SearchMode::Address);
@@ -366,10 +367,10 @@ TEST_F(PanelTest, PostalCodeStatusFollowsEachChange) {
         QString status;
         bool enabled;
     } steps[] = {
-        {"1", "1", kTooShort, false},        {"0", "10", kTooShort, false},
-        {"0", "100", ready, true},           {"\b", "10", kTooShort, false},
-        {"-", "10-", ready, true},           {"00001", "10-00001", ready, true},
-        {"\x1b", "10-00001", ready, true},   {"\b\b\b\b\b\b", "10", kTooShort, false},
+        {"1", "1", kTooShort, false},      {"0", "10", kTooShort, false},
+        {"0", "100", ready, true},         {"\b", "10", kTooShort, false},
+        {"-", "10-", ready, true},         {"00001", "10-00001", ready, true},
+        {"\x1b", "10-00001", ready, true}, {"\b\b\b\b\b\b", "10", kTooShort, false},
         {"\b\b", "", kTooShort, false},
     };
     for (const Step& s : steps) {
@@ -424,7 +425,6 @@ TEST_F(PanelTest, AddressStatusFollowsEachChangeInBytes) {
     EXPECT_EQ(*(at + 2), "message:※都道府県名からの入力が必要です！");
 }
 
-
 TEST_F(PanelTest, UnchangedTextRaisesNothing) {
     typeZip(QStringLiteral("100"));
     SignalCount zip(&model_, &SearchPanelModel::zipTextChanged);
@@ -445,17 +445,16 @@ TEST_F(PanelTest, UnchangedTextRaisesNothing) {
 // --- the search ---
 
 TEST_F(PanelTest, PrefixSearchPaintsSearchingBeforeTheLookupAndListsInFileOrder) {
-    lookup_.records = {{"東京都千代田区千代田", "1000001"},
-                       {"東京都千代田区丸の内", "1000005"},
-                       {"東京都千代田区大手町", "1000004"}};
+    lookup_.records = {
+        {"東京都千代田区千代田", "1000001"}, {"東京都千代田区丸の内", "1000005"}, {"東京都千代田区大手町", "1000004"}};
     typeZip(QStringLiteral("100"));
     log_.clear();
     enter();
     EXPECT_EQ(log_, (Log{"status:検索中です・・・", "caption:検索中", "process", "PostToAddressList:100", "reset:3",
                          "focus:zip", "expand", "status:検索が完了しました", "caption:検\u3000索"}));
-    EXPECT_EQ(entries(model_), (std::vector<std::string>{"東京都千代田区千代田 - 1000001",
-                                                         "東京都千代田区丸の内 - 1000005",
-                                                         "東京都千代田区大手町 - 1000004"}));
+    EXPECT_EQ(entries(model_),
+              (std::vector<std::string>{"東京都千代田区千代田 - 1000001", "東京都千代田区丸の内 - 1000005",
+                                        "東京都千代田区大手町 - 1000004"}));
     EXPECT_EQ(model_.selectedIndex(), -1);
     EXPECT_TRUE(model_.resultText().isEmpty());
     EXPECT_FALSE(model_.copyEnabled());
@@ -540,10 +539,9 @@ INSTANTIATE_TEST_SUITE_P(
                    "東京都千代田区千代田"},
         SearchCase{"FullCodeWithHyphen", SearchMode::Code, "100-0001", "PostToAddress:100-0001", "検索が完了しました",
                    true, 0, "東京都千代田区千代田"},
-        SearchCase{"HyphenFirst", SearchMode::Code, "-1000001", "PostToAddress:-1000001", "検索が完了しました", true,
-                   0, "東京都千代田区千代田"},
-        SearchCase{"EightDigits", SearchMode::Code, "10000011", "", "検索しましたが見つかりませんでした", false, 0,
-                   ""},
+        SearchCase{"HyphenFirst", SearchMode::Code, "-1000001", "PostToAddress:-1000001", "検索が完了しました", true, 0,
+                   "東京都千代田区千代田"},
+        SearchCase{"EightDigits", SearchMode::Code, "10000011", "", "検索しましたが見つかりませんでした", false, 0, ""},
         SearchCase{"NineWithHyphen", SearchMode::Code, "1000-0011", "", "検索しましたが見つかりませんでした", false, 0,
                    ""},
         // Pasted text passes the keystroke filter by and reaches the lookup as it is.
@@ -558,8 +556,8 @@ INSTANTIATE_TEST_SUITE_P(
                    true, 1, ""},
         SearchCase{"CityWithTo", SearchMode::Address, "京都市左京区", "AddressToPostList:京都市左京区",
                    "検索しましたが見つかりませんでした", false, 0, ""},
-        SearchCase{"AddressWithEmoji", SearchMode::Address, "東京都千代田😀", "",
-                   "検索しましたが見つかりませんでした", false, 0, ""}),
+        SearchCase{"AddressWithEmoji", SearchMode::Address, "東京都千代田😀", "", "検索しましたが見つかりませんでした",
+                   false, 0, ""}),
     [](const ::testing::TestParamInfo<SearchCase>& p) { return std::string(p.param.name); });
 
 TEST_F(PanelTest, TooLongCodeKeepsTheListAndEmptiesTheResult) {
@@ -684,8 +682,7 @@ TEST_F(PanelTest, EveryCodePage932CharacterShowsAsTheLookupsConverterReadsIt) {
         try {
             cp932ToUtf8(one);
             if (c != 0x2D) all += one;  // keep "-" out of the address: it would split the entry
-        } catch (const tenmari::EncodingError&) {
-        }
+        } catch (const tenmari::EncodingError&) {}
     }
     for (int lead = 0x81; lead <= 0xFC; ++lead) {
         for (int trail = 0x40; trail <= 0xFC; ++trail) {
@@ -693,8 +690,7 @@ TEST_F(PanelTest, EveryCodePage932CharacterShowsAsTheLookupsConverterReadsIt) {
             try {
                 cp932ToUtf8(pair);
                 all += pair;
-            } catch (const tenmari::EncodingError&) {
-            }
+            } catch (const tenmari::EncodingError&) {}
         }
     }
     ASSERT_GT(all.size(), 15000u);
@@ -717,12 +713,12 @@ TEST_F(PanelTest, EveryCodePage932CharacterShowsAsTheLookupsConverterReadsIt) {
 
 TEST_F(PanelTest, CandidateEntriesInBothModes) {
     listAndSelect(0);
-    EXPECT_EQ(entries(model_), (std::vector<std::string>{"東京都千代田区千代田 - 1000001",
-                                                         "東京都千代田区丸の内 - 1000005"}));
+    EXPECT_EQ(entries(model_),
+              (std::vector<std::string>{"東京都千代田区千代田 - 1000001", "東京都千代田区丸の内 - 1000005"}));
     addressMode();
     listAndSelect(0);
-    EXPECT_EQ(entries(model_), (std::vector<std::string>{"1000001 / 東京都千代田区千代田",
-                                                         "1000005 / 東京都千代田区丸の内"}));
+    EXPECT_EQ(entries(model_),
+              (std::vector<std::string>{"1000001 / 東京都千代田区千代田", "1000005 / 東京都千代田区丸の内"}));
     const QAbstractItemModel* list = model_.candidates();
     EXPECT_EQ(list->rowCount(), 2);
     EXPECT_EQ(list->data(list->index(1, 0)).toString(), QStringLiteral("1000005 / 東京都千代田区丸の内"));
@@ -882,9 +878,8 @@ TEST_F(RealLookupTest, SampleDictionaryInBothModes) {
     model_.setAddressText(QStringLiteral("京都市左京区"));
     model_.plBtnKensakuClick();
     EXPECT_EQ(model_.status(), kNotFound);
-    EXPECT_TRUE(log_.end() == std::find_if(log_.begin(), log_.end(), [](const std::string& l) {
-                    return l.rfind("error:", 0) == 0;
-                }));
+    EXPECT_TRUE(log_.end() ==
+                std::find_if(log_.begin(), log_.end(), [](const std::string& l) { return l.rfind("error:", 0) == 0; }));
 }
 
 // No dictionary read is told as such, naming the file; a record that is not
@@ -903,8 +898,8 @@ TEST_F(RealLookupTest, MissingDictionaryIsToldApartFromAMiss) {
         {"/nonexistent/tenmari/Zenkoku.csv", "100", false, noFile},
         {"/nonexistent/tenmari/Zenkoku.csv", "東京都", true, noFile},
         {"Zenkoku.csv", "100", false, noFile},  // relative, as the design's start value
-        {folder, "100", false, QStringLiteral("辞書ファイルがありません：") +
-                                   QFileInfo(QString::fromStdString(folder)).fileName()},
+        {folder, "100", false,
+         QStringLiteral("辞書ファイルがありません：") + QFileInfo(QString::fromStdString(folder)).fileName()},
         {TENMARI_SAMPLE_DICTIONARY, "1000002", false, kNotFound},
         {TENMARI_SAMPLE_DICTIONARY, "999", false, kNotFound},
         {TENMARI_SAMPLE_DICTIONARY, "京都市左京区", true, kNotFound},
@@ -936,8 +931,8 @@ TEST_F(RealLookupTest, MissingDictionaryIsToldApartFromAMiss) {
 // path as it is, and the status line names the file instead of staying at
 // "searching".
 TEST_F(RealLookupTest, UnreadableDictionaryIsReportedWithItsReason) {
-    const std::string dir = std::filesystem::temp_directory_path().string() + "/tenmari-panel-" +
-                            std::to_string(::getpid());
+    const std::string dir =
+        std::filesystem::temp_directory_path().string() + "/tenmari-panel-" + std::to_string(::getpid());
     std::filesystem::create_directories(dir);
     const std::string fifo = dir + "/fifo.csv";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -989,9 +984,8 @@ TEST_F(RealLookupTest, NationwideDictionaryInBothModes) {
         ASSERT_EQ(addresses.size(), static_cast<std::size_t>(c.count));
         for (int i = 0; i < c.count; ++i) {
             const auto k = static_cast<std::size_t>(i);
-            const std::string expected = c.mode == SearchMode::Address
-                                             ? codes[k] + " / " + cp932ToUtf8(addresses[k])
-                                             : cp932ToUtf8(addresses[k]) + " - " + codes[k];
+            const std::string expected = c.mode == SearchMode::Address ? codes[k] + " / " + cp932ToUtf8(addresses[k])
+                                                                       : cp932ToUtf8(addresses[k]) + " - " + codes[k];
             ASSERT_EQ(utf8(model_.candidateList().entry(i)), expected) << i;
         }
     }
@@ -1026,8 +1020,8 @@ TEST_F(PanelTest, EachCharacterCountsItsStoredBytesAndOnlyExactTextIsLookedUp) {
         ASSERT_TRUE(model_.searchEnabled()) << c.what;
         lookup_.calls.clear();
         model_.plBtnKensakuClick();
-        const std::string query = utf8ToCp932(prefecture) + std::string(8 - 6 - c.bytes.size(), 'a') +
-                                  std::string(c.bytes) + "b";
+        const std::string query =
+            utf8ToCp932(prefecture) + std::string(8 - 6 - c.bytes.size(), 'a') + std::string(c.bytes) + "b";
         const std::vector<std::string> calls =
             c.exact ? std::vector<std::string>{"AddressToPostList:" + cp932ToUtf8(query)} : std::vector<std::string>{};
         EXPECT_EQ(lookup_.calls, calls) << c.what;

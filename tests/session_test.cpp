@@ -90,7 +90,10 @@ TEST(SessionCheck, WaylandIsCheckedByConnectingToItsSocket) {
     Listener compositor(runtime + "/wl-test");
     ASSERT_TRUE(compositor.ok());
     // A file that is no socket, as a stale name might be.
-    { QFile f(dir.path() + QStringLiteral("/wl-file")); ASSERT_TRUE(f.open(QIODevice::WriteOnly)); }
+    {
+        QFile f(dir.path() + QStringLiteral("/wl-file"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
 
     struct Case {
         const char* what;
@@ -146,7 +149,7 @@ TEST(RememberedPlace, KeptWhereThePlatformCannotTellThePosition) {
         {true, {150, 120}, {100, 100}, {150, 120}},  // X11: where the window is
         {true, {0, 0}, {100, 100}, {0, 0}},          // X11: the corner is a real place
         {true, {-50, 30}, {100, 100}, {-50, 30}},
-        {false, {0, 0}, {100, 100}, {100, 100}},     // native Wayland: never wiped
+        {false, {0, 0}, {100, 100}, {100, 100}},  // native Wayland: never wiped
         {false, {0, 0}, {-50, 700}, {-50, 700}},
     };
     for (const Case& c : cases) {

@@ -212,7 +212,7 @@ TEST(DateTimeTextTest, CutsByBytePosition) {
     EXPECT_TRUE(IsDateText("20051116xyz"));  // bytes after the 8th are ignored
     EXPECT_FALSE(IsDateText("2005"));
     EXPECT_FALSE(IsDateText("2005+1-1"));  // a negative day
-    EXPECT_FALSE(IsDateText("あ051116"));   // the full-width character takes bytes 1-2
+    EXPECT_FALSE(IsDateText("あ051116"));  // the full-width character takes bytes 1-2
     EXPECT_TRUE(IsTimeText("000000"));
     EXPECT_TRUE(IsTimeText("23595"));
     EXPECT_FALSE(IsTimeText("2359"));
@@ -226,8 +226,8 @@ TEST(CheckMaxLengthTest, CountsCodePage932Bytes) {
         bool tooLong;
     };
     const Case cases[] = {
-        {"abcde", 5, false},        {"abcdef", 5, true},   {"あい", 5, false}, {"あいう", 5, true},
-        {"ｱｲｳｴｵ", 5, false},       {"abcdef", 0, false},  {"abcdef", -1, false},
+        {"abcde", 5, false}, {"abcdef", 5, true},  {"あい", 5, false},    {"あいう", 5, true},
+        {"ｱｲｳｴｵ", 5, false}, {"abcdef", 0, false}, {"abcdef", -1, false},
     };
     for (const Case& c : cases) {
         bool raised = false;
@@ -246,7 +246,9 @@ TEST(AnsiTextTest, CountsFullWidthAsTwoAndNeverFails) {
     EXPECT_EQ(ansiLength("ｱ"), 1);
     EXPECT_EQ(ansiLength("あ"), 2);
     EXPECT_EQ(ansiLength("〒100-0001"), 10);
-    EXPECT_EQ(ansiLength(QString::fromUtf8("a\xF0\x9F\x98\x80" "b")), 4);  // an emoji has no code page 932 form
+    EXPECT_EQ(ansiLength(QString::fromUtf8("a\xF0\x9F\x98\x80"
+                                           "b")),
+              4);  // an emoji has no code page 932 form
     EXPECT_EQ(ansiLength(""), 0);
 }
 

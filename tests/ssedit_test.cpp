@@ -130,9 +130,9 @@ TEST(SsEditTest, FormPropertiesReachTheOptions) {
 
 TEST(SsEditTest, AlignmentsMapToTheField) {
     TSsEdit e;
-    const std::pair<TSsEdit::TAlignment, Qt::Alignment> cases[] = {
-        {TSsEdit::taRightJustify, Qt::AlignRight}, {TSsEdit::taCenter, Qt::AlignHCenter},
-        {TSsEdit::taLeftJustify, Qt::AlignLeft}};
+    const std::pair<TSsEdit::TAlignment, Qt::Alignment> cases[] = {{TSsEdit::taRightJustify, Qt::AlignRight},
+                                                                   {TSsEdit::taCenter, Qt::AlignHCenter},
+                                                                   {TSsEdit::taLeftJustify, Qt::AlignLeft}};
     for (const auto& [ours, qt] : cases) {
         e.SetAlignment(ours);
         EXPECT_EQ(e.alignment() & Qt::AlignHorizontal_Mask, qt);
@@ -392,7 +392,8 @@ TEST(SsEditLengthTest, SeveralCharactersAtOnceAreCheckedOneByOne) {
         {"nothing once full", "abcde", 5, 0, "日本", "abcde"},
         {"replacing all, then to the limit", "abcde", 0, 5, "xyz123", "xyz12"},
         {"replacing too little", "abcde", 1, 2, "xy", "abcde"},
-        {"a surrogate pair is one character", "abc", 3, 0, QString::fromUtf8("\xF0\x9F\x98\x80x"), QString::fromUtf8("abc\xF0\x9F\x98\x80")},
+        {"a surrogate pair is one character", "abc", 3, 0, QString::fromUtf8("\xF0\x9F\x98\x80x"),
+         QString::fromUtf8("abc\xF0\x9F\x98\x80")},
     };
     for (const bool byInputMethod : {true, false}) {
         for (const Case& c : cases) {

@@ -245,22 +245,22 @@ TEST(TransPanelPaintTest, BevelAndBorderRingsInOrder) {
     const QColor light = toQColor(clBtnHighlight);
     // Outer lowered bevel, 2 rings: shadow top-left, highlight bottom-right.
     expectPixels(img, {
-        {0, 0, shadow},
-        {18, 0, shadow},
-        {19, 0, light},  // the corner belongs to the right column
-        {0, 10, shadow},
-        {0, 11, light},
-        {1, 1, shadow},
-        {18, 10, light},
-        // Border ring in Color.
-        {2, 2, kPanel},
-        {17, 9, kPanel},
-        // Inner raised bevel, 2 rings.
-        {3, 3, light},
-        {4, 4, light},
-        {16, 8, shadow},
-        {15, 7, shadow},
-    });
+                          {0, 0, shadow},
+                          {18, 0, shadow},
+                          {19, 0, light},  // the corner belongs to the right column
+                          {0, 10, shadow},
+                          {0, 11, light},
+                          {1, 1, shadow},
+                          {18, 10, light},
+                          // Border ring in Color.
+                          {2, 2, kPanel},
+                          {17, 9, kPanel},
+                          // Inner raised bevel, 2 rings.
+                          {3, 3, light},
+                          {4, 4, light},
+                          {16, 8, shadow},
+                          {15, 7, shadow},
+                      });
     // The rest shows the parent.
     EXPECT_TRUE(allPixels(img, QRect(5, 5, 10, 2), kParent));
 }
@@ -280,8 +280,8 @@ TEST(TransPanelPaintTest, BevelsWiderThanThePanelLeaveNothingToFill) {
         for (int y = 0; y < size.height(); ++y) {
             for (int x = 0; x < size.width(); ++x) {
                 const QColor c = img.pixelColor(x, y);
-                EXPECT_TRUE(c == shadow || c == light) << size.width() << "x" << size.height() << " at " << x << ","
-                                                       << y;
+                EXPECT_TRUE(c == shadow || c == light)
+                    << size.width() << "x" << size.height() << " at " << x << "," << y;
             }
         }
         EXPECT_EQ(img.pixelColor(1, 1), shadow);  // the inner ring's bottom-right corner
@@ -305,15 +305,15 @@ TEST(TransPanelPaintTest, CircleIsCentredWithTheShorterSide) {
     const QImage img = scene.image();
     const QColor black(Qt::black), white(Qt::white);
     expectPixels(img, {
-        {30, 20, black},
-        {29, 20, kParent},
-        {69, 20, black},
-        {70, 20, kParent},
-        {50, 0, black},
-        {50, 39, black},
-        {50, 20, white},
-        {32, 2, kParent},  // outside the circle, inside its square
-    });
+                          {30, 20, black},
+                          {29, 20, kParent},
+                          {69, 20, black},
+                          {70, 20, kParent},
+                          {50, 0, black},
+                          {50, 39, black},
+                          {50, 20, white},
+                          {32, 2, kParent},  // outside the circle, inside its square
+                      });
 }
 
 TEST(TransPanelPaintTest, RoundedRectangleHasCornersOfTheShorterSideByRoundSize) {
@@ -324,15 +324,15 @@ TEST(TransPanelPaintTest, RoundedRectangleHasCornersOfTheShorterSideByRoundSize)
     const QColor black(Qt::black);
     // 40 div 4 = 10 pixel corners: the corner pixels stay free...
     expectPixels(img, {
-        {0, 0, kParent},
-        {1, 0, kParent},
-        {99, 39, kParent},
-        // ...the straight edges start after them.
-        {6, 0, black},
-        {0, 6, black},
-        {93, 39, black},
-        {50, 20, QColor(Qt::white)},
-    });
+                          {0, 0, kParent},
+                          {1, 0, kParent},
+                          {99, 39, kParent},
+                          // ...the straight edges start after them.
+                          {6, 0, black},
+                          {0, 6, black},
+                          {93, 39, black},
+                          {50, 20, QColor(Qt::white)},
+                      });
     // Round size 1: corners of 40 pixels.
     scene.panel->SetShapeRoundSize(1);
     img = scene.image();
@@ -353,15 +353,15 @@ TEST(TransPanelPaintTest, BalloonOutlineWithItsTail) {
     const QImage img = scene.image();
     const QColor black(Qt::black), white(Qt::white);
     expectPixels(img, {
-        {0, 14, black},  // tip of the tail
-        {8, 0, black},
-        {99, 49, black},
-        {8, 30, black},  // body's left edge below the tail
-        {4, 14, white},  // inside the tail
-        {3, 3, kParent},
-        {3, 40, kParent},
-        {50, 25, white},
-    });
+                          {0, 14, black},  // tip of the tail
+                          {8, 0, black},
+                          {99, 49, black},
+                          {8, 30, black},  // body's left edge below the tail
+                          {4, 14, white},  // inside the tail
+                          {3, 3, kParent},
+                          {3, 40, kParent},
+                          {50, 25, white},
+                      });
 }
 
 TEST(TransPanelPaintTest, ShapeTransparentDecidesWhatShowsThroughTheBrush) {
@@ -440,14 +440,14 @@ TEST(TransPanelPaintTest, DrawnAtTheResolutionOfTheDevice) {
     const QImage img = whole.copy(QRect(scene.panel->geometry().topLeft() * 2, scene.panel->size() * 2));
     const QColor black(Qt::black);
     expectPixels(img, {
-        {100, 0, black},
-        {100, 1, black},
-        {100, 2, kParent},
-        {0, 40, black},
-        {1, 40, black},
-        {2, 40, kParent},
-        {0, 0, kParent},  // the rounded corner lets the parent show
-    });
+                          {100, 0, black},
+                          {100, 1, black},
+                          {100, 2, kParent},
+                          {0, 40, black},
+                          {1, 40, black},
+                          {2, 40, kParent},
+                          {0, 0, kParent},  // the rounded corner lets the parent show
+                      });
     // Somewhere in the caption two neighbouring device pixels of one
     // logical pixel differ.
     bool finer = false;
@@ -486,22 +486,70 @@ TEST(TransPanelLayoutTest, CaptionLinePositionsUseBytesTimesHalfPitch) {
     };
     // Pitch 12: half a pitch (6 pixels) per byte.
     const Case cases[] = {
-        {"left", TTransPanel::taLeftJustify, TTransPanel::stNone, TTransPanel::ftLeft, 2, {100, 60},
-         {"ab", "あいう", "x"}, {{3, 12}, {3, 24}, {3, 36}}},
-        {"right", TTransPanel::taRightJustify, TTransPanel::stNone, TTransPanel::ftLeft, 0, {100, 60},
-         {"ab", "あいう"}, {{100 - 12 - 1, 18}, {100 - 36 - 1, 30}}},
-        {"centre", TTransPanel::taCenter, TTransPanel::stNone, TTransPanel::ftLeft, 0, {100, 60},
-         {"ab", "ｱｲｳ"}, {{44, 18}, {41, 30}}},
-        {"margin from the pen", TTransPanel::taLeftJustify, TTransPanel::stRectangle, TTransPanel::ftLeft, 5,
-         {100, 60}, {"a"}, {{2, 24}}},
-        {"balloon tail left", TTransPanel::taLeftJustify, TTransPanel::stFukidasi, TTransPanel::ftLeft, 0,
-         {100, 60}, {"a"}, {{6, 24}}},
-        {"balloon tail bottom", TTransPanel::taLeftJustify, TTransPanel::stFukidasi, TTransPanel::ftBottom, 0,
-         {100, 60}, {"a"}, {{2, 20}}},
-        {"more lines than fit", TTransPanel::taLeftJustify, TTransPanel::stNone, TTransPanel::ftLeft, 0,
-         {100, 20}, {"a", "b", "c"}, {{1, 0}, {1, 12}, {1, 24}}},
-        {"too long for the width", TTransPanel::taCenter, TTransPanel::stNone, TTransPanel::ftLeft, 0,
-         {100, 20}, {QString(30, u'x')}, {{-40, 4}}},
+        {"left",
+         TTransPanel::taLeftJustify,
+         TTransPanel::stNone,
+         TTransPanel::ftLeft,
+         2,
+         {100, 60},
+         {"ab", "あいう", "x"},
+         {{3, 12}, {3, 24}, {3, 36}}},
+        {"right",
+         TTransPanel::taRightJustify,
+         TTransPanel::stNone,
+         TTransPanel::ftLeft,
+         0,
+         {100, 60},
+         {"ab", "あいう"},
+         {{100 - 12 - 1, 18}, {100 - 36 - 1, 30}}},
+        {"centre",
+         TTransPanel::taCenter,
+         TTransPanel::stNone,
+         TTransPanel::ftLeft,
+         0,
+         {100, 60},
+         {"ab", "ｱｲｳ"},
+         {{44, 18}, {41, 30}}},
+        {"margin from the pen",
+         TTransPanel::taLeftJustify,
+         TTransPanel::stRectangle,
+         TTransPanel::ftLeft,
+         5,
+         {100, 60},
+         {"a"},
+         {{2, 24}}},
+        {"balloon tail left",
+         TTransPanel::taLeftJustify,
+         TTransPanel::stFukidasi,
+         TTransPanel::ftLeft,
+         0,
+         {100, 60},
+         {"a"},
+         {{6, 24}}},
+        {"balloon tail bottom",
+         TTransPanel::taLeftJustify,
+         TTransPanel::stFukidasi,
+         TTransPanel::ftBottom,
+         0,
+         {100, 60},
+         {"a"},
+         {{2, 20}}},
+        {"more lines than fit",
+         TTransPanel::taLeftJustify,
+         TTransPanel::stNone,
+         TTransPanel::ftLeft,
+         0,
+         {100, 20},
+         {"a", "b", "c"},
+         {{1, 0}, {1, 12}, {1, 24}}},
+        {"too long for the width",
+         TTransPanel::taCenter,
+         TTransPanel::stNone,
+         TTransPanel::ftLeft,
+         0,
+         {100, 20},
+         {QString(30, u'x')},
+         {{-40, 4}}},
     };
     for (const Case& c : cases) {
         TTransPanel p;
@@ -637,8 +685,8 @@ TEST_F(TransPanelClipTest, MouseClipBackRestoresTheEarlierConfinement) {
     panel.SetMouseClipBack(true);
     panel.SetMouseClip(true);
     EXPECT_NE(cursorClip(), kOther);
-    setCursorClip(kBefore);     // changed by someone else meanwhile
-    panel.SetMouseClip(true);   // unchanged value: the saved rectangle stays
+    setCursorClip(kBefore);    // changed by someone else meanwhile
+    panel.SetMouseClip(true);  // unchanged value: the saved rectangle stays
     panel.SetMouseClip(false);
     EXPECT_EQ(cursorClip(), kOther);
 }
@@ -675,8 +723,7 @@ TEST_F(TransPanelClipTest, PointerLeavingTheRectangleIsMovedBack) {
     }
     moves.clear();
     clearCursorClip();
-    QMouseEvent move(QEvent::MouseMove, QPointF(0, 0), QPointF(300, 300), Qt::NoButton, Qt::NoButton,
-                     Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(0, 0), QPointF(300, 300), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(&target, &move);
     EXPECT_TRUE(moves.isEmpty());
 }

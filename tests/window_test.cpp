@@ -96,7 +96,8 @@ class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         installWindowFont();
-        QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Nagiworks"), QStringLiteral("Yorozuba"));
+        QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Nagiworks"),
+                    QStringLiteral("Yorozuba"));
         s.clear();
         s.sync();
         setNotifier(&notes);
@@ -163,8 +164,8 @@ TEST(WindowLayoutTest, StatesAndOffsets) {
         int state, offset, mainHeight, kensakuTop, buttonTop, kekkaTop;
     };
     const Case cases[] = {
-        {kCompact, 0, 413, 83, 343, -1},       {kCompact, 4, 409, 79, 339, -1},
-        {kExpanded, 0, 555, 83, 484, 343},     {kExpanded, 4, 551, 79, 480, 339},
+        {kCompact, 0, 413, 83, 343, -1},        {kCompact, 4, 409, 79, 339, -1},
+        {kExpanded, 0, 555, 83, 484, 343},      {kExpanded, 4, 551, 79, 480, 339},
         {kExpandRequest, 0, 555, 83, 484, 343}, {kExpandRequest, 4, 551, 79, 480, 339},
     };
     for (const Case& c : cases) {
@@ -241,11 +242,18 @@ TEST_F(WindowTest, DesignValuesOfTheBuiltWindow) {
         QWidget* w;
         QRect rect;
     };
-    for (const Geometry& g : std::initializer_list<Geometry>{
-             {f.PnlKensaku, {10, 83, 430, 256}}, {f.Panel3, {0, 0, 449, 78}}, {f.PnlBtn2, {300, 343, 140, 65}},
-             {f.EditZip1, {113, 64, 80, 23}}, {f.PanelChihou, {20, 49, 370, 33}}, {f.plBtnKensaku, {13, 8, 100, 49}},
-             {f.ListBox1, {64, 36, 358, 97}}, {f.ChkTopPosition, {23, 5, 154, 17}}, {f.SsEditHelp, {361, 248, 49, 23}},
-             {f.MemoHelp, {6, 2, 417, 110}}, {f.ImgIcon, {2, 2, 52, 52}}, {f.LabelTop2, {250, 54, 177, 12}}}) {
+    for (const Geometry& g : std::initializer_list<Geometry>{{f.PnlKensaku, {10, 83, 430, 256}},
+                                                             {f.Panel3, {0, 0, 449, 78}},
+                                                             {f.PnlBtn2, {300, 343, 140, 65}},
+                                                             {f.EditZip1, {113, 64, 80, 23}},
+                                                             {f.PanelChihou, {20, 49, 370, 33}},
+                                                             {f.plBtnKensaku, {13, 8, 100, 49}},
+                                                             {f.ListBox1, {64, 36, 358, 97}},
+                                                             {f.ChkTopPosition, {23, 5, 154, 17}},
+                                                             {f.SsEditHelp, {361, 248, 49, 23}},
+                                                             {f.MemoHelp, {6, 2, 417, 110}},
+                                                             {f.ImgIcon, {2, 2, 52, 52}},
+                                                             {f.LabelTop2, {250, 54, 177, 12}}}) {
         EXPECT_EQ(g.w->geometry(), g.rect) << g.w->objectName().toStdString();
     }
     // Colours, bevels, fonts and texts.
@@ -387,7 +395,8 @@ TEST_F(WindowTest, BadStoredValuesTakeTheirDefaults) {
         TFormMain& w = open(false);
         EXPECT_EQ(w.*c.member, c.expected);
         if (c.typeError) {
-            EXPECT_EQ(notes.log, QStringList{QStringLiteral("error: '%1' のデータ型が不正です").arg(QLatin1String(c.name))});
+            EXPECT_EQ(notes.log,
+                      QStringList{QStringLiteral("error: '%1' のデータ型が不正です").arg(QLatin1String(c.name))});
         } else {
             EXPECT_TRUE(notes.log.isEmpty());
         }
@@ -439,7 +448,8 @@ TEST_F(WindowTest, SettingsThatCannotBeWrittenAreReportedAndTheWindowCloses) {
     QDir(file).removeRecursively();
     EXPECT_FALSE(w.isVisible());
     ASSERT_EQ(notes.log.size(), 1);
-    EXPECT_TRUE(notes.log.front().startsWith(QStringLiteral("error: 設定を保存できませんでした"))) << notes.log.front().toStdString();
+    EXPECT_TRUE(notes.log.front().startsWith(QStringLiteral("error: 設定を保存できませんでした")))
+        << notes.log.front().toStdString();
 }
 
 TEST_F(WindowTest, SettingsAreWrittenOncePerRun) {
@@ -480,7 +490,8 @@ void expectOnlyOurValues(const QString& file) {
     s.beginGroup(QStringLiteral("Program"));
     QStringList keys = s.childKeys();
     keys.sort();
-    EXPECT_EQ(keys.join(u','), QStringLiteral("CkHifun,CkHyoji,CkMark,CkTemae,CkTitle,CkTomei,Dir,Jisho,MainLeft,MainTop"));
+    EXPECT_EQ(keys.join(u','),
+              QStringLiteral("CkHifun,CkHyoji,CkMark,CkTemae,CkTitle,CkTomei,Dir,Jisho,MainLeft,MainTop"));
 }
 
 }  // namespace
@@ -493,9 +504,9 @@ TEST_F(WindowTest, DamagedSettingsFilesKeepWhatIsReadableAndAreReplacedWholeAtCl
         const char* name;
         Kind kind;
         QByteArray bytes;
-        int mark, hifun;       // what the window reads
-        int readMessages;      // reported once at start
-        const char* message;   // its beginning
+        int mark, hifun;      // what the window reads
+        int readMessages;     // reported once at start
+        const char* message;  // its beginning
     };
     const char* unreadable = "設定を読み込めませんでした";
     const char* badType = "'CkMark' のデータ型が不正です";
@@ -545,17 +556,25 @@ TEST_F(WindowTest, DamagedSettingsFilesKeepWhatIsReadableAndAreReplacedWholeAtCl
             break;
         }
         TFormMain& w = open();
-        if (c.mark >= 0) { EXPECT_EQ(w.CkMark, c.mark); }
-        if (c.hifun >= 0) { EXPECT_EQ(w.CkHifun, c.hifun); }
+        if (c.mark >= 0) {
+            EXPECT_EQ(w.CkMark, c.mark);
+        }
+        if (c.hifun >= 0) {
+            EXPECT_EQ(w.CkHifun, c.hifun);
+        }
         ASSERT_EQ(notes.log.size(), static_cast<size_t>(c.readMessages)) << notes.log.join(u'|').toStdString();
-        if (c.readMessages) { EXPECT_TRUE(notes.log.front().startsWith(QStringLiteral("error: ") + QString::fromUtf8(c.message))); }
+        if (c.readMessages) {
+            EXPECT_TRUE(notes.log.front().startsWith(QStringLiteral("error: ") + QString::fromUtf8(c.message)));
+        }
         w.CkTemae = 0;
         w.CkTomei = 1;
         w.close();
         EXPECT_EQ(notes.log.size(), static_cast<size_t>(c.readMessages)) << notes.log.join(u'|').toStdString();
         expectOnlyOurValues(file);
         EXPECT_EQ(savedValue(QStringLiteral("CkTomei")), QVariant(QStringLiteral("1")));
-        if (c.mark >= 0) { EXPECT_EQ(savedValue(QStringLiteral("CkMark")), QVariant(QString::number(c.mark))); }
+        if (c.mark >= 0) {
+            EXPECT_EQ(savedValue(QStringLiteral("CkMark")), QVariant(QString::number(c.mark)));
+        }
         window.reset();
         QDir(file + QStringLiteral(".lock")).removeRecursively();
         QFile::remove(file);
@@ -748,7 +767,10 @@ TEST_F(WindowTest, RegionPanelDoubleClickTogglesTheDataNotice) {
 
 TEST_F(WindowTest, APressMovesTheWindowOnlyWithoutTheTitleBar) {
     open();
-    const auto press = [&](QWidget* w, QPoint at) { QTest::mousePress(w, Qt::LeftButton, {}, at); QTest::mouseRelease(w, Qt::LeftButton, {}, at); };
+    const auto press = [&](QWidget* w, QPoint at) {
+        QTest::mousePress(w, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(w, Qt::LeftButton, {}, at);
+    };
     press(ui().PnlMain, {5, 300});
     press(ui().LabelSoft, {3, 3});
     EXPECT_EQ(moves, 0);
@@ -882,8 +904,9 @@ TEST_F(WindowTest, KeystrokeFilterRefusesWithBeepAndMessage) {
     open();
     type(ui().EditZip1, QStringLiteral("1-2-a"));
     EXPECT_EQ(ui().EditZip1->text(), QStringLiteral("1-2"));
-    EXPECT_EQ(notes.log, (QStringList{QStringLiteral("beep"), QStringLiteral("2つ目の\"-\"（ﾊｲﾌﾝ）は入力出来ません！"),
-                                      QStringLiteral("beep"), QStringLiteral("郵便番号は、半角数字のみ入力できます。")}));
+    EXPECT_EQ(notes.log,
+              (QStringList{QStringLiteral("beep"), QStringLiteral("2つ目の\"-\"（ﾊｲﾌﾝ）は入力出来ません！"),
+                           QStringLiteral("beep"), QStringLiteral("郵便番号は、半角数字のみ入力できます。")}));
     notes.log.clear();
     QTest::keyClick(ui().EditZip1, Qt::Key_Backspace);
     QTest::keyClick(ui().EditZip1, Qt::Key_Left);
@@ -921,7 +944,8 @@ TEST_F(WindowTest, SettingsPanelOpensAndClosesButNotWhileTheHelpIsOpen) {
     click(ui().plBtnHelp);
     notes.log.clear();  // the missing picture of page 1
     click(b);
-    EXPECT_EQ(notes.log, (QStringList{QStringLiteral("beep"), QStringLiteral("説明書を開いている間は、ｿﾌﾄｳｪｱの設定・切替えはできません")}));
+    EXPECT_EQ(notes.log, (QStringList{QStringLiteral("beep"),
+                                      QStringLiteral("説明書を開いている間は、ｿﾌﾄｳｪｱの設定・切替えはできません")}));
     EXPECT_FALSE(ui().PnlSetting->isHidden());
     EXPECT_EQ(b->CaptionB()->Caption(), QStringLiteral("設定終了"));
     click(ui().plBtnHelp);
@@ -989,7 +1013,8 @@ TEST_F(WindowTest, RemovingTheTitleBarShowsTheMessageAfterTheRebuild) {
         TFormMain* w = nullptr;
         bool* seen = nullptr;
         void message(const QString& text) override {
-            *seen = w->windowFlags().testFlag(Qt::FramelessWindowHint) && w->isVisible() && w->size() == QSize(450, 409);
+            *seen =
+                w->windowFlags().testFlag(Qt::FramelessWindowHint) && w->isVisible() && w->size() == QSize(450, 409);
             RecordingNotifier::message(text);
         }
     } probe;
@@ -998,7 +1023,8 @@ TEST_F(WindowTest, RemovingTheTitleBarShowsTheMessageAfterTheRebuild) {
     setNotifier(&probe);
     ui().ChkTBar->setChecked(true);
     EXPECT_TRUE(framelessWhenShown);
-    EXPECT_EQ(probe.log, (QStringList{QStringLiteral("beep"), QStringLiteral("ｿﾌﾄｳｪｱのﾀｲﾄﾙ部分（緑色）をﾄﾞﾗｯｸﾞすると移動できます")}));
+    EXPECT_EQ(probe.log, (QStringList{QStringLiteral("beep"),
+                                      QStringLiteral("ｿﾌﾄｳｪｱのﾀｲﾄﾙ部分（緑色）をﾄﾞﾗｯｸﾞすると移動できます")}));
     EXPECT_EQ(ui().plBtnSoftTitle->geometry(), QRect(2, 2, 445, 70));
     probe.log.clear();
     ui().ChkTBar->setChecked(false);
@@ -1060,7 +1086,8 @@ TEST_F(WindowTest, HelpKeepsResultsInViewAndReportsAMissingPicture) {
     EXPECT_TRUE(ui().ImgHelp->Picture().isNull());
     EXPECT_EQ(ui().PnlImgHelp->Caption(), QStringLiteral("no Image"));
     ASSERT_EQ(notes.log.size(), 1);
-    EXPECT_TRUE(notes.log.front().contains(QStringLiteral("ファイル \"") + dir.filePath(QStringLiteral("Image/001.jpg")) + u'"'))
+    EXPECT_TRUE(notes.log.front().contains(QStringLiteral("ファイル \"") +
+                                           dir.filePath(QStringLiteral("Image/001.jpg")) + u'"'))
         << notes.log.front().toStdString();
     EXPECT_TRUE(notes.log.front().endsWith(QStringLiteral("は開けません")));
     click(ui().plBtnHelp);
@@ -1118,11 +1145,19 @@ TEST_F(WindowTest, BadDictionariesGiveAMessageOrAPlainMiss) {
         // be read; empty when no message is due.
         QString reason = {};
     };
-    const QByteArray utf8Line = QStringLiteral(
-        "13101,\"100  \",\"1000001\",\"ﾄｳｷｮｳﾄ\",\"ﾁﾖﾀﾞｸ\",\"ﾁﾖﾀﾞ\",\"東京都\",\"千代田区\",\"千代田\",0,0,0,0,0,0\r\n").toUtf8();
+    const QByteArray utf8Line =
+        QStringLiteral(
+            "13101,\"100  "
+            "\",\"1000001\",\"ﾄｳｷｮｳﾄ\",\"ﾁﾖﾀﾞｸ\",\"ﾁﾖﾀﾞ\",\"東京都\",\"千代田区\",\"千代田\",0,0,0,0,0,0\r\n")
+            .toUtf8();
     const std::vector<Case> cases = {
         {"missing", [](const QString&) { return true; }, true},
-        {"empty", [](const QString& p) { QFile f(p); return f.open(QIODevice::WriteOnly); }, true},
+        {"empty",
+         [](const QString& p) {
+             QFile f(p);
+             return f.open(QIODevice::WriteOnly);
+         },
+         true},
         {"folder", [](const QString& p) { return QDir().mkpath(p); }, true},
         {"fifo", [](const QString& p) { return ::mkfifo(QFile::encodeName(p).constData(), 0600) == 0; }, true,
          QStringLiteral("通常のファイルではありません")},
@@ -1140,7 +1175,11 @@ TEST_F(WindowTest, BadDictionariesGiveAMessageOrAPlainMiss) {
          QStringLiteral("通常のファイルではありません")},
         // Sparse: it costs the test no disk, and reading it through would
         // still take seconds.
-        {"1 GB of junk", [](const QString& p) { QFile f(p); return f.open(QIODevice::WriteOnly) && f.resize(1LL << 30); },
+        {"1 GB of junk",
+         [](const QString& p) {
+             QFile f(p);
+             return f.open(QIODevice::WriteOnly) && f.resize(1LL << 30);
+         },
          true, QStringLiteral("大きすぎます")},
         {"UTF-8 text",
          [&](const QString& p) {
@@ -1152,7 +1191,8 @@ TEST_F(WindowTest, BadDictionariesGiveAMessageOrAPlainMiss) {
     TFormMain& w = open();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const QString path = dir.filePath(QStringLiteral("bad-%1").arg(QString::fromLatin1(c.name).replace(u' ', u'-')));
+        const QString path =
+            dir.filePath(QStringLiteral("bad-%1").arg(QString::fromLatin1(c.name).replace(u' ', u'-')));
         if (!c.make(path)) continue;
         w.JishoPath[0] = path;
         notes.log.clear();
@@ -1176,13 +1216,16 @@ TEST_F(WindowTest, BadDictionariesGiveAMessageOrAPlainMiss) {
         }
         if (!c.reason.isEmpty()) {
             EXPECT_EQ(caption, QStringLiteral("辞書ファイルを読めません：") + QFileInfo(path).fileName());
-            EXPECT_TRUE(notes.log.contains(QStringLiteral("error: 辞書ファイル \"%1\" を読めません（%2）").arg(path, c.reason)))
+            EXPECT_TRUE(
+                notes.log.contains(QStringLiteral("error: 辞書ファイル \"%1\" を読めません（%2）").arg(path, c.reason)))
                 << notes.log.join(u'|').toStdString();
         }
         EXPECT_LT(peakResidentKb() - peakBefore, 256 * 1024) << "no file is read whole into memory";
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-        if (QFileInfo(path).isDir() && !QFileInfo(path).isSymLink()) QDir(path).removeRecursively();
-        else QFile::remove(path);
+        if (QFileInfo(path).isDir() && !QFileInfo(path).isSymLink())
+            QDir(path).removeRecursively();
+        else
+            QFile::remove(path);
     }
     // The window still searches a good dictionary afterwards.
     w.JishoPath[0] = dir.filePath(QStringLiteral("good.csv"));
@@ -1305,7 +1348,8 @@ TEST_F(WindowTest, BadHelpPicturesAreReportedWithinBoundedMemory) {
         ASSERT_EQ(notes.log.size(), 1) << notes.log.join(u'|').toStdString();
         QString text = notes.log.front();
         text.remove(0, text.startsWith(QStringLiteral("error: ")) ? 7 : 0);
-        const bool openError = text.contains(QStringLiteral("ファイル \"") + picture + u'"') && text.endsWith(QStringLiteral("は開けません"));
+        const bool openError = text.contains(QStringLiteral("ファイル \"") + picture + u'"') &&
+                               text.endsWith(QStringLiteral("は開けません"));
         const bool jpegError = text.startsWith(QStringLiteral("JPEG エラー #"));
         EXPECT_TRUE(openError || jpegError) << text.toStdString();
         EXPECT_TRUE(ui().ImgHelp->Picture().isNull()) << "a bad picture never shows";

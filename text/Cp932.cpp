@@ -19,8 +19,7 @@ class Converter {
 public:
     Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
         if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-            throw EncodingError(std::string("no converter from ") + from + " to " + to + ": " +
-                                std::strerror(errno));
+            throw EncodingError(std::string("no converter from ") + from + " to " + to + ": " + std::strerror(errno));
         }
     }
     ~Converter() { iconv_close(cd_); }
@@ -325,7 +324,11 @@ namespace {
 // Bytes of the UTF-8 sequence at `at`; 1 for a byte that begins none.
 std::size_t utf8SequenceAt(std::string_view s, std::size_t at) {
     const auto c = static_cast<unsigned char>(s[at]);
-    const std::size_t n = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    const std::size_t n = c < 0x80                 ? 1
+                          : c >= 0xC2 && c <= 0xDF ? 2
+                          : c >= 0xE0 && c <= 0xEF ? 3
+                          : c >= 0xF0 && c <= 0xF4 ? 4
+                                                   : 0;
     if (n == 0 || at + n > s.size()) return 1;
     for (std::size_t i = 1; i < n; ++i) {
         if ((static_cast<unsigned char>(s[at + i]) & 0xC0) != 0x80) return 1;

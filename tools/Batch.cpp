@@ -245,7 +245,8 @@ void QueryTable::seal() {
     };
     const auto bigEndian = [](std::string_view s, std::size_t at) {
         std::uint64_t v = 0;
-        for (std::size_t i = 0; i < 8; ++i) v = v << 8 | (at + i < s.size() ? static_cast<unsigned char>(s[at + i]) : 0u);
+        for (std::size_t i = 0; i < 8; ++i)
+            v = v << 8 | (at + i < s.size() ? static_cast<unsigned char>(s[at + i]) : 0u);
         return v;
     };
     FlatArray<Key> keys;
@@ -395,7 +396,8 @@ std::string foldToFullWidth(std::string_view s) {
     out.reserve(s.size() * 3);
     for (const char c : s) {
         if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
-            appendUtf8(out, 0xFF10 + static_cast<char32_t>(c - '0'));  // U+FF10 is ０, and the letters follow as in ASCII
+            appendUtf8(out,
+                       0xFF10 + static_cast<char32_t>(c - '0'));  // U+FF10 is ０, and the letters follow as in ASCII
         } else if (c == ' ') {
             appendUtf8(out, 0x3000);
         } else if (c == '-') {

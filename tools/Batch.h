@@ -101,9 +101,7 @@ public:
     void offer(std::string_view code, std::string_view address);
 
     std::size_t lines() const { return lineSlot_.size(); }
-    bool answered(std::size_t line) const {
-        return lineSlot_[line] != kNone && slots_[lineSlot_[line]].first != kNone;
-    }
+    bool answered(std::size_t line) const { return lineSlot_[line] != kNone && slots_[lineSlot_[line]].first != kNone; }
     // The answers to input line k (none when it has none), as copies.
     std::vector<Answer> answers(std::size_t line) const;
 
@@ -161,7 +159,9 @@ private:
     void addBytes(std::string_view q, std::size_t hash);
     void growQueryIndex();
     std::uint32_t findDigits(std::uint32_t number) const;
-    static std::size_t hashNumber(std::uint32_t n) { return static_cast<std::size_t>((n * 0x9E3779B97F4A7C15ull) >> 20); }
+    static std::size_t hashNumber(std::uint32_t n) {
+        return static_cast<std::size_t>((n * 0x9E3779B97F4A7C15ull) >> 20);
+    }
     void growDigits();
 
     Kind kind_;
@@ -196,7 +196,8 @@ void QueryTable::forEachBeginning(std::string_view key, std::size_t sharedLength
     const std::string_view shared = key.substr(0, std::min(sharedLength, key.size()));
     if (!sharedKnown_ || shared != sharedKey_) {
         const auto lo = std::lower_bound(sorted_.begin(), sorted_.end(), shared);
-        const auto hi = std::partition_point(lo, sorted_.end(), [&](std::string_view q) { return q.starts_with(shared); });
+        const auto hi =
+            std::partition_point(lo, sorted_.end(), [&](std::string_view q) { return q.starts_with(shared); });
         sharedBegin_ = static_cast<std::size_t>(lo - sorted_.begin());
         sharedEnd_ = static_cast<std::size_t>(hi - sorted_.begin());
         sharedKey_.assign(shared);

@@ -119,8 +119,8 @@ void answerBatch(QueryTable& table, QueryTable::Kind kind, DictionaryReader& rea
             addressText(f, o, address);
             const std::string_view key = cutAtBracket(address);
             // Records come grouped by municipality: its part of the table is kept.
-            const std::size_t shared =
-                (o.pickOut == poptAll ? f.field(fields::kPrefecture).size() : 0) + f.field(fields::kMunicipality).size();
+            const std::size_t shared = (o.pickOut == poptAll ? f.field(fields::kPrefecture).size() : 0) +
+                                       f.field(fields::kMunicipality).size();
             bool read = false;
             table.forEachBeginning(key, shared, [&](std::uint32_t slot) {
                 if (!table.wants(slot, key.size())) return;

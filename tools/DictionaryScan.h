@@ -44,7 +44,7 @@ void readingText(LineFields& f, const TextOptions& o, std::string& out);
 int bracketBalance(std::string_view cp932);
 // Whether the bytes of "（" or "）" occur in the line at all (a quick no).
 inline bool mayHoldBrackets(std::string_view line) {
-    for (const char* p = line.data(), *end = p + line.size();
+    for (const char *p = line.data(), *end = p + line.size();
          (p = static_cast<const char*>(std::memchr(p, '\x81', static_cast<std::size_t>(end - p)))) != nullptr; ++p) {
         if (p + 1 < end && (p[1] == '\x69' || p[1] == '\x6a')) return true;
     }

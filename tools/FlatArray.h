@@ -79,7 +79,8 @@ private:
         if (!data_) {
             // One large stretch first; where the system refuses it, start small.
             std::size_t bytes = kReserve;
-            void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+            void* p =
+                ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
             if (p == MAP_FAILED) {
                 bytes = std::max(need, kLargePage);
                 p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);

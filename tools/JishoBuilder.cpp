@@ -398,10 +398,13 @@ LineCounts build(const fs::path& source, const fs::path& dir) {
         files.reserve(regions().size());
         for (const Region& r : regions()) files.emplace_back(folder.fresh / r.fileName, folder.dir / r.fileName);
 
-        SourceCheck check(input.name(), [&](std::string_view line, int region) {
-            files[kNationwide].write(line);
-            files[static_cast<std::size_t>(region)].write(line);
-        }, limits);
+        SourceCheck check(
+            input.name(),
+            [&](std::string_view line, int region) {
+                files[kNationwide].write(line);
+                files[static_cast<std::size_t>(region)].write(line);
+            },
+            limits);
         std::vector<char> chunk(kChunk);
         while (const std::size_t n = input.read(chunk.data(), chunk.size())) check.feed({chunk.data(), n});
         const LineCounts counts = check.finish();

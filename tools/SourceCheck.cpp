@@ -20,8 +20,8 @@ struct ReadField {
     const char* name;
 };
 constexpr ReadField kReadFields[] = {
-    {fields::kOldCode, "the old postal code"},      {fields::kCode, "the postal code"},
-    {fields::kPrefecture, "the prefecture"},        {fields::kMunicipality, "the municipality"},
+    {fields::kOldCode, "the old postal code"}, {fields::kCode, "the postal code"},
+    {fields::kPrefecture, "the prefecture"},   {fields::kMunicipality, "the municipality"},
     {fields::kTownArea, "the town area"},
 };
 

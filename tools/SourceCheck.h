@@ -37,8 +37,8 @@ private:
 using LineCounts = std::array<std::uint64_t, kRegionCount>;
 
 struct SourceLimits {
-    std::size_t maxLine = 64 * 1024;          // bytes of one line, its line end included
-    std::uint64_t maxBytes = 256ull << 20;    // the whole source (Japan Post's is 12 MB)
+    std::size_t maxLine = 64 * 1024;        // bytes of one line, its line end included
+    std::uint64_t maxBytes = 256ull << 20;  // the whole source (Japan Post's is 12 MB)
 };
 
 // Fed the source in pieces of any size; hands each line, in code page 932
@@ -75,7 +75,7 @@ private:
     enum class Encoding { Unknown, Cp932, Utf8 };
 
     [[noreturn]] void refuse(std::uint64_t line, const std::string& what) const;
-    void takeLine(std::string_view bytes);  // one line with its line end (if any)
+    void takeLine(std::string_view bytes);   // one line with its line end (if any)
     int checkFields(std::string_view text);  // the region
 
     std::string name_;

@@ -88,14 +88,12 @@ int main(int argc, char** argv) {
     title->setStyleSheet(QStringLiteral("color: white; font-weight: bold; font-size: 17px;"));
 
     addButton(&window, 10, 90, QStringLiteral("bsNormal"), QStringLiteral("標準"), TplButton::bsNormal);
-    auto* flat = addButton(&window, 120, 90, QStringLiteral("bsFlat"), QStringLiteral("bffFlat"),
-                           TplButton::bsFlat);
+    auto* flat = addButton(&window, 120, 90, QStringLiteral("bsFlat"), QStringLiteral("bffFlat"), TplButton::bsFlat);
     flat->SetFlatFrameType(TplButton::bffFlat);
-    auto* etched = addButton(&window, 230, 90, QStringLiteral("bsFlat"), QStringLiteral("bffEtched"),
-                             TplButton::bsFlat);
+    auto* etched =
+        addButton(&window, 230, 90, QStringLiteral("bsFlat"), QStringLiteral("bffEtched"), TplButton::bsFlat);
     etched->SetFlatFrameType(TplButton::bffEtched);
-    auto* bump = addButton(&window, 340, 90, QStringLiteral("bsFlat"), QStringLiteral("bffBump"),
-                           TplButton::bsFlat);
+    auto* bump = addButton(&window, 340, 90, QStringLiteral("bsFlat"), QStringLiteral("bffBump"), TplButton::bsFlat);
     bump->SetFlatFrameType(TplButton::bffBump);
 
     addButton(&window, 10, 150, QStringLiteral("NoFrame"), QString(), TplButton::bsFlatNoFrame);
@@ -119,8 +117,8 @@ int main(int argc, char** argv) {
     help->CaptionA()->SetAlignment(TplButton::taRight);
     help->CaptionA()->SetRight(10);
 
-    auto* disabled = addButton(&window, 230, 210, QStringLiteral("無効"), QStringLiteral("HasFocus"),
-                               TplButton::bsNormal);
+    auto* disabled =
+        addButton(&window, 230, 210, QStringLiteral("無効"), QStringLiteral("HasFocus"), TplButton::bsNormal);
     disabled->SetImageIcon(questionIcon());
     disabled->Image()->SetLeft(4);
     disabled->CaptionA()->SetAlignment(TplButton::taRight);
@@ -128,10 +126,8 @@ int main(int argc, char** argv) {
     disabled->setEnabled(false);
 
     auto* focused = addButton(&window, 340, 210, QStringLiteral("フォーカス"), QString(), TplButton::bsNormal);
-    auto* roundFocused = addButton(&window, 10, 270, QStringLiteral("丸フォーカス"), QString(),
-                                   TplButton::bsRoundRect);
-    auto* cancel = addButton(&window, 120, 270, QStringLiteral("閉じる"), QStringLiteral("Esc"),
-                             TplButton::bsFlat);
+    auto* roundFocused = addButton(&window, 10, 270, QStringLiteral("丸フォーカス"), QString(), TplButton::bsRoundRect);
+    auto* cancel = addButton(&window, 120, 270, QStringLiteral("閉じる"), QStringLiteral("Esc"), TplButton::bsFlat);
     cancel->SetCancel(true);
     QObject::connect(cancel, &TplButton::OnClick, &window, [&window](QObject*) { window.close(); });
 

@@ -27,17 +27,17 @@
 namespace {
 
 struct IconSpec {
-    const char *name;
-    std::vector<int> sizes;   // every size the icon is shown at
-    bool opaqueSquare;        // fills its whole square (no transparent corners)
-    QColor buttonEnd;         // end colour of the gradient it sits on
+    const char* name;
+    std::vector<int> sizes;  // every size the icon is shown at
+    bool opaqueSquare;       // fills its whole square (no transparent corners)
+    QColor buttonEnd;        // end colour of the gradient it sits on
 };
 
 const QColor kWhite(0xFF, 0xFF, 0xFF);
 const QColor kSilver(0xC0, 0xC0, 0xC0);
 const QColor kBeige(0xE2, 0xDD, 0xC7);  // the search and close buttons end in this
 
-const std::vector<IconSpec> &icons() {
+const std::vector<IconSpec>& icons() {
     static const std::vector<IconSpec> list = {
         {"search", {32, 48}, false, kBeige},
         {"setting", {32}, false, kSilver},
@@ -56,14 +56,12 @@ const std::vector<int> kAppIconSizes = {64, 128, 256};
 int g_svgWarnings = 0;
 QtMessageHandler g_previousHandler = nullptr;
 
-void countingHandler(QtMsgType type, const QMessageLogContext &context, const QString &message) {
-    if (type == QtWarningMsg || type == QtCriticalMsg)
-        ++g_svgWarnings;
-    if (g_previousHandler)
-        g_previousHandler(type, context, message);
+void countingHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtWarningMsg || type == QtCriticalMsg) ++g_svgWarnings;
+    if (g_previousHandler) g_previousHandler(type, context, message);
 }
 
-QImage render(QSvgRenderer &svg, int size) {
+QImage render(QSvgRenderer& svg, int size) {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
@@ -75,37 +73,34 @@ QImage render(QSvgRenderer &svg, int size) {
 }
 
 // Checks what a rendered icon must satisfy; prints each fault, returns false on any.
-bool check(const IconSpec &icon, int size, const QImage &image) {
+bool check(const IconSpec& icon, int size, const QImage& image) {
     bool ok = true;
     int covered = 0;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            if (qAlpha(image.pixel(x, y)) > 0)
-                ++covered;
+            if (qAlpha(image.pixel(x, y)) > 0) ++covered;
     const int total = size * size;
     if (covered < total / 4) {
-        std::fprintf(stderr, "%s at %d px: draws on only %d of %d pixels\n", icon.name, size, covered,
-                     total);
+        std::fprintf(stderr, "%s at %d px: draws on only %d of %d pixels\n", icon.name, size, covered, total);
         ok = false;
     }
     const QPoint corners[] = {{0, 0}, {size - 1, 0}, {0, size - 1}, {size - 1, size - 1}};
-    for (const QPoint &c : corners) {
+    for (const QPoint& c : corners) {
         const int alpha = qAlpha(image.pixel(c));
         if (icon.opaqueSquare ? alpha != 255 : alpha != 0) {
-            std::fprintf(stderr, "%s at %d px: corner (%d, %d) has alpha %d, wanted %s\n", icon.name,
-                         size, c.x(), c.y(), alpha, icon.opaqueSquare ? "255" : "0");
+            std::fprintf(stderr, "%s at %d px: corner (%d, %d) has alpha %d, wanted %s\n", icon.name, size, c.x(),
+                         c.y(), alpha, icon.opaqueSquare ? "255" : "0");
             ok = false;
         }
     }
     return ok;
 }
 
-QImage zoomed(const QImage &image, int factor) {
-    return image.scaled(image.width() * factor, image.height() * factor, Qt::IgnoreAspectRatio,
-                        Qt::FastTransformation);
+QImage zoomed(const QImage& image, int factor) {
+    return image.scaled(image.width() * factor, image.height() * factor, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 }
 
-void fillGradient(QPainter &p, const QRect &r, const QColor &begin, const QColor &end) {
+void fillGradient(QPainter& p, const QRect& r, const QColor& begin, const QColor& end) {
     QLinearGradient g(r.topLeft(), r.bottomLeft());
     g.setColorAt(0, begin);
     g.setColorAt(1, end);
@@ -113,7 +108,7 @@ void fillGradient(QPainter &p, const QRect &r, const QColor &begin, const QColor
 }
 
 struct Rendered {
-    const IconSpec *icon;
+    const IconSpec* icon;
     int size;
     QImage image;
 };
@@ -121,7 +116,7 @@ struct Rendered {
 // One row per icon and size: name, 1x on the white-to-silver button gradient,
 // 1x on its own button's gradient reversed as under the mouse, 1x on the
 // emblem's silver frame, and the 4x zoom of the real pixels on the button gradient.
-QImage contactSheet(const std::vector<Rendered> &items) {
+QImage contactSheet(const std::vector<Rendered>& items) {
     constexpr int kZoom = 4;
     constexpr int kPad = 10;
     constexpr int kLabelWidth = 96;
@@ -129,7 +124,7 @@ QImage contactSheet(const std::vector<Rendered> &items) {
     constexpr int kHeader = 20;
     int zoomWidth = 0;
     int height = kPad + kHeader;
-    for (const Rendered &r : items) {
+    for (const Rendered& r : items) {
         zoomWidth = std::max(zoomWidth, r.size * kZoom);
         height += std::max(r.size * kZoom, kSmallCell) + 2 * kPad + kPad;
     }
@@ -146,8 +141,8 @@ QImage contactSheet(const std::vector<Rendered> &items) {
         // Column titles.
         p.setPen(Qt::black);
         int x = kPad + kLabelWidth;
-        const char *titles[] = {"button", "hover", "frame"};
-        for (const char *title : titles) {
+        const char* titles[] = {"button", "hover", "frame"};
+        for (const char* title : titles) {
             p.drawText(QRect(x, kPad, kSmallCell, kHeader), Qt::AlignCenter, QString::fromLatin1(title));
             x += kSmallCell + kPad;
         }
@@ -156,7 +151,7 @@ QImage contactSheet(const std::vector<Rendered> &items) {
     }
 
     int y = kPad + kHeader;
-    for (const Rendered &r : items) {
+    for (const Rendered& r : items) {
         const int rowHeight = std::max(r.size * kZoom, kSmallCell) + 2 * kPad;
         int x = kPad;
         p.setPen(Qt::black);
@@ -164,7 +159,7 @@ QImage contactSheet(const std::vector<Rendered> &items) {
                    QStringLiteral("%1\n%2 × %2").arg(QString::fromLatin1(r.icon->name)).arg(r.size));
         x += kLabelWidth;
 
-        const auto smallCell = [&](const QColor &begin, const QColor &end) {
+        const auto smallCell = [&](const QColor& begin, const QColor& end) {
             const QRect cell(x, y, kSmallCell, rowHeight);
             fillGradient(p, cell, begin, end);
             p.drawImage(x + (kSmallCell - r.size) / 2, y + (rowHeight - r.size) / 2, r.image);
@@ -195,23 +190,20 @@ int usage() {
 
 }  // namespace
 
-int main(int argc, char **argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
 
     QStringList args = app.arguments().mid(1);
     QString from = QStringLiteral(":/icons");
     const qsizetype fromAt = args.indexOf(QStringLiteral("--from"));
     if (fromAt >= 0) {
-        if (fromAt + 1 >= args.size())
-            return usage();
+        if (fromAt + 1 >= args.size()) return usage();
         from = args.at(fromAt + 1);
         args.remove(fromAt, 2);
     }
     const bool appIcon = args.removeAll(QStringLiteral("--app-icon")) > 0;
-    if (args.size() != 1 || args.first().startsWith(QLatin1Char('-')))
-        return usage();
+    if (args.size() != 1 || args.first().startsWith(QLatin1Char('-'))) return usage();
 
     const QDir out(args.first());
     if (!QDir().mkpath(out.absolutePath())) {
@@ -222,7 +214,7 @@ int main(int argc, char **argv) {
     g_previousHandler = qInstallMessageHandler(countingHandler);
     bool ok = true;
     std::vector<Rendered> rendered;
-    for (const IconSpec &icon : icons()) {
+    for (const IconSpec& icon : icons()) {
         const QString path = from + QLatin1Char('/') + QString::fromLatin1(icon.name) + QStringLiteral(".svg");
         g_svgWarnings = 0;
         QSvgRenderer svg(path);
@@ -261,7 +253,6 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(sheetFile));
         ok = false;
     }
-    std::printf("%s %s\n", ok ? "rendered into" : "FAILED, rendered what loaded into",
-                qPrintable(out.absolutePath()));
+    std::printf("%s %s\n", ok ? "rendered into" : "FAILED, rendered what loaded into", qPrintable(out.absolutePath()));
     return ok ? 0 : 1;
 }

@@ -33,7 +33,8 @@ constexpr const char* kUsage =
 int main(int argc, char** argv) {
     if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
         const int err = tenmari::writeOut(kUsage);
-        if (err != 0 && err != EPIPE) std::fprintf(stderr, "tenmari-jisho: cannot write the output: %s\n", std::strerror(err));
+        if (err != 0 && err != EPIPE)
+            std::fprintf(stderr, "tenmari-jisho: cannot write the output: %s\n", std::strerror(err));
         return err ? 2 : 0;
     }
     if (argc != 3 || argv[1][0] == '\0' || argv[2][0] == '\0') {
@@ -45,8 +46,8 @@ int main(int argc, char** argv) {
     try {
         const tenmari::jisho::LineCounts counts = tenmari::jisho::build(argv[1], dir);
         for (const tenmari::Region& r : tenmari::regions()) {
-            report += (dir / r.fileName).string() + ": " +
-                      std::to_string(counts[static_cast<std::size_t>(r.index)]) + " lines\n";
+            report += (dir / r.fileName).string() + ": " + std::to_string(counts[static_cast<std::size_t>(r.index)]) +
+                      " lines\n";
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tenmari-jisho: %s\n", e.what());

@@ -187,7 +187,8 @@ std::string firstBadBytes(std::string_view cp932) {
             tenmari::cp932ToUtf8(cp932.substr(i, n));
         } catch (const tenmari::EncodingError&) {
             std::string shown;
-            for (std::size_t k = 0; k < n; ++k) shown += (k ? " 0x" : "0x") + hexByte(static_cast<unsigned char>(cp932[i + k])).substr(2);
+            for (std::size_t k = 0; k < n; ++k)
+                shown += (k ? " 0x" : "0x") + hexByte(static_cast<unsigned char>(cp932[i + k])).substr(2);
             return shown;
         }
         i += n;
@@ -274,7 +275,9 @@ void addAddressQueries(tenmari::batch::QueryTable& table, const tenmari::batch::
         folded = tenmari::batch::foldToFullWidth(utf8);
         return folded;
     };
-    const auto convert = [](std::string_view utf8) { return ascii(utf8) ? std::string(utf8) : tenmari::utf8ToCp932(utf8); };
+    const auto convert = [](std::string_view utf8) {
+        return ascii(utf8) ? std::string(utf8) : tenmari::utf8ToCp932(utf8);
+    };
     constexpr std::size_t kBlockBytes = 32 * 1024;
     std::vector<std::string_view> block;  // the queries of one block, into `converted`
     for (std::size_t first = 0; first < lines.size();) {
@@ -294,7 +297,8 @@ void addAddressQueries(tenmari::batch::QueryTable& table, const tenmari::batch::
             // ASCII stays ASCII, so the cuts fall alike.
             for (std::size_t at = 0;;) {
                 const std::size_t nl = converted.find('\n', at);
-                std::string_view q = std::string_view(converted).substr(at, nl == std::string::npos ? std::string::npos : nl - at);
+                std::string_view q =
+                    std::string_view(converted).substr(at, nl == std::string::npos ? std::string::npos : nl - at);
                 if (q.ends_with('\r')) q.remove_suffix(1);
                 block.push_back(q);
                 if (nl == std::string::npos) break;
@@ -424,34 +428,35 @@ int runBatch(const std::string& dict, const Options& opt, std::string_view kindN
         }
         std::optional<std::uint64_t> bad;
         std::optional<int> failed;
-        table.forEachAnswer(k, [&](std::string_view code, std::string_view address, std::string_view reading,
-                                   std::uint64_t line) {
-            if (bad || failed) return;
-            const std::size_t most =
-                lines[k].size() + 4 + tenmari::utf8Room(code.size() + address.size() + reading.size());
-            if ((failed = room(most))) return;
-            const std::size_t at = used;
-            put(lines[k]);
-            put("\t");
-            try {
-                char* o = tenmari::cp932ToUtf8(code, buf.data() + used);
-                *o++ = '\t';
-                o = tenmari::cp932ToUtf8(address, o);
-                if (opt.kana) {
+        table.forEachAnswer(
+            k, [&](std::string_view code, std::string_view address, std::string_view reading, std::uint64_t line) {
+                if (bad || failed) return;
+                const std::size_t most =
+                    lines[k].size() + 4 + tenmari::utf8Room(code.size() + address.size() + reading.size());
+                if ((failed = room(most))) return;
+                const std::size_t at = used;
+                put(lines[k]);
+                put("\t");
+                try {
+                    char* o = tenmari::cp932ToUtf8(code, buf.data() + used);
                     *o++ = '\t';
-                    // Full-width kana take no more UTF-8 bytes than half-width ones.
-                    char* const readingAt = o;
-                    o = tenmari::cp932ToUtf8(reading, o);
-                    kana = tenmari::batch::fullWidthKana(std::string_view(readingAt, static_cast<std::size_t>(o - readingAt)));
-                    o = std::copy(kana.begin(), kana.end(), readingAt);
+                    o = tenmari::cp932ToUtf8(address, o);
+                    if (opt.kana) {
+                        *o++ = '\t';
+                        // Full-width kana take no more UTF-8 bytes than half-width ones.
+                        char* const readingAt = o;
+                        o = tenmari::cp932ToUtf8(reading, o);
+                        kana = tenmari::batch::fullWidthKana(
+                            std::string_view(readingAt, static_cast<std::size_t>(o - readingAt)));
+                        o = std::copy(kana.begin(), kana.end(), readingAt);
+                    }
+                    *o++ = '\n';
+                    used = static_cast<std::size_t>(o - buf.data());
+                } catch (const tenmari::EncodingError&) {
+                    used = at;
+                    bad = line;
                 }
-                *o++ = '\n';
-                used = static_cast<std::size_t>(o - buf.data());
-            } catch (const tenmari::EncodingError&) {
-                used = at;
-                bad = line;
-            }
-        });
+            });
         if (failed) return writeFailed(*failed);
         if (bad) {
             if (const int err = flush()) return writeFailed(err);
@@ -575,7 +580,7 @@ int main(int argc, char** argv) {
         // code TAB address for the lists, the address alone for a code, and
         // TAB and the reading with --kana.
         std::string records;
-        std::vector<std::size_t> ends;  // where each record ends in `records`
+        std::vector<std::size_t> ends;     // where each record ends in `records`
         std::vector<std::uint64_t> lines;  // each record's line in the file
         const auto append = [&](std::string_view code, std::string_view address, std::string_view reading,
                                 std::uint64_t line) {
@@ -589,13 +594,15 @@ int main(int argc, char** argv) {
         // The lookup finds the matching lines. Its records serve as they are;
         // for a reading or whole records they are read again by the tool's rules.
         const bool again = opt.kana || opt.whole;
-        tenmari::MatchSinkFn match([&](const tenmari::MatchRecord& r) {
-            if (again) {
-                lines.push_back(r.line);
-            } else {
-                append(r.code, r.address, {}, r.line);
-            }
-        }, false);  // no readings from the lookup
+        tenmari::MatchSinkFn match(
+            [&](const tenmari::MatchRecord& r) {
+                if (again) {
+                    lines.push_back(r.line);
+                } else {
+                    append(r.code, r.address, {}, r.line);
+                }
+            },
+            false);  // no readings from the lookup
         if (command == Command::Code) {
             if (!ref.PostToAddressRecord(query, match)) {
                 if (const auto rc = noDictionary()) return *rc;
@@ -654,8 +661,8 @@ int main(int argc, char** argv) {
             for (std::size_t k = 0; k < bad.size(); ++k) {
                 const std::uint64_t line = lines[bad[k]];
                 const std::string where = line ? "line " + std::to_string(line) : "a record";
-                fail(dict + ": " + where + ": the record cannot be shown as UTF-8: " +
-                     firstBadBytes(record(bad[k])) + " is no code page 932 character (--sjis prints its bytes)");
+                fail(dict + ": " + where + ": the record cannot be shown as UTF-8: " + firstBadBytes(record(bad[k])) +
+                     " is no code page 932 character (--sjis prints its bytes)");
             }
             return 2;
         }

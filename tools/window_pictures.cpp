@@ -56,8 +56,8 @@ namespace {
 
 constexpr QSize kFrame(273, 266);  // the help picture frame
 constexpr int kJpegQuality = 90;
-constexpr int kMargin = 6;        // around the controls a picture is about
-constexpr int kRenderScale = 2;   // help pictures are drawn large, then scaled down
+constexpr int kMargin = 6;       // around the controls a picture is about
+constexpr int kRenderScale = 2;  // help pictures are drawn large, then scaled down
 
 // Fails the run with a message.
 [[noreturn]] void fail(const QString& what) { throw std::runtime_error(what.toStdString()); }
@@ -357,7 +357,8 @@ void makeHelpPictures(Studio& s, const Options& o) {
         s.search();
         s.choose(1);
         Ui::FormMain& f = s.ui();
-        expect(f.ListBox1->model()->rowCount() > 1 && !f.EditJusho->text().isEmpty(), "a candidate chosen among others");
+        expect(f.ListBox1->model()->rowCount() > 1 && !f.EditJusho->text().isEmpty(),
+               "a candidate chosen among others");
         save(2, s.shot(kRenderScale),
              toSearchButton(united({s.rectOf(f.EditZip1), s.rectOf(f.LblKekka1), s.rectOf(f.ListBox1)})));
     }
@@ -387,8 +388,8 @@ void makeHelpPictures(Studio& s, const Options& o) {
         s.search();
         expect(f.ListBox1->model()->rowCount() > 1, "the codes of an address");
         save(4, s.shot(kRenderScale),
-             toSearchButton(united({s.rectOf(f.RBtnJushoKensaku), s.rectOf(f.EditJusho1), s.rectOf(f.LblKekka1),
-                                    s.rectOf(f.ListBox1)})));
+             toSearchButton(united(
+                 {s.rectOf(f.RBtnJushoKensaku), s.rectOf(f.EditJusho1), s.rectOf(f.LblKekka1), s.rectOf(f.ListBox1)})));
     }
     // 5: the region list open over the region panel.
     {
@@ -523,9 +524,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     if (!userStyle) applyClassicStyle();  // the pictures show the window as it starts
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Pictures of the Tenmari window made offscreen with the sample dictionary: the help pictures "
-        "001.jpg to 007.jpg and, with --docs-dir, the README screenshots."));
+    parser.setApplicationDescription(
+        QStringLiteral("Pictures of the Tenmari window made offscreen with the sample dictionary: the help pictures "
+                       "001.jpg to 007.jpg and, with --docs-dir, the README screenshots."));
     parser.addHelpOption();
     const QCommandLineOption helpDir(QStringLiteral("help-dir"), QStringLiteral("Folder for 001.jpg to 007.jpg."),
                                      QStringLiteral("DIR"));

@@ -19,17 +19,15 @@ enum class ScanForm { bytes, avx2 };
 
 inline const char* name(ScanForm form) {
     switch (form) {
-    case ScanForm::bytes:
-        return "bytes";
-    case ScanForm::avx2:
-        return "avx2";
+    case ScanForm::bytes: return "bytes";
+    case ScanForm::avx2: return "avx2";
     }
     return "?";
 }
 
 struct Processor {
-    bool avx2 = false;            // AVX2 with POPCNT, BMI and BMI2
-    bool slowBitDeposit = true;   // BMI2's bit deposit is microcode (AMD before Zen 3)
+    bool avx2 = false;                // AVX2 with POPCNT, BMI and BMI2
+    bool slowBitDeposit = true;       // BMI2's bit deposit is microcode (AMD before Zen 3)
     ScanForm best = ScanForm::bytes;  // what runs fastest here
 };
 
@@ -38,8 +36,8 @@ inline const Processor& processor() {
         Processor q;
 #if defined(__x86_64__)
         __builtin_cpu_init();
-        q.avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") &&
-                 __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+        q.avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi") &&
+                 __builtin_cpu_supports("bmi2");
         q.slowBitDeposit = __builtin_cpu_is("amdfam15h") || __builtin_cpu_is("amdfam17h");
         q.best = q.avx2 ? ScanForm::avx2 : ScanForm::bytes;
 #endif
@@ -66,8 +64,7 @@ inline std::atomic<ScanForm>& chosenForm() {
         for (ScanForm f : {ScanForm::bytes, ScanForm::avx2}) {
             if (std::strcmp(asked, name(f)) == 0) return runnable(f);
         }
-        std::fprintf(stderr, "TENMARI_SCAN=%s is none of bytes, avx2; using %s\n", asked,
-                     name(processor().best));
+        std::fprintf(stderr, "TENMARI_SCAN=%s is none of bytes, avx2; using %s\n", asked, name(processor().best));
         return processor().best;
     }()};
     return chosen;

@@ -24,7 +24,8 @@ bool insideGuard();
 
 template <typename Fn>
 bool runGuarded(const void* begin, std::size_t size, Fn& fn) {
-    return runGuarded(begin, size, [](void* f) { (*static_cast<Fn*>(f))(); }, &fn);
+    return runGuarded(
+        begin, size, [](void* f) { (*static_cast<Fn*>(f))(); }, &fn);
 }
 
 }  // namespace tenmari

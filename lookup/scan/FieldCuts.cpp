@@ -73,7 +73,7 @@ __attribute__((target("avx2"), always_inline)) inline Masks masksAt(const char* 
 // shifted; a shorter line goes through a zero-padded copy. No byte outside
 // the line is read. A field's quotes are counted from the quote mask.
 __attribute__((target("avx2,popcnt,bmi"))) bool cutAvx2(std::string_view line, std::string_view* raw, int count,
-                                                         unsigned& plainOut) {
+                                                        unsigned& plainOut) {
     const char* const begin = line.data();
     const std::size_t size = line.size();
     const char* start = begin;    // of the field being cut
@@ -133,7 +133,7 @@ __extension__ using Bits128 = unsigned __int128;
 // commas `lo`, `hi`, by bit deposit: each comma found on its own, none
 // waiting on another, and no branch on which half it is in.
 __attribute__((target("bmi,bmi2"), always_inline)) inline unsigned nthComma(std::uint64_t lo, std::uint64_t hi,
-                                                                           unsigned inLo, unsigned k) {
+                                                                            unsigned inLo, unsigned k) {
     const std::uint64_t inHi = 0 - static_cast<std::uint64_t>(k >= inLo);  // every bit when in the second 64
     const std::uint64_t m = lo ^ ((lo ^ hi) & inHi);
     const auto nth = k - (inLo & static_cast<unsigned>(inHi));

@@ -30,8 +30,8 @@ bool cutWithoutCr(std::string_view line, std::array<std::string_view, kCount>& r
 // the line must be cut the other way: it is 64 bytes long or shorter, its
 // first 128 bytes hold fewer than 9 commas, a CR comes before the ninth, or
 // the processor lacks AVX2 and a fast BMI2.
-inline constexpr unsigned kReadFields = 1u << kOldCode | 1u << kCode | 1u << kPrefecture | 1u << kMunicipality |
-                                        1u << kTownArea;
+inline constexpr unsigned kReadFields =
+    1u << kOldCode | 1u << kCode | 1u << kPrefecture | 1u << kMunicipality | 1u << kTownArea;
 bool cutRead(std::string_view line, std::array<std::string_view, kCount>& raw, unsigned& plain);
 
 // The postal code of a line read straight from its bytes when field 2 is

@@ -17,8 +17,8 @@ namespace tenmari::linefilter {
 namespace {
 
 constexpr char kEndOfFile = 0x1A;
-constexpr std::size_t kWindow = std::size_t{1} << 20;    // looked at per step by a query that may stop early
-constexpr std::size_t kBatch = std::size_t{64} << 10;  // kept lines copied out of the mapping at a time
+constexpr std::size_t kWindow = std::size_t{1} << 20;      // looked at per step by a query that may stop early
+constexpr std::size_t kBatch = std::size_t{64} << 10;      // kept lines copied out of the mapping at a time
 constexpr std::size_t kMostHinted = std::size_t{1} << 20;  // lines told ahead by a pass through reads, at most
 
 int probedField(const Probe& probe) { return probe.query.empty() ? 0 : probe.field; }
@@ -116,8 +116,7 @@ struct LineCount {
 // Copies the kept lines out of the mapping a batch at a time and hands them
 // on; false once fn has asked to stop.
 bool handOn(const std::vector<Span>& spans, const DictionaryReader& reader, std::string_view mapping,
-            std::vector<char>& staging, std::vector<std::uint64_t>& numbers, LineCount& lines, void* ctx,
-            PlacedFn fn) {
+            std::vector<char>& staging, std::vector<std::uint64_t>& numbers, LineCount& lines, void* ctx, PlacedFn fn) {
     for (std::size_t i = 0; i < spans.size();) {
         std::size_t j = i;
         std::size_t bytes = 0;
@@ -299,10 +298,9 @@ private:
         __m256i m = _mm256_and_si256(_mm256_cmpeq_epi8(x0, _mm256_set1_epi8('"')),
                                      _mm256_cmpeq_epi8(x1, _mm256_set1_epi8(q0_)));
         m = _mm256_and_si256(m, second_ ? _mm256_cmpeq_epi8(x2, _mm256_set1_epi8(q1_)) : _mm256_cmpeq_epi8(x2, x2));
-        const __m256i odd = _mm256_or_si256(
-            _mm256_andnot_si256(_mm256_cmpeq_epi8(x1, _mm256_set1_epi8('\n')),
-                                _mm256_cmpeq_epi8(x0, _mm256_set1_epi8('\r'))),
-            _mm256_cmpeq_epi8(x0, _mm256_set1_epi8(kEndOfFile)));
+        const __m256i odd = _mm256_or_si256(_mm256_andnot_si256(_mm256_cmpeq_epi8(x1, _mm256_set1_epi8('\n')),
+                                                                _mm256_cmpeq_epi8(x0, _mm256_set1_epi8('\r'))),
+                                            _mm256_cmpeq_epi8(x0, _mm256_set1_epi8(kEndOfFile)));
         return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(m, odd)));
     }
 
@@ -408,21 +406,17 @@ Result candidatesByLine(const char* begin, const char* end, bool final, const Pr
 
 Form bestForm() {
     switch (cpu::scanForm()) {
-    case cpu::ScanForm::avx2:
-        return cpu::slowBitDeposit() ? Form::avx2 : Form::avx2Pdep;
-    case cpu::ScanForm::bytes:
-        break;
+    case cpu::ScanForm::avx2: return cpu::slowBitDeposit() ? Form::avx2 : Form::avx2Pdep;
+    case cpu::ScanForm::bytes: break;
     }
     return Form::byLine;
 }
 
 bool runs(Form form) {
     switch (form) {
-    case Form::byLine:
-        return true;
+    case Form::byLine: return true;
     case Form::avx2:
-    case Form::avx2Pdep:
-        return cpu::runs(cpu::ScanForm::avx2);
+    case Form::avx2Pdep: return cpu::runs(cpu::ScanForm::avx2);
     }
     return false;
 }
@@ -522,7 +516,8 @@ void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool st
         }
         for (const Span& s : spans) {
             const char* const textEnd = (s.end > s.begin && s.end[-1] == '\r') ? s.end - 1 : s.end;
-            const Place place{blockOffset + static_cast<std::uint64_t>(s.begin - block.data()), lines.of(s.begin, s.end)};
+            const Place place{blockOffset + static_cast<std::uint64_t>(s.begin - block.data()),
+                              lines.of(s.begin, s.end)};
             if (!fn(ctx, std::string_view(s.begin, static_cast<std::size_t>(textEnd - s.begin)), place)) return;
         }
         if (r.ended) return;  // a 0x1A ended the text
@@ -531,8 +526,8 @@ void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool st
     }
 }
 
-void forEachPlacedLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines,
-                             void* ctx, PlacedFn fn, CountFn count) {
+void forEachPlacedLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
+                             PlacedFn fn, CountFn count) {
     const std::string_view mapping = reader.mapped();
     if (mapping.empty()) {
         forEachPlacedLineRead(reader, probe, countLines, ctx, fn);

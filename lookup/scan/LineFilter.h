@@ -44,8 +44,8 @@ Result candidates(const char* begin, const char* end, bool final, const Probe& p
 // picking the probed field's comma by a loop (for processors whose bit
 // deposit is slow microcode) or by BMI2's bit deposit. All give the same lines.
 enum class Form { byLine, avx2, avx2Pdep };
-Form bestForm();         // the one candidates() takes on this processor
-bool runs(Form form);    // whether this processor can take it
+Form bestForm();       // the one candidates() takes on this processor
+bool runs(Form form);  // whether this processor can take it
 Result candidates(const char* begin, const char* end, bool final, const Probe& probe, std::vector<Span>& out,
                   Form form);
 // For a probe on one field with a query that holds no quote, comma, CR, LF
@@ -87,8 +87,8 @@ struct Place {
 using PlacedFn = bool (*)(void* ctx, std::string_view line, const Place& place);
 void forEachPlacedLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
                        PlacedFn fn, CountFn count);
-void forEachPlacedLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines,
-                             void* ctx, PlacedFn fn, CountFn count);
+void forEachPlacedLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
+                             PlacedFn fn, CountFn count);
 void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool countLines, void* ctx, PlacedFn fn);
 // The same; a pass that reads to the end and keeps every line calls count
 // once, after its first block, with the lines the file's size lets expect.

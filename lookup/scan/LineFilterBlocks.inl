@@ -28,12 +28,8 @@ TENMARI_TARGET inline std::uint32_t maskOf32(const char* p, char c) {
 // The LFs of the 64 bytes at p; a 0x1A among them leaves a mark in `subs`,
 // looked at once per block, so that no branch waits on it.
 using Marks = __m256i;
-TENMARI_TARGET inline Marks noMarks() {
-    return _mm256_setzero_si256();
-}
-TENMARI_TARGET inline bool marked(Marks subs) {
-    return !_mm256_testz_si256(subs, subs);
-}
+TENMARI_TARGET inline Marks noMarks() { return _mm256_setzero_si256(); }
+TENMARI_TARGET inline bool marked(Marks subs) { return !_mm256_testz_si256(subs, subs); }
 TENMARI_TARGET inline std::uint64_t lineEnds(const char* p, Marks& subs) {
     const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
@@ -84,8 +80,7 @@ struct LineTest {
                 f = s + _tzcnt_u64(at0) + 1;
             } else {
                 // Fewer commas than sought in the first 64 bytes: popcount(c0) < field <= 8.
-                const std::uint64_t c1 =
-                    window <= 64 ? 0 : _bzhi_u64(maskOf(s + 64, ','), window - 64);
+                const std::uint64_t c1 = window <= 64 ? 0 : _bzhi_u64(maskOf(s + 64, ','), window - 64);
                 const std::uint64_t at1 = selectBit<kPdep>(seek >> _mm_popcnt_u64(c0), c1);
                 if (at1 != 0) {
                     f = s + 64 + _tzcnt_u64(at1) + 1;
@@ -143,7 +138,8 @@ TENMARI_TARGET Result blockPass(const char* begin, const char* end, bool final, 
     bool ended = false;
     const char* p = begin;
     while (!ended && end - p >= 64) {
-        const char* const blockEnd = p + std::min<std::size_t>(kBlock, static_cast<std::size_t>(end - p) & ~std::size_t{63});
+        const char* const blockEnd =
+            p + std::min<std::size_t>(kBlock, static_cast<std::size_t>(end - p) & ~std::size_t{63});
         std::size_t n = 0;
         Marks subs = noMarks();
         for (const char* q = p; q < blockEnd; q += 64) {
@@ -209,7 +205,8 @@ TENMARI_TARGET Result blockPass(const char* begin, const char* end, bool final, 
                         // A field past the first 64 bytes, on a few lines: a branch, not a call.
                         if (__builtin_expect(at == 0 && len > 64, 0)) {
                             const auto rest = static_cast<unsigned>(std::min<std::uint64_t>(len, 128) - 64);
-                            at = selectBit<kPdep>(seek >> _mm_popcnt_u64(c0), _bzhi_u64(maskOf(lineStart + 64, ','), rest));
+                            at = selectBit<kPdep>(seek >> _mm_popcnt_u64(c0),
+                                                  _bzhi_u64(maskOf(lineStart + 64, ','), rest));
                             off = 64 + _tzcnt_u64(at);
                         }
                     }

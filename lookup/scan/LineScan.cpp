@@ -87,9 +87,7 @@ __attribute__((target("avx2"))) Result avx2(const char* p, const char* end, int 
     return finish(p, end, left, seeking, field);
 }
 
-Scan best() {
-    return cpu::vectorPasses() ? avx2 : sse2;
-}
+Scan best() { return cpu::vectorPasses() ? avx2 : sse2; }
 
 #else
 

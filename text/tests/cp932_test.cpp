@@ -18,8 +18,8 @@ TEST(Cp932, RoundTripsJapaneseAndAscii) {
         {"北海道", "\x96\x6b\x8a\x43\x93\xb9"},
         {"100-0001", "100-0001"},
         {"ﾁﾖﾀﾞ", "\xc1\xd6\xc0\xde"},  // half-width katakana: one byte each
-        {"～", "\x81\x60"},             // Windows' wave dash
-        {"－", "\x81\x7c"},             // Windows' minus
+        {"～", "\x81\x60"},            // Windows' wave dash
+        {"－", "\x81\x7c"},            // Windows' minus
         {"〒", "\x81\xa7"},
         {"", ""},
     };
@@ -37,7 +37,7 @@ TEST(Cp932, LengthCountsFullWidthTwiceAndHalfWidthOnce) {
 }
 
 TEST(Cp932, UnconvertibleTextIsAnErrorNotASilentMiss) {
-    EXPECT_THROW(utf8ToCp932("😀"), EncodingError);       // no code page 932 form
+    EXPECT_THROW(utf8ToCp932("😀"), EncodingError);         // no code page 932 form
     EXPECT_THROW(utf8ToCp932("\xff\xfe"), EncodingError);  // not UTF-8 at all
     EXPECT_THROW(cp932ToUtf8("\x81"), EncodingError);      // a lead byte cut short
 }

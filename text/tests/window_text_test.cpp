@@ -32,7 +32,9 @@ std::u16string widen(std::string_view utf8) {
     std::u16string out;
     for (std::size_t i = 0; i < utf8.size();) {
         const auto c = static_cast<unsigned char>(utf8[i]);
-        const auto b = [&](std::size_t k) { return static_cast<char16_t>(static_cast<unsigned char>(utf8[i + k]) & 0x3F); };
+        const auto b = [&](std::size_t k) {
+            return static_cast<char16_t>(static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        };
         if (c < 0x80) {
             out += static_cast<char16_t>(c);
             i += 1;
@@ -78,7 +80,10 @@ TEST(WindowText, BytesThatAreNotUtf8TakeTheStandInAndMeasuringNeverThrows) {
         std::size_t standIns;
     };
     const Case cases[] = {
-        {"a byte that begins nothing", "a\xff" "b", 1},
+        {"a byte that begins nothing",
+         "a\xff"
+         "b",
+         1},
         {"a character cut short", "a\xe3\x81", 2},
         {"a lone continuation byte", "\x80", 1},
         {"empty", "", 0},
@@ -131,9 +136,15 @@ TEST(WindowText, DisplayShowsDamagedBytesAsReplacementsAndKeepsTheRest) {
     };
     const Case cases[] = {
         {"a lead byte at the end", "a\x81", u"a\uFFFD"},
-        {"a lead byte before a byte that cannot follow it", "\x81\x20" "b", u"\uFFFD b"},
+        {"a lead byte before a byte that cannot follow it",
+         "\x81\x20"
+         "b",
+         u"\uFFFD b"},
         {"an unassigned pair", "\x85\x40\x96\x6b", u"\uFFFD北"},
-        {"a byte that is no character", "\xff" "1", u"\uFFFD1"},
+        {"a byte that is no character",
+         "\xff"
+         "1",
+         u"\uFFFD1"},
         {"whole text", "\x96\x6b\x8a\x43\x93\xb9\xc1\xd6", u"北海道ﾁﾖ"},
     };
     for (const Case& c : cases) EXPECT_EQ(utf16(c.cp932), c.text) << c.what;
