@@ -14,6 +14,8 @@ packages=(
   # and the libFuzzer harnesses: clang, its sanitizer and fuzzer runtimes,
   # and llvm-symbolizer for readable reports.
   clang libclang-rt-14-dev llvm
+  # The sources' one format (scripts/format.sh --check).
+  clang-format
   # Asking the X server where the window is.
   libxcb1-dev
   # The window under a Wayland compositor with XWayland (the session tests).

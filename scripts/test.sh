@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds (warnings as errors), and runs every test
+# Installs what is missing, checks the sources' format, builds (warnings as errors), and runs every test
 # headless; builds once more in Release; then the
 # same tests on a second build with AddressSanitizer and
 # UndefinedBehaviorSanitizer, and each fuzz harness for a minute.
@@ -7,6 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+# The sources follow .clang-format.
+bash scripts/format.sh --check
 bash scripts/build.sh -DTENMARI_WERROR=ON
 if [ -z "${TENMARI_KEN_ALL:-}" ]; then
   echo "TENMARI_KEN_ALL is not set: the tests on Japan Post's nationwide file will be skipped."
