@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <utility>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -576,24 +577,50 @@ int main(int argc, char** argv) {
     };
 
     try {
-        // Every record in the dictionary's encoding, one after the other:
-        // code TAB address for the lists, the address alone for a code, and
-        // TAB and the reading with --kana.
-        std::string records;
-        std::vector<std::size_t> ends;     // where each record ends in `records`
-        std::vector<std::uint64_t> lines;  // each record's line in the file
+        // Every record as it comes, in UTF-8 (or the dictionary's bytes with
+        // --sjis): code TAB address for the lists, the address alone for a
+        // code, and TAB and the reading with --kana. Written through one small
+        // buffer: a large answer touches little fresh memory, which is dear on
+        // some virtual machines. A record that holds bytes that are not code
+        // page 932 is left out, and named by its line once the rest is out.
+        constexpr std::size_t kFlushAt = 64 * 1024;
+        std::string record;
+        std::string out;
+        out.reserve(kFlushAt + tenmari::utf8Room(4096));
+        std::size_t count = 0;
+        int writeError = 0;
+        std::vector<std::pair<std::uint64_t, std::string>> bad;  // line, the bytes at fault
+        const auto flush = [&] {
+            if (writeError == 0) writeError = tenmari::writeOut(out);
+            out.clear();
+        };
         const auto append = [&](std::string_view code, std::string_view address, std::string_view reading,
                                 std::uint64_t line) {
-            if (command != Command::Code) records.append(code).append(1, '\t');
-            records.append(address);
-            if (opt.kana) records.append(1, '\t').append(fullWidthReading(reading));
-            records.append(1, '\n');
-            ends.push_back(records.size());
-            lines.push_back(line);
+            record.clear();
+            if (command != Command::Code) record.append(code).append(1, '\t');
+            record.append(address);
+            if (opt.kana) record.append(1, '\t').append(fullWidthReading(reading));
+            record.append(1, '\n');
+            ++count;
+            if (writeError != 0) return;
+            if (sjis) {
+                out.append(record);
+            } else {
+                const std::size_t at = out.size();
+                out.resize(at + tenmari::utf8Room(record.size()));
+                try {
+                    out.resize(static_cast<std::size_t>(tenmari::cp932ToUtf8(record, out.data() + at) - out.data()));
+                } catch (const tenmari::EncodingError&) {
+                    out.resize(at);
+                    bad.emplace_back(line, firstBadBytes(record));
+                }
+            }
+            if (out.size() >= kFlushAt) flush();
         };
         // The lookup finds the matching lines. Its records serve as they are;
         // for a reading or whole records they are read again by the tool's rules.
         const bool again = opt.kana || opt.whole;
+        std::vector<std::uint64_t> lines;  // the matching lines, to be read again
         tenmari::MatchSinkFn match(
             [&](const tenmari::MatchRecord& r) {
                 if (again) {
@@ -621,52 +648,23 @@ int main(int argc, char** argv) {
         if (again && !lines.empty()) {
             tenmari::DictionaryReader reader(dict);
             const auto found = tenmari::batch::readLines(reader, lines, {opt.pickOut, opt.whole}, opt.kana);
-            lines.clear();
             // A code's first record never carries on a run: the line before it
             // would be of the same code and found first.
             for (const auto& r : found) {
                 if (!r.carriesOn || command == Command::Code) append(r.code, r.address, r.reading, r.line);
             }
         }
-        const auto record = [&](std::size_t k) {
-            const std::size_t begin = k == 0 ? 0 : ends[k - 1];
-            return std::string_view(records).substr(begin, ends[k] - begin);
-        };
-
-        // Converted as a whole; should a record hold bytes that are not code
-        // page 932, every other record still comes out and each bad one is
-        // named by its line in the file.
-        std::string_view out = records;
-        std::vector<std::size_t> bad;
-        std::unique_ptr<char[]> utf8;
-        if (!sjis) {
-            utf8 = std::make_unique_for_overwrite<char[]>(tenmari::utf8Room(records.size()));
-            char* end = utf8.get();
-            try {
-                end = tenmari::cp932ToUtf8(records, utf8.get());
-            } catch (const tenmari::EncodingError&) {
-                end = utf8.get();
-                for (std::size_t k = 0; k < ends.size(); ++k) {
-                    try {
-                        end = tenmari::cp932ToUtf8(record(k), end);
-                    } catch (const tenmari::EncodingError&) {
-                        bad.push_back(k);
-                    }
-                }
-            }
-            out = std::string_view(utf8.get(), static_cast<std::size_t>(end - utf8.get()));
-        }
-        if (const int err = tenmari::writeOut(out)) return writeFailed(err);
+        flush();
+        if (writeError != 0) return writeFailed(writeError);
         if (!bad.empty()) {
-            for (std::size_t k = 0; k < bad.size(); ++k) {
-                const std::uint64_t line = lines[bad[k]];
+            for (const auto& [line, bytes] : bad) {
                 const std::string where = line ? "line " + std::to_string(line) : "a record";
-                fail(dict + ": " + where + ": the record cannot be shown as UTF-8: " + firstBadBytes(record(bad[k])) +
+                fail(dict + ": " + where + ": the record cannot be shown as UTF-8: " + bytes +
                      " is no code page 932 character (--sjis prints its bytes)");
             }
             return 2;
         }
-        return ends.empty() ? 1 : 0;
+        return count == 0 ? 1 : 0;
     } catch (const tenmari::PostFileError& e) {
         return fail(e.what());
     } catch (const std::bad_alloc&) {
