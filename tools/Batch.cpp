@@ -91,7 +91,8 @@ std::string asciiDigitsAndHyphens(std::string_view q) {
 }
 
 std::string_view cutAtBracket(std::string_view s) {
-    if (std::memchr(s.data(), 0x81, s.size()) == nullptr) return s;  // the common text: no symbol at all
+    // The common text holds no symbol at all; an empty one may have no bytes to look at.
+    if (s.empty() || std::memchr(s.data(), 0x81, s.size()) == nullptr) return s;
     for (std::size_t i = 0; i < s.size();) {
         if (s.substr(i, 2) == "\x81\x69") return s.substr(0, i);
         i += charSizeAt(s, i);
