@@ -25,15 +25,15 @@ case "$src" in
   *) cp "$src" "$work/KEN_ALL.CSV" ;;
 esac
 cd "$work"
-# The same draw at every run: shuf reads its randomness from a seeded stream.
-seeded() { openssl enc -aes-256-ctr -pass pass:tenmari -nosalt -pbkdf2 < /dev/zero 2>/dev/null; }
+# The same draw at every run: shuf reads its randomness from a fixed stream.
+fixed_stream() { openssl enc -aes-256-ctr -pass pass:tenmari -nosalt -pbkdf2 < /dev/zero 2>/dev/null; }
 iconv -f CP932 -t UTF-8 KEN_ALL.CSV | tr -d '\r"' > utf8.csv
-cut -d, -f3 utf8.csv | shuf -r -n 100000 --random-source=<(seeded) > codes.txt
-cut -d, -f3 utf8.csv | shuf -r -n 1000000 --random-source=<(seeded) > codes-1m.txt
+cut -d, -f3 utf8.csv | shuf -r -n 100000 --random-source=<(fixed_stream) > codes.txt
+cut -d, -f3 utf8.csv | shuf -r -n 1000000 --random-source=<(fixed_stream) > codes-1m.txt
 # Address text cut before its first "（", and a block number; the records of
 # the rest of a municipality give the municipality alone.
 awk -F, '{ t = $9; sub(/（.*/, "", t); if ($9 == "以下に掲載がない場合") print $7 $8 "１－９－１"; else print $7 $8 t "１－９－１" }' \
-  utf8.csv | shuf -r -n 100000 --random-source=<(seeded) > addresses.txt
+  utf8.csv | shuf -r -n 100000 --random-source=<(fixed_stream) > addresses.txt
 
 echo "processor: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //'), $(nproc) cores"
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -2,13 +2,15 @@
 # Runs each libFuzzer harness of build-asan/ (made by scripts/sanitize.sh)
 # for SECONDS (default 60) on its starting corpus. New inputs go to a temporary
 # folder; a finding is kept in build-asan/fuzz-findings/ and fails the run.
-# libFuzzer starts from a fixed random state (TENMARI_FUZZ_SEED, default 1),
-# so a run can be repeated; a campaign by hand should vary it.
+# libFuzzer picks its own random state at each run, so every run walks a new
+# way through the inputs; its log names the state, and a finding is kept as
+# the input itself, which repeats the fault. TENMARI_FUZZ_OPTIONS adds options
+# of libFuzzer's own (for example a fixed random state, to repeat a run).
 #   bash scripts/fuzz.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
-start=${TENMARI_FUZZ_SEED:-1}
+read -r -a extra <<<"${TENMARI_FUZZ_OPTIONS:-}"
 # shellcheck source=scripts/sanitizer-env.sh
 source scripts/sanitizer-env.sh
 findings=$(pwd)/build-asan/fuzz-findings
@@ -23,7 +25,7 @@ for harness in lines lookup source; do
   fi
   mkdir -p "$work/$harness"
   options=(-max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$findings/$harness-")
-  options+=("-seed=$start")  # libFuzzer's starting random state
+  options+=("${extra[@]}")
   if ! "$exe" "${options[@]}" "$work/$harness" "fuzz/corpus/$harness" >"$work/$harness.log" 2>&1; then
     tail -n 60 "$work/$harness.log" >&2
     echo "fuzz: fuzz_$harness found a fault; the input is in $findings/" >&2
