@@ -26,8 +26,6 @@ public:
         : std::runtime_error(what), path_(std::move(path)), code_(code) {}
 
     const std::string& path() const { return path_; }
-    // The file's size as the system tells it now; 0 when it tells none.
-    std::uint64_t size() const;
     int code() const { return code_; }
 
 private:
@@ -79,6 +77,10 @@ public:
     const std::string& path() const { return path_; }
     // The file's size as the system tells it now; 0 when it tells none.
     std::uint64_t size() const;
+    // How much one read takes on this machine: half its L2 cache, from 128 KiB
+    // to 1 MiB (256 KiB where the cache size is not told), so that a block
+    // is still in the cache when the pass reads it.
+    static std::size_t blockSize();
 
 private:
     DictionaryReader(const std::string& path, int fd);  // takes the descriptor

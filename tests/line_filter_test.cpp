@@ -403,7 +403,7 @@ protected:
 };
 
 // A dictionary of a few MiB whose awkward bytes sit at the edges that the
-// passes cut at: 64-byte blocks, 256 KiB batches and 1 MiB windows, with
+// passes cut at: 64-byte blocks, read blocks, 256 KiB batches and 1 MiB windows, with
 // lines longer than a batch and than a window.
 std::string edgeFile(std::size_t eofAt) {
     const std::string plain = "13101,\"100  \",\"1000001\",\"a\",\"b\",\"c\",\"" + utf8ToCp932("東京都") + "\",\"" +
@@ -419,7 +419,9 @@ std::string edgeFile(std::size_t eofAt) {
         {"13101,\"100  \",\"1000008\",,,,\"" + utf8ToCp932("東京都") + "\",,\n", 26},
         {"\n", 0},  // an empty line
     };
-    const std::size_t edges[] = {std::size_t{256} << 10, std::size_t{1} << 20, std::size_t{3} << 19};
+    // 256 KiB, 1 MiB and 1.5 MiB, and this machine's read block and twice it.
+    const std::size_t edges[] = {std::size_t{256} << 10, std::size_t{1} << 20, std::size_t{3} << 19,
+                                 DictionaryReader::blockSize(), 2 * DictionaryReader::blockSize()};
     std::string out;
     std::mt19937 rng(3);
     auto padTo = [&](std::size_t offset) {  // a filler line so that the next byte lands at `offset`
@@ -430,7 +432,7 @@ std::string edgeFile(std::size_t eofAt) {
     for (std::size_t round = 0; out.size() < (std::size_t{5} << 19); ++round) {
         for (int k = 0; k < 30; ++k) out += (rng() % 3 == 0) ? other : plain;
         const auto& [line, at] = specials[round % specials.size()];
-        const std::size_t near = round % 7 == 0 ? edges[(round / 7) % 3] - 64 : out.size() + 200;
+        const std::size_t near = round % 7 == 0 ? edges[(round / 7) % std::size(edges)] - 64 : out.size() + 200;
         const std::size_t blockEdge =
             (near / 64) * 64 + 64 + (round % 5) - 2;  // 2 bytes before a block edge to 2 after
         if (blockEdge - at > out.size() + 80) {
@@ -481,6 +483,64 @@ TEST_F(LineFilterFile, MappedAndReadPassesHandOnTheSameLines) {
             for (const std::string& l : read) keptMatches += plainlyMatches(l, probe);
             EXPECT_EQ(keptMatches, matches);
         }
+    }
+}
+
+// A pass through reads tells the caller's lists their room once, before the
+// first line it hands on: every line, from the file's size; a probed pass,
+// twice the lines of its first read block that keeps any; a probed pass that
+// keeps nothing, never.
+TEST_F(LineFilterFile, APassThroughReadsTellsItsCountOnceBeforeItsFirstLine) {
+    const std::string tokyo = utf8ToCp932("東京都");
+    const std::string line = "13101,\"100  \",\"1000001\",\"a\",\"b\",\"c\",\"" + tokyo + "\",\"x\",\"y\",0\n";
+    const std::string otherLine = "1,\"060  \",\"0600000\",\"a\",\"b\",\"c\",\"z\",\"x\",\"y\",0\n";
+    const std::size_t block = DictionaryReader::blockSize();
+    std::string big;  // three read blocks, the matches all in the second
+    while (big.size() < block + block / 2) big += otherLine;
+    for (int i = 0; i < 300; ++i) big += line;
+    while (big.size() < 3 * block) big += otherLine;
+    std::string small;
+    for (int i = 0; i < 40; ++i) small += (i % 4 == 0 ? line : otherLine);
+    const std::size_t bigLines = big.size() / otherLine.size();
+    struct Case {
+        const char* name;
+        const std::string* bytes;
+        lf::Probe probe;
+        std::size_t atLeast, atMost;  // the count told; none when both are 0
+    };
+    const Case cases[] = {
+        {"every line of three blocks", &big, {fields::kCode, "", false}, bigLines, 2 * bigLines},
+        {"a prefecture in the second block", &big, {fields::kPrefecture, tokyo, true}, 600, 600},
+        {"a prefecture in a file of one block", &small, {fields::kPrefecture, tokyo, true}, 20, 20},
+        {"a code nowhere in the file", &big, {fields::kCode, "999", false}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        struct Seen {
+            std::vector<std::size_t> counts;
+            std::size_t linesBeforeCount = 0;
+            std::size_t lines = 0;
+        } seen;
+        auto reader = DictionaryReader::open(write(*c.bytes));
+        lf::forEachPlacedLineRead(
+            *reader, c.probe, false, false, &seen,
+            [](void* ctx, std::string_view, const lf::Place&) {
+                ++static_cast<Seen*>(ctx)->lines;
+                return true;
+            },
+            [](void* ctx, std::size_t n) {
+                auto* s = static_cast<Seen*>(ctx);
+                s->counts.push_back(n);
+                s->linesBeforeCount = s->lines;
+            });
+        if (c.atMost == 0) {
+            EXPECT_TRUE(seen.counts.empty());
+            continue;
+        }
+        ASSERT_EQ(seen.counts.size(), 1u);
+        EXPECT_EQ(seen.linesBeforeCount, 0u);
+        EXPECT_GE(seen.counts[0], c.atLeast);
+        EXPECT_LE(seen.counts[0], c.atMost);
     }
 }
 

@@ -495,13 +495,20 @@ void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool st
     LineCount lines{countLines};
     // A pass that keeps every line tells, after its first block, about how
     // many lines the whole file holds: the caller's lists then take their
-    // room once instead of moving every entry at each doubling.
-    bool counted = stopsEarly || probedField(probe) != 0;
+    // room once instead of moving every entry at each doubling. A probed
+    // pass tells twice the lines of its first block that keeps any: a
+    // municipality's or a prefecture's lines stand together, so that block
+    // holds most of them.
+    bool counted = stopsEarly;
+    const bool keepsAll = probedField(probe) == 0;
     for (std::string_view block = reader.nextBlock(); !block.empty(); block = reader.nextBlock()) {
         spans.clear();
         lines.at = block.data();
         const Result r = candidates(block.data(), block.data() + block.size(), true, probe, spans);
-        if (!counted) {
+        if (!counted && !keepsAll && !spans.empty()) {
+            counted = true;
+            count(ctx, std::min(2 * spans.size(), kMostHinted));
+        } else if (!counted && keepsAll) {
             counted = true;
             const std::uint64_t size = reader.size();
             if (size > block.size()) {

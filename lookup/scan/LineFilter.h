@@ -66,8 +66,8 @@ bool mayMatch(const char* f, const char* lf, const Probe& probe);
 // order, until it returns false; `line` is the raw text without its LF and a CR
 // right before it. Before the first line, count(ctx, n) tells about how many
 // will come (only when `stopsEarly` is false: a query that reads to the end;
-// through reads, only when it keeps every line). Throws PostFileError when the file
-// shrinks under the pass.
+// through reads, a guess from the first block that keeps a line). Throws
+// PostFileError when the file shrinks under the pass.
 using LineFn = bool (*)(void* ctx, std::string_view line);
 using CountFn = void (*)(void* ctx, std::size_t lines);
 void forEachLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, void* ctx, LineFn fn, CountFn count);
@@ -90,8 +90,9 @@ void forEachPlacedLine(DictionaryReader& reader, const Probe& probe, bool stopsE
 void forEachPlacedLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
                              PlacedFn fn, CountFn count);
 void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool countLines, void* ctx, PlacedFn fn);
-// The same; a pass that reads to the end and keeps every line calls count
-// once, after its first block, with the lines the file's size lets expect.
+// The same; a pass that reads to the end calls count once, before its first
+// line: when it keeps every line, with the lines the file's size lets expect;
+// otherwise with twice the lines of the first block that keeps any.
 void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
                            PlacedFn fn, CountFn count);
 

@@ -210,7 +210,12 @@ TENMARI_TARGET Result blockPass(const char* begin, const char* end, bool final, 
                             off = 64 + _tzcnt_u64(at);
                         }
                     }
-                    if (__builtin_expect(at != 0 && quick.differsHere(lineStart + off + 1), 1)) {
+                    if (__builtin_expect(at != 0, 1)) {
+                        // The field is found: the line is judged here, not found again.
+                        const char* const f = lineStart + off + 1;
+                        if (__builtin_expect(!quick.differsHere(f), 0) && mayMatch(f, lf, probe)) {
+                            out.push_back({lineStart, lf});
+                        }
                         lineStart = lf + 1;
                         continue;
                     }
