@@ -21,7 +21,7 @@ std::atomic<Reading> chosenReading{Reading::read};
 // One read buffer per thread, lent to one reader at a time: a fresh buffer
 // for each search would cost its page faults on every search.
 struct KeptBuffer {
-    std::vector<char> buf;
+    ReadBuffer buf;
     bool inUse = false;
 };
 KeptBuffer& keptBuffer() {
@@ -129,7 +129,7 @@ DictionaryReader::~DictionaryReader() {
     if (lent_) {
         KeptBuffer& kept = keptBuffer();
         // A buffer grown for a very long line is not kept.
-        if (kept.buf.size() > DictionaryReader::blockSize()) std::vector<char>().swap(kept.buf);
+        if (kept.buf.size() > DictionaryReader::blockSize()) kept.buf.release();
         kept.inUse = false;
     }
     if (map_ != nullptr) ::munmap(const_cast<char*>(map_), mapSize_);
@@ -177,7 +177,7 @@ std::uint64_t DictionaryReader::size() const {
 }
 
 void DictionaryReader::fill() {
-    std::vector<char>& buf = *buf_;
+    ReadBuffer& buf = *buf_;
     // Keep the unfinished line, move it to the front, grow if it fills the buffer.
     if (begin_ > 0) {
         std::memmove(buf.data(), buf.data() + begin_, end_ - begin_);

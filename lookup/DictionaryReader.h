@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "ReadBuffer.h"
+
 namespace tenmari {
 
 // An input/output error on a dictionary, with the file name and the system's reason.
@@ -88,8 +90,8 @@ private:
 
     std::string path_;
     int fd_ = -1;
-    std::vector<char>* buf_;  // the thread's kept buffer, or own_ when that is in use
-    std::vector<char> own_;
+    ReadBuffer* buf_;  // the thread's kept buffer, or own_ when that is in use
+    ReadBuffer own_;
     bool lent_ = false;
     std::size_t begin_ = 0;  // first byte not yet handed out
     std::size_t end_ = 0;    // end of the bytes read so far

@@ -26,6 +26,7 @@
 #include "Cp932.h"
 #include "DictionaryFields.h"
 #include "DictionaryReader.h"
+#include "ReadBuffer.h"
 #include "scan/FaultGuard.h"
 #include "scan/LineFilter.h"
 
@@ -483,6 +484,27 @@ TEST_F(LineFilterFile, MappedAndReadPassesHandOnTheSameLines) {
             for (const std::string& l : read) keptMatches += plainlyMatches(l, probe);
             EXPECT_EQ(keptMatches, matches);
         }
+    }
+}
+
+// The read buffer keeps its bytes as it grows, past its first large page
+// too, and can be used again after it gave its memory back.
+TEST(ReadBuffer, KeepsItsBytesAsItGrowsAndAfterARelease) {
+    tenmari::ReadBuffer buf;
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_TRUE(buf.empty());
+        std::size_t filled = 0;
+        for (const std::size_t n : {std::size_t{100}, DictionaryReader::blockSize(), std::size_t{3} << 20,
+                                    std::size_t{1} << 20, std::size_t{9} << 20}) {
+            buf.resize(n);
+            ASSERT_EQ(buf.size(), n);
+            for (std::size_t i = 0; i < std::min(filled, n); ++i) {
+                ASSERT_EQ(buf.data()[i], static_cast<char>(i * 7 + 1)) << "byte " << i << " at size " << n;
+            }
+            for (std::size_t i = filled; i < n; ++i) buf.data()[i] = static_cast<char>(i * 7 + 1);
+            filled = n;
+        }
+        buf.release();
     }
 }
 
