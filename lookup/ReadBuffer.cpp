@@ -1,6 +1,8 @@
 #include "ReadBuffer.h"
 
+#if !defined(TENMARI_HEAP_READ_BUFFER)
 #include <sys/mman.h>
+#endif
 
 #include <cstdint>
 #include <cstring>
@@ -8,7 +10,7 @@
 
 namespace tenmari {
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(TENMARI_HEAP_READ_BUFFER)
 
 void ReadBuffer::resize(std::size_t n) {
     heap_.resize(n);
@@ -41,7 +43,9 @@ void ReadBuffer::resize(std::size_t n) {
     if (p == MAP_FAILED) throw std::bad_alloc();
     const auto at = (reinterpret_cast<std::uintptr_t>(p) + kLargePage - 1) & ~std::uintptr_t{kLargePage - 1};
     char* const data = reinterpret_cast<char*>(at);
+#if defined(MADV_HUGEPAGE)
     ::madvise(data, room, MADV_HUGEPAGE);  // a hint: without large pages all still works
+#endif
     if (size_ > 0) std::memcpy(data, data_, size_);
     if (mapping_ != nullptr) ::munmap(mapping_, mapped_);
     mapping_ = p;

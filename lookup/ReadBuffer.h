@@ -12,6 +12,19 @@
 #include <cstddef>
 #include <vector>
 
+// Whether the buffer is a plain heap array: under a sanitizer that checks
+// memory, and where the system has no mmap with anonymous memory.
+#if defined(__SANITIZE_ADDRESS__)
+#define TENMARI_HEAP_READ_BUFFER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
+#define TENMARI_HEAP_READ_BUFFER 1
+#endif
+#endif
+#if !defined(TENMARI_HEAP_READ_BUFFER) && !defined(__unix__)
+#define TENMARI_HEAP_READ_BUFFER 1
+#endif
+
 namespace tenmari {
 
 class ReadBuffer {
@@ -34,7 +47,7 @@ private:
     char* data_ = nullptr;
     std::size_t size_ = 0;
     std::size_t room_ = 0;  // bytes usable from data_
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(TENMARI_HEAP_READ_BUFFER)
     std::vector<char> heap_;
 #else
     void* mapping_ = nullptr;
