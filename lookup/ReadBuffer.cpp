@@ -1,10 +1,7 @@
 #include "ReadBuffer.h"
 
-#if !defined(TENMARI_HEAP_READ_BUFFER)
-#include <sys/mman.h>
-#endif
+#include "LargePages.h"
 
-#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -26,39 +23,23 @@ void ReadBuffer::release() {
 
 #else
 
-namespace {
-constexpr std::size_t kLargePage = std::size_t{2} << 20;
-}
-
 void ReadBuffer::resize(std::size_t n) {
     if (n <= room_) {
         size_ = n;
         return;
     }
-    // Room in whole large pages, mapped with one to spare so that it can
-    // start at a large-page boundary.
-    const std::size_t room = (n + kLargePage - 1) / kLargePage * kLargePage;
-    const std::size_t mapped = room + kLargePage;
-    void* p = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) throw std::bad_alloc();
-    const auto at = (reinterpret_cast<std::uintptr_t>(p) + kLargePage - 1) & ~std::uintptr_t{kLargePage - 1};
-    char* const data = reinterpret_cast<char*>(at);
-#if defined(MADV_HUGEPAGE)
-    ::madvise(data, room, MADV_HUGEPAGE);  // a hint: without large pages all still works
-#endif
+    const std::size_t room = (n + largepages::kSize - 1) / largepages::kSize * largepages::kSize;
+    auto* const data = static_cast<char*>(largepages::map(room));
+    if (data == nullptr) throw std::bad_alloc();
     if (size_ > 0) std::memcpy(data, data_, size_);
-    if (mapping_ != nullptr) ::munmap(mapping_, mapped_);
-    mapping_ = p;
-    mapped_ = mapped;
+    largepages::unmap(data_, room_);
     data_ = data;
     room_ = room;
     size_ = n;
 }
 
 void ReadBuffer::release() {
-    if (mapping_ != nullptr) ::munmap(mapping_, mapped_);
-    mapping_ = nullptr;
-    mapped_ = 0;
+    largepages::unmap(data_, room_);
     data_ = nullptr;
     size_ = room_ = 0;
 }

@@ -1,28 +1,22 @@
 #pragma once
-// The bytes a dictionary is read into. The memory is set aside at a 2 MiB
-// boundary and the system is asked to back it with one large page: a
+// The bytes a dictionary is read into, in large pages (LargePages.h): a
 // process's first search then does not fault its buffer in 4 KB at a time,
-// which on virtual machines with dear page faults (10 to 20 µs a page) costs
-// about as much as reading the whole nationwide file. Where no large page is
-// given, ordinary pages serve. (Mapping the pages filled in at once was
-// tried too: half the cost of faulting them in, no better than the smaller
-// buffer of before.) Built with AddressSanitizer it is a plain heap array,
-// so that a pass reading past its bytes is still caught.
+// which on virtual machines with dear page faults costs about as much as
+// reading the whole nationwide file. (Mapping 4 KB pages filled in at once
+// was tried too: half the cost of faulting them in, no better than the
+// smaller buffer of before.) Built with a memory-checking sanitizer it is a
+// plain heap array, so that a pass reading past its bytes is still caught.
 
 #include <cstddef>
 #include <vector>
 
-// Whether the buffer is a plain heap array: under a sanitizer that checks
-// memory, and where the system has no mmap with anonymous memory.
+// Whether the buffer is a plain heap array: under a sanitizer that checks memory.
 #if defined(__SANITIZE_ADDRESS__)
 #define TENMARI_HEAP_READ_BUFFER 1
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
 #define TENMARI_HEAP_READ_BUFFER 1
 #endif
-#endif
-#if !defined(TENMARI_HEAP_READ_BUFFER) && !defined(__unix__)
-#define TENMARI_HEAP_READ_BUFFER 1
 #endif
 
 namespace tenmari {
@@ -49,9 +43,6 @@ private:
     std::size_t room_ = 0;  // bytes usable from data_
 #if defined(TENMARI_HEAP_READ_BUFFER)
     std::vector<char> heap_;
-#else
-    void* mapping_ = nullptr;
-    std::size_t mapped_ = 0;
 #endif
 };
 

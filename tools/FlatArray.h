@@ -2,9 +2,8 @@
 // A growable array of plain values for the batch tables, in memory of its
 // own: a large stretch of address space is set aside at once and only the
 // part in use is touched, so that growing never copies, and the system is
-// asked for large pages. On virtual machines that keep shadow page tables a
-// first touch of each 4 KB page costs some 20 µs: a million queries' tables
-// would spend most of their time there.
+// asked for large pages (LargePages.h): a million queries' tables would
+// otherwise spend most of their time in first touches of 4 KB pages.
 
 #include <sys/mman.h>
 
@@ -14,6 +13,8 @@
 #include <string_view>
 #include <type_traits>
 #include <utility>
+
+#include "LargePages.h"
 
 namespace tenmari::batch {
 
@@ -30,9 +31,7 @@ public:
         swap(o);
         return *this;
     }
-    ~FlatArray() {
-        if (data_) ::munmap(data_, bytes_);
-    }
+    ~FlatArray() { largepages::unmap(data_, bytes_); }
 
     std::size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
@@ -72,21 +71,18 @@ public:
     }
 
 private:
-    static constexpr std::size_t kLargePage = std::size_t{2} << 20;
     static constexpr std::size_t kReserve = std::size_t{1} << 34;  // 16 GB of address space, none of it used yet
 
     void grow(std::size_t need) {
         if (!data_) {
             // One large stretch first; where the system refuses it, start small.
             std::size_t bytes = kReserve;
-            void* p =
-                ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-            if (p == MAP_FAILED) {
-                bytes = std::max(need, kLargePage);
-                p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            void* p = largepages::map(bytes, true);
+            if (p == nullptr) {
+                bytes = (need + largepages::kSize - 1) / largepages::kSize * largepages::kSize;
+                p = largepages::map(bytes);
             }
-            if (p == MAP_FAILED) throw std::bad_alloc();
-            ::madvise(p, bytes, MADV_HUGEPAGE);  // a hint: without large pages all still works
+            if (p == nullptr) throw std::bad_alloc();
             data_ = static_cast<T*>(p);
             bytes_ = bytes;
             if (need <= bytes_) return;
