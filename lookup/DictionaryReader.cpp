@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,7 +17,18 @@
 namespace tenmari {
 namespace {
 
-std::atomic<Reading> chosenReading{Reading::read};
+// Processors this process may run on.
+unsigned processors() {
+#if defined(__linux__)
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<unsigned>(CPU_COUNT(&set));
+#endif
+    const long n = ::sysconf(_SC_NPROCESSORS_ONLN);
+    return n > 0 ? static_cast<unsigned>(n) : 1;
+}
+
+std::atomic<Reading> chosenReading{defaultReading()};
 
 // One read buffer per thread, lent to one reader at a time: a fresh buffer
 // for each search would cost its page faults on every search.
@@ -27,6 +39,17 @@ struct KeptBuffer {
 KeptBuffer& keptBuffer() {
     thread_local KeptBuffer kept;
     return kept;
+}
+// The buffer of a reader of the second half, lent to one at a time: its
+// thread lives for one pass only, so a kept buffer of its own would be made
+// afresh, and faulted in, on every pass.
+struct SpareBuffer {
+    ReadBuffer buf;
+    std::atomic<bool> inUse{false};
+};
+SpareBuffer& spareBuffer() {
+    static SpareBuffer spare;
+    return spare;
 }
 constexpr char kEndOfFile = 0x1A;
 
@@ -98,6 +121,11 @@ int openRegularFile(const std::string& path, bool* missing) {
 
 }  // namespace
 
+Reading defaultReading() {
+    static const Reading chosen = processors() >= 2 ? Reading::readTwo : Reading::read;
+    return chosen;
+}
+
 Reading reading() { return chosenReading.load(std::memory_order_relaxed); }
 void setReading(Reading how) { chosenReading.store(how, std::memory_order_relaxed); }
 
@@ -125,15 +153,52 @@ DictionaryReader::DictionaryReader(const std::string& path, int fd) : fd_(fd), b
     }
 }
 
+DictionaryReader::DictionaryReader(const DictionaryReader& whole, std::uint64_t from)
+    : path_(whole.path_), fd_(whole.fd_), ownsFd_(false), buf_(&own_), pos_(from) {
+    SpareBuffer& spare = spareBuffer();
+    if (!spare.inUse.exchange(true, std::memory_order_acquire)) {
+        lentSpare_ = true;
+        buf_ = &spare.buf;
+    }
+}
+
 DictionaryReader::~DictionaryReader() {
+    // A buffer grown for a very long line is not kept.
     if (lent_) {
         KeptBuffer& kept = keptBuffer();
-        // A buffer grown for a very long line is not kept.
         if (kept.buf.size() > DictionaryReader::blockSize()) kept.buf.release();
         kept.inUse = false;
     }
+    if (lentSpare_) {
+        SpareBuffer& spare = spareBuffer();
+        if (spare.buf.size() > DictionaryReader::blockSize()) spare.buf.release();
+        spare.inUse.store(false, std::memory_order_release);
+    }
     if (map_ != nullptr) ::munmap(const_cast<char*>(map_), mapSize_);
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0 && ownsFd_) ::close(fd_);
+}
+
+std::unique_ptr<DictionaryReader> DictionaryReader::partFrom(std::uint64_t from) const {
+    return std::unique_ptr<DictionaryReader>(new DictionaryReader(*this, from));
+}
+
+void DictionaryReader::stopAt(std::uint64_t to) { limit_ = to; }
+
+void DictionaryReader::restartAt(std::uint64_t from) {
+    begin_ = end_ = 0;
+    eof_ = false;
+    endedAtMark_ = false;
+    pos_ = from;
+    limit_ = UINT64_MAX;
+}
+
+std::size_t DictionaryReader::peek(std::uint64_t offset, char* out, std::size_t n) const {
+    ssize_t got;
+    do {
+        got = ::pread(fd_, out, n, static_cast<off_t>(offset));
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) throw systemError(path_, "read error", errno);
+    return static_cast<std::size_t>(got);
 }
 
 std::string_view DictionaryReader::mapped() {
@@ -191,6 +256,7 @@ void DictionaryReader::fill() {
         if (const void* z = std::memchr(buf.data(), kEndOfFile, end_)) {
             end_ = static_cast<std::size_t>(static_cast<const char*>(z) - buf.data());
             eof_ = true;
+            endedAtMark_ = true;
             return;
         }
         // A line longer than the buffer: grow it, as far as memory allows.
@@ -200,15 +266,26 @@ void DictionaryReader::fill() {
             throw PostFileError(path_ + ": a line of " + std::to_string(end_) + " bytes is too long to read");
         }
     }
-    ssize_t n;
-    do {
-        n = ::read(fd_, buf.data() + end_, buf.size() - end_);
-    } while (n < 0 && errno == EINTR);
+    // By offset (pread), so that a second reader of the same descriptor can
+    // read elsewhere at the same time.
+    std::size_t want = buf.size() - end_;
+    if (pos_ >= limit_) {
+        want = 0;
+    } else if (limit_ - pos_ < want) {
+        want = static_cast<std::size_t>(limit_ - pos_);
+    }
+    ssize_t n = 0;
+    if (want > 0) {
+        do {
+            n = ::pread(fd_, buf.data() + end_, want, static_cast<off_t>(pos_));
+        } while (n < 0 && errno == EINTR);
+    }
     if (n < 0) throw systemError(path_, "read error", errno);
     if (n == 0) {
         eof_ = true;
         return;
     }
+    pos_ += static_cast<std::uint64_t>(n);
     // A Ctrl-Z is left in the block for the pass to find: every pass over the
     // bytes looks for it anyway, and a second look here would cost a pass.
     end_ += static_cast<std::size_t>(n);

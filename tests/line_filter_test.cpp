@@ -653,3 +653,162 @@ TEST_F(LineFilterFile, AnExceptionLeavesNoGuardBehind) {
     ::munmap(map, std::size_t{1} << 16);
     ::close(fd);
 }
+
+namespace {
+
+// A line handed on by a pass through reads, with where it stands.
+struct PlacedLine {
+    std::string text;
+    std::uint64_t offset;
+    std::uint64_t line;
+    bool operator==(const PlacedLine&) const = default;
+};
+
+struct PlacedPass {
+    std::vector<PlacedLine> lines;
+    std::vector<std::size_t> counts;  // what count() told
+    std::size_t linesBeforeCount = 0;
+};
+
+// A pass that reads to the end, with line numbers, by one way of reading;
+// fn asks to stop after `stopAfter` lines.
+PlacedPass placedPass(const std::string& path, const lf::Probe& probe, tenmari::Reading how,
+                      std::size_t stopAfter = SIZE_MAX) {
+    struct Restore {
+        tenmari::Reading was = tenmari::reading();
+        ~Restore() { tenmari::setReading(was); }
+    } restore;
+    tenmari::setReading(how);
+    struct Ctx {
+        PlacedPass pass;
+        std::size_t stopAfter;
+    } ctx{{}, stopAfter};
+    auto reader = DictionaryReader::open(path);
+    lf::forEachPlacedLineRead(
+        *reader, probe, false, true, &ctx,
+        [](void* c, std::string_view line, const lf::Place& place) {
+            auto* x = static_cast<Ctx*>(c);
+            x->pass.lines.push_back({std::string(line), place.offset, place.line});
+            return x->pass.lines.size() < x->stopAfter;
+        },
+        [](void* c, std::size_t n) {
+            auto* x = static_cast<Ctx*>(c);
+            x->pass.counts.push_back(n);
+            x->pass.linesBeforeCount = x->pass.lines.size();
+        });
+    return std::move(ctx.pass);
+}
+
+// A dictionary of five read blocks or more, so that a pass on two threads
+// splits it: lines of two prefectures in runs, CR LF and LF ends, a line
+// longer than a read block in the first half, and `middle` (when given)
+// written so that it holds the file's middle byte.
+std::string twoPartFile(const std::string& middle, std::size_t eofAt) {
+    const std::string tokyo = "13101,\"100  \",\"1000001\",\"a\",\"b\",\"c\",\"" + utf8ToCp932("東京都") + "\",\"" +
+                              utf8ToCp932("千代田区") + "\",\"x\",0,0,0,0,0,0\r\n";
+    const std::string sapporo = "01101,\"060  \",\"0600000\",\"a\",\"b\",\"c\",\"" + utf8ToCp932("北海道") + "\",\"" +
+                                utf8ToCp932("札幌市") + "\",\"y\",0,0,0,0,0,0\n";
+    const std::size_t size = std::max<std::size_t>(5 * DictionaryReader::blockSize(), std::size_t{3} << 20);
+    std::mt19937 rng(7);
+    std::string out;
+    bool longDone = false;
+    while (out.size() < size) {
+        const std::string& line = rng() % 2 == 0 ? tokyo : sapporo;
+        for (auto k = rng() % 200; k > 0; --k) out += line;
+        if (!longDone && out.size() > size / 5) {
+            out += "1,\"" + std::string(DictionaryReader::blockSize() + 100, 'w') + "\"\n";
+            longDone = true;
+        }
+    }
+    if (!middle.empty()) {
+        // Cut where `middle` must start so that the file's middle falls inside it.
+        const std::size_t total = out.size() + middle.size();
+        std::size_t at = total / 2 - middle.size() / 2;
+        at = out.rfind('\n', at) + 1;
+        out.insert(at, middle);
+    }
+    out += tokyo.substr(0, tokyo.size() - 2);  // the last line has no line end
+    if (eofAt < out.size()) out[eofAt] = '\x1a';
+    return out;
+}
+
+}  // namespace
+
+// A pass that reads to the end on two threads hands on the same lines, with
+// the same offsets and line numbers, as on one: around the split, with a
+// 0x1A before or after it, a middle line too long to find the split in,
+// kept lines enough to fill the second part's room, and stopping at any
+// point. It tells the count once, before the first line.
+TEST_F(LineFilterFile, APassOnTwoThreadsHandsOnWhatOneThreadDoes) {
+    const std::string tokyo = utf8ToCp932("東京都");
+    const lf::Probe probes[] = {{fields::kPrefecture, tokyo, true},
+                                {fields::kMunicipality, utf8ToCp932("札幌市"), true},
+                                {fields::kCode, "060", false},
+                                {fields::kCode, "9999", false}};
+    const std::string longMiddle = "1,\"" + std::string(8000, 'm') + "\"\n";
+    struct Case {
+        const char* name;
+        std::string middle;
+        double eofAt;  // a fraction of the file; none when above 1
+    };
+    const Case cases[] = {
+        {"plain", "", 2},
+        {"a 0x1A in the first half", "", 0.3},
+        {"a 0x1A in the second half", "", 0.8},
+        {"a 0x1A right after the middle", "", 0.5},
+        {"a middle line too long to find its end", longMiddle, 2},
+    };
+    for (const Case& c : cases) {
+        std::string bytes = twoPartFile(c.middle, SIZE_MAX);
+        if (c.eofAt <= 1) {
+            bytes = twoPartFile(c.middle, static_cast<std::size_t>(c.eofAt * static_cast<double>(bytes.size())) + 3);
+        }
+        const std::string path = write(bytes);
+        for (const lf::Probe& probe : probes) {
+            SCOPED_TRACE(std::string(c.name) + ", query " + shown(probe.query));
+            const PlacedPass one = placedPass(path, probe, tenmari::Reading::read);
+            const PlacedPass two = placedPass(path, probe, tenmari::Reading::readTwo);
+            ASSERT_EQ(two.lines.size(), one.lines.size());
+            EXPECT_TRUE(two.lines == one.lines);
+            EXPECT_LE(two.counts.size(), 1u);
+            EXPECT_EQ(two.linesBeforeCount, 0u);
+            if (!one.lines.empty()) {
+                ASSERT_EQ(two.counts.size(), 1u);
+                EXPECT_GE(two.counts[0], std::min<std::size_t>(one.lines.size() / 2, 1));
+            }
+            for (const std::size_t stop : {std::size_t{1}, one.lines.size() / 2, one.lines.size() / 2 + 1}) {
+                if (stop == 0 || stop > one.lines.size()) continue;
+                const PlacedPass part = placedPass(path, probe, tenmari::Reading::readTwo, stop);
+                ASSERT_EQ(part.lines.size(), stop);
+                EXPECT_TRUE(std::equal(part.lines.begin(), part.lines.end(), one.lines.begin()));
+            }
+        }
+    }
+}
+
+// An exception from the caller's function leaves the second thread waited
+// for and its buffers given back: the next pass on two threads works.
+TEST_F(LineFilterFile, AnExceptionInAPassOnTwoThreadsLeavesTheNextOneWhole) {
+    const std::string path = write(twoPartFile("", SIZE_MAX));
+    const lf::Probe probe{fields::kCode, "060", false};
+    const PlacedPass expected = placedPass(path, probe, tenmari::Reading::read);
+    ASSERT_GT(expected.lines.size(), 10u);
+    struct Restore {
+        tenmari::Reading was = tenmari::reading();
+        ~Restore() { tenmari::setReading(was); }
+    } restore;
+    tenmari::setReading(tenmari::Reading::readTwo);
+    for (const std::size_t throwAt : {std::size_t{0}, expected.lines.size() - 1}) {
+        auto reader = DictionaryReader::open(path);
+        std::size_t seen = 0;
+        auto fn = [](void* c, std::string_view, const lf::Place&) -> bool {
+            auto* s = static_cast<std::pair<std::size_t*, std::size_t>*>(c);
+            if ((*s->first)++ == s->second) throw std::runtime_error("the caller gave up");
+            return true;
+        };
+        std::pair<std::size_t*, std::size_t> ctx{&seen, throwAt};
+        EXPECT_THROW(lf::forEachPlacedLineRead(*reader, probe, false, false, &ctx, fn, [](void*, std::size_t) {}),
+                     std::runtime_error);
+    }
+    EXPECT_TRUE(placedPass(path, probe, tenmari::Reading::readTwo).lines == expected.lines);
+}

@@ -1,8 +1,13 @@
 #include "LineFilter.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <exception>
+#include <memory>
+#include <system_error>
+#include <thread>
 
 #include "CpuFeatures.h"
 #include "DictionaryFields.h"
@@ -460,7 +465,7 @@ Result candidates(const char* begin, const char* end, bool final, const Probe& p
 
 void forEachPlacedLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
                        PlacedFn fn, CountFn count) {
-    if (reading() == Reading::read || reader.mapped().empty()) {
+    if (reading() == Reading::read || reading() == Reading::readTwo || reader.mapped().empty()) {
         forEachPlacedLineRead(reader, probe, stopsEarly, countLines, ctx, fn, count);
     } else {
         forEachPlacedLineMapped(reader, probe, stopsEarly, countLines, ctx, fn, count);
@@ -487,50 +492,237 @@ void forEachLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsE
     forEachPlacedLineMapped(reader, probe, stopsEarly, false, &u, Unplaced::call, count);
 }
 
-void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
-                           PlacedFn fn, CountFn count) {
-    ScratchLease lease;
-    std::vector<Span>& spans = lease.spans();
-    std::uint64_t blockOffset = 0;  // the blocks follow each other with nothing between
-    LineCount lines{countLines};
+namespace {
+
+// A pass through reads, block after block, handing each kept line on.
+struct ReadPass {
+    const Probe& probe;
+    void* ctx;
+    PlacedFn fn;
+    CountFn count;
+    std::vector<Span>& spans;
+    LineCount lines;
+    std::uint64_t blockOffset = 0;  // the file offset of the next block
     // A pass that keeps every line tells, after its first block, about how
     // many lines the whole file holds: the caller's lists then take their
     // room once instead of moving every entry at each doubling. A probed
     // pass tells twice the lines of its first block that keeps any: a
     // municipality's or a prefecture's lines stand together, so that block
     // holds most of them.
-    bool counted = stopsEarly;
-    const bool keepsAll = probedField(probe) == 0;
-    for (std::string_view block = reader.nextBlock(); !block.empty(); block = reader.nextBlock()) {
-        spans.clear();
-        lines.at = block.data();
-        const Result r = candidates(block.data(), block.data() + block.size(), true, probe, spans);
-        if (!counted && !keepsAll && !spans.empty()) {
-            counted = true;
-            count(ctx, std::min(2 * spans.size(), kMostHinted));
-        } else if (!counted && keepsAll) {
-            counted = true;
-            const std::uint64_t size = reader.size();
-            if (size > block.size()) {
-                // (A hint only: capped, so that a first block of blank lines
-                // cannot ask for room the rest of a large file never fills.)
-                const double perByte = static_cast<double>(spans.size()) / static_cast<double>(block.size());
-                const double expected = perByte * static_cast<double>(size) * 1.05 + 16;
-                count(ctx, static_cast<std::size_t>(std::min(expected, static_cast<double>(kMostHinted))));
-            } else {
-                count(ctx, spans.size());
+    bool counted;
+    bool keepsAll = probedField(probe) == 0;
+
+    enum Outcome { toEnd, stopped, ended };
+
+    // The reader's blocks up to its end; `stopped` once fn asks to stop,
+    // `ended` at a 0x1A.
+    Outcome run(DictionaryReader& reader) {
+        for (std::string_view block = reader.nextBlock(); !block.empty(); block = reader.nextBlock()) {
+            spans.clear();
+            lines.at = block.data();
+            const Result r = candidates(block.data(), block.data() + block.size(), true, probe, spans);
+            if (!counted) tell(reader, block, spans.size());
+            for (const Span& s : spans) {
+                const char* const textEnd = (s.end > s.begin && s.end[-1] == '\r') ? s.end - 1 : s.end;
+                const Place place{blockOffset + static_cast<std::uint64_t>(s.begin - block.data()),
+                                  lines.of(s.begin, s.end)};
+                if (!fn(ctx, std::string_view(s.begin, static_cast<std::size_t>(textEnd - s.begin)), place)) {
+                    return stopped;
+                }
             }
+            if (r.ended) return ended;  // a 0x1A ended the text
+            lines.to(block.data() + block.size());
+            blockOffset += block.size();
         }
-        for (const Span& s : spans) {
-            const char* const textEnd = (s.end > s.begin && s.end[-1] == '\r') ? s.end - 1 : s.end;
-            const Place place{blockOffset + static_cast<std::uint64_t>(s.begin - block.data()),
-                              lines.of(s.begin, s.end)};
-            if (!fn(ctx, std::string_view(s.begin, static_cast<std::size_t>(textEnd - s.begin)), place)) return;
-        }
-        if (r.ended) return;  // a 0x1A ended the text
-        lines.to(block.data() + block.size());
-        blockOffset += block.size();
+        return reader.endedAtMark() ? ended : toEnd;
     }
+
+    void tell(const DictionaryReader& reader, std::string_view block, std::size_t kept) {
+        if (!keepsAll) {
+            if (kept == 0) return;
+            counted = true;
+            count(ctx, std::min(2 * kept, kMostHinted));
+            return;
+        }
+        counted = true;
+        const std::uint64_t size = reader.size();
+        if (size > block.size()) {
+            // (A hint only: capped, so that a first block of blank lines
+            // cannot ask for room the rest of a large file never fills.)
+            const double perByte = static_cast<double>(kept) / static_cast<double>(block.size());
+            const double expected = perByte * static_cast<double>(size) * 1.05 + 16;
+            count(ctx, static_cast<std::size_t>(std::min(expected, static_cast<double>(kMostHinted))));
+        } else {
+            count(ctx, kept);
+        }
+    }
+};
+
+// The second part of a file, passed on a thread of its own while the
+// caller's thread passes the first: its kept lines are copied out, to be
+// handed on after the first part's, in file order. It stops early, where it
+// is, once its copies fill their room; the caller's thread goes on from there.
+struct SecondPart {
+    struct Kept {
+        std::uint64_t offset;  // in the file
+        std::uint64_t line;    // counting from 1 at `from`; 0 unless counted
+        std::size_t at;        // in `text`
+        std::size_t size;
+    };
+    static constexpr std::size_t kRoom = std::size_t{512} << 10;  // copied bytes, about
+
+    std::uint64_t from = 0;
+    std::uint64_t stoppedAt = 0;  // where it stopped short of the end (with `done` false)
+    std::uint64_t lineAtStop = 1;
+    bool done = false;   // to the end, or to a 0x1A
+    bool ended = false;  // a 0x1A ended the text
+    std::exception_ptr error;
+    std::atomic<bool> cancel{false};
+    std::vector<char> text;
+    std::vector<Kept> kept;
+
+    void run(DictionaryReader& part, const Probe& probe, bool countLines) noexcept {
+        try {
+            std::vector<Span> spans;
+            LineCount lines{countLines};
+            std::uint64_t blockOffset = from;
+            for (std::string_view block = part.nextBlock(); !block.empty(); block = part.nextBlock()) {
+                if (cancel.load(std::memory_order_relaxed)) return;
+                spans.clear();
+                lines.at = block.data();
+                const Result r = candidates(block.data(), block.data() + block.size(), true, probe, spans);
+                for (const Span& s : spans) {
+                    const char* const textEnd = (s.end > s.begin && s.end[-1] == '\r') ? s.end - 1 : s.end;
+                    const auto n = static_cast<std::size_t>(textEnd - s.begin);
+                    kept.push_back({blockOffset + static_cast<std::uint64_t>(s.begin - block.data()),
+                                    lines.of(s.begin, s.end), text.size(), n});
+                    text.insert(text.end(), s.begin, textEnd);
+                }
+                if (r.ended) {
+                    done = ended = true;
+                    return;
+                }
+                lines.to(block.data() + block.size());
+                blockOffset += block.size();
+                if (text.size() >= kRoom) {
+                    stoppedAt = blockOffset;
+                    lineAtStop = lines.line;
+                    return;
+                }
+            }
+            done = true;
+            ended = part.endedAtMark();
+        } catch (...) {
+            error = std::current_exception();
+        }
+    }
+};
+
+// The buffers of a second part, kept from one pass to the next (its thread
+// lives for one pass only), lent to one pass at a time.
+struct SecondPartKept {
+    std::vector<char> text;
+    std::vector<SecondPart::Kept> kept;
+    std::atomic<bool> inUse{false};
+};
+SecondPartKept& secondPartKept() {
+    static SecondPartKept k;
+    return k;
+}
+
+// Files smaller than this many blocks are passed on one thread: a second
+// thread costs about a tenth of a read of the nationwide file to start.
+constexpr std::uint64_t kTwoPartsFromBlocks = 4;
+
+// Where a pass that reads to the end splits the file: the start of the first
+// line past its middle; 0 for one thread (another way of reading, a small
+// file, a line too long to find the middle's end in the first bytes looked at).
+std::uint64_t splitPoint(const DictionaryReader& reader, const Probe& probe, bool stopsEarly) {
+    if (stopsEarly || probedField(probe) == 0 || reading() != Reading::readTwo) return 0;
+    const std::uint64_t size = reader.size();
+    if (size < kTwoPartsFromBlocks * DictionaryReader::blockSize()) return 0;
+    char look[4096];
+    const std::uint64_t middle = size / 2;
+    const std::size_t n = reader.peek(middle, look, sizeof look);
+    const void* lf = std::memchr(look, '\n', n);
+    if (lf == nullptr) return 0;
+    const std::uint64_t split = middle + static_cast<std::uint64_t>(static_cast<const char*>(lf) - look) + 1;
+    return split < size ? split : 0;
+}
+
+}  // namespace
+
+void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
+                           PlacedFn fn, CountFn count) {
+    ScratchLease lease;
+    ReadPass pass{probe, ctx, fn, count, lease.spans(), LineCount{countLines}, 0, stopsEarly};
+    const std::uint64_t split = splitPoint(reader, probe, stopsEarly);
+    if (split == 0) {
+        pass.run(reader);
+        return;
+    }
+
+    // Two threads: this one passes [0, split), the second part [split, end).
+    SecondPart second;
+    second.from = split;
+    SecondPartKept& keptBuffers = secondPartKept();
+    const bool lent = !keptBuffers.inUse.exchange(true, std::memory_order_acquire);
+    if (lent) {
+        second.text.swap(keptBuffers.text);
+        second.kept.swap(keptBuffers.kept);
+    }
+    struct Lend {  // gives the buffers back, emptied, when the pass is over
+        SecondPart& second;
+        SecondPartKept& kept;
+        bool lent;
+        ~Lend() {
+            if (!lent) return;
+            second.text.clear();
+            second.kept.clear();
+            if (second.text.capacity() <= 2 * SecondPart::kRoom) kept.text.swap(second.text);
+            if (second.kept.capacity() <= 2 * SecondPart::kRoom / 64) kept.kept.swap(second.kept);
+            kept.inUse.store(false, std::memory_order_release);
+        }
+    } lend{second, keptBuffers, lent};
+    std::unique_ptr<DictionaryReader> part = reader.partFrom(split);
+    std::thread helper;
+    try {
+        helper = std::thread([&] { second.run(*part, probe, countLines); });
+    } catch (const std::system_error&) {
+        pass.run(reader);  // no thread to be had: one thread it is
+        return;
+    }
+    struct Join {  // the second thread is always waited for, also when fn throws
+        std::thread& t;
+        std::atomic<bool>& cancel;
+        ~Join() {
+            if (!t.joinable()) return;
+            cancel.store(true, std::memory_order_relaxed);
+            t.join();
+        }
+    } join{helper, second.cancel};
+
+    reader.stopAt(split);
+    if (pass.run(reader) != ReadPass::toEnd) return;
+    helper.join();
+    if (second.error) std::rethrow_exception(second.error);
+
+    // The second part's lines, numbered on from the first part's.
+    const std::uint64_t firstLine = pass.lines.line;  // the number of the line at `split`
+    if (!pass.counted && !second.kept.empty()) {
+        pass.counted = true;
+        count(ctx, std::min(second.done ? second.kept.size() : 2 * second.kept.size(), kMostHinted));
+    }
+    for (const SecondPart::Kept& k : second.kept) {
+        const Place place{k.offset, countLines ? firstLine + k.line - 1 : 0};
+        if (!fn(ctx, std::string_view(second.text.data() + k.at, k.size), place)) return;
+    }
+    if (second.done) return;
+    // It stopped short (its copies filled their room): this thread goes on.
+    pass.blockOffset = second.stoppedAt;
+    pass.lines.line = firstLine + second.lineAtStop - 1;
+    reader.restartAt(second.stoppedAt);
+    pass.run(reader);
 }
 
 void forEachPlacedLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
