@@ -737,8 +737,9 @@ std::string twoPartFile(const std::string& middle, std::size_t eofAt) {
 // A pass that reads to the end on two threads hands on the same lines, with
 // the same offsets and line numbers, as on one: around the split, with a
 // 0x1A before or after it, a middle line too long to find the split in,
-// kept lines enough to fill the second part's room, and stopping at any
-// point. It tells the count once, before the first line.
+// kept lines enough to fill the second part's room (the address probes), and
+// stopping at any point. It tells the count once, before the first line. (A
+// code search stays on one thread; its probes are here for the same answer.)
 TEST_F(LineFilterFile, APassOnTwoThreadsHandsOnWhatOneThreadDoes) {
     const std::string tokyo = utf8ToCp932("東京都");
     const lf::Probe probes[] = {{fields::kPrefecture, tokyo, true},
@@ -790,7 +791,8 @@ TEST_F(LineFilterFile, APassOnTwoThreadsHandsOnWhatOneThreadDoes) {
 // for and its buffers given back: the next pass on two threads works.
 TEST_F(LineFilterFile, AnExceptionInAPassOnTwoThreadsLeavesTheNextOneWhole) {
     const std::string path = write(twoPartFile("", SIZE_MAX));
-    const lf::Probe probe{fields::kCode, "060", false};
+    const std::string sapporo = utf8ToCp932("札幌市");
+    const lf::Probe probe{fields::kMunicipality, sapporo, true};
     const PlacedPass expected = placedPass(path, probe, tenmari::Reading::read);
     ASSERT_GT(expected.lines.size(), 10u);
     struct Restore {

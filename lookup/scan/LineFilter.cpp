@@ -636,9 +636,13 @@ constexpr std::uint64_t kTwoPartsFromBlocks = 4;
 
 // Where a pass that reads to the end splits the file: the start of the first
 // line past its middle; 0 for one thread (another way of reading, a small
-// file, a line too long to find the middle's end in the first bytes looked at).
+// file, a line too long to find the middle's end in the first bytes looked
+// at). Only the block pass is split: there the look at every line costs
+// about as much as the read. The quote scan of a code search costs a third
+// of the read, and the two threads' reads, side by side, gain less than the
+// second thread costs to start.
 std::uint64_t splitPoint(const DictionaryReader& reader, const Probe& probe, bool stopsEarly) {
-    if (stopsEarly || probedField(probe) == 0 || reading() != Reading::readTwo) return 0;
+    if (stopsEarly || probedField(probe) == 0 || literalFits(probe) || reading() != Reading::readTwo) return 0;
     const std::uint64_t size = reader.size();
     if (size < kTwoPartsFromBlocks * DictionaryReader::blockSize()) return 0;
     char look[4096];
