@@ -742,8 +742,9 @@ std::string twoPartFile(const std::string& middle, std::size_t eofAt) {
 // code search stays on one thread; its probes are here for the same answer.)
 TEST_F(LineFilterFile, APassOnTwoThreadsHandsOnWhatOneThreadDoes) {
     const std::string tokyo = utf8ToCp932("東京都");
+    const std::string sapporo = utf8ToCp932("札幌市");
     const lf::Probe probes[] = {{fields::kPrefecture, tokyo, true},
-                                {fields::kMunicipality, utf8ToCp932("札幌市"), true},
+                                {fields::kMunicipality, sapporo, true},
                                 {fields::kCode, "060", false},
                                 {fields::kCode, "9999", false}};
     const std::string longMiddle = "1,\"" + std::string(8000, 'm') + "\"\n";
