@@ -28,7 +28,10 @@ unsigned processors() {
     return n > 0 ? static_cast<unsigned>(n) : 1;
 }
 
-std::atomic<Reading> chosenReading{defaultReading()};
+// The way chosen by setReading(); until then, the default (asked for on the
+// first search, not at start-up).
+constexpr int kUnset = -1;
+std::atomic<int> chosenReading{kUnset};
 
 // One read buffer per thread, lent to one reader at a time: a fresh buffer
 // for each search would cost its page faults on every search.
@@ -60,12 +63,19 @@ constexpr long long kLargestDictionary = 256LL * 1024 * 1024;
 
 // Whether the file is UTF-8 text (utf8::opensAsText), which read as code
 // page 932 would give garbled addresses: such a file is refused with EILSEQ.
+// Every read is by offset (pread), so that a second reader of the same
+// descriptor can read elsewhere at the same time.
+ssize_t readAt(int fd, char* out, std::size_t n, std::uint64_t offset) {
+    ssize_t got;
+    do {
+        got = ::pread(fd, out, n, static_cast<off_t>(offset));
+    } while (got < 0 && errno == EINTR);
+    return got;
+}
+
 bool opensAsUtf8(int fd) {
     char head[utf8::kOpeningLook];
-    ssize_t n;
-    do {
-        n = ::pread(fd, head, sizeof head, 0);
-    } while (n < 0 && errno == EINTR);
+    const ssize_t n = readAt(fd, head, sizeof head, 0);
     return n > 0 && utf8::opensAsText(std::string_view(head, static_cast<std::size_t>(n)));
 }
 
@@ -126,8 +136,11 @@ Reading defaultReading() {
     return chosen;
 }
 
-Reading reading() { return chosenReading.load(std::memory_order_relaxed); }
-void setReading(Reading how) { chosenReading.store(how, std::memory_order_relaxed); }
+Reading reading() {
+    const int chosen = chosenReading.load(std::memory_order_relaxed);
+    return chosen == kUnset ? defaultReading() : static_cast<Reading>(chosen);
+}
+void setReading(Reading how) { chosenReading.store(static_cast<int>(how), std::memory_order_relaxed); }
 
 DictionaryReader::DictionaryReader(const std::string& path) : DictionaryReader(path, openRegularFile(path, nullptr)) {}
 
@@ -193,10 +206,7 @@ void DictionaryReader::restartAt(std::uint64_t from) {
 }
 
 std::size_t DictionaryReader::peek(std::uint64_t offset, char* out, std::size_t n) const {
-    ssize_t got;
-    do {
-        got = ::pread(fd_, out, n, static_cast<off_t>(offset));
-    } while (got < 0 && errno == EINTR);
+    const ssize_t got = readAt(fd_, out, n, offset);
     if (got < 0) throw systemError(path_, "read error", errno);
     return static_cast<std::size_t>(got);
 }
@@ -266,20 +276,13 @@ void DictionaryReader::fill() {
             throw PostFileError(path_ + ": a line of " + std::to_string(end_) + " bytes is too long to read");
         }
     }
-    // By offset (pread), so that a second reader of the same descriptor can
-    // read elsewhere at the same time.
     std::size_t want = buf.size() - end_;
     if (pos_ >= limit_) {
         want = 0;
     } else if (limit_ - pos_ < want) {
         want = static_cast<std::size_t>(limit_ - pos_);
     }
-    ssize_t n = 0;
-    if (want > 0) {
-        do {
-            n = ::pread(fd_, buf.data() + end_, want, static_cast<off_t>(pos_));
-        } while (n < 0 && errno == EINTR);
-    }
+    const ssize_t n = want > 0 ? readAt(fd_, buf.data() + end_, want, pos_) : 0;
     if (n < 0) throw systemError(path_, "read error", errno);
     if (n == 0) {
         eof_ = true;

@@ -403,15 +403,23 @@ protected:
     fs::path dir_;
 };
 
+// A record of the nationwide file's shape: its JIS code, old code and code,
+// readings "a" "b" "c", the three address fields (UTF-8 here), six flags
+// and the line end `eol`.
+std::string recordLine(const char* codes, const char* prefecture, const char* municipality, const char* townArea,
+                       const char* eol) {
+    return std::string(codes) + ",\"a\",\"b\",\"c\",\"" + utf8ToCp932(prefecture) + "\",\"" +
+           utf8ToCp932(municipality) + "\",\"" + utf8ToCp932(townArea) + "\",0,0,0,0,0,0" + eol;
+}
+constexpr const char* kTokyoCodes = "13101,\"100  \",\"1000001\"";
+constexpr const char* kSapporoCodes = "01101,\"060  \",\"0600000\"";
+
 // A dictionary of a few MiB whose awkward bytes sit at the edges that the
 // passes cut at: 64-byte blocks, read blocks, 256 KiB batches and 1 MiB windows, with
 // lines longer than a batch and than a window.
 std::string edgeFile(std::size_t eofAt) {
-    const std::string plain = "13101,\"100  \",\"1000001\",\"a\",\"b\",\"c\",\"" + utf8ToCp932("東京都") + "\",\"" +
-                              utf8ToCp932("千代田区") + "\",\"" + utf8ToCp932("千代田") + "\",0,0,0,0,0,0\r\n";
-    const std::string other = "01101,\"060  \",\"0600000\",\"a\",\"b\",\"c\",\"" + utf8ToCp932("北海道") + "\",\"" +
-                              utf8ToCp932("札幌市") + "\",\"" + utf8ToCp932("以下に掲載がない場合") +
-                              "\",0,0,0,0,0,0\r\n";
+    const std::string plain = recordLine(kTokyoCodes, "東京都", "千代田区", "千代田", "\r\n");
+    const std::string other = recordLine(kSapporoCodes, "北海道", "札幌市", "以下に掲載がない場合", "\r\n");
     // Specials that must land exactly on an offset: a lone CR inside the
     // code, a CR LF, a quote and a comma right before the probed field.
     const std::vector<std::pair<std::string, std::size_t>> specials = {
@@ -704,10 +712,8 @@ PlacedPass placedPass(const std::string& path, const lf::Probe& probe, tenmari::
 // longer than a read block in the first half, and `middle` (when given)
 // written so that it holds the file's middle byte.
 std::string twoPartFile(const std::string& middle, std::size_t eofAt) {
-    const std::string tokyo = "13101,\"100  \",\"1000001\",\"a\",\"b\",\"c\",\"" + utf8ToCp932("東京都") + "\",\"" +
-                              utf8ToCp932("千代田区") + "\",\"x\",0,0,0,0,0,0\r\n";
-    const std::string sapporo = "01101,\"060  \",\"0600000\",\"a\",\"b\",\"c\",\"" + utf8ToCp932("北海道") + "\",\"" +
-                                utf8ToCp932("札幌市") + "\",\"y\",0,0,0,0,0,0\n";
+    const std::string tokyo = recordLine(kTokyoCodes, "東京都", "千代田区", "x", "\r\n");
+    const std::string sapporo = recordLine(kSapporoCodes, "北海道", "札幌市", "y", "\n");
     const std::size_t size = std::max<std::size_t>(5 * DictionaryReader::blockSize(), std::size_t{3} << 20);
     std::mt19937 rng(7);
     std::string out;

@@ -511,11 +511,14 @@ struct ReadPass {
     // holds most of them.
     bool counted;
     bool keepsAll = probedField(probe) == 0;
+    // Asked after each block whether to go on (none: always).
+    bool (*goOn)(void* ctx) = nullptr;
 
-    enum Outcome { toEnd, stopped, ended };
+    enum Outcome { toEnd, stopped, ended, paused };
 
     // The reader's blocks up to its end; `stopped` once fn asks to stop,
-    // `ended` at a 0x1A.
+    // `ended` at a 0x1A, `paused` after a block when goOn says no (the next
+    // block begins at blockOffset, its first line numbered lines.line).
     Outcome run(DictionaryReader& reader) {
         for (std::string_view block = reader.nextBlock(); !block.empty(); block = reader.nextBlock()) {
             spans.clear();
@@ -533,6 +536,7 @@ struct ReadPass {
             if (r.ended) return ended;  // a 0x1A ended the text
             lines.to(block.data() + block.size());
             blockOffset += block.size();
+            if (goOn != nullptr && !goOn(ctx)) return paused;
         }
         return reader.endedAtMark() ? ended : toEnd;
     }
@@ -572,10 +576,9 @@ struct SecondPart {
     static constexpr std::size_t kRoom = std::size_t{512} << 10;  // copied bytes, about
 
     std::uint64_t from = 0;
-    std::uint64_t stoppedAt = 0;  // where it stopped short of the end (with `done` false)
-    std::uint64_t lineAtStop = 1;
-    bool done = false;   // to the end, or to a 0x1A
-    bool ended = false;  // a 0x1A ended the text
+    ReadPass::Outcome outcome = ReadPass::toEnd;  // `paused` when it stopped short
+    std::uint64_t stoppedAt = 0;                  // where it stopped
+    std::uint64_t lineAtStop = 1;                 // the number of the line there, counting from 1 at `from`
     std::exception_ptr error;
     std::atomic<bool> cancel{false};
     std::vector<char> text;
@@ -584,37 +587,26 @@ struct SecondPart {
     void run(DictionaryReader& part, const Probe& probe, bool countLines) noexcept {
         try {
             std::vector<Span> spans;
-            LineCount lines{countLines};
-            std::uint64_t blockOffset = from;
-            for (std::string_view block = part.nextBlock(); !block.empty(); block = part.nextBlock()) {
-                if (cancel.load(std::memory_order_relaxed)) return;
-                spans.clear();
-                lines.at = block.data();
-                const Result r = candidates(block.data(), block.data() + block.size(), true, probe, spans);
-                for (const Span& s : spans) {
-                    const char* const textEnd = (s.end > s.begin && s.end[-1] == '\r') ? s.end - 1 : s.end;
-                    const auto n = static_cast<std::size_t>(textEnd - s.begin);
-                    kept.push_back({blockOffset + static_cast<std::uint64_t>(s.begin - block.data()),
-                                    lines.of(s.begin, s.end), text.size(), n});
-                    text.insert(text.end(), s.begin, textEnd);
-                }
-                if (r.ended) {
-                    done = ended = true;
-                    return;
-                }
-                lines.to(block.data() + block.size());
-                blockOffset += block.size();
-                if (text.size() >= kRoom) {
-                    stoppedAt = blockOffset;
-                    lineAtStop = lines.line;
-                    return;
-                }
-            }
-            done = true;
-            ended = part.endedAtMark();
+            ReadPass pass{probe, this, keep, [](void*, std::size_t) {}, spans, LineCount{countLines}, from, true};
+            pass.goOn = roomLeft;
+            outcome = pass.run(part);
+            stoppedAt = pass.blockOffset;
+            lineAtStop = pass.lines.line;
         } catch (...) {
             error = std::current_exception();
         }
+    }
+
+private:
+    static bool keep(void* ctx, std::string_view line, const Place& place) {
+        auto* self = static_cast<SecondPart*>(ctx);
+        self->kept.push_back({place.offset, place.line, self->text.size(), line.size()});
+        self->text.insert(self->text.end(), line.begin(), line.end());
+        return true;
+    }
+    static bool roomLeft(void* ctx) {
+        const auto* self = static_cast<const SecondPart*>(ctx);
+        return self->text.size() < kRoom && !self->cancel.load(std::memory_order_relaxed);
     }
 };
 
@@ -715,13 +707,14 @@ void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool st
     const std::uint64_t firstLine = pass.lines.line;  // the number of the line at `split`
     if (!pass.counted && !second.kept.empty()) {
         pass.counted = true;
-        count(ctx, std::min(second.done ? second.kept.size() : 2 * second.kept.size(), kMostHinted));
+        const bool whole = second.outcome != ReadPass::paused;
+        count(ctx, std::min(whole ? second.kept.size() : 2 * second.kept.size(), kMostHinted));
     }
     for (const SecondPart::Kept& k : second.kept) {
         const Place place{k.offset, countLines ? firstLine + k.line - 1 : 0};
         if (!fn(ctx, std::string_view(second.text.data() + k.at, k.size), place)) return;
     }
-    if (second.done) return;
+    if (second.outcome != ReadPass::paused) return;
     // It stopped short (its copies filled their room): this thread goes on.
     pass.blockOffset = second.stoppedAt;
     pass.lines.line = firstLine + second.lineAtStop - 1;
