@@ -26,6 +26,7 @@
 #include "Cp932.h"
 #include "DictionaryFields.h"
 #include "DictionaryReader.h"
+#include "PostReference.h"
 #include "ReadBuffer.h"
 #include "scan/FaultGuard.h"
 #include "scan/LineFilter.h"
@@ -753,7 +754,7 @@ TEST_F(LineFilterFile, APassOnTwoThreadsHandsOnWhatOneThreadDoes) {
                                 {fields::kMunicipality, sapporo, true},
                                 {fields::kCode, "060", false},
                                 {fields::kCode, "9999", false}};
-    const std::string longMiddle = "1,\"" + std::string(8000, 'm') + "\"\n";
+    const std::string longMiddle = "1,\"" + std::string(20000, 'm') + "\"\n";
     struct Case {
         const char* name;
         std::string middle;
@@ -820,4 +821,126 @@ TEST_F(LineFilterFile, AnExceptionInAPassOnTwoThreadsLeavesTheNextOneWhole) {
                      std::runtime_error);
     }
     EXPECT_TRUE(placedPass(path, probe, tenmari::Reading::readTwo).lines == expected.lines);
+}
+
+namespace {
+
+// A pass in two parts, joined as its caller would: the second part's lines
+// after the first's, numbered on from them. `throwAt`: the second part's
+// function throws at that line of its own.
+struct PartsPass {
+    lf::TwoParts::Outcome outcome;
+    std::vector<PlacedLine> lines;
+};
+PartsPass partsPass(const std::string& path, const lf::Probe& probe, tenmari::Reading how,
+                    std::size_t firstStopsAfter = SIZE_MAX, std::size_t secondThrowsAt = SIZE_MAX) {
+    struct Restore {
+        tenmari::Reading was = tenmari::reading();
+        ~Restore() { tenmari::setReading(was); }
+    } restore;
+    tenmari::setReading(how);
+    struct Part {
+        std::vector<PlacedLine> lines;
+        std::size_t stopAfter;
+        std::size_t throwAt;
+    } first{{}, firstStopsAfter, SIZE_MAX}, second{{}, SIZE_MAX, secondThrowsAt};
+    auto fn = [](void* c, std::string_view line, const lf::Place& place) {
+        auto* part = static_cast<Part*>(c);
+        if (part->lines.size() == part->throwAt) throw std::runtime_error("the caller gave up");
+        part->lines.push_back({std::string(line), place.offset, place.line});
+        return part->lines.size() < part->stopAfter;
+    };
+    auto reader = DictionaryReader::open(path);
+    const lf::TwoParts parts = lf::forEachPlacedLineInParts(*reader, probe, true, {&first, fn, [](void*, std::size_t) {}},
+                                                            {&second, fn, [](void*, std::size_t) {}});
+    PartsPass out{parts.outcome, std::move(first.lines)};
+    if (parts.outcome == lf::TwoParts::joined) {
+        for (PlacedLine l : second.lines) {
+            l.line += parts.linesBefore;
+            out.lines.push_back(l);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+// A pass in two parts, joined, hands on what a pass on one thread does, with
+// the same offsets and line numbers; a 0x1A in the first part leaves the
+// second part out, one in the second ends that part. Where a pass takes one
+// thread (another way of reading, a middle line too long to split at), it
+// runs nothing. The first part's stop, and an exception from the second
+// part, reach the caller.
+TEST_F(LineFilterFile, APassInTwoPartsJoinsToWhatOneThreadHandsOn) {
+    const std::string tokyo = utf8ToCp932("東京都");
+    const lf::Probe probes[] = {{}, {fields::kPrefecture, tokyo, true}};
+    struct Case {
+        const char* name;
+        std::string middle;
+        double eofAt;  // a fraction of the file; none when above 1
+        lf::TwoParts::Outcome outcome;
+    };
+    const Case cases[] = {
+        {"plain", "", 2, lf::TwoParts::joined},
+        {"a 0x1A in the first half", "", 0.3, lf::TwoParts::textEnded},
+        {"a 0x1A in the second half", "", 0.8, lf::TwoParts::joined},
+        {"a middle line too long to find its end", "1,\"" + std::string(20000, 'm') + "\"\n", 2,
+         lf::TwoParts::notSplit},
+    };
+    for (const Case& c : cases) {
+        std::string bytes = twoPartFile(c.middle, SIZE_MAX);
+        if (c.eofAt <= 1) {
+            bytes = twoPartFile(c.middle, static_cast<std::size_t>(c.eofAt * static_cast<double>(bytes.size())) + 3);
+        }
+        const std::string path = write(bytes);
+        for (const lf::Probe& probe : probes) {
+            SCOPED_TRACE(std::string(c.name) + ", query " + shown(probe.query));
+            const PlacedPass one = placedPass(path, probe, tenmari::Reading::read);
+            const PartsPass two = partsPass(path, probe, tenmari::Reading::readTwo);
+            ASSERT_EQ(two.outcome, c.outcome);
+            if (c.outcome == lf::TwoParts::notSplit) continue;
+            ASSERT_EQ(two.lines.size(), one.lines.size());
+            EXPECT_TRUE(two.lines == one.lines);
+        }
+    }
+
+    const std::string path = write(twoPartFile("", SIZE_MAX));
+    EXPECT_EQ(partsPass(path, {}, tenmari::Reading::read).outcome, lf::TwoParts::notSplit);
+    const PartsPass stopped = partsPass(path, {}, tenmari::Reading::readTwo, 10);
+    EXPECT_EQ(stopped.outcome, lf::TwoParts::firstStopped);
+    EXPECT_EQ(stopped.lines.size(), 10u);
+    for (const std::size_t throwAt : {std::size_t{0}, std::size_t{5000}}) {
+        EXPECT_THROW(partsPass(path, {}, tenmari::Reading::readTwo, SIZE_MAX, throwAt), std::runtime_error);
+    }
+    EXPECT_EQ(partsPass(path, {}, tenmari::Reading::readTwo).lines.size(),
+              placedPass(path, {}, tenmari::Reading::read).lines.size());
+}
+
+// The every-record listings, made in two parts on two threads and joined,
+// are the one-thread listings: with a 0x1A in either half too.
+TEST_F(LineFilterFile, AnEveryRecordListingInTwoPartsIsTheOneThreadListing) {
+    struct Restore {
+        tenmari::Reading was = tenmari::reading();
+        ~Restore() { tenmari::setReading(was); }
+    } restore;
+    for (const double eofAt : {2.0, 0.3, 0.8}) {
+        std::string bytes = twoPartFile("", SIZE_MAX);
+        if (eofAt <= 1) bytes = twoPartFile("", static_cast<std::size_t>(eofAt * static_cast<double>(bytes.size())));
+        tenmari::TPostReference ref;
+        ref.SetPostFile(write(bytes));
+        for (const tenmari::TPostOption pick : {tenmari::poptAll, tenmari::poptPart}) {
+            ref.SetPickOut(pick);
+            SCOPED_TRACE("0x1A at " + std::to_string(eofAt) + ", pick-out " + std::to_string(pick));
+            tenmari::TPostReference::StringList a1, c1, a2, c2, p1, q1, p2, q2;
+            tenmari::setReading(tenmari::Reading::read);
+            ref.AddressToPostList("", a1, c1);
+            ref.PostToAddressList("", p1, q1);
+            tenmari::setReading(tenmari::Reading::readTwo);
+            ref.AddressToPostList("", a2, c2);
+            ref.PostToAddressList("", p2, q2);
+            ASSERT_GT(c1.size(), 1000u);
+            EXPECT_TRUE(a1 == a2 && c1 == c2);
+            EXPECT_TRUE(p1 == p2 && q1 == q2);
+        }
+    }
 }

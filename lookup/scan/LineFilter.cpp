@@ -8,6 +8,7 @@
 #include <memory>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "CpuFeatures.h"
 #include "DictionaryFields.h"
@@ -512,7 +513,12 @@ struct ReadPass {
     bool counted;
     bool keepsAll = probedField(probe) == 0;
     // Asked after each block whether to go on (none: always).
-    bool (*goOn)(void* ctx) = nullptr;
+    bool (*goOn)(void* goCtx) = nullptr;
+    void* goCtx = nullptr;
+    // Where the pass's part of the file ends (0: at the file's end), for
+    // the count a pass that keeps every line tells.
+    std::uint64_t until = 0;
+    std::uint64_t from = blockOffset;
 
     enum Outcome { toEnd, stopped, ended, paused };
 
@@ -536,7 +542,7 @@ struct ReadPass {
             if (r.ended) return ended;  // a 0x1A ended the text
             lines.to(block.data() + block.size());
             blockOffset += block.size();
-            if (goOn != nullptr && !goOn(ctx)) return paused;
+            if (goOn != nullptr && !goOn(goCtx)) return paused;
         }
         return reader.endedAtMark() ? ended : toEnd;
     }
@@ -549,7 +555,8 @@ struct ReadPass {
             return;
         }
         counted = true;
-        const std::uint64_t size = reader.size();
+        const std::uint64_t end = until != 0 ? until : reader.size();
+        const std::uint64_t size = end > from ? end - from : 0;
         if (size > block.size()) {
             // (A hint only: capped, so that a first block of blank lines
             // cannot ask for room the rest of a large file never fills.)
@@ -589,6 +596,7 @@ struct SecondPart {
             std::vector<Span> spans;
             ReadPass pass{probe, this, keep, [](void*, std::size_t) {}, spans, LineCount{countLines}, from, true};
             pass.goOn = roomLeft;
+            pass.goCtx = this;
             outcome = pass.run(part);
             stoppedAt = pass.blockOffset;
             lineAtStop = pass.lines.line;
@@ -626,15 +634,11 @@ SecondPartKept& secondPartKept() {
 // thread costs about a tenth of a read of the nationwide file to start.
 constexpr std::uint64_t kTwoPartsFromBlocks = 4;
 
-// Where a pass that reads to the end splits the file: the start of the first
-// line past its middle; 0 for one thread (another way of reading, a small
-// file, a line too long to find the middle's end in the first bytes looked
-// at). Only the block pass is split: there the look at every line costs
-// about as much as the read. The quote scan of a code search costs a third
-// of the read, and the two threads' reads, side by side, gain less than the
-// second thread costs to start.
-std::uint64_t splitPoint(const DictionaryReader& reader, const Probe& probe, bool stopsEarly) {
-    if (stopsEarly || probedField(probe) == 0 || literalFits(probe) || reading() != Reading::readTwo) return 0;
+// The start of the first line past the file's middle, where a pass on two
+// threads splits it; 0 for one thread (another way of reading, a small file,
+// a line too long to find the middle's end in the first bytes looked at).
+std::uint64_t middleLineStart(const DictionaryReader& reader) {
+    if (reading() != Reading::readTwo) return 0;
     const std::uint64_t size = reader.size();
     if (size < kTwoPartsFromBlocks * DictionaryReader::blockSize()) return 0;
     char look[4096];
@@ -645,6 +649,48 @@ std::uint64_t splitPoint(const DictionaryReader& reader, const Probe& probe, boo
     const std::uint64_t split = middle + static_cast<std::uint64_t>(static_cast<const char*>(lf) - look) + 1;
     return split < size ? split : 0;
 }
+
+// Where a pass that reads to the end and hands its lines on from one thread
+// splits the file (0: it does not). Only the block pass is split: there the
+// look at every line costs about as much as the read. The quote scan of a
+// code search costs a third of the read, and the two threads' reads, side by
+// side, gain less than the second thread costs to start. A pass that keeps
+// every line would only copy them all from one thread to the other.
+std::uint64_t splitPoint(const DictionaryReader& reader, const Probe& probe, bool stopsEarly) {
+    if (stopsEarly || probedField(probe) == 0 || literalFits(probe)) return 0;
+    return middleLineStart(reader);
+}
+
+// The second thread of a pass, always waited for, also when the first
+// thread's part throws or stops early: `cancel` is set first, for the
+// second part to see after its block.
+class PartThread {
+public:
+    explicit PartThread(std::atomic<bool>& cancel) : cancel_(cancel) {}
+    ~PartThread() {
+        if (!thread_.joinable()) return;
+        cancel_.store(true, std::memory_order_relaxed);
+        thread_.join();
+    }
+    PartThread(const PartThread&) = delete;
+    PartThread& operator=(const PartThread&) = delete;
+
+    // False when the system gives no thread: then the caller passes on one.
+    template <typename Work>
+    bool start(Work&& work) {
+        try {
+            thread_ = std::thread(std::forward<Work>(work));
+            return true;
+        } catch (const std::system_error&) {
+            return false;
+        }
+    }
+    void join() { thread_.join(); }
+
+private:
+    std::atomic<bool>& cancel_;
+    std::thread thread_;
+};
 
 }  // namespace
 
@@ -681,22 +727,11 @@ void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool st
         }
     } lend{second, keptBuffers, lent};
     std::unique_ptr<DictionaryReader> part = reader.partFrom(split);
-    std::thread helper;
-    try {
-        helper = std::thread([&] { second.run(*part, probe, countLines); });
-    } catch (const std::system_error&) {
+    PartThread helper(second.cancel);
+    if (!helper.start([&] { second.run(*part, probe, countLines); })) {
         pass.run(reader);  // no thread to be had: one thread it is
         return;
     }
-    struct Join {  // the second thread is always waited for, also when fn throws
-        std::thread& t;
-        std::atomic<bool>& cancel;
-        ~Join() {
-            if (!t.joinable()) return;
-            cancel.store(true, std::memory_order_relaxed);
-            t.join();
-        }
-    } join{helper, second.cancel};
 
     reader.stopAt(split);
     if (pass.run(reader) != ReadPass::toEnd) return;
@@ -720,6 +755,44 @@ void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool st
     pass.lines.line = firstLine + second.lineAtStop - 1;
     reader.restartAt(second.stoppedAt);
     pass.run(reader);
+}
+
+TwoParts forEachPlacedLineInParts(DictionaryReader& reader, const Probe& probe, bool countLines, const PartFns& first,
+                                  const PartFns& second) {
+    const std::uint64_t split = middleLineStart(reader);
+    if (split == 0) return {TwoParts::notSplit, 0};
+
+    // The second part, from `split` to the end, on the second thread.
+    std::unique_ptr<DictionaryReader> part = reader.partFrom(split);
+    std::exception_ptr error;
+    std::atomic<bool> cancel{false};
+    PartThread helper(cancel);
+    const bool started = helper.start([&] {
+        try {
+            ScratchLease lease;
+            ReadPass pass{probe, second.ctx, second.fn, second.count, lease.spans(), LineCount{countLines}, split, false};
+            pass.goOn = [](void* c) { return !static_cast<const std::atomic<bool>*>(c)->load(std::memory_order_relaxed); };
+            pass.goCtx = &cancel;
+            pass.run(*part);
+        } catch (...) {
+            error = std::current_exception();
+        }
+    });
+    if (!started) return {TwoParts::notSplit, 0};
+
+    // The first part on this thread; its count tells about both parts' lines.
+    ScratchLease lease;
+    ReadPass pass{probe, first.ctx, first.fn, first.count, lease.spans(), LineCount{countLines}, 0, false};
+    reader.stopAt(split);
+    switch (pass.run(reader)) {
+    case ReadPass::stopped: return {TwoParts::firstStopped, 0};
+    case ReadPass::ended: return {TwoParts::textEnded, 0};
+    case ReadPass::toEnd:
+    case ReadPass::paused: break;
+    }
+    helper.join();
+    if (error) std::rethrow_exception(error);
+    return {TwoParts::joined, pass.lines.line - 1};
 }
 
 void forEachPlacedLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
