@@ -195,12 +195,17 @@ std::unique_ptr<DictionaryReader> DictionaryReader::partFrom(std::uint64_t from)
     return std::unique_ptr<DictionaryReader>(new DictionaryReader(*this, from));
 }
 
-void DictionaryReader::stopAt(std::uint64_t to) { limit_ = to; }
+void DictionaryReader::stopAt(std::uint64_t to) {
+    // A reader that stopped at its former limit goes on to the new one.
+    if (eof_ && stoppedAtLimit_ && to > pos_) eof_ = stoppedAtLimit_ = false;
+    limit_ = to;
+}
 
 void DictionaryReader::restartAt(std::uint64_t from) {
     begin_ = end_ = 0;
     eof_ = false;
     endedAtMark_ = false;
+    stoppedAtLimit_ = false;
     pos_ = from;
     limit_ = UINT64_MAX;
 }
@@ -286,6 +291,7 @@ void DictionaryReader::fill() {
     if (n < 0) throw systemError(path_, "read error", errno);
     if (n == 0) {
         eof_ = true;
+        stoppedAtLimit_ = pos_ >= limit_;
         return;
     }
     pos_ += static_cast<std::uint64_t>(n);

@@ -86,7 +86,9 @@ public:
     // the same descriptor, which stays this reader's: for a second thread,
     // while this one reads on. It reads with a buffer of its own.
     std::unique_ptr<DictionaryReader> partFrom(std::uint64_t from) const;
-    // From now on, reads no byte at or past `to`: the last block ends there.
+    // From now on, reads no byte at or past `to` (a line's start): the last
+    // block ends there. A reader that has stopped at its limit goes on to a
+    // later one.
     void stopAt(std::uint64_t to);
     // Drops what is read but not handed out and goes on from byte `from` (a
     // line's start) to the end of the file.
@@ -123,6 +125,7 @@ private:
     std::size_t end_ = 0;               // end of the bytes read so far
     bool eof_ = false;
     bool endedAtMark_ = false;
+    bool stoppedAtLimit_ = false;  // eof_ came from limit_, not from the file's end
     const char* map_ = nullptr;
     std::size_t mapSize_ = 0;
     bool mapTried_ = false;

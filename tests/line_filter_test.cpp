@@ -709,12 +709,14 @@ PlacedPass placedPass(const std::string& path, const lf::Probe& probe, tenmari::
 }
 
 // A dictionary of five read blocks or more, so that a pass on two threads
-// splits it: lines of two prefectures in runs, CR LF and LF ends, a line
-// longer than a read block in the first half, and `middle` (when given)
-// written so that it holds the file's middle byte.
+// splits it: lines of two prefectures in runs, now and then a line of a
+// third, CR LF and LF ends, a line longer than a read block in the first
+// fifth, and `middle` (when given) written so that it holds the file's
+// middle byte.
 std::string twoPartFile(const std::string& middle, std::size_t eofAt) {
     const std::string tokyo = recordLine(kTokyoCodes, "東京都", "千代田区", "x", "\r\n");
     const std::string sapporo = recordLine(kSapporoCodes, "北海道", "札幌市", "y", "\n");
+    const std::string naha = recordLine("47201,\"900  \",\"9000001\"", "沖縄県", "那覇市", "z", "\r\n");
     const std::size_t size = std::max<std::size_t>(5 * DictionaryReader::blockSize(), std::size_t{3} << 20);
     std::mt19937 rng(7);
     std::string out;
@@ -722,6 +724,7 @@ std::string twoPartFile(const std::string& middle, std::size_t eofAt) {
     while (out.size() < size) {
         const std::string& line = rng() % 2 == 0 ? tokyo : sapporo;
         for (auto k = rng() % 200; k > 0; --k) out += line;
+        if (rng() % 8 == 0) out += naha;
         if (!longDone && out.size() > size / 5) {
             out += "1,\"" + std::string(DictionaryReader::blockSize() + 100, 'w') + "\"\n";
             longDone = true;
@@ -742,16 +745,19 @@ std::string twoPartFile(const std::string& middle, std::size_t eofAt) {
 }  // namespace
 
 // A pass that reads to the end on two threads hands on the same lines, with
-// the same offsets and line numbers, as on one: around the split, with a
-// 0x1A before or after it, a middle line too long to find the split in,
-// kept lines enough to fill the second part's room (the address probes), and
-// stopping at any point. It tells the count once, before the first line. (A
-// code search stays on one thread; its probes are here for the same answer.)
+// the same offsets and line numbers, as on one: with a 0x1A anywhere, a line
+// longer than a chunk, kept lines enough to fill the second thread's room
+// (Tokyo, Sapporo) or few, so that it takes chunks up to the first thread's
+// (Naha), and stopping at any point. It tells the count once, before the
+// first line. (A code search stays on one thread; its probes are here for
+// the same answer.)
 TEST_F(LineFilterFile, APassOnTwoThreadsHandsOnWhatOneThreadDoes) {
     const std::string tokyo = utf8ToCp932("東京都");
     const std::string sapporo = utf8ToCp932("札幌市");
+    const std::string naha = utf8ToCp932("沖縄県那覇市");
     const lf::Probe probes[] = {{fields::kPrefecture, tokyo, true},
                                 {fields::kMunicipality, sapporo, true},
+                                {fields::kPrefecture, naha, true},
                                 {fields::kCode, "060", false},
                                 {fields::kCode, "9999", false}};
     const std::string longMiddle = "1,\"" + std::string(20000, 'm') + "\"\n";

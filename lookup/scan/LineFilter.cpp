@@ -6,6 +6,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -569,64 +570,139 @@ struct ReadPass {
     }
 };
 
-// The second part of a file, passed on a thread of its own while the
-// caller's thread passes the first: its kept lines are copied out, to be
-// handed on after the first part's, in file order. It stops early, where it
-// is, once its copies fill their room; the caller's thread goes on from there.
-struct SecondPart {
+// A pass that reads to the end on two threads takes the file in chunks of
+// about a read block, each cut at the first line start at or past its
+// nominal offset: the caller's thread from the front, handing its lines on
+// as it goes, a second thread from the back, copying its kept lines out, to
+// be handed on after the front's. The two meet where their work does: a run
+// of chunks with many kept lines (a prefecture's lines stand together) slows
+// only the thread that takes it, and the other takes more chunks.
+class Chunks {
+public:
+    Chunks(std::uint64_t size, std::uint64_t chunk) : chunk_(chunk), count_((size + chunk - 1) / chunk), back_(count_) {}
+    std::uint64_t count() const { return count_; }
+    std::uint64_t nominal(std::uint64_t k) const { return k * chunk_; }
+    // The next chunk from the front or from the back; none once the two have met.
+    bool fromFront(std::uint64_t& k) {
+        std::lock_guard<std::mutex> lock(m_);
+        if (front_ >= back_) return false;
+        k = front_++;
+        return true;
+    }
+    bool fromBack(std::uint64_t& k) {
+        std::lock_guard<std::mutex> lock(m_);
+        if (back_ <= front_) return false;
+        k = --back_;
+        return true;
+    }
+
+private:
+    std::mutex m_;
+    std::uint64_t chunk_, count_;
+    std::uint64_t front_ = 0, back_;
+};
+
+// Where chunks begin: the first line start at or past an offset, found by
+// looking at the bytes from the one before it on. Each thread keeps one;
+// the last edge found also serves the offsets before it that lie inside the
+// same line, so that a line longer than a chunk is looked through once.
+struct LineStarts {
+    const DictionaryReader& reader;
+    std::uint64_t knownFrom = 1, knownStart = 0;  // offsets in [knownFrom, knownStart] begin a chunk at knownStart
+
+    // The first line start at or past x (> 0), looking before `upTo` only
+    // (a line start or the file's end), which it gives when none lies before;
+    // where the file ends before a line starts.
+    std::uint64_t at(std::uint64_t x, std::uint64_t upTo) {
+        if (x >= knownFrom && x <= knownStart) return knownStart;
+        char look[4096];
+        for (std::uint64_t p = x - 1; p < upTo;) {
+            const std::size_t n = reader.peek(p, look, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof look, upTo - p)));
+            if (n == 0) return p;
+            if (const void* lf = std::memchr(look, '\n', n)) {
+                knownFrom = x;
+                knownStart = p + static_cast<std::uint64_t>(static_cast<const char*>(lf) - look) + 1;
+                return knownStart;
+            }
+            p += n;
+        }
+        return upTo;
+    }
+};
+
+// The second thread's side: chunks from the back, their kept lines copied
+// out. It takes no more chunks once its copies fill their room; the caller's
+// thread takes the rest.
+struct BackChunks {
     struct Kept {
         std::uint64_t offset;  // in the file
-        std::uint64_t line;    // counting from 1 at `from`; 0 unless counted
+        std::uint64_t line;    // counting from 1 at its chunk's start; 0 unless counted
         std::size_t at;        // in `text`
         std::size_t size;
     };
+    struct Done {  // a chunk taken, in the order taken (back to front)
+        std::size_t keptFrom, keptTo;
+        std::uint64_t lineEnds;  // LFs in the chunk, when counted
+        bool ended;              // a 0x1A in it ended the text
+    };
     static constexpr std::size_t kRoom = std::size_t{512} << 10;  // copied bytes, about
 
-    std::uint64_t from = 0;
-    ReadPass::Outcome outcome = ReadPass::toEnd;  // `paused` when it stopped short
-    std::uint64_t stoppedAt = 0;                  // where it stopped
-    std::uint64_t lineAtStop = 1;                 // the number of the line there, counting from 1 at `from`
     std::exception_ptr error;
     std::atomic<bool> cancel{false};
     std::vector<char> text;
     std::vector<Kept> kept;
+    std::vector<Done> done;
 
-    void run(DictionaryReader& part, const Probe& probe, bool countLines) noexcept {
+    void run(DictionaryReader& part, Chunks& chunks, const Probe& probe, bool countLines, std::uint64_t size) noexcept {
         try {
             std::vector<Span> spans;
-            ReadPass pass{probe, this, keep, [](void*, std::size_t) {}, spans, LineCount{countLines}, from, true};
-            pass.goOn = roomLeft;
-            pass.goCtx = this;
-            outcome = pass.run(part);
-            stoppedAt = pass.blockOffset;
-            lineAtStop = pass.lines.line;
+            LineStarts starts{part};
+            std::uint64_t end = UINT64_MAX;  // where the chunk taken ends: the last one at the file's end
+            std::uint64_t upTo = size;
+            std::uint64_t k = 0;
+            while (text.size() < kRoom && !cancelled(this) && chunks.fromBack(k)) {
+                const std::uint64_t start = k == 0 ? 0 : starts.at(chunks.nominal(k), upTo);
+                Done d{kept.size(), 0, 0, false};
+                if (start < upTo || end == UINT64_MAX) {  // (a chunk inside a long line holds no line start)
+                    part.restartAt(start);
+                    part.stopAt(end);
+                    ReadPass pass{probe, this, keep, [](void*, std::size_t) {}, spans, LineCount{countLines}, start, true};
+                    pass.goOn = [](void* c) { return !cancelled(c); };
+                    pass.goCtx = this;
+                    const ReadPass::Outcome outcome = pass.run(part);
+                    if (outcome == ReadPass::paused) return;  // cancelled: nothing of it is handed on
+                    d.ended = outcome == ReadPass::ended;
+                    d.lineEnds = pass.lines.line - 1;
+                }
+                d.keptTo = kept.size();
+                done.push_back(d);
+                end = upTo = start;
+            }
         } catch (...) {
             error = std::current_exception();
         }
     }
 
 private:
+    static bool cancelled(void* ctx) { return static_cast<BackChunks*>(ctx)->cancel.load(std::memory_order_relaxed); }
     static bool keep(void* ctx, std::string_view line, const Place& place) {
-        auto* self = static_cast<SecondPart*>(ctx);
+        auto* self = static_cast<BackChunks*>(ctx);
         self->kept.push_back({place.offset, place.line, self->text.size(), line.size()});
         self->text.insert(self->text.end(), line.begin(), line.end());
         return true;
     }
-    static bool roomLeft(void* ctx) {
-        const auto* self = static_cast<const SecondPart*>(ctx);
-        return self->text.size() < kRoom && !self->cancel.load(std::memory_order_relaxed);
-    }
 };
 
-// The buffers of a second part, kept from one pass to the next (its thread
-// lives for one pass only), lent to one pass at a time.
-struct SecondPartKept {
+// The buffers of the second thread's side, kept from one pass to the next
+// (its thread lives for one pass only), lent to one pass at a time.
+struct BackChunksKept {
     std::vector<char> text;
-    std::vector<SecondPart::Kept> kept;
+    std::vector<BackChunks::Kept> kept;
+    std::vector<BackChunks::Done> done;
     std::atomic<bool> inUse{false};
 };
-SecondPartKept& secondPartKept() {
-    static SecondPartKept k;
+BackChunksKept& backChunksKept() {
+    static BackChunksKept k;
     return k;
 }
 
@@ -650,15 +726,15 @@ std::uint64_t middleLineStart(const DictionaryReader& reader) {
     return split < size ? split : 0;
 }
 
-// Where a pass that reads to the end and hands its lines on from one thread
-// splits the file (0: it does not). Only the block pass is split: there the
-// look at every line costs about as much as the read. The quote scan of a
-// code search costs a third of the read, and the two threads' reads, side by
+// Whether a pass that reads to the end and hands its lines on from one
+// thread takes the file on two. Only the block pass is: there the look at
+// every line costs about as much as the read. The quote scan of a code
+// search costs a third of the read, and the two threads' reads, side by
 // side, gain less than the second thread costs to start. A pass that keeps
 // every line would only copy them all from one thread to the other.
-std::uint64_t splitPoint(const DictionaryReader& reader, const Probe& probe, bool stopsEarly) {
-    if (stopsEarly || probedField(probe) == 0 || literalFits(probe)) return 0;
-    return middleLineStart(reader);
+bool onTwoThreads(const DictionaryReader& reader, const Probe& probe, bool stopsEarly) {
+    if (stopsEarly || probedField(probe) == 0 || literalFits(probe) || reading() != Reading::readTwo) return false;
+    return reader.size() >= kTwoPartsFromBlocks * DictionaryReader::blockSize();
 }
 
 // The second thread of a pass, always waited for, also when the first
@@ -698,63 +774,69 @@ void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool st
                            PlacedFn fn, CountFn count) {
     ScratchLease lease;
     ReadPass pass{probe, ctx, fn, count, lease.spans(), LineCount{countLines}, 0, stopsEarly};
-    const std::uint64_t split = splitPoint(reader, probe, stopsEarly);
-    if (split == 0) {
+    if (!onTwoThreads(reader, probe, stopsEarly)) {
         pass.run(reader);
         return;
     }
 
-    // Two threads: this one passes [0, split), the second part [split, end).
-    SecondPart second;
-    second.from = split;
-    SecondPartKept& keptBuffers = secondPartKept();
+    // Two threads: this one takes chunks from the front, the second from the
+    // back. (A chunk a little under a read block is mostly read at once.)
+    const std::uint64_t size = reader.size();
+    Chunks chunks(size, DictionaryReader::blockSize() - 4096);
+    BackChunks back;
+    BackChunksKept& keptBuffers = backChunksKept();
     const bool lent = !keptBuffers.inUse.exchange(true, std::memory_order_acquire);
     if (lent) {
-        second.text.swap(keptBuffers.text);
-        second.kept.swap(keptBuffers.kept);
+        back.text.swap(keptBuffers.text);
+        back.kept.swap(keptBuffers.kept);
+        back.done.swap(keptBuffers.done);
     }
     struct Lend {  // gives the buffers back, emptied, when the pass is over
-        SecondPart& second;
-        SecondPartKept& kept;
+        BackChunks& back;
+        BackChunksKept& kept;
         bool lent;
         ~Lend() {
             if (!lent) return;
-            second.text.clear();
-            second.kept.clear();
-            if (second.text.capacity() <= 2 * SecondPart::kRoom) kept.text.swap(second.text);
-            if (second.kept.capacity() <= 2 * SecondPart::kRoom / 64) kept.kept.swap(second.kept);
+            back.text.clear();
+            back.kept.clear();
+            back.done.clear();
+            if (back.text.capacity() <= 2 * BackChunks::kRoom) kept.text.swap(back.text);
+            if (back.kept.capacity() <= 2 * BackChunks::kRoom / 64) kept.kept.swap(back.kept);
+            kept.done.swap(back.done);
             kept.inUse.store(false, std::memory_order_release);
         }
-    } lend{second, keptBuffers, lent};
-    std::unique_ptr<DictionaryReader> part = reader.partFrom(split);
-    PartThread helper(second.cancel);
-    if (!helper.start([&] { second.run(*part, probe, countLines); })) {
+    } lend{back, keptBuffers, lent};
+    std::unique_ptr<DictionaryReader> part = reader.partFrom(0);
+    PartThread helper(back.cancel);
+    if (!helper.start([&] { back.run(*part, chunks, probe, countLines, size); })) {
         pass.run(reader);  // no thread to be had: one thread it is
         return;
     }
 
-    reader.stopAt(split);
-    if (pass.run(reader) != ReadPass::toEnd) return;
+    LineStarts starts{reader};
+    std::uint64_t k = 0;
+    while (chunks.fromFront(k)) {
+        reader.stopAt(k + 1 == chunks.count() ? UINT64_MAX : starts.at(chunks.nominal(k + 1), size));
+        if (pass.run(reader) != ReadPass::toEnd) return;  // stopped, or a 0x1A ended the text
+    }
     helper.join();
-    if (second.error) std::rethrow_exception(second.error);
+    if (back.error) std::rethrow_exception(back.error);
 
-    // The second part's lines, numbered on from the first part's.
-    const std::uint64_t firstLine = pass.lines.line;  // the number of the line at `split`
-    if (!pass.counted && !second.kept.empty()) {
+    // The back's lines, front to back, numbered on from the front's.
+    std::uint64_t firstLine = pass.lines.line;  // the number of the line the back's first chunk begins with
+    if (!pass.counted && !back.kept.empty()) {
         pass.counted = true;
-        const bool whole = second.outcome != ReadPass::paused;
-        count(ctx, std::min(whole ? second.kept.size() : 2 * second.kept.size(), kMostHinted));
+        count(ctx, std::min(back.kept.size(), kMostHinted));
     }
-    for (const SecondPart::Kept& k : second.kept) {
-        const Place place{k.offset, countLines ? firstLine + k.line - 1 : 0};
-        if (!fn(ctx, std::string_view(second.text.data() + k.at, k.size), place)) return;
+    for (auto d = back.done.rbegin(); d != back.done.rend(); ++d) {
+        for (std::size_t i = d->keptFrom; i < d->keptTo; ++i) {
+            const BackChunks::Kept& kl = back.kept[i];
+            const Place place{kl.offset, countLines ? firstLine + kl.line - 1 : 0};
+            if (!fn(ctx, std::string_view(back.text.data() + kl.at, kl.size), place)) return;
+        }
+        if (d->ended) return;
+        firstLine += d->lineEnds;
     }
-    if (second.outcome != ReadPass::paused) return;
-    // It stopped short (its copies filled their room): this thread goes on.
-    pass.blockOffset = second.stoppedAt;
-    pass.lines.line = firstLine + second.lineAtStop - 1;
-    reader.restartAt(second.stoppedAt);
-    pass.run(reader);
 }
 
 TwoParts forEachPlacedLineInParts(DictionaryReader& reader, const Probe& probe, bool countLines, const PartFns& first,
