@@ -857,8 +857,8 @@ PartsPass partsPass(const std::string& path, const lf::Probe& probe, tenmari::Re
         return part->lines.size() < part->stopAfter;
     };
     auto reader = DictionaryReader::open(path);
-    const lf::TwoParts parts = lf::forEachPlacedLineInParts(*reader, probe, true, {&first, fn, [](void*, std::size_t) {}},
-                                                            {&second, fn, [](void*, std::size_t) {}});
+    const lf::TwoParts parts = lf::forEachPlacedLineInParts(
+        *reader, probe, true, {&first, fn, [](void*, std::size_t) {}}, {&second, fn, [](void*, std::size_t) {}});
     PartsPass out{parts.outcome, std::move(first.lines)};
     if (parts.outcome == lf::TwoParts::joined) {
         for (PlacedLine l : second.lines) {

@@ -579,7 +579,8 @@ struct ReadPass {
 // only the thread that takes it, and the other takes more chunks.
 class Chunks {
 public:
-    Chunks(std::uint64_t size, std::uint64_t chunk) : chunk_(chunk), count_((size + chunk - 1) / chunk), back_(count_) {}
+    Chunks(std::uint64_t size, std::uint64_t chunk)
+        : chunk_(chunk), count_((size + chunk - 1) / chunk), back_(count_) {}
     std::uint64_t count() const { return count_; }
     std::uint64_t nominal(std::uint64_t k) const { return k * chunk_; }
     // The next chunk from the front or from the back; none once the two have met.
@@ -617,7 +618,8 @@ struct LineStarts {
         if (x >= knownFrom && x <= knownStart) return knownStart;
         char look[4096];
         for (std::uint64_t p = x - 1; p < upTo;) {
-            const std::size_t n = reader.peek(p, look, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof look, upTo - p)));
+            const std::size_t n =
+                reader.peek(p, look, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof look, upTo - p)));
             if (n == 0) return p;
             if (const void* lf = std::memchr(look, '\n', n)) {
                 knownFrom = x;
@@ -666,7 +668,8 @@ struct BackChunks {
                 if (start < upTo || end == UINT64_MAX) {  // (a chunk inside a long line holds no line start)
                     part.restartAt(start);
                     part.stopAt(end);
-                    ReadPass pass{probe, this, keep, [](void*, std::size_t) {}, spans, LineCount{countLines}, start, true};
+                    ReadPass pass{probe, this, keep, [](void*, std::size_t) {}, spans, LineCount{countLines},
+                                  start, true};
                     pass.goOn = [](void* c) { return !cancelled(c); };
                     pass.goCtx = this;
                     const ReadPass::Outcome outcome = pass.run(part);
@@ -852,8 +855,11 @@ TwoParts forEachPlacedLineInParts(DictionaryReader& reader, const Probe& probe, 
     const bool started = helper.start([&] {
         try {
             ScratchLease lease;
-            ReadPass pass{probe, second.ctx, second.fn, second.count, lease.spans(), LineCount{countLines}, split, false};
-            pass.goOn = [](void* c) { return !static_cast<const std::atomic<bool>*>(c)->load(std::memory_order_relaxed); };
+            ReadPass pass{probe, second.ctx, second.fn, second.count, lease.spans(), LineCount{countLines},
+                          split, false};
+            pass.goOn = [](void* c) {
+                return !static_cast<const std::atomic<bool>*>(c)->load(std::memory_order_relaxed);
+            };
             pass.goCtx = &cancel;
             pass.run(*part);
         } catch (...) {
