@@ -516,9 +516,8 @@ struct ReadPass {
     // Asked after each block whether to go on (none: always).
     bool (*goOn)(void* goCtx) = nullptr;
     void* goCtx = nullptr;
-    // Where the pass's part of the file ends (0: at the file's end), for
-    // the count a pass that keeps every line tells.
-    std::uint64_t until = 0;
+    // Where the pass began: a pass that keeps every line tells the count of
+    // the lines from there to the file's end.
     std::uint64_t from = blockOffset;
 
     enum Outcome { toEnd, stopped, ended, paused };
@@ -556,7 +555,7 @@ struct ReadPass {
             return;
         }
         counted = true;
-        const std::uint64_t end = until != 0 ? until : reader.size();
+        const std::uint64_t end = reader.size();
         const std::uint64_t size = end > from ? end - from : 0;
         if (size > block.size()) {
             // (A hint only: capped, so that a first block of blank lines
@@ -611,9 +610,9 @@ struct LineStarts {
     const DictionaryReader& reader;
     std::uint64_t knownFrom = 1, knownStart = 0;  // offsets in [knownFrom, knownStart] begin a chunk at knownStart
 
-    // The first line start at or past x (> 0), looking before `upTo` only
-    // (a line start or the file's end), which it gives when none lies before;
-    // where the file ends before a line starts.
+    // The first line start at or past x (> 0). It looks before `upTo` only (a
+    // line start, or the file's size), and gives `upTo` when no line starts
+    // before it; the file's end when the file ends first.
     std::uint64_t at(std::uint64_t x, std::uint64_t upTo) {
         if (x >= knownFrom && x <= knownStart) return knownStart;
         char look[4096];
