@@ -19,7 +19,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <atomic>
 #include <random>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -949,4 +951,56 @@ TEST_F(LineFilterFile, AnEveryRecordListingInTwoPartsIsTheOneThreadListing) {
             EXPECT_TRUE(p1 == p2 && q1 == q2);
         }
     }
+}
+
+// The second thread is kept between passes and lent to one pass at a time:
+// passes from several threads at once each get a second thread (the kept
+// one, or one of their own) and hand on what one thread does; a child of
+// fork(), which has none of its parent's threads, starts its own.
+TEST_F(LineFilterFile, PassesOnTwoThreadsFromSeveralThreadsAndAfterAFork) {
+    const std::string path = write(twoPartFile("", SIZE_MAX));
+    const std::string naha = utf8ToCp932("沖縄県那覇市");
+    const lf::Probe probe{fields::kPrefecture, naha, true};
+    const PlacedPass expected = placedPass(path, probe, tenmari::Reading::read);
+    ASSERT_GT(expected.lines.size(), 10u);
+
+    struct Restore {
+        tenmari::Reading was = tenmari::reading();
+        ~Restore() { tenmari::setReading(was); }
+    } restore;
+    tenmari::setReading(tenmari::Reading::readTwo);
+    auto passLines = [&] {
+        std::vector<PlacedLine> lines;
+        auto reader = DictionaryReader::open(path);
+        lf::forEachPlacedLine(
+            *reader, probe, false, true,
+            [&](std::string_view line, const lf::Place& place) {
+                lines.push_back({std::string(line), place.offset, place.line});
+                return true;
+            },
+            [](std::size_t) {});
+        return lines;
+    };
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t) {
+        threads.emplace_back([&] {
+            for (int round = 0; round < 10; ++round) {
+                if (passLines() != expected.lines) ++wrong;
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(wrong.load(), 0);
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::alarm(20);  // a pass that waits for a thread the child does not have ends here
+        ::_exit(passLines() == expected.lines ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "the child's pass did not end";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }

@@ -15,6 +15,7 @@
 #include "DictionaryFields.h"
 #include "FaultGuard.h"
 #include "LineScan.h"
+#include "SecondThread.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -739,37 +740,6 @@ bool onTwoThreads(const DictionaryReader& reader, const Probe& probe, bool stops
     return reader.size() >= kTwoPartsFromBlocks * DictionaryReader::blockSize();
 }
 
-// The second thread of a pass, always waited for, also when the first
-// thread's part throws or stops early: `cancel` is set first, for the
-// second part to see after its block.
-class PartThread {
-public:
-    explicit PartThread(std::atomic<bool>& cancel) : cancel_(cancel) {}
-    ~PartThread() {
-        if (!thread_.joinable()) return;
-        cancel_.store(true, std::memory_order_relaxed);
-        thread_.join();
-    }
-    PartThread(const PartThread&) = delete;
-    PartThread& operator=(const PartThread&) = delete;
-
-    // False when the system gives no thread: then the caller passes on one.
-    template <typename Work>
-    bool start(Work&& work) {
-        try {
-            thread_ = std::thread(std::forward<Work>(work));
-            return true;
-        } catch (const std::system_error&) {
-            return false;
-        }
-    }
-    void join() { thread_.join(); }
-
-private:
-    std::atomic<bool>& cancel_;
-    std::thread thread_;
-};
-
 }  // namespace
 
 void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
@@ -809,8 +779,9 @@ void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool st
         }
     } lend{back, keptBuffers, lent};
     std::unique_ptr<DictionaryReader> part = reader.partFrom(0);
-    PartThread helper(back.cancel);
-    if (!helper.start([&] { back.run(*part, chunks, probe, countLines, size); })) {
+    auto work = [&] { back.run(*part, chunks, probe, countLines, size); };
+    SecondThread helper(back.cancel);  // (after `work`, which it waits for on the way out)
+    if (!helper.start(work)) {
         pass.run(reader);  // no thread to be had: one thread it is
         return;
     }
@@ -850,8 +821,7 @@ TwoParts forEachPlacedLineInParts(DictionaryReader& reader, const Probe& probe, 
     std::unique_ptr<DictionaryReader> part = reader.partFrom(split);
     std::exception_ptr error;
     std::atomic<bool> cancel{false};
-    PartThread helper(cancel);
-    const bool started = helper.start([&] {
+    auto work = [&] {
         try {
             ScratchLease lease;
             ReadPass pass{probe, second.ctx, second.fn, second.count, lease.spans(), LineCount{countLines},
@@ -864,8 +834,9 @@ TwoParts forEachPlacedLineInParts(DictionaryReader& reader, const Probe& probe, 
         } catch (...) {
             error = std::current_exception();
         }
-    });
-    if (!started) return {TwoParts::notSplit, 0};
+    };
+    SecondThread helper(cancel);  // (after `work`, which it waits for on the way out)
+    if (!helper.start(work)) return {TwoParts::notSplit, 0};
 
     // The first part on this thread; its count tells about both parts' lines.
     ScratchLease lease;
