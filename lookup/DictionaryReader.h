@@ -43,9 +43,8 @@ private:
 // a read() of the file before a byte is looked at; read() costs about the same
 // everywhere, so it is the default.
 // `readTwo` is `read` where the system gives this process two processors or
-// more: a pass that reads to the end and keeps few lines then takes the second
-// half of a large file on a second thread (LineFilter.h). It is the default
-// there; `read` elsewhere.
+// more: a pass over a large file then takes it on two threads (LineFilter.h).
+// It is the default there; `read` elsewhere.
 enum class Reading { read, map, mapPopulate, readTwo };
 Reading reading();
 void setReading(Reading how);  // for the benchmark and tests; process-wide

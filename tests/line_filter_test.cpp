@@ -681,10 +681,11 @@ struct PlacedPass {
     std::size_t linesBeforeCount = 0;
 };
 
-// A pass that reads to the end, with line numbers, by one way of reading;
-// fn asks to stop after `stopAfter` lines.
+// A pass with line numbers, by one way of reading; fn asks to stop after
+// `stopAfter` lines (a pass that says it may stop early, or one that reads
+// to the end).
 PlacedPass placedPass(const std::string& path, const lf::Probe& probe, tenmari::Reading how,
-                      std::size_t stopAfter = SIZE_MAX) {
+                      std::size_t stopAfter = SIZE_MAX, bool stopsEarly = false) {
     struct Restore {
         tenmari::Reading was = tenmari::reading();
         ~Restore() { tenmari::setReading(was); }
@@ -696,7 +697,7 @@ PlacedPass placedPass(const std::string& path, const lf::Probe& probe, tenmari::
     } ctx{{}, stopAfter};
     auto reader = DictionaryReader::open(path);
     lf::forEachPlacedLineRead(
-        *reader, probe, false, true, &ctx,
+        *reader, probe, stopsEarly, true, &ctx,
         [](void* c, std::string_view line, const lf::Place& place) {
             auto* x = static_cast<Ctx*>(c);
             x->pass.lines.push_back({std::string(line), place.offset, place.line});
@@ -750,18 +751,16 @@ std::string twoPartFile(const std::string& middle, std::size_t eofAt) {
 // the same offsets and line numbers, as on one: with a 0x1A anywhere, a line
 // longer than a chunk, kept lines enough to fill the second thread's room
 // (Tokyo, Sapporo) or few, so that it takes chunks up to the first thread's
-// (Naha), and stopping at any point. It tells the count once, before the
-// first line. (A code search stays on one thread; its probes are here for
-// the same answer.)
+// (Naha), and stopping at any point, also in a pass that says it may stop
+// early. It tells the count once, before the first line. The code probes
+// take the quote scan, the address probes the block pass.
 TEST_F(LineFilterFile, APassOnTwoThreadsHandsOnWhatOneThreadDoes) {
     const std::string tokyo = utf8ToCp932("東京都");
     const std::string sapporo = utf8ToCp932("札幌市");
     const std::string naha = utf8ToCp932("沖縄県那覇市");
-    const lf::Probe probes[] = {{fields::kPrefecture, tokyo, true},
-                                {fields::kMunicipality, sapporo, true},
-                                {fields::kPrefecture, naha, true},
-                                {fields::kCode, "060", false},
-                                {fields::kCode, "9999", false}};
+    const lf::Probe probes[] = {{fields::kPrefecture, tokyo, true}, {fields::kMunicipality, sapporo, true},
+                                {fields::kPrefecture, naha, true},  {fields::kCode, "060", false},
+                                {fields::kCode, "900", false},      {fields::kCode, "9999", false}};
     const std::string longMiddle = "1,\"" + std::string(20000, 'm') + "\"\n";
     struct Case {
         const char* name;
@@ -795,9 +794,11 @@ TEST_F(LineFilterFile, APassOnTwoThreadsHandsOnWhatOneThreadDoes) {
             }
             for (const std::size_t stop : {std::size_t{1}, one.lines.size() / 2, one.lines.size() / 2 + 1}) {
                 if (stop == 0 || stop > one.lines.size()) continue;
-                const PlacedPass part = placedPass(path, probe, tenmari::Reading::readTwo, stop);
-                ASSERT_EQ(part.lines.size(), stop);
-                EXPECT_TRUE(std::equal(part.lines.begin(), part.lines.end(), one.lines.begin()));
+                for (const bool stopsEarly : {false, true}) {
+                    const PlacedPass part = placedPass(path, probe, tenmari::Reading::readTwo, stop, stopsEarly);
+                    ASSERT_EQ(part.lines.size(), stop);
+                    EXPECT_TRUE(std::equal(part.lines.begin(), part.lines.end(), one.lines.begin()));
+                }
             }
         }
     }

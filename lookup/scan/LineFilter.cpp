@@ -729,14 +729,12 @@ std::uint64_t middleLineStart(const DictionaryReader& reader) {
     return split < size ? split : 0;
 }
 
-// Whether a pass that reads to the end and hands its lines on from one
-// thread takes the file on two. Only the block pass is: there the look at
-// every line costs about as much as the read. The quote scan of a code
-// search costs a third of the read, and the two threads' reads, side by
-// side, gain less than the second thread costs to start. A pass that keeps
-// every line would only copy them all from one thread to the other.
-bool onTwoThreads(const DictionaryReader& reader, const Probe& probe, bool stopsEarly) {
-    if (stopsEarly || probedField(probe) == 0 || literalFits(probe) || reading() != Reading::readTwo) return false;
+// Whether a pass that hands its lines on from one thread takes the file on
+// two: every pass with a probe, also one that may stop at its first line
+// (the second thread then stops at its next block). A pass that keeps every
+// line would only copy them all from one thread to the other.
+bool onTwoThreads(const DictionaryReader& reader, const Probe& probe) {
+    if (probedField(probe) == 0 || reading() != Reading::readTwo) return false;
     return reader.size() >= kTwoPartsFromBlocks * DictionaryReader::blockSize();
 }
 
@@ -746,7 +744,7 @@ void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool st
                            PlacedFn fn, CountFn count) {
     ScratchLease lease;
     ReadPass pass{probe, ctx, fn, count, lease.spans(), LineCount{countLines}, 0, stopsEarly};
-    if (!onTwoThreads(reader, probe, stopsEarly)) {
+    if (!onTwoThreads(reader, probe)) {
         pass.run(reader);
         return;
     }

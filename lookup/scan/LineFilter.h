@@ -92,7 +92,10 @@ void forEachPlacedLineMapped(DictionaryReader& reader, const Probe& probe, bool 
 void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool countLines, void* ctx, PlacedFn fn);
 // The same; a pass that reads to the end calls count once, before its first
 // line: when it keeps every line, with the lines the file's size lets expect;
-// otherwise with twice the lines of the first block that keeps any.
+// otherwise with twice the lines of the first block that keeps any. With
+// `Reading::readTwo`, a pass with a probe over a file of four read blocks or
+// more takes the file on two threads, in chunks from both ends; it hands its
+// lines on from the caller's thread all the same, in file order.
 void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
                            PlacedFn fn, CountFn count);
 
