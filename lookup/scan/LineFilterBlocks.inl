@@ -131,8 +131,10 @@ TENMARI_TARGET Result blockPass(const char* begin, const char* end, bool final, 
     // Offsets of a block's LFs from the block's start; room for a full block
     // of LFs and the two entries written past the count.
     constexpr std::size_t kBlock = 16384;
-    static thread_local std::vector<std::uint32_t> lfsStore(kBlock + 2);
-    std::uint32_t* const lfs = lfsStore.data();
+    // (Not zeroed: a block touches only the entries it writes, so that a new
+    // thread faults in a page or two of the list, not all 64 KB of it.)
+    static thread_local const std::unique_ptr<std::uint32_t[]> lfsStore(new std::uint32_t[kBlock + 2]);
+    std::uint32_t* const lfs = lfsStore.get();
 
     const char* lineStart = begin;
     bool ended = false;
