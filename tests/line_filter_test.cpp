@@ -667,6 +667,15 @@ TEST_F(LineFilterFile, AnExceptionLeavesNoGuardBehind) {
 
 namespace {
 
+// Sets the way of reading for a scope and puts back the one before.
+struct ReadingFor {
+    explicit ReadingFor(tenmari::Reading how) { tenmari::setReading(how); }
+    ~ReadingFor() { tenmari::setReading(was); }
+    ReadingFor(const ReadingFor&) = delete;
+    ReadingFor& operator=(const ReadingFor&) = delete;
+    tenmari::Reading was = tenmari::reading();
+};
+
 // A line handed on by a pass through reads, with where it stands.
 struct PlacedLine {
     std::string text;
@@ -686,11 +695,7 @@ struct PlacedPass {
 // to the end).
 PlacedPass placedPass(const std::string& path, const lf::Probe& probe, tenmari::Reading how,
                       std::size_t stopAfter = SIZE_MAX, bool stopsEarly = false) {
-    struct Restore {
-        tenmari::Reading was = tenmari::reading();
-        ~Restore() { tenmari::setReading(was); }
-    } restore;
-    tenmari::setReading(how);
+    const ReadingFor readingFor(how);
     struct Ctx {
         PlacedPass pass;
         std::size_t stopAfter;
@@ -745,6 +750,13 @@ std::string twoPartFile(const std::string& middle, std::size_t eofAt) {
     return out;
 }
 
+// The same with a 0x1A at about `eofAt` of the file (a fraction; none when above 1).
+std::string twoPartFileMarkedAt(const std::string& middle, double eofAt) {
+    std::string bytes = twoPartFile(middle, SIZE_MAX);
+    if (eofAt > 1) return bytes;
+    return twoPartFile(middle, static_cast<std::size_t>(eofAt * static_cast<double>(bytes.size())) + 3);
+}
+
 }  // namespace
 
 // A pass that reads to the end on two threads hands on the same lines, with
@@ -775,11 +787,7 @@ TEST_F(LineFilterFile, APassOnTwoThreadsHandsOnWhatOneThreadDoes) {
         {"a middle line too long to find its end", longMiddle, 2},
     };
     for (const Case& c : cases) {
-        std::string bytes = twoPartFile(c.middle, SIZE_MAX);
-        if (c.eofAt <= 1) {
-            bytes = twoPartFile(c.middle, static_cast<std::size_t>(c.eofAt * static_cast<double>(bytes.size())) + 3);
-        }
-        const std::string path = write(bytes);
+        const std::string path = write(twoPartFileMarkedAt(c.middle, c.eofAt));
         for (const lf::Probe& probe : probes) {
             SCOPED_TRACE(std::string(c.name) + ", query " + shown(probe.query));
             const PlacedPass one = placedPass(path, probe, tenmari::Reading::read);
@@ -812,11 +820,7 @@ TEST_F(LineFilterFile, AnExceptionInAPassOnTwoThreadsLeavesTheNextOneWhole) {
     const lf::Probe probe{fields::kMunicipality, sapporo, true};
     const PlacedPass expected = placedPass(path, probe, tenmari::Reading::read);
     ASSERT_GT(expected.lines.size(), 10u);
-    struct Restore {
-        tenmari::Reading was = tenmari::reading();
-        ~Restore() { tenmari::setReading(was); }
-    } restore;
-    tenmari::setReading(tenmari::Reading::readTwo);
+    const ReadingFor readingFor(tenmari::Reading::readTwo);
     for (const std::size_t throwAt : {std::size_t{0}, expected.lines.size() - 1}) {
         auto reader = DictionaryReader::open(path);
         std::size_t seen = 0;
@@ -843,11 +847,7 @@ struct PartsPass {
 };
 PartsPass partsPass(const std::string& path, const lf::Probe& probe, tenmari::Reading how,
                     std::size_t firstStopsAfter = SIZE_MAX, std::size_t secondThrowsAt = SIZE_MAX) {
-    struct Restore {
-        tenmari::Reading was = tenmari::reading();
-        ~Restore() { tenmari::setReading(was); }
-    } restore;
-    tenmari::setReading(how);
+    const ReadingFor readingFor(how);
     struct Part {
         std::vector<PlacedLine> lines;
         std::size_t stopAfter;
@@ -897,11 +897,7 @@ TEST_F(LineFilterFile, APassInTwoPartsJoinsToWhatOneThreadHandsOn) {
          lf::TwoParts::notSplit},
     };
     for (const Case& c : cases) {
-        std::string bytes = twoPartFile(c.middle, SIZE_MAX);
-        if (c.eofAt <= 1) {
-            bytes = twoPartFile(c.middle, static_cast<std::size_t>(c.eofAt * static_cast<double>(bytes.size())) + 3);
-        }
-        const std::string path = write(bytes);
+        const std::string path = write(twoPartFileMarkedAt(c.middle, c.eofAt));
         for (const lf::Probe& probe : probes) {
             SCOPED_TRACE(std::string(c.name) + ", query " + shown(probe.query));
             const PlacedPass one = placedPass(path, probe, tenmari::Reading::read);
@@ -928,15 +924,10 @@ TEST_F(LineFilterFile, APassInTwoPartsJoinsToWhatOneThreadHandsOn) {
 // The every-record listings, made in two parts on two threads and joined,
 // are the one-thread listings: with a 0x1A in either half too.
 TEST_F(LineFilterFile, AnEveryRecordListingInTwoPartsIsTheOneThreadListing) {
-    struct Restore {
-        tenmari::Reading was = tenmari::reading();
-        ~Restore() { tenmari::setReading(was); }
-    } restore;
+    const ReadingFor restore(tenmari::reading());
     for (const double eofAt : {2.0, 0.3, 0.8}) {
-        std::string bytes = twoPartFile("", SIZE_MAX);
-        if (eofAt <= 1) bytes = twoPartFile("", static_cast<std::size_t>(eofAt * static_cast<double>(bytes.size())));
         tenmari::TPostReference ref;
-        ref.SetPostFile(write(bytes));
+        ref.SetPostFile(write(twoPartFileMarkedAt("", eofAt)));
         for (const tenmari::TPostOption pick : {tenmari::poptAll, tenmari::poptPart}) {
             ref.SetPickOut(pick);
             SCOPED_TRACE("0x1A at " + std::to_string(eofAt) + ", pick-out " + std::to_string(pick));
@@ -965,11 +956,7 @@ TEST_F(LineFilterFile, PassesOnTwoThreadsFromSeveralThreadsAndAfterAFork) {
     const PlacedPass expected = placedPass(path, probe, tenmari::Reading::read);
     ASSERT_GT(expected.lines.size(), 10u);
 
-    struct Restore {
-        tenmari::Reading was = tenmari::reading();
-        ~Restore() { tenmari::setReading(was); }
-    } restore;
-    tenmari::setReading(tenmari::Reading::readTwo);
+    const ReadingFor readingFor(tenmari::Reading::readTwo);
     auto passLines = [&] {
         std::vector<PlacedLine> lines;
         auto reader = DictionaryReader::open(path);
