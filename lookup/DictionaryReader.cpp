@@ -43,9 +43,9 @@ KeptBuffer& keptBuffer() {
     thread_local KeptBuffer kept;
     return kept;
 }
-// The buffer of a reader of the second half, lent to one at a time: its
-// thread lives for one pass only, so a kept buffer of its own would be made
-// afresh, and faulted in, on every pass.
+// The buffer of a part's reader (partFrom), lent to one at a time: the part
+// is made on the caller's thread, whose kept buffer its own reader holds,
+// and read on a second thread.
 struct SpareBuffer {
     ReadBuffer buf;
     std::atomic<bool> inUse{false};

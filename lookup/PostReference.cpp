@@ -200,6 +200,13 @@ bool passToSink(DictionaryReader& reader, Query& query, TPostOption pickOut, boo
     return found;
 }
 
+// A matching record as the last entries of a listing's two lists.
+void listRecord(Record& rec, TPostOption pickOut, TPostReference::StringList& addresses,
+                TPostReference::StringList& codes) {
+    codes.emplace_back(rec.field(fields::kCode));
+    rec.appendAddress(pickOut, addresses);
+}
+
 // One part of a listing on two threads: its own query, record and lists.
 struct PartLists {
     Query query;
@@ -211,10 +218,7 @@ struct PartLists {
     static bool take(void* ctx, std::string_view line, const linefilter::Place&) {
         auto* self = static_cast<PartLists*>(ctx);
         self->rec.reset(line);
-        if (self->query.matches(self->rec)) {
-            self->codes.emplace_back(self->rec.field(fields::kCode));
-            self->rec.appendAddress(self->pickOut, self->addresses);
-        }
+        if (self->query.matches(self->rec)) listRecord(self->rec, self->pickOut, self->addresses, self->codes);
         return true;
     }
     static void count(void* ctx, std::size_t n) {
@@ -285,8 +289,7 @@ void TPostReference::listPass(int rule, std::string_view query, StringList& addr
     pass(
         *reader, q, false, false,
         [&](Record& rec, const linefilter::Place&) {
-            codes.emplace_back(rec.field(fields::kCode));
-            rec.appendAddress(pickOut_, addresses);
+            listRecord(rec, pickOut_, addresses, codes);
             return true;
         },
         [&](std::size_t n) { reserveMore(addresses, codes, n); });

@@ -603,34 +603,46 @@ private:
     std::uint64_t front_ = 0, back_;
 };
 
-// Where chunks begin: the first line start at or past an offset, found by
-// looking at the bytes from the one before it on. Each thread keeps one;
-// the last edge found also serves the offsets before it that lie inside the
-// same line, so that a line longer than a chunk is looked through once.
+// The start of the line after the first LF in [from, upTo), looked for by
+// 4 KB reads; 0 when there is none before upTo or the file's end.
+std::uint64_t afterFirstLf(const DictionaryReader& reader, std::uint64_t from, std::uint64_t upTo) {
+    char look[4096];
+    for (std::uint64_t p = from; p < upTo;) {
+        const std::size_t n =
+            reader.peek(p, look, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof look, upTo - p)));
+        if (n == 0) return 0;
+        if (const void* lf = std::memchr(look, '\n', n)) {
+            return p + static_cast<std::uint64_t>(static_cast<const char*>(lf) - look) + 1;
+        }
+        p += n;
+    }
+    return 0;
+}
+
+// Where chunks begin: the first line start at or past an offset. Each
+// thread keeps one; the last edge found also serves the offsets before it
+// that lie inside the same line, so that a line longer than a chunk is
+// looked through once.
 struct LineStarts {
     const DictionaryReader& reader;
     std::uint64_t knownFrom = 1, knownStart = 0;  // offsets in [knownFrom, knownStart] begin a chunk at knownStart
 
-    // The first line start at or past x (> 0). It looks before `upTo` only (a
-    // line start, or the file's size), and gives `upTo` when no line starts
-    // before it; the file's end when the file ends first.
+    // The first line start at or past x (> 0), looking before `upTo` only (a
+    // line start, or the file's size), which it gives when none starts before.
     std::uint64_t at(std::uint64_t x, std::uint64_t upTo) {
         if (x >= knownFrom && x <= knownStart) return knownStart;
-        char look[4096];
-        for (std::uint64_t p = x - 1; p < upTo;) {
-            const std::size_t n =
-                reader.peek(p, look, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof look, upTo - p)));
-            if (n == 0) return p;
-            if (const void* lf = std::memchr(look, '\n', n)) {
-                knownFrom = x;
-                knownStart = p + static_cast<std::uint64_t>(static_cast<const char*>(lf) - look) + 1;
-                return knownStart;
-            }
-            p += n;
-        }
-        return upTo;
+        const std::uint64_t start = afterFirstLf(reader, x - 1, upTo);
+        if (start == 0) return upTo;
+        knownFrom = x;
+        knownStart = start;
+        return start;
     }
 };
+
+// A pass's goOn for a second thread: whether the flag at `cancel` is still unset.
+bool notCancelled(void* cancel) {
+    return !static_cast<const std::atomic<bool>*>(cancel)->load(std::memory_order_relaxed);
+}
 
 // The second thread's side: chunks from the back, their kept lines copied
 // out. It takes no more chunks once its copies fill their room; the caller's
@@ -662,23 +674,18 @@ struct BackChunks {
             std::uint64_t end = UINT64_MAX;  // where the chunk taken ends: the last one at the file's end
             std::uint64_t upTo = size;
             std::uint64_t k = 0;
-            while (text.size() < kRoom && !cancelled(this) && chunks.fromBack(k)) {
+            while (text.size() < kRoom && notCancelled(&cancel) && chunks.fromBack(k)) {
+                // (A chunk inside a line longer than a chunk holds no line start: it is empty.)
                 const std::uint64_t start = k == 0 ? 0 : starts.at(chunks.nominal(k), upTo);
-                Done d{kept.size(), 0, 0, false};
-                if (start < upTo || end == UINT64_MAX) {  // (a chunk inside a long line holds no line start)
-                    part.restartAt(start);
-                    part.stopAt(end);
-                    ReadPass pass{probe, this, keep, [](void*, std::size_t) {}, spans, LineCount{countLines},
-                                  start, true};
-                    pass.goOn = [](void* c) { return !cancelled(c); };
-                    pass.goCtx = this;
-                    const ReadPass::Outcome outcome = pass.run(part);
-                    if (outcome == ReadPass::paused) return;  // cancelled: nothing of it is handed on
-                    d.ended = outcome == ReadPass::ended;
-                    d.lineEnds = pass.lines.line - 1;
-                }
-                d.keptTo = kept.size();
-                done.push_back(d);
+                const std::size_t keptFrom = kept.size();
+                part.restartAt(start);
+                part.stopAt(end);
+                ReadPass pass{probe, this, keep, [](void*, std::size_t) {}, spans, LineCount{countLines}, start, true};
+                pass.goOn = notCancelled;
+                pass.goCtx = &cancel;
+                const ReadPass::Outcome outcome = pass.run(part);
+                if (outcome == ReadPass::paused) return;  // cancelled: nothing of it is handed on
+                done.push_back({keptFrom, kept.size(), pass.lines.line - 1, outcome == ReadPass::ended});
                 end = upTo = start;
             }
         } catch (...) {
@@ -687,7 +694,6 @@ struct BackChunks {
     }
 
 private:
-    static bool cancelled(void* ctx) { return static_cast<BackChunks*>(ctx)->cancel.load(std::memory_order_relaxed); }
     static bool keep(void* ctx, std::string_view line, const Place& place) {
         auto* self = static_cast<BackChunks*>(ctx);
         self->kept.push_back({place.offset, place.line, self->text.size(), line.size()});
@@ -697,7 +703,7 @@ private:
 };
 
 // The buffers of the second thread's side, kept from one pass to the next
-// (its thread lives for one pass only), lent to one pass at a time.
+// (its BackChunks lives for one pass only), lent to one pass at a time.
 struct BackChunksKept {
     std::vector<char> text;
     std::vector<BackChunks::Kept> kept;
@@ -709,8 +715,8 @@ BackChunksKept& backChunksKept() {
     return k;
 }
 
-// Files smaller than this many blocks are passed on one thread: a second
-// thread costs about a tenth of a read of the nationwide file to start.
+// Files smaller than this many blocks are passed on one thread: with so few
+// chunks, the wait for the second thread's last one is much of the pass.
 constexpr std::uint64_t kTwoPartsFromBlocks = 4;
 
 // The start of the first line past the file's middle, where a pass on two
@@ -720,12 +726,8 @@ std::uint64_t middleLineStart(const DictionaryReader& reader) {
     if (reading() != Reading::readTwo) return 0;
     const std::uint64_t size = reader.size();
     if (size < kTwoPartsFromBlocks * DictionaryReader::blockSize()) return 0;
-    char look[4096];
     const std::uint64_t middle = size / 2;
-    const std::size_t n = reader.peek(middle, look, sizeof look);
-    const void* lf = std::memchr(look, '\n', n);
-    if (lf == nullptr) return 0;
-    const std::uint64_t split = middle + static_cast<std::uint64_t>(static_cast<const char*>(lf) - look) + 1;
+    const std::uint64_t split = afterFirstLf(reader, middle, std::min<std::uint64_t>(size, middle + 4096));
     return split < size ? split : 0;
 }
 
@@ -824,9 +826,7 @@ TwoParts forEachPlacedLineInParts(DictionaryReader& reader, const Probe& probe, 
             ScratchLease lease;
             ReadPass pass{probe, second.ctx, second.fn, second.count, lease.spans(), LineCount{countLines},
                           split, false};
-            pass.goOn = [](void* c) {
-                return !static_cast<const std::atomic<bool>*>(c)->load(std::memory_order_relaxed);
-            };
+            pass.goOn = notCancelled;
             pass.goCtx = &cancel;
             pass.run(*part);
         } catch (...) {
