@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <iterator>
 
 #include "Cp932.h"
 #include "DictionaryFields.h"
@@ -207,48 +206,6 @@ void listRecord(Record& rec, TPostOption pickOut, TPostReference::StringList& ad
     rec.appendAddress(pickOut, addresses);
 }
 
-// One part of a listing on two threads: its own query, record and lists.
-struct PartLists {
-    Query query;
-    TPostOption pickOut;
-    TPostReference::StringList& addresses;
-    TPostReference::StringList& codes;
-    Record rec;
-
-    static bool take(void* ctx, std::string_view line, const linefilter::Place&) {
-        auto* self = static_cast<PartLists*>(ctx);
-        self->rec.reset(line);
-        if (self->query.matches(self->rec)) listRecord(self->rec, self->pickOut, self->addresses, self->codes);
-        return true;
-    }
-    static void count(void* ctx, std::size_t n) {
-        auto* self = static_cast<PartLists*>(ctx);
-        reserveMore(self->addresses, self->codes, n);
-    }
-    linefilter::PartFns fns() { return {this, take, count}; }
-};
-
-// A listing that keeps every line (an empty query) in two parts on two
-// threads, where the line filter splits the file: this thread lists the
-// first part into the caller's lists, the second thread the rest into lists
-// of its own, moved on after. Making the records is most of the time such a
-// listing takes, and either thread can make them. False when the file is not
-// split: then nothing is listed.
-bool listInParts(DictionaryReader& reader, Query::Rule rule, std::string_view query, TPostOption pickOut,
-                 TPostReference::StringList& addresses, TPostReference::StringList& codes) {
-    TPostReference::StringList secondAddresses, secondCodes;
-    PartLists first{Query(rule, query, pickOut), pickOut, addresses, codes, {}};
-    PartLists second{Query(rule, query, pickOut), pickOut, secondAddresses, secondCodes, {}};
-    const linefilter::TwoParts parts =
-        linefilter::forEachPlacedLineInParts(reader, first.query.probe(), false, first.fns(), second.fns());
-    if (parts.outcome == linefilter::TwoParts::notSplit) return false;
-    if (parts.outcome != linefilter::TwoParts::joined) return true;  // the text ended in the first part
-    reserveMore(addresses, codes, secondCodes.size());
-    std::move(secondAddresses.begin(), secondAddresses.end(), std::back_inserter(addresses));
-    std::move(secondCodes.begin(), secondCodes.end(), std::back_inserter(codes));
-    return true;
-}
-
 }  // namespace
 
 std::string TPostReference::PostToAddress(std::string_view query) {
@@ -282,10 +239,6 @@ void TPostReference::listPass(int rule, std::string_view query, StringList& addr
         return;
     }
     Query q(static_cast<Query::Rule>(rule), query, pickOut_);
-    if (q.probe().query.empty() &&
-        listInParts(*reader, static_cast<Query::Rule>(rule), query, pickOut_, addresses, codes)) {
-        return;
-    }
     pass(
         *reader, q, false, false,
         [&](Record& rec, const linefilter::Place&) {
