@@ -7,6 +7,7 @@
 #include "Cp932.h"
 #include "DictionaryFields.h"
 #include "RecordFields.h"
+#include "WholeRecordPass.h"
 #include "scan/Scan.h"
 
 namespace tenmari {
@@ -14,27 +15,6 @@ namespace {
 
 using fields::kCount;
 using Record = RecordFields;
-
-// "（": a town area's remark starts here.
-constexpr std::string_view kOpenParen = "\x81\x69";
-
-// Offset of the first "（" taken as a character, never as the second half of
-// another character followed by an "i".
-std::size_t findOpenParen(std::string_view s) {
-    for (std::size_t i = 0; i < s.size();) {
-        if (s.compare(i, kOpenParen.size(), kOpenParen) == 0) return i;
-        i += charSizeAt(s, i);
-    }
-    return std::string_view::npos;
-}
-
-std::string_view removeFirstHyphen(std::string_view query, std::string& storage) {
-    const std::size_t pos = query.find('-');
-    if (pos == std::string_view::npos) return query;
-    storage.assign(query.substr(0, pos));
-    storage.append(query.substr(pos + 1));
-    return storage;
-}
 
 // Room for n more entries, told before the lines come: no list is moved
 // while it grows.
@@ -78,9 +58,7 @@ bool addressMatches(Record& rec, TPostOption pickOut, std::string_view query, st
 
     key.clear();
     for (std::size_t k = 0; k < count; ++k) key.append(pieces[k]);
-    std::string_view cut = key;
-    const std::size_t paren = findOpenParen(cut);
-    if (paren != std::string_view::npos) cut = cut.substr(0, paren);
+    const std::string_view cut = cutBeforeNote(key);
     const std::size_t len = std::min(cut.size(), query.size());
     return cut.compare(0, len, query, 0, len) == 0;
 }
@@ -105,11 +83,9 @@ public:
             q_ = query;
             return;
         }
-        q_ = removeFirstHyphen(query, storage_);
-        if (rule == equal && (q_.size() == 3 || q_.size() == 5)) {
-            storage_.assign(q_);
-            storage_.append("  ");
-            storage_.resize(5);
+        q_ = withoutFirstHyphen(query, storage_);
+        if (rule == equal && isOldCode(q_)) {
+            storage_ = oldCodeField(q_);
             q_ = storage_;
             field_ = fields::kOldCode;
         }
@@ -282,6 +258,38 @@ void TPostReference::PostToAddressEach(std::string_view query, MatchSink& sink) 
 
 void TPostReference::AddressToPostEach(std::string_view query, MatchSink& sink) {
     eachPass(Query::address, query, sink);
+}
+
+bool TPostReference::wholePass(int rule, std::string_view query, bool firstOnly, WholeRecordSink& sink) {
+    const auto reader = DictionaryReader::open(postFile_);
+    if (!reader) {
+        notFound();
+        return false;
+    }
+    Query q(static_cast<Query::Rule>(rule), query, pickOut_);
+    bool found = false;
+    WholeRecordSinkFn counted([&](const WholeRecord& r) {
+        found = true;
+        return sink.take(r) && !firstOnly;
+    });
+    forEachWholeRecord(
+        *reader, firstOnly, &q, [](void* ctx, RecordFields& first) { return static_cast<Query*>(ctx)->matches(first); },
+        counted);
+    // (A code without a record raises the event as a missing file does.)
+    if (!found && firstOnly) notFound();
+    return found;
+}
+
+bool TPostReference::PostToAddressWhole(std::string_view query, WholeRecordSink& sink) {
+    return wholePass(Query::equal, query, true, sink);
+}
+
+void TPostReference::PostToAddressEachWhole(std::string_view query, WholeRecordSink& sink) {
+    wholePass(Query::prefix, query, false, sink);
+}
+
+void TPostReference::AddressToPostEachWhole(std::string_view query, WholeRecordSink& sink) {
+    wholePass(Query::address, query, false, sink);
 }
 
 void TPostReference::PostToAddressEach(std::string_view query, const MatchFn& match) {

@@ -52,8 +52,7 @@ TEST(OutputWriter, EveryCellOfEveryFormFitsHoweverManyAndLong) {
     EXPECT_EQ(written(false, lines), "q\t1000001\t" + u + "\n" + "q\t1000001\t" + u + "\tトウキョウト チヨダク\n" +
                                          "q\t1000001\t" + ul + "\tトウキョウト チヨダク\t" + ul + "\n\t\n");
     // --sjis: the dictionary's bytes as they are, the reading full-width in code page 932.
-    EXPECT_EQ(written(true, {lines[1]}),
-              "q\t1000001\t" + address + "\t" + utf8ToCp932("トウキョウト チヨダク") + "\n");
+    EXPECT_EQ(written(true, {lines[1]}), "q\t1000001\t" + address + "\t" + utf8ToCp932("トウキョウト チヨダク") + "\n");
 }
 
 TEST(OutputWriter, ALineWithBytesThatAreNotCodePage932IsLeftOutWhole) {

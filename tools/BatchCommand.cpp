@@ -94,9 +94,8 @@ int answer(const Options& opt, batch::QueryTable::Kind kind, const std::string& 
             return fail(dict + ": no such dictionary file");
         }
         const auto [size, name] = dictionarySize(dict);
-        batch::Progress progress(::isatty(STDERR_FILENO) == 1, size, name, opt.start, [](std::string_view s) {
-            (void)!::write(STDERR_FILENO, s.data(), s.size());
-        });
+        batch::Progress progress(::isatty(STDERR_FILENO) == 1, size, name, opt.start,
+                                 [](std::string_view s) { (void)!::write(STDERR_FILENO, s.data(), s.size()); });
         batch::answerBatch(table, kind, *reader, {opt.pickOut, opt.whole}, opt.kana,
                            [&](std::uint64_t bytes, std::uint64_t read) {
                                progress.update(bytes, read, batch::Progress::Clock::now());
@@ -115,8 +114,8 @@ int answer(const Options& opt, batch::QueryTable::Kind kind, const std::string& 
         if (k + 16 < lines.size()) table.prefetch(k + 16, 2);
         if (!table.answered(k)) {
             unanswered = true;
-            const Cell none[] = {{lines[k], CellForm::text}, {{}, CellForm::text}, {{}, CellForm::text},
-                                 {{}, CellForm::text}};
+            const Cell none[] = {
+                {lines[k], CellForm::text}, {{}, CellForm::text}, {{}, CellForm::text}, {{}, CellForm::text}};
             out.line(std::span<const Cell>(none, opt.kana ? 4 : 3));
             if (out.error() != 0) return writeFailed(out.error());
             continue;

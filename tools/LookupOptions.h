@@ -24,8 +24,8 @@ struct Options {
     bool kana = false;
     bool whole = false;
     bool fold = false;
-    std::string_view command;            // empty when none was given
-    std::vector<std::string_view> args;  // after the subcommand's name
+    std::string_view command;                                                        // empty when none was given
+    std::vector<std::string_view> args;                                              // after the subcommand's name
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();  // for the batch's progress line
 
     // --dict, or Jisho/Zenkoku.csv beside this program.

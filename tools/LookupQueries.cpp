@@ -118,17 +118,14 @@ std::optional<std::string_view> codeQuery(std::string_view line, std::string& st
 // in blocks of lines (a conversion's buffer is reused from block to block),
 // a block whose text has a line without a form there line by line: that line
 // then has no answer.
-void addAddressQueries(batch::QueryTable& table, const batch::FlatArray<std::string_view>& lines,
-                       bool fold) {
+void addAddressQueries(batch::QueryTable& table, const batch::FlatArray<std::string_view>& lines, bool fold) {
     std::string folded;
     const auto prepare = [&](std::string_view utf8) -> std::string_view {
         if (!fold) return utf8;
         folded = batch::foldToFullWidth(utf8);
         return folded;
     };
-    const auto convert = [](std::string_view utf8) {
-        return ascii(utf8) ? std::string(utf8) : utf8ToCp932(utf8);
-    };
+    const auto convert = [](std::string_view utf8) { return ascii(utf8) ? std::string(utf8) : utf8ToCp932(utf8); };
     constexpr std::size_t kBlockBytes = 32 * 1024;
     std::vector<std::string_view> block;  // the queries of one block, into `converted`
     for (std::size_t first = 0; first < lines.size();) {
