@@ -111,6 +111,9 @@ TEST(BatchTable, AddressByLongestBeginningFirstInFileOrder) {
         {"1006890", "東京都千代田区丸の内ＪＰタワー（地階・階層不明）"},
         {"1000006", "東京都千代田区丸の内"},
         {"1000001", "東京都千代田区千代田"},
+        // 求 is 0x8B 0x81: with the "i" after it, the bytes 0x81 0x69 of a "（"
+        // that is none. The key is the whole text.
+        {"1000010", "東京都千代田区求iビル"},
     };
     const std::vector<std::string> queries = {"東京都千代田区丸の内１－９－１",
                                               "東京都千代田区",
@@ -118,13 +121,22 @@ TEST(BatchTable, AddressByLongestBeginningFirstInFileOrder) {
                                               "東京都千代",
                                               "",
                                               "東京都千代田区千代田",
-                                              "東京都千代田区丸の内１－９－１"};
+                                              "東京都千代田区丸の内１－９－１",
+                                              "東京都千代田区求iビル１階",
+                                              "東京都千代田区求"};
     EXPECT_EQ(addressAnswers(queries, records, false),
               (std::vector<std::vector<std::string>>{
-                  {"1000005"}, {"1000000"}, {"1006890"}, {}, {}, {"1000001"}, {"1000005"}}));
+                  {"1000005"}, {"1000000"}, {"1006890"}, {}, {}, {"1000001"}, {"1000005"}, {"1000010"}, {"1000000"}}));
     EXPECT_EQ(addressAnswers(queries, records, true),
-              (std::vector<std::vector<std::string>>{
-                  {"1000005", "1000006"}, {"1000000"}, {"1006890"}, {}, {}, {"1000001"}, {"1000005", "1000006"}}));
+              (std::vector<std::vector<std::string>>{{"1000005", "1000006"},
+                                                     {"1000000"},
+                                                     {"1006890"},
+                                                     {},
+                                                     {},
+                                                     {"1000001"},
+                                                     {"1000005", "1000006"},
+                                                     {"1000010"},
+                                                     {"1000000"}}));
 }
 
 // ---------------------------------------------------------------- the command
@@ -300,7 +312,7 @@ void checkAgainstSingleSearches(const std::string& dict) {
         case 1: codes.push_back(std::string("9").append(code, 1, 5).append("x")); break;
         default: codes.push_back(code);
         }
-        const std::string text = cp932ToUtf8(batch::cutAtBracket(address));
+        const std::string text = cp932ToUtf8(reference::cutAtOpenParen(address));
         switch (k % 10) {
         case 0: addresses.push_back(text); break;
         case 2:
@@ -372,7 +384,7 @@ void checkAgainstSingleSearches(const std::string& dict) {
             std::size_t best = 0;
             std::vector<std::string> expected;
             for (std::size_t k = 0; k < cs.size(); ++k) {
-                const std::string_view key = batch::cutAtBracket(as[k]);
+                const std::string key = reference::cutAtOpenParen(as[k]);
                 if (key.empty() || !std::string_view(q).starts_with(key) || key.size() < best) continue;
                 if (key.size() > best) expected.clear();
                 if (key.size() > best || all || expected.empty()) expected.push_back(cs[k] + "\t" + cp932ToUtf8(as[k]));
