@@ -1,5 +1,6 @@
 #include "DictionaryReader.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -32,6 +33,16 @@ KeptBuffer& keptBuffer() {
     return kept;
 }
 constexpr char kEndOfFile = 0x1A;
+
+// The tests' look after each read (setAfterRead).
+std::atomic<AfterReadFn> afterReadFn{nullptr};
+std::atomic<void*> afterReadCtx{nullptr};
+
+void afterRead(const DictionaryReader& reader) {
+    if (const AfterReadFn fn = afterReadFn.load(std::memory_order_acquire)) {
+        fn(afterReadCtx.load(std::memory_order_acquire), reader);
+    }
+}
 
 // The largest file taken for a dictionary. The nationwide file is about
 // 12 MB; anything twenty times larger is no postal dictionary, and reading it
@@ -115,6 +126,11 @@ Reading reading() {
 }
 void setReading(Reading how) { chosenReading.store(static_cast<int>(how), std::memory_order_relaxed); }
 
+void setAfterRead(AfterReadFn fn, void* ctx) {
+    afterReadCtx.store(ctx, std::memory_order_release);
+    afterReadFn.store(fn, std::memory_order_release);
+}
+
 DictionaryReader::DictionaryReader(const std::string& path) : DictionaryReader(path, openRegularFile(path, nullptr)) {}
 
 std::unique_ptr<DictionaryReader> DictionaryReader::open(const std::string& path) {
@@ -130,6 +146,13 @@ DictionaryReader::DictionaryReader(const std::string& path, int fd) : fd_(fd), b
     } catch (...) {
         ::close(fd_);
         throw;
+    }
+    struct stat st {};
+    if (::fstat(fd_, &st) == 0 && st.st_size > 0) {
+        openedSize_ = static_cast<std::uint64_t>(st.st_size);
+        openedMtimeSec_ = st.st_mtim.tv_sec;
+        openedMtimeNsec_ = st.st_mtim.tv_nsec;
+        watched_ = true;
     }
     KeptBuffer& kept = keptBuffer();
     if (!kept.inUse) {
@@ -163,10 +186,27 @@ std::string_view DictionaryReader::mapped() {
             if (p != MAP_FAILED) {
                 map_ = static_cast<const char*>(p);
                 mapSize_ = size;
+                afterRead(*this);
             }
         }
     }
     return {map_, mapSize_};
+}
+
+PostFileError DictionaryReader::changed(const std::string& how) const {
+    return PostFileError(path_ + ": " + how + " while it was being read", path_, PostFileError::kChanged);
+}
+
+void DictionaryReader::checkUnchanged() const {
+    if (!watched_) return;
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) throw systemError(path_, "read error", errno);
+    const auto now = static_cast<std::uint64_t>(std::max<off_t>(st.st_size, 0));
+    if (now < openedSize_) throw changed("the file shrank");
+    if (now > openedSize_) throw changed("the file grew");
+    if (st.st_mtim.tv_sec != openedMtimeSec_ || st.st_mtim.tv_nsec != openedMtimeNsec_) {
+        throw changed("the file was rewritten");
+    }
 }
 
 std::size_t DictionaryReader::blockSize() {
@@ -216,6 +256,14 @@ void DictionaryReader::fill() {
     }
     const ssize_t n = readAt(fd_, buf.data() + end_, buf.size() - end_, pos_);
     if (n < 0) throw systemError(path_, "read error", errno);
+    if (watched_) {
+        // Nothing read from a file that has changed since it was opened is handed out.
+        afterRead(*this);
+        checkUnchanged();
+        // (Also when its size and time were set back as they were.)
+        if (n == 0 && pos_ < openedSize_) throw changed("the file shrank");
+        if (pos_ + static_cast<std::uint64_t>(n) > openedSize_) throw changed("the file grew");
+    }
     if (n == 0) {
         eof_ = true;
         return;

@@ -22,6 +22,8 @@ namespace tenmari {
 class PostFileError : public std::runtime_error {
 public:
     static constexpr int kNotRegular = -1;
+    // The file changed while a search read it (it shrank, grew or was rewritten).
+    static constexpr int kChanged = -2;
 
     using std::runtime_error::runtime_error;
     PostFileError(const std::string& what, std::string path, int code)
@@ -80,6 +82,14 @@ public:
     std::string_view mapped();
 
     const std::string& path() const { return path_; }
+    // Throws PostFileError (kChanged) when the file is no longer as it was
+    // when opened: another size, or another modification time (rewritten in
+    // place). A file replaced by a rename is another file: this one, still
+    // open, reads on unchanged. Every block read is checked so before it is
+    // handed out; a pass over the mapping checks by calling this.
+    void checkUnchanged() const;
+    // The error for a file that changed under the reading; `how` says how.
+    PostFileError changed(const std::string& how) const;
     // The file's size as the system tells it now; 0 when it tells none.
     std::uint64_t size() const;
     // How much one read takes on this machine: half its L2 cache, from 128 KiB
@@ -103,6 +113,19 @@ private:
     const char* map_ = nullptr;
     std::size_t mapSize_ = 0;
     bool mapTried_ = false;
+    // The file as it was when opened, for checkUnchanged(). A file that
+    // reported no size then (those of /proc) is not watched.
+    std::uint64_t openedSize_ = 0;
+    std::int64_t openedMtimeSec_ = 0;
+    long openedMtimeNsec_ = 0;
+    bool watched_ = false;
 };
+
+// For tests: fn(ctx, reader) after every read of a dictionary's bytes (each
+// block read, and a mapping made), before what was read is checked and
+// handed out; nullptr to stop. Process-wide; may be called on any thread
+// that reads.
+using AfterReadFn = void (*)(void* ctx, const DictionaryReader& reader);
+void setAfterRead(AfterReadFn fn, void* ctx);
 
 }  // namespace tenmari

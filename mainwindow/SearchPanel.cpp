@@ -56,6 +56,7 @@ QString fileNameOf(const std::string& path) { return QFileInfo(fromPath(path)).f
 QString errorText(const std::exception& e) {
     if (const auto* f = dynamic_cast<const PostFileError*>(&e); f && !f->path().empty() && f->code() != 0) {
         static_assert(PostFileError::kNotRegular == kNotRegularFile);
+        static_assert(PostFileError::kChanged == kChangedWhileRead);
         return kMessageUnreadableDictionary.arg(fromPath(f->path()), systemReason(f->code()));
     }
     return QString::fromUtf8(e.what());

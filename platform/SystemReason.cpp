@@ -8,6 +8,7 @@ namespace tenmari {
 QString systemReason(int err) {
     switch (err) {
     case kNotRegularFile: return QStringLiteral("通常のファイルではありません");
+    case kChangedWhileRead: return QStringLiteral("読み込み中にファイルが変更されました");
     case ENOENT:
     case ENOTDIR: return QStringLiteral("ファイルがありません");
     case EACCES:

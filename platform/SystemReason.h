@@ -8,8 +8,10 @@ namespace tenmari {
 
 // Something there that is neither a file nor a folder (a device, a pipe).
 inline constexpr int kNotRegularFile = -1;
+// A file that changed while it was being read (it shrank, grew or was rewritten).
+inline constexpr int kChangedWhileRead = -2;
 
-// The reason for an error number, or for kNotRegularFile.
+// The reason for an error number, or for kNotRegularFile or kChangedWhileRead.
 QString systemReason(int err);
 
 }  // namespace tenmari

@@ -133,19 +133,20 @@ Lists prefixQuery(const std::vector<std::string>& all, std::string_view query, T
     return r;
 }
 
+std::string cutAtOpenParen(std::string_view text) {
+    // The first "（" as a character: double-byte characters are stepped over.
+    for (std::size_t i = 0; i < text.size();) {
+        if (text.compare(i, 2, kOpenParen) == 0) return std::string(text.substr(0, i));
+        i += isLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+    }
+    return std::string(text);
+}
+
 Lists addressQuery(const std::vector<std::string>& all, std::string_view q, TPostOption pick) {
     Lists r;
     for (const auto& l : all) {
         const auto f = fields(l);
-        std::string key = (pick == poptAll ? f[6] : "") + f[7] + f[8];
-        // The first "（" as a character: double-byte characters are stepped over.
-        for (std::size_t i = 0; i < key.size();) {
-            if (key.compare(i, 2, kOpenParen) == 0) {
-                key.resize(i);
-                break;
-            }
-            i += isLeadByte(static_cast<unsigned char>(key[i])) && i + 1 < key.size() ? 2 : 1;
-        }
+        const std::string key = cutAtOpenParen((pick == poptAll ? f[6] : "") + f[7] + f[8]);
         const std::size_t n = std::min(key.size(), q.size());
         if (key.compare(0, n, q.substr(0, n)) == 0) {
             r.first.push_back(address(l, pick));

@@ -27,6 +27,10 @@ std::array<std::string, 15> fields(std::string_view line);
 // Field `index` (0..14); empty for any other index.
 std::string field(std::string_view line, int index);
 
+// The text before its first "（" (0x81 0x69) taken as a character, never as
+// the second byte of another one followed by an "i"; all of it without one.
+std::string cutAtOpenParen(std::string_view text);
+
 // Where the quick look of the line scan puts field `field` (counting from
 // 1: after that many commas) of the line starting at `p`: nullptr when a CR
 // or LF or `end` comes first. `lf` is the first LF, or `end`.

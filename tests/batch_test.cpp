@@ -3,7 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -103,6 +111,9 @@ TEST(BatchTable, AddressByLongestBeginningFirstInFileOrder) {
         {"1006890", "東京都千代田区丸の内ＪＰタワー（地階・階層不明）"},
         {"1000006", "東京都千代田区丸の内"},
         {"1000001", "東京都千代田区千代田"},
+        // 求 is 0x8B 0x81: with the "i" after it, the bytes 0x81 0x69 of a "（"
+        // that is none. The key is the whole text.
+        {"1000010", "東京都千代田区求iビル"},
     };
     const std::vector<std::string> queries = {"東京都千代田区丸の内１－９－１",
                                               "東京都千代田区",
@@ -110,13 +121,21 @@ TEST(BatchTable, AddressByLongestBeginningFirstInFileOrder) {
                                               "東京都千代",
                                               "",
                                               "東京都千代田区千代田",
-                                              "東京都千代田区丸の内１－９－１"};
+                                              "東京都千代田区丸の内１－９－１",
+                                              "東京都千代田区求iビル１階",
+                                              "東京都千代田区求"};
     EXPECT_EQ(addressAnswers(queries, records, false),
               (std::vector<std::vector<std::string>>{
-                  {"1000005"}, {"1000000"}, {"1006890"}, {}, {}, {"1000001"}, {"1000005"}}));
-    EXPECT_EQ(addressAnswers(queries, records, true),
-              (std::vector<std::vector<std::string>>{
-                  {"1000005", "1000006"}, {"1000000"}, {"1006890"}, {}, {}, {"1000001"}, {"1000005", "1000006"}}));
+                  {"1000005"}, {"1000000"}, {"1006890"}, {}, {}, {"1000001"}, {"1000005"}, {"1000010"}, {"1000000"}}));
+    EXPECT_EQ(addressAnswers(queries, records, true), (std::vector<std::vector<std::string>>{{"1000005", "1000006"},
+                                                                                             {"1000000"},
+                                                                                             {"1006890"},
+                                                                                             {},
+                                                                                             {},
+                                                                                             {"1000001"},
+                                                                                             {"1000005", "1000006"},
+                                                                                             {"1000010"},
+                                                                                             {"1000000"}}));
 }
 
 // ---------------------------------------------------------------- the command
@@ -130,13 +149,70 @@ Outcome run(const std::vector<std::string>& args, const std::string& input, cons
 
 const std::string kSample = TENMARI_SAMPLE_DICTIONARY;
 
+// tenmari-lookup with these arguments, fed through a pipe `input` and then up
+// to `more` bytes of `fill` (as much as it takes before it ends): its exit
+// status, its errors, the bytes it took and its peak memory.
+struct Fed {
+    int status;
+    std::string err;
+    std::size_t taken;
+    long peakKb;
+};
+Fed feed(const std::vector<std::string>& args, const std::string& input, char fill, std::size_t more) {
+    const std::string errPath = (fs::temp_directory_path() / ("tenmari-fed-" + std::to_string(::getpid()))).string();
+    int fds[2];
+    EXPECT_EQ(::pipe(fds), 0);
+    std::vector<char*> argv{const_cast<char*>(TENMARI_LOOKUP_EXE)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int o = ::open("/dev/null", O_WRONLY);
+        const int e = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (o < 0 || e < 0 || ::dup2(fds[0], 0) < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0) ::_exit(127);
+        ::close(fds[1]);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(fds[0]);
+    const auto before = std::signal(SIGPIPE, SIG_IGN);  // a tool that stops reading ends the feeding
+    std::size_t taken = 0;
+    const auto put = [&](const char* p, std::size_t n) {
+        while (n > 0) {
+            const ssize_t w = ::write(fds[1], p, n);
+            if (w <= 0) return false;
+            taken += static_cast<std::size_t>(w);
+            p += w;
+            n -= static_cast<std::size_t>(w);
+        }
+        return true;
+    };
+    const std::string piece(std::size_t{1} << 16, fill);
+    if (put(input.data(), input.size())) {
+        for (std::size_t left = more; left > 0 && put(piece.data(), std::min(left, piece.size()));) {
+            left -= std::min(left, piece.size());
+        }
+    }
+    ::close(fds[1]);
+    std::signal(SIGPIPE, before);
+    int st = 0;
+    rusage usage{};
+    ::wait4(pid, &st, 0, &usage);
+    Fed r{WIFEXITED(st) ? WEXITSTATUS(st) : -1, test::readFile(errPath), taken, usage.ru_maxrss};
+    fs::remove(errPath);
+    return r;
+}
+
 TEST(BatchCommand, BadInputIsAnErrorNamingItsLineAndNeverACrash) {
     const std::string big(5 * 1024, 'x');
+    constexpr std::size_t kEndless = std::size_t{256} << 20;  // as good as endless: far more than a bad line needs
     struct Case {
         std::string input;
         int status;
         std::string out;
         std::string inError;
+        std::size_t more = 0;  // bytes of `fill` after the input, through a pipe
+        char fill = 0;
     };
     const Case cases[] = {
         {"", 0, "", ""},
@@ -150,8 +226,22 @@ TEST(BatchCommand, BadInputIsAnErrorNamingItsLineAndNeverACrash) {
                      9),
          2, "", "line 1: the line holds a NUL byte"},
         {"東京😀\n", 1, "東京😀\t\t\n", ""},  // no code page 932 form: no answer
+        // Endless input: refused at its first bad line as soon as that is
+        // read, with no more memory than a read takes.
+        {"", 2, "", "line 1: the line holds a NUL byte", kEndless, '\0'},  // as from /dev/zero
+        {std::string("1000001\n10\0", 11), 2, "", "line 2: the line holds a NUL byte", kEndless, 'a'},
+        {"1000001\n", 2, "", "line 2: the line is longer than 4096 bytes", kEndless, '1'},
+        {"1000001\n\xff\n", 2, "", "line 2: the line is not UTF-8", kEndless, '\n'},
     };
     for (const Case& c : cases) {
+        if (c.more > 0) {
+            const Fed r = feed({"--dict", kSample, "batch", "code"}, c.input, c.fill, c.more);
+            EXPECT_EQ(r.status, c.status) << c.inError << r.err;
+            EXPECT_NE(r.err.find(c.inError), std::string::npos) << r.err;
+            EXPECT_LT(r.taken, std::size_t{16} << 20) << c.inError;
+            EXPECT_LT(r.peakKb, 64 * 1024) << c.inError;
+            continue;
+        }
         const Outcome r = run({"--dict", kSample, "batch", "code"}, c.input);
         EXPECT_EQ(r.status, c.status) << c.input.substr(0, 30) << r.err;
         EXPECT_EQ(r.out, c.out) << c.input.substr(0, 30);
@@ -221,7 +311,7 @@ void checkAgainstSingleSearches(const std::string& dict) {
         case 1: codes.push_back(std::string("9").append(code, 1, 5).append("x")); break;
         default: codes.push_back(code);
         }
-        const std::string text = cp932ToUtf8(tenmari::cutBeforeNote(address));
+        const std::string text = cp932ToUtf8(reference::cutAtOpenParen(address));
         switch (k % 10) {
         case 0: addresses.push_back(text); break;
         case 2:
@@ -293,7 +383,7 @@ void checkAgainstSingleSearches(const std::string& dict) {
             std::size_t best = 0;
             std::vector<std::string> expected;
             for (std::size_t k = 0; k < cs.size(); ++k) {
-                const std::string_view key = tenmari::cutBeforeNote(as[k]);
+                const std::string key = reference::cutAtOpenParen(as[k]);
                 if (key.empty() || !std::string_view(q).starts_with(key) || key.size() < best) continue;
                 if (key.size() > best) expected.clear();
                 if (key.size() > best || all || expected.empty()) expected.push_back(cs[k] + "\t" + cp932ToUtf8(as[k]));
@@ -614,3 +704,138 @@ TEST(BatchScan, QuickFieldsReadAsTheLinesCutReadsThem) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------- a dictionary that changes
+
+namespace {
+
+enum class Change { none, shrinks, emptied, grows, rewrittenInPlace, replacedByRename };
+
+// Changes the file once, after the first read of its bytes (a block, or the mapping).
+struct ChangeAfterFirstRead {
+    std::string path;
+    Change change;
+    std::atomic<int> reads{0};
+
+    static void fn(void* ctx, const DictionaryReader&) {
+        auto* self = static_cast<ChangeAfterFirstRead*>(ctx);
+        if (self->reads++ != 0) return;
+        const std::uintmax_t size = fs::file_size(self->path);
+        switch (self->change) {
+        case Change::none: break;
+        case Change::shrinks: fs::resize_file(self->path, size / 2); break;
+        case Change::emptied: fs::resize_file(self->path, 0); break;
+        case Change::grows: std::ofstream(self->path, std::ios::app | std::ios::binary) << "x\r\n"; break;
+        case Change::rewrittenInPlace: {  // the same size, other bytes in the middle
+            const int fd = ::open(self->path.c_str(), O_WRONLY);
+            ASSERT_EQ(::pwrite(fd, "9", 1, static_cast<off_t>(size / 2)), 1);
+            ::close(fd);
+            break;
+        }
+        case Change::replacedByRename: {  // a new file under the name; the old one stays open
+            std::ofstream(self->path + ".new", std::ios::binary) << "1,\"\",\"1000001\"\r\n";
+            fs::rename(self->path + ".new", self->path);
+            break;
+        }
+        }
+    }
+};
+
+struct AfterReadFor {
+    explicit AfterReadFor(ChangeAfterFirstRead& c) { setAfterRead(ChangeAfterFirstRead::fn, &c); }
+    ~AfterReadFor() { setAfterRead(nullptr, nullptr); }
+};
+
+struct ReadingFor {
+    explicit ReadingFor(Reading how) { setReading(how); }
+    ~ReadingFor() { setReading(was); }
+    Reading was = reading();
+};
+
+}  // namespace
+
+// A dictionary that shrinks, grows or is rewritten while a search reads it
+// ends that search with an error, on every way of reading and in the batch:
+// nothing read from a changed file passes for an answer. A new file renamed
+// over it leaves the open one to be read to its end, as it was.
+TEST(ChangingDictionary, AChangeUnderASearchIsAnErrorAndARenameIsNot) {
+    const fs::path dir = fs::temp_directory_path() / ("tenmari-changing-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string path = (dir / "dict.csv").string();
+    // Several read blocks, so that a pass on two threads splits it.
+    std::string bytes;
+    for (int k = 0; bytes.size() < 5 * DictionaryReader::blockSize(); ++k) {
+        const std::string code = std::to_string(1000000 + k % 5000);
+        bytes += "13101,\"100  \",\"" + code + "\",\"ｶﾅ\",\"ｶﾅ\",\"ｶﾅ\",\"" + utf8ToCp932("東京都") + "\",\"" +
+                 utf8ToCp932("千代田区") + "\",\"" + utf8ToCp932("町") + std::to_string(k) + "\",0,0,0,0,0,0\r\n";
+    }
+    const auto writeDictionary = [&] {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+        // Written long ago: a rewrite now shows in the modification time.
+        const timespec times[2] = {{1600000000, 0}, {1600000000, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    };
+    writeDictionary();
+    TPostReference ref;
+    ref.SetPostFile(path);
+    const auto listing = [&] {
+        TPostReference::StringList as, cs;
+        ref.PostToAddressList("100", as, cs);
+        return cs;
+    };
+    const TPostReference::StringList wholeListing = listing();
+    ASSERT_EQ(wholeListing.size(), static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')));
+    const std::string lastCode = wholeListing.back();
+    const auto batchCodes = [&] {
+        batch::QueryTable table(batch::QueryTable::Kind::code, false);
+        table.add("1000001");
+        table.add(lastCode);
+        table.seal();
+        DictionaryReader reader(path);
+        batch::answerBatch(table, batch::QueryTable::Kind::code, reader, {}, false, [](auto, auto) {});
+        return table.answers(1).size();
+    };
+    ASSERT_EQ(batchCodes(), 1u);
+
+    struct Case {
+        Change change;
+        const char* how;  // nullptr: read to the end, as it was
+    } const cases[] = {
+        {Change::none, nullptr},
+        {Change::shrinks, "shrank"},
+        {Change::emptied, "shrank"},
+        {Change::grows, "grew"},
+        {Change::rewrittenInPlace, "rewritten"},
+        {Change::replacedByRename, nullptr},
+    };
+    const std::pair<Reading, const char*> readings[] = {{Reading::read, "read"}, {Reading::map, "mapped"}};
+    enum Search { list, code, inBatch };
+    for (const Case& c : cases) {
+        for (const auto& [how, readingName] : readings) {
+            for (const Search search : {list, code, inBatch}) {
+                SCOPED_TRACE(std::to_string(static_cast<int>(c.change)) + " " + readingName + " search " +
+                             std::to_string(search));
+                if (search == inBatch && how != Reading::read) continue;  // the batch reads one way only
+                writeDictionary();
+                ReadingFor way(how);
+                ChangeAfterFirstRead changer{path, c.change};
+                AfterReadFor seam(changer);
+                try {
+                    switch (search) {
+                    case list: EXPECT_EQ(listing(), wholeListing); break;
+                    case code: EXPECT_NE(ref.PostToAddress(lastCode), ""); break;
+                    case inBatch: EXPECT_EQ(batchCodes(), 1u); break;
+                    }
+                    EXPECT_EQ(c.how, nullptr) << "no error";
+                } catch (const PostFileError& e) {
+                    ASSERT_NE(c.how, nullptr) << e.what();
+                    EXPECT_NE(std::string(e.what()).find(c.how), std::string::npos) << e.what();
+                    EXPECT_EQ(e.code(), PostFileError::kChanged) << e.what();
+                    EXPECT_EQ(e.path(), path);
+                }
+                EXPECT_GE(changer.reads.load(), 1);
+            }
+        }
+    }
+    fs::remove_all(dir);
+}

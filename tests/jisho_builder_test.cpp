@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <chrono>
 #include <map>
@@ -709,6 +711,160 @@ TEST_F(JishoBuilderTest, UnreadableSourcesAndFolders) {
     } catch (const BuildError& e) {
         EXPECT_NE(std::string(e.what()).find("cannot create the folder"), std::string::npos) << e.what();
     }
+}
+
+// Where the folder goes: one that cannot take the new set is refused before
+// anything changes, its mode is never changed, whatever was put at its path
+// while the set was built is kept (and the run fails), and no state is left
+// that the next run cannot get out of.
+TEST_F(JishoBuilderTest, BadOutputFoldersAreRefusedAndWhatIsThereIsKept) {
+    writeBytes(root_ / "KEN_ALL.CSV", kSource);
+    const auto modeOf = [](const fs::path& p) {
+        struct stat st {};
+        return ::lstat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+    };
+    const auto moveAsideAnd = [&](std::function<void()> put) {
+        return [&, put] {
+            fs::rename(dir_, root_ / "moved");
+            put();
+        };
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> before;
+        std::function<void()> whileBuilding;  // once the new set is ready, before the swap
+        const char* inMessage;                // nullptr: built
+        std::function<void()> check;          // after the run
+        std::function<void()> mend;           // what the user does before the next run
+    } const cases[] = {
+        {"a read-only folder in a writable parent (a real check also for root, who could write it)",
+         [&] {
+             putOldFolder();
+             ::chmod(dir_.c_str(), 0555);
+         },
+         nullptr, "Jisho: the folder is read-only (mode 555)",
+         [&] {
+             EXPECT_EQ(modeOf(dir_), 0555u);
+             EXPECT_EQ(folderContents(dir_).at("Zenkoku.csv"), "old Zenkoku.csv");
+         },
+         [&] { ::chmod(dir_.c_str(), 0755); }},
+        {"a folder's own mode is kept",
+         [&] {
+             putOldFolder();
+             ::chmod(dir_.c_str(), 02750);
+         },
+         nullptr, nullptr,
+         [&] {
+             EXPECT_EQ(modeOf(dir_), 02750u);
+             EXPECT_EQ(file(0), kSource);
+         },
+         nullptr},
+        {"a file put at the path of a folder that was not there", nullptr, [&] { writeBytes(dir_, "mine"); },
+         "Jisho: something else was put there", [&] { EXPECT_EQ(readBytes(dir_), "mine"); }, [&] { fs::remove(dir_); }},
+        {"the folder replaced by a file", [&] { putOldFolder(); }, moveAsideAnd([&] { writeBytes(dir_, "mine"); }),
+         "Jisho: something else was put there",
+         [&] {
+             EXPECT_EQ(readBytes(dir_), "mine");
+             EXPECT_EQ(folderContents(root_ / "moved").at("Zenkoku.csv"), "old Zenkoku.csv");
+         },
+         [&] {
+             fs::remove(dir_);
+             fs::remove_all(root_ / "moved");
+         }},
+        {"the folder replaced by another folder", [&] { putOldFolder(); }, moveAsideAnd([&] {
+             fs::create_directories(dir_);
+             writeBytes(dir_ / "notes.txt", "mine");
+         }),
+         "Jisho: something else was put there",
+         [&] {
+             EXPECT_EQ(folderContents(dir_), (std::map<std::string, std::string>{{"notes.txt", "mine"}}));
+             EXPECT_EQ(folderContents(root_ / "moved").at("Zenkoku.csv"), "old Zenkoku.csv");
+         },
+         [&] {
+             fs::remove_all(dir_);
+             fs::remove_all(root_ / "moved");
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.before) c.before();
+        bool called = false;
+        try {
+            tenmari::jisho::build(root_ / "KEN_ALL.CSV", dir_, [&] {
+                called = true;
+                if (c.whileBuilding) c.whileBuilding();
+            });
+            EXPECT_EQ(c.inMessage, nullptr) << "built";
+        } catch (const BuildError& e) {
+            ASSERT_NE(c.inMessage, nullptr) << e.what();
+            EXPECT_NE(std::string(e.what()).find(c.inMessage), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(called, c.whileBuilding != nullptr || c.inMessage == nullptr) << "refused before anything changed";
+        c.check();
+        // Nothing hidden is left beside the folder.
+        for (const auto& [name, bytes] : folderContents(root_)) EXPECT_NE(name[0], '.') << name;
+        // The next run gets out of it.
+        if (c.mend) c.mend();
+        tenmari::jisho::build(root_ / "KEN_ALL.CSV", dir_);
+        EXPECT_EQ(file(0), kSource);
+        fs::remove_all(dir_);
+    }
+}
+
+// The swap exchanges the folders in one step: the folder is never missing,
+// nor deleted, at any moment of a build (told by the parent folder's events,
+// not by when they happen).
+TEST_F(JishoBuilderTest, TheFolderIsNeverMissingDuringABuild) {
+    writeBytes(root_ / "KEN_ALL.CSV", kSource);
+    putOldFolder();
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, root_.c_str(), IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO), 0);
+    tenmari::jisho::build(root_ / "KEN_ALL.CSV", dir_, [&] {
+        // The new set is ready: the old one still stands.
+        EXPECT_EQ(file(0), "old Zenkoku.csv");
+    });
+    EXPECT_EQ(file(0), kSource);
+
+    struct Step {
+        std::string from, to;  // a move; from alone: removed; to alone: made
+    };
+    std::vector<Step> steps;
+    alignas(inotify_event) char buf[64 * 1024];
+    for (ssize_t n; (n = ::read(watch, buf, sizeof buf)) > 0;) {
+        for (char* p = buf; p < buf + n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(p);
+            const std::string name = e->len > 0 ? e->name : "";
+            if (e->mask & IN_MOVED_TO && !steps.empty() && steps.back().to.empty() && !steps.back().from.empty()) {
+                steps.back().to = name;
+            } else if (e->mask & (IN_MOVED_FROM | IN_DELETE)) {
+                steps.push_back({name, ""});
+            } else if (e->mask & (IN_MOVED_TO | IN_CREATE)) {
+                steps.push_back({"", name});
+            }
+            p += sizeof(inotify_event) + e->len;
+        }
+    }
+    ::close(watch);
+    bool present = true;
+    int exchanges = 0;
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+        const Step& s = steps[k];
+        // An exchange shows as two moves, each the other's reverse.
+        if (k + 1 < steps.size() && s.to == "Jisho" && !s.from.empty() && steps[k + 1].from == "Jisho" &&
+            steps[k + 1].to == s.from) {
+            ++exchanges;
+            ++k;
+            continue;
+        }
+        if (s.from == "Jisho") {
+            present = false;
+            ADD_FAILURE() << "the folder was " << (s.to.empty() ? "deleted" : "moved to " + s.to) << " at step " << k;
+        }
+        if (s.to == "Jisho") present = true;
+    }
+    EXPECT_TRUE(present);
+    EXPECT_EQ(exchanges, 1);
 }
 
 // ---------------------------------------------------------------- tenmari-jisho

@@ -137,6 +137,22 @@ private:
     Reading readingBefore_ = reading();
 };
 
+// The queries asked of the awkward files (code page 932): codes and their
+// beginnings in every form, addresses with and without a remark, and bytes
+// that are half a character or look like a "（" after one.
+const std::vector<std::string>& awkwardQueries() {
+    static const std::vector<std::string> queries = [] {
+        std::vector<std::string> q = {"\x96", "\x8b", "\x8b\x81", "\x8b\x81i"};
+        for (const char* utf8 :
+             {"", "1", "100", "100-", "1000001", "100-0001", "100  ", "10000", "東京都", "東京都千代田区",
+              "東京都千代田区千代田", "千代田区", "東京都千代田区千代田（注）", "北海道", "x", "\""}) {
+            q.push_back(utf8ToCp932(utf8));
+        }
+        return q;
+    }();
+    return queries;
+}
+
 std::string formName(const ::testing::TestParamInfo<FormAndReading>& info) {
     const char* how = "_mapped";
     if (std::get<1>(info.param) == Reading::read) how = "_read";
@@ -154,28 +170,11 @@ TEST_P(EveryForm, AwkwardGeneratedFiles) {
     const fs::path dir = fs::temp_directory_path() / ("tenmari-awkward-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     std::mt19937 rng(20261210);
-    const std::vector<std::string> queries = {"",
-                                              "1",
-                                              "100",
-                                              "100-",
-                                              "1000001",
-                                              "100-0001",
-                                              "100  ",
-                                              "10000",
-                                              "東京都",
-                                              "東京都千代田区",
-                                              "東京都千代田区千代田",
-                                              "千代田区",
-                                              "東京都千代田区千代田（注）",
-                                              "北海道",
-                                              "x",
-                                              "\""};
-    const std::vector<std::string> raw = {"\x96", "\x8b", "\x8b\x81", "\x8b\x81i"};
     for (int round = 0; round < 12; ++round) {
         const fs::path p = dir / ("dict" + std::to_string(round) + ".csv");
         std::ofstream(p, std::ios::binary) << awkwardFile(rng);
         SCOPED_TRACE(p.string());
-        expectSameAsReference(p.string(), queries, raw);
+        expectSameAsReference(p.string(), {}, awkwardQueries());
     }
     fs::remove_all(dir);
 }
@@ -444,11 +443,7 @@ TEST(MatchRecords, LinesOffsetsAndFieldsOnAwkwardGeneratedFiles) {
     const fs::path dir = fs::temp_directory_path() / ("tenmari-records-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     std::mt19937 rng(20261211);
-    std::vector<std::string> queries = {"\x96", "\x8b\x81i"};
-    for (const char* q : {"", "1", "100", "100-", "1000001", "100  ", "10000", "東京都", "東京都千代田区", "千代田区",
-                          "東京都千代田区千代田（注）", "x", "\""}) {
-        queries.push_back(utf8ToCp932(q));
-    }
+    const std::vector<std::string>& queries = awkwardQueries();
     for (int round = 0; round < 8; ++round) {
         const fs::path p = dir / ("dict" + std::to_string(round) + ".csv");
         std::string bytes = awkwardFile(rng);

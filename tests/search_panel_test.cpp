@@ -940,12 +940,21 @@ TEST_F(RealLookupTest, UnreadableDictionaryIsReportedWithItsReason) {
     std::ofstream(locked) << "x\n";
     ::chmod(locked.c_str(), 0);
     const bool rootReads = ::access(locked.c_str(), R_OK) == 0;  // root reads it anyway
+    // A file that grows as soon as its first block is read.
+    const std::string growing = dir + "/growing.csv";
+    std::ofstream(growing, std::ios::binary) << "13101,\"100  \",\"1000001\"\r\n";
+    const auto grow = [](void* path, const tenmari::DictionaryReader&) {
+        std::ofstream(*static_cast<const std::string*>(path), std::ios::app | std::ios::binary) << "x\r\n";
+    };
     struct Case {
         std::string file;
         const char* reason;
-    } cases[] = {{fifo, "通常のファイルではありません"}, {locked, "アクセスが許可されていません"}};
+    } cases[] = {{fifo, "通常のファイルではありません"},
+                 {locked, "アクセスが許可されていません"},
+                 {growing, "読み込み中にファイルが変更されました"}};
     for (const Case& c : cases) {
         if (c.file == locked && rootReads) continue;
+        tenmari::setAfterRead(c.file == growing ? +grow : nullptr, const_cast<std::string*>(&growing));
         ref_.SetPostFile(c.file);
         log_.clear();
         model_.setZipText(QStringLiteral("100"));
@@ -956,6 +965,7 @@ TEST_F(RealLookupTest, UnreadableDictionaryIsReportedWithItsReason) {
         EXPECT_EQ(model_.searchCaption(), kSearchCaption);
         model_.setZipText(QString());
     }
+    tenmari::setAfterRead(nullptr, nullptr);
     std::filesystem::remove_all(dir);
 }
 

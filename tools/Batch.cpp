@@ -36,8 +36,36 @@ void appendUtf8(std::string& out, char32_t cp) {
 }
 }  // namespace
 
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+std::optional<InputError> tooLong(std::size_t number) {
+    return InputError{number, "the line is longer than " + std::to_string(kMaxLineBytes) + " bytes"};
+}
+std::optional<InputError> holdsNul(std::size_t number) { return InputError{number, "the line holds a NUL byte"}; }
+
+// The checks of one whole line (its LF and a CR before it taken off). Of a
+// NUL and too many bytes, the one met first reading the line is told.
+std::optional<InputError> checkLine(std::string_view line, std::size_t number) {
+    if (line.substr(0, kMaxLineBytes + 1).find('\0') != std::string_view::npos) return holdsNul(number);
+    if (line.size() > kMaxLineBytes) return tooLong(number);
+    for (std::size_t i = 0; i < line.size();) {
+        if (static_cast<unsigned char>(line[i]) < 0x80) {  // ASCII, the common byte
+            ++i;
+            continue;
+        }
+        const auto ch = utf8::decode(line, i);
+        if (!ch) return InputError{number, "the line is not UTF-8 text (byte " + std::to_string(i + 1) + ")"};
+        i += ch->length;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<InputError> splitLines(std::string_view text, const std::function<void(std::string_view)>& each) {
-    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    if (text.starts_with(kByteOrderMark)) text.remove_prefix(3);
     std::size_t number = 0;
     while (!text.empty()) {
         ++number;
@@ -45,20 +73,34 @@ std::optional<InputError> splitLines(std::string_view text, const std::function<
         std::string_view line = text.substr(0, nl);
         text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
         if (line.ends_with('\r')) line.remove_suffix(1);
-        if (line.size() > kMaxLineBytes) {
-            return InputError{number, "the line is longer than " + std::to_string(kMaxLineBytes) + " bytes"};
-        }
-        if (line.find('\0') != std::string_view::npos) return InputError{number, "the line holds a NUL byte"};
-        for (std::size_t i = 0; i < line.size();) {
-            if (static_cast<unsigned char>(line[i]) < 0x80) {  // ASCII, the common byte
-                ++i;
-                continue;
-            }
-            const auto ch = utf8::decode(line, i);
-            if (!ch) return InputError{number, "the line is not UTF-8 text (byte " + std::to_string(i + 1) + ")"};
-            i += ch->length;
-        }
+        if (auto e = checkLine(line, number)) return e;
         each(line);
+    }
+    return std::nullopt;
+}
+
+std::optional<InputError> LineCheck::more(std::string_view text, bool ended) {
+    if (!started_) {
+        if (text.size() < kByteOrderMark.size() && !ended && kByteOrderMark.starts_with(text)) return std::nullopt;
+        started_ = true;
+        if (text.starts_with(kByteOrderMark)) lineStart_ = checked_ = kByteOrderMark.size();
+    }
+    while (lineStart_ < text.size()) {
+        const std::string_view rest = text.substr(lineStart_);
+        const std::size_t nl = rest.find('\n');
+        if (nl == std::string_view::npos) {
+            if (ended) return checkLine(rest.ends_with('\r') ? rest.substr(0, rest.size() - 1) : rest, number_ + 1);
+            // The line so far: a NUL in its new bytes, or too long even if a CR LF came next.
+            const std::size_t nul = text.find('\0', checked_);
+            if (nul != std::string_view::npos && nul - lineStart_ <= kMaxLineBytes) return holdsNul(number_ + 1);
+            if (rest.size() > kMaxLineBytes + 1) return tooLong(number_ + 1);
+            checked_ = text.size();
+            return std::nullopt;
+        }
+        std::string_view line = rest.substr(0, nl);
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        if (auto e = checkLine(line, ++number_)) return e;
+        lineStart_ = checked_ = lineStart_ + nl + 1;
     }
     return std::nullopt;
 }

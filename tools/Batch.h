@@ -37,6 +37,21 @@ std::optional<InputError> splitLines(std::string_view text, Lines& lines) {
     return splitLines(text, [&](std::string_view line) { lines.push_back(line); });
 }
 
+// The checks of splitLines made on a text as it comes in: more() after each
+// piece read, with all of the text so far, and once more with `ended` at its
+// end. A line over the limit or with a NUL is refused as soon as its bytes
+// are there, before its line end; a line that is not UTF-8 at its end.
+class LineCheck {
+public:
+    std::optional<InputError> more(std::string_view textSoFar, bool ended);
+
+private:
+    std::size_t lineStart_ = 0;  // where the line being read begins
+    std::size_t checked_ = 0;    // its bytes before this have no NUL
+    std::size_t number_ = 0;     // lines ended so far
+    bool started_ = false;       // the byte-order mark is looked for
+};
+
 // ---------------------------------------------------------------- queries
 
 // Postal codes typed the Japanese way: full-width digits become digits and

@@ -24,8 +24,10 @@
 namespace tenmari::lookupcli {
 namespace {
 
-// All of a file, or of standard input for "-"; the errno of a failure.
-int readAll(const std::string& path, batch::FlatArray<char>& out) {
+// All of a file, or of standard input for "-"; the errno of a failure. Its
+// lines are checked as they are read: at the first bad one the reading stops
+// with `bad` set, so that endless input (/dev/zero) costs no more than a read.
+int readAll(const std::string& path, batch::FlatArray<char>& out, std::optional<batch::InputError>& bad) {
     const int fd = path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno;
     struct stat st {};
@@ -33,9 +35,11 @@ int readAll(const std::string& path, batch::FlatArray<char>& out) {
         if (fd != STDIN_FILENO) ::close(fd);
         return EISDIR;
     }
-    // A file's size is known: one buffer, read into at once.
-    const bool sized = S_ISREG(st.st_mode) && st.st_size > 0;
-    std::size_t chunk = sized ? static_cast<std::size_t>(st.st_size) + 1 : std::size_t{1} << 16;
+    // A file's size is known: room for all of it at once, read a piece at a time.
+    constexpr std::size_t kPiece = std::size_t{1} << 20;
+    if (S_ISREG(st.st_mode) && st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size) + 1);
+    std::size_t chunk = std::size_t{1} << 16;
+    batch::LineCheck check;
     int err = 0;
     for (;;) {
         const std::size_t at = out.size();
@@ -47,8 +51,10 @@ int readAll(const std::string& path, batch::FlatArray<char>& out) {
         out.resize(at + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
         if (n < 0) err = errno;
         if (n <= 0) break;
-        chunk = sized ? std::size_t{1} << 16 : std::max(chunk, out.size());
+        if ((bad = check.more(view(out), false))) break;
+        chunk = std::min(kPiece, std::max(chunk, out.size()));
     }
+    if (err == 0 && !bad) bad = check.more(view(out), true);
     if (fd != STDIN_FILENO) ::close(fd);
     return err;
 }
@@ -65,11 +71,11 @@ int answer(const Options& opt, batch::QueryTable::Kind kind, const std::string& 
     const std::string dict = opt.dictionary();
     const std::string inputName = input == "-" ? "standard input" : input;
     batch::FlatArray<char> text;
-    if (const int err = readAll(input, text)) return fail(inputName + ": " + std::strerror(err));
+    std::optional<batch::InputError> badLine;
+    if (const int err = readAll(input, text, badLine)) return fail(inputName + ": " + std::strerror(err));
     batch::FlatArray<std::string_view> lines;
-    if (const auto e = batch::splitLines(view(text), lines)) {
-        return fail(inputName + ": line " + std::to_string(e->line) + ": " + e->message);
-    }
+    if (!badLine) badLine = batch::splitLines(view(text), lines);
+    if (badLine) return fail(inputName + ": line " + std::to_string(badLine->line) + ": " + badLine->message);
 
     QueryTable table(kind, opt.all);
     table.expect(lines.size());

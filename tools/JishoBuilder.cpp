@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -285,6 +286,53 @@ void clearLeftovers(const Folder& f) {
     if (ec) throw BuildError(f.fresh.string() + ": cannot remove what an interrupted run left: " + ec.message());
 }
 
+// What stood at the folder's path when the run began: the swap puts the new
+// set in place only where that still stands (or where nothing stood and
+// still nothing does), and removes nothing else.
+struct FoundFolder {
+    bool present = false;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    uid_t uid = 0;
+    gid_t gid = 0;
+    mode_t mode = 0;  // permission bits, set-group-ID and sticky bit included
+
+    static FoundFolder at(const fs::path& path) {
+        FoundFolder f;
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0) return f;
+        f.present = true;
+        f.dev = st.st_dev;
+        f.ino = st.st_ino;
+        f.uid = st.st_uid;
+        f.gid = st.st_gid;
+        f.mode = st.st_mode & 07777;
+        return f;
+    }
+    bool sameAs(const FoundFolder& o) const { return present == o.present && dev == o.dev && ino == o.ino; }
+};
+
+std::string octal(mode_t mode) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%o", static_cast<unsigned>(mode));
+    return buf;
+}
+
+// The folder's contents are replaced and its mode is kept: the old set must
+// be removable after the swap. A folder whose mode writes no one in, or that
+// this process cannot write, is refused before anything changes (the mode is
+// looked at, not only asked about: the superuser could write it anyway).
+void refuseReadOnly(const Folder& f, const FoundFolder& found) {
+    if (!found.present || !fs::is_directory(fs::symlink_status(f.dir))) return;
+    if ((found.mode & 0222) == 0) {
+        throw BuildError(f.dir.string() + ": the folder is read-only (mode " + octal(found.mode) +
+                         "): make it writable to replace its dictionaries (chmod u+w)");
+    }
+    if (::access(f.dir.c_str(), W_OK | X_OK) != 0) {
+        throw BuildError(failure(f.dir, "cannot replace the dictionaries in the folder", errno));
+    }
+}
+
 // Files of the old folder that are not dictionaries go with the new set
 // (hard links: the old folder keeps them until the swap). A folder inside
 // is refused before anything is built.
@@ -323,32 +371,69 @@ void carryOver(const Folder& f, const std::vector<fs::path>& keep) {
 
 // Puts the new set in place in one step; the old set ends up in `fresh`.
 // Without RENAME_EXCHANGE (some file systems) the old folder is put aside
-// first, and an interrupted run puts it back the next time.
-void swapIn(const Folder& f) {
-    std::error_code ec;
-    if (!fs::exists(fs::symlink_status(f.dir, ec))) {
+// first, and an interrupted run puts it back the next time. Only the folder
+// found at the start is swapped out: anything else at the path (put there
+// while the set was built) makes the run fail, and is kept where it stood;
+// `freshIsOurs` then tells whether `fresh` still holds the new set.
+void swapIn(const Folder& f, const FoundFolder& found, bool& freshIsOurs) {
+    const auto notOurs = [&] {
+        return BuildError(f.dir.string() +
+                          ": something else was put there while the dictionaries were built; it is kept, and the "
+                          "new dictionaries were not put in place");
+    };
+    const auto cannot = [&](int err) {
+        return BuildError(failure(f.dir, "cannot put the dictionaries in place", err));
+    };
+    if (!found.present) {
         if (::renameat2(AT_FDCWD, f.fresh.c_str(), AT_FDCWD, f.dir.c_str(), RENAME_NOREPLACE) == 0) return;
-        if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
-            throw BuildError(failure(f.dir, "cannot put the dictionaries in place", errno));
-        }
-        if (::rename(f.fresh.c_str(), f.dir.c_str()) != 0) {
-            throw BuildError(failure(f.dir, "cannot put the dictionaries in place", errno));
+        if (errno == EEXIST) throw notOurs();
+        if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) throw cannot(errno);
+        if (FoundFolder::at(f.dir).present) throw notOurs();
+        if (::rename(f.fresh.c_str(), f.dir.c_str()) != 0) throw cannot(errno);
+        return;
+    }
+    if (!FoundFolder::at(f.dir).sameAs(found)) throw notOurs();
+    if (::renameat2(AT_FDCWD, f.fresh.c_str(), AT_FDCWD, f.dir.c_str(), RENAME_EXCHANGE) == 0) {
+        freshIsOurs = false;
+        // Put in place between the look above and the exchange: exchanged back.
+        if (!FoundFolder::at(f.fresh).sameAs(found)) {
+            if (::renameat2(AT_FDCWD, f.fresh.c_str(), AT_FDCWD, f.dir.c_str(), RENAME_EXCHANGE) == 0) {
+                freshIsOurs = true;
+                throw notOurs();
+            }
+            throw BuildError(f.dir.string() +
+                             ": something else was put there while the dictionaries were built; it "
+                             "was moved to " +
+                             f.fresh.string() + " and is kept there");
         }
         return;
     }
-    if (::renameat2(AT_FDCWD, f.fresh.c_str(), AT_FDCWD, f.dir.c_str(), RENAME_EXCHANGE) == 0) return;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
-        throw BuildError(failure(f.dir, "cannot put the dictionaries in place", errno));
-    }
-    if (::rename(f.dir.c_str(), f.old.c_str()) != 0) {
-        throw BuildError(failure(f.dir, "cannot put the dictionaries in place", errno));
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) throw cannot(errno);
+    if (::rename(f.dir.c_str(), f.old.c_str()) != 0) throw cannot(errno);
+    if (!FoundFolder::at(f.old).sameAs(found)) {
+        ::rename(f.old.c_str(), f.dir.c_str());
+        throw notOurs();
     }
     if (::rename(f.fresh.c_str(), f.dir.c_str()) != 0) {
         const int err = errno;
         ::rename(f.old.c_str(), f.dir.c_str());
-        throw BuildError(failure(f.dir, "cannot put the dictionaries in place", err));
+        throw cannot(err);
     }
-    ::rename(f.old.c_str(), f.fresh.c_str());
+    freshIsOurs = false;
+    if (::rename(f.old.c_str(), f.fresh.c_str()) != 0) freshIsOurs = true;  // nothing there to remove
+}
+
+// The new folder takes the old one's owner and mode (as far as this process
+// may give them): replacing the dictionaries changes nothing else about it.
+void keepOwnerAndMode(const Folder& f, const FoundFolder& found) {
+    if (!found.present) return;
+    struct stat st {};
+    if (::stat(f.fresh.c_str(), &st) != 0) throw BuildError(failure(f.dir, "cannot create the folder", errno));
+    if ((st.st_uid != found.uid || st.st_gid != found.gid) && ::chown(f.fresh.c_str(), found.uid, found.gid) != 0) {
+        // Only the superuser gives a folder away; a group this user is not in stays as made.
+    }
+    if (::chmod(f.fresh.c_str(), found.mode) != 0)
+        throw BuildError(failure(f.dir, "cannot set the folder's mode", errno));
 }
 
 // Creates the folder's missing parents; removes them again unless kept.
@@ -380,11 +465,13 @@ private:
 
 }  // namespace
 
-LineCounts build(const fs::path& source, const fs::path& dir) {
+LineCounts build(const fs::path& source, const fs::path& dir, const std::function<void()>& newSetReady) {
     const SourceLimits limits;
     Source input(source, limits);
 
     const Folder folder(dir);
+    const FoundFolder found = FoundFolder::at(folder.dir);
+    refuseReadOnly(folder, found);
     Parents parents(folder.parent);
     const Fd lock = lockParent(folder);
     clearLeftovers(folder);
@@ -393,6 +480,7 @@ LineCounts build(const fs::path& source, const fs::path& dir) {
     if (::mkdir(folder.fresh.c_str(), 0755) != 0) {
         throw BuildError(failure(folder.dir, "cannot create the folder", errno));
     }
+    bool freshIsOurs = true;
     try {
         std::vector<OutFile> files;
         files.reserve(regions().size());
@@ -412,16 +500,18 @@ LineCounts build(const fs::path& source, const fs::path& dir) {
         for (OutFile& f : files) f.finish();
 
         carryOver(folder, keep);
+        keepOwnerAndMode(folder, found);
         syncDirectory(folder.fresh);
-        swapIn(folder);
+        if (newSetReady) newSetReady();
+        swapIn(folder, found, freshIsOurs);
         parents.keep();
         std::error_code ec;
-        fs::remove_all(folder.fresh, ec);  // the old set
+        if (!freshIsOurs) fs::remove_all(folder.fresh, ec);  // the old set, the folder found at the start
         syncDirectory(folder.parent);
         return counts;
     } catch (...) {
         std::error_code ec;
-        fs::remove_all(folder.fresh, ec);
+        if (freshIsOurs) fs::remove_all(folder.fresh, ec);
         throw;
     }
 }

@@ -4,6 +4,7 @@
 // its prefecture's region.
 
 #include <filesystem>
+#include <functional>
 
 #include "SourceCheck.h"  // BuildError, LineCounts
 
@@ -21,6 +22,13 @@ namespace tenmari::jisho {
 // cleared by the next. On any error `dir` is left as it was; a folder made
 // for nothing is removed again. Throws BuildError naming the source, its
 // line or the folder.
-LineCounts build(const std::filesystem::path& source, const std::filesystem::path& dir);
+//
+// The folder keeps its owner and mode; a read-only one is refused before
+// anything changes. The swap takes out only the folder that stood at `dir`
+// when the run began (or fills the place where nothing stood): anything else
+// found there makes the run fail, and is kept. `newSetReady` (for tests) is
+// called once the new set is complete, just before the swap.
+LineCounts build(const std::filesystem::path& source, const std::filesystem::path& dir,
+                 const std::function<void()>& newSetReady = {});
 
 }  // namespace tenmari::jisho

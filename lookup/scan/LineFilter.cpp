@@ -25,9 +25,7 @@ constexpr std::size_t kMostHinted = std::size_t{1} << 20;  // lines told ahead b
 
 int probedField(const Probe& probe) { return probe.query.empty() ? 0 : probe.field; }
 
-[[noreturn]] void shrank(const DictionaryReader& reader) {
-    throw PostFileError(reader.path() + ": the file shrank while it was being read");
-}
+[[noreturn]] void shrank(const DictionaryReader& reader) { throw reader.changed("the file shrank"); }
 
 // The buffers of a pass, kept by each thread from one pass to the next: a
 // pass then allocates nothing big, and the allocator is left to reuse the
@@ -146,6 +144,7 @@ bool handOn(const std::vector<Span>& spans, const DictionaryReader& reader, std:
             }
         };
         if (!runGuarded(mapping.data(), mapping.size(), copy)) shrank(reader);
+        reader.checkUnchanged();  // a mapping sees a file rewritten in place, and not one that grew
         const char* p = staging.data();
         for (std::size_t k = i; k < j; ++k) {
             const char* const lf = p + (spans[k].end - spans[k].begin);
@@ -604,7 +603,7 @@ void forEachPlacedLineMapped(DictionaryReader& reader, const Probe& probe, bool 
             }
         }
         if (!handOn(spans, reader, mapping, staging, numbers, lines, ctx, fn)) return;
-        if (final || r.ended) return;
+        if (final || r.ended) break;
         if (r.resume == pos) {
             window *= 2;  // a line longer than the window
         } else {
@@ -612,6 +611,7 @@ void forEachPlacedLineMapped(DictionaryReader& reader, const Probe& probe, bool 
             pos = r.resume;
         }
     }
+    reader.checkUnchanged();
 }
 
 }  // namespace tenmari::linefilter
