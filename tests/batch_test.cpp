@@ -127,16 +127,15 @@ TEST(BatchTable, AddressByLongestBeginningFirstInFileOrder) {
     EXPECT_EQ(addressAnswers(queries, records, false),
               (std::vector<std::vector<std::string>>{
                   {"1000005"}, {"1000000"}, {"1006890"}, {}, {}, {"1000001"}, {"1000005"}, {"1000010"}, {"1000000"}}));
-    EXPECT_EQ(addressAnswers(queries, records, true),
-              (std::vector<std::vector<std::string>>{{"1000005", "1000006"},
-                                                     {"1000000"},
-                                                     {"1006890"},
-                                                     {},
-                                                     {},
-                                                     {"1000001"},
-                                                     {"1000005", "1000006"},
-                                                     {"1000010"},
-                                                     {"1000000"}}));
+    EXPECT_EQ(addressAnswers(queries, records, true), (std::vector<std::vector<std::string>>{{"1000005", "1000006"},
+                                                                                             {"1000000"},
+                                                                                             {"1006890"},
+                                                                                             {},
+                                                                                             {},
+                                                                                             {"1000001"},
+                                                                                             {"1000005", "1000006"},
+                                                                                             {"1000010"},
+                                                                                             {"1000000"}}));
 }
 
 // ---------------------------------------------------------------- the command

@@ -143,9 +143,9 @@ private:
 const std::vector<std::string>& awkwardQueries() {
     static const std::vector<std::string> queries = [] {
         std::vector<std::string> q = {"\x96", "\x8b", "\x8b\x81", "\x8b\x81i"};
-        for (const char* utf8 : {"", "1", "100", "100-", "1000001", "100-0001", "100  ", "10000", "東京都",
-                                 "東京都千代田区", "東京都千代田区千代田", "千代田区", "東京都千代田区千代田（注）",
-                                 "北海道", "x", "\""}) {
+        for (const char* utf8 :
+             {"", "1", "100", "100-", "1000001", "100-0001", "100  ", "10000", "東京都", "東京都千代田区",
+              "東京都千代田区千代田", "千代田区", "東京都千代田区千代田（注）", "北海道", "x", "\""}) {
             q.push_back(utf8ToCp932(utf8));
         }
         return q;
