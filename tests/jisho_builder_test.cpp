@@ -631,6 +631,15 @@ TEST_F(JishoBuilderTest, LeftoversOfAnInterruptedRunAreCleared) {
     EXPECT_EQ(folderContents(dir_), old);
     EXPECT_FALSE(fs::exists(root_ / ".Jisho.tenmari-old"));
 
+    // An older build left a read-only folder's old set, read-only, where it
+    // builds: this run still gets out of it.
+    fs::create_directories(root_ / ".Jisho.tenmari-new");
+    writeBytes(root_ / ".Jisho.tenmari-new" / "Zenkoku.csv", "old");
+    ::chmod((root_ / ".Jisho.tenmari-new").c_str(), 0555);
+    EXPECT_THROW(tenmari::jisho::build(root_ / "bad.csv", dir_), BuildError);
+    EXPECT_EQ(folderContents(dir_), old);
+    EXPECT_FALSE(fs::exists(root_ / ".Jisho.tenmari-new"));
+
     // Killed after that swap: the old set still aside, the new folder in place.
     fs::copy(dir_, root_ / ".Jisho.tenmari-old");
     tenmari::jisho::build(root_ / "KEN_ALL.CSV", dir_);

@@ -283,6 +283,13 @@ void clearLeftovers(const Folder& f) {
         }
     }
     fs::remove_all(f.fresh, ec);
+    if (ec && fs::is_directory(fs::symlink_status(f.fresh))) {
+        // Left read-only (by an older build that swapped out a read-only
+        // folder): it is this program's own, made writable to be removed.
+        ::chmod(f.fresh.c_str(), 0700);
+        ec.clear();
+        fs::remove_all(f.fresh, ec);
+    }
     if (ec) throw BuildError(f.fresh.string() + ": cannot remove what an interrupted run left: " + ec.message());
 }
 
