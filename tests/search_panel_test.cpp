@@ -325,13 +325,21 @@ TEST_F(PanelTest, PostalCodeKeystrokeFilter) {
         {"12", 0xD83D, true, {"beep", digitsOnly}},  // a character beyond U+FFFF: one refusal
         {"12", 0xDE00, true, {}},
         {"12", 13, true, {}},  // Enter, too short to search
+        {"1-", 13, true, {}},
         {"", 13, true, {}},
     };
+    // A result is shown: no keystroke here may empty it.
+    listAndSelect(0);
+    model_.ListBox1Click();
+    const QString shown = model_.resultText();
+    ASSERT_FALSE(shown.isEmpty());
+    lookup_.calls.clear();
     for (const Case& c : cases) {
         model_.setZipText(QString::fromUtf8(c.text));
         log_.clear();
         EXPECT_EQ(model_.EditZip1KeyPress(c.ch), c.swallowed) << c.text << " + " << int(c.ch);
         EXPECT_EQ(log_, c.effects) << c.text << " + " << int(c.ch);
+        EXPECT_EQ(model_.resultText(), shown) << c.text << " + " << int(c.ch);
     }
     EXPECT_TRUE(lookup_.calls.empty());
 }
@@ -940,10 +948,13 @@ TEST_F(RealLookupTest, UnreadableDictionaryIsReportedWithItsReason) {
     std::ofstream(locked) << "x\n";
     ::chmod(locked.c_str(), 0);
     const bool rootReads = ::access(locked.c_str(), R_OK) == 0;  // root reads it anyway
+    const std::string empty = dir + "/empty.csv";
+    std::ofstream{empty};
     struct Case {
         std::string file;
         const char* reason;
-    } cases[] = {{fifo, "通常のファイルではありません"}, {locked, "アクセスが許可されていません"}};
+    } cases[] = {
+        {fifo, "通常のファイルではありません"}, {locked, "アクセスが許可されていません"}, {empty, "空のファイルです"}};
     for (const Case& c : cases) {
         if (c.file == locked && rootReads) continue;
         ref_.SetPostFile(c.file);
