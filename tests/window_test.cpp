@@ -1646,6 +1646,20 @@ TEST_F(WindowTest, LongCandidatesShowTheWholeEntryAsTheirToolTip) {
     // The same row in a list too narrow for it: cut, so the tip tells it.
     list->resize(list->fontMetrics().horizontalAdvance(shortText) / 2, list->height());
     EXPECT_EQ(tipAt(first), shortText);
+
+    // The tip is drawn in the list's font, the window's, with room beside its text.
+    const QPoint p = list->visualRect(first).center();
+    QHelpEvent help(QEvent::ToolTip, p, list->viewport()->mapToGlobal(p));
+    QApplication::sendEvent(list->viewport(), &help);
+    QLabel* tip = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->inherits("QTipLabel") && w->isVisible()) tip = qobject_cast<QLabel*>(w);
+    }
+    ASSERT_NE(tip, nullptr);
+    EXPECT_EQ(QFontInfo(tip->font()).family(), QFontInfo(list->font()).family());
+    EXPECT_EQ(tip->font().pixelSize(), list->font().pixelSize());
+    EXPECT_GE(tip->width(), QFontMetrics(tip->font()).horizontalAdvance(shortText) + 2 * tip->margin() + 6);
+    QToolTip::hideText();
 }
 
 TEST(DesignIconTest, ButtonPicturesKeepAMarginInsideTheirCell) {
