@@ -93,8 +93,8 @@ if [ "$window" = 1 ]; then
 fi
 link=$(readlink "$root/usr/lib/tenmari/Jisho" || true)
 [ "$link" = /var/lib/tenmari/Jisho ] || fail "usr/lib/tenmari/Jisho links to '$link', not /var/lib/tenmari/Jisho"
-link=$(readlink "$root/usr/lib/tenmari/Ken_all.csv" || true)
-[ "$link" = Jisho/Zenkoku.csv ] || fail "usr/lib/tenmari/Ken_all.csv links to '$link', not Jisho/Zenkoku.csv"
+first_start=$(readlink "$root/usr/lib/tenmari/Ken_all.csv" || true)
+[ "$first_start" = Jisho/Zenkoku.csv ] || fail "usr/lib/tenmari/Ken_all.csv links to '$first_start', not Jisho/Zenkoku.csv"
 packaged=$root/usr/share/tenmari/Jisho
 n=$(find "$packaged" -maxdepth 1 -name '*.csv' | wc -l)
 [ "$n" = 10 ] || fail "usr/share/tenmari/Jisho holds $n dictionaries, not 10"

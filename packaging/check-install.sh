@@ -62,8 +62,8 @@ fi
 n=$(find "$jisho" -maxdepth 1 -name '*.csv' | wc -l)
 [ "$n" = 10 ] || fail "Jisho/ holds $n dictionaries, not 10"
 # The window's first start reads Ken_all.csv in its working folder, the program folder.
-link=$(readlink "$prefix/lib/tenmari/Ken_all.csv" || true)
-[ "$link" = Jisho/Zenkoku.csv ] || fail "lib/tenmari/Ken_all.csv links to '$link', not Jisho/Zenkoku.csv"
+first_start=$(readlink "$prefix/lib/tenmari/Ken_all.csv" || true)
+[ "$first_start" = Jisho/Zenkoku.csv ] || fail "lib/tenmari/Ken_all.csv links to '$first_start', not Jisho/Zenkoku.csv"
 cmp -s "$prefix/lib/tenmari/Ken_all.csv" "$jisho/Zenkoku.csv" || fail "lib/tenmari/Ken_all.csv is not the nationwide dictionary"
 # From another folder, so that only the program's own path can lead to Jisho/.
 got=$(cd / && "$prefix/bin/tenmari-lookup" code 1000001) || fail "bin/tenmari-lookup code 1000001 exited $?"
