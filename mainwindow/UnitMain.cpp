@@ -79,6 +79,7 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui
     // Where the window cannot be see-through as a whole, its body is painted
     // see-through instead, into a window that has an alpha channel.
     if (!windowOpacityAvailable()) setAttribute(Qt::WA_TranslucentBackground);
+    setWindowIcon(designIcon(QStringLiteral("emblem"), {{16, 16}, {24, 24}, {32, 32}, {48, 48}, {52, 52}}));
     for (const Region& r : regions()) ui_->CBoxChihou->addItem(utf8(r.item));
 
     // PostReference1: design PostFile, and the not-found event, which tells
@@ -354,15 +355,6 @@ void TFormMain::PlBtnCloseClick() { close(); }
 
 void TFormMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    // The icon is drawn from its picture in five sizes: given once the
-    // window is on its way to the screen, so that its drawing does not
-    // hold up the first showing.
-    if (!iconAsked_) {
-        iconAsked_ = true;
-        QTimer::singleShot(0, this, [this] {
-            setWindowIcon(designIcon(QStringLiteral("emblem"), {{16, 16}, {24, 24}, {32, 32}, {48, 48}, {52, 52}}));
-        });
-    }
     // Shown by the program (first show, rebuilt window), not restored by the desktop.
     if (!event->spontaneous()) FormShow();
 }

@@ -118,8 +118,7 @@ private:
     SystemClipboard clipboard_;
     std::unique_ptr<SearchPanelModel> panel_;
     bool settingsWritten_ = false;
-    bool iconAsked_ = false;  // the window's icon is set after the first show
-    QPoint lastCorner_;       // where the show-time steps put the outer corner
+    QPoint lastCorner_;  // where the show-time steps put the outer corner
     QTimer* cornerTimer_ = nullptr;
     int cornerChecks_ = 0;
 };

@@ -85,10 +85,7 @@ int main(int argc, char** argv) {
         }
     }
     const auto session = tenmari::SessionEnvironment::fromProcess(argc, argv);
-    // Connecting to the X display to see that it answers would cost every
-    // start a connection of its own: that is asked only when Qt could open
-    // no platform (below).
-    if (const QString problem = tenmari::sessionProblem(session, tenmari::X11Check::DisplayNamed); !problem.isEmpty()) {
+    if (const QString problem = tenmari::sessionProblem(session); !problem.isEmpty()) {
         std::fprintf(stderr, "tenmari: the window needs a graphical session, and none can be opened (%s)\n",
                      problem.toLocal8Bit().constData());
         return 1;
@@ -96,13 +93,8 @@ int main(int argc, char** argv) {
     tenmari::applyPreferredPlatform(session);
 
     const bool userStyle = tenmari::styleChosenByUser(argc, argv);
-    std::optional<tenmari::PlatformFailureExit> platformFailure(std::in_place, [&session] {
-        const QString problem = tenmari::sessionProblem(session);
-        if (problem.isEmpty())
-            return QByteArray("tenmari: the window needs a graphical session, and Qt could not open one");
-        return QByteArray("tenmari: the window needs a graphical session, and none can be opened (") +
-               problem.toLocal8Bit() + ')';
-    });
+    std::optional<tenmari::PlatformFailureExit> platformFailure(
+        std::in_place, "tenmari: the window needs a graphical session, and Qt could not open one");
     QApplication app(argc, argv);
     platformFailure.reset();
     if (!userStyle) tenmari::applyClassicStyle();

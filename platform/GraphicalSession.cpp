@@ -8,8 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
-#include <vector>
 #include <dlfcn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -57,13 +55,13 @@ bool pluginInstalled(const QStringList& files) {
 }
 
 // Why one platform of the list cannot be opened; empty when it can.
-QString platformProblem(const QByteArray& entry, const SessionEnvironment& e, X11Check x11) {
+QString platformProblem(const QByteArray& entry, const SessionEnvironment& e) {
     const QByteArray base = pluginBase(entry);
     const QString name = QString::fromLocal8Bit(base);
     if (base == "xcb") {
         if (!pluginInstalled({QStringLiteral("libqxcb.so")}))
             return QStringLiteral("xcb: Qt's X11 plugin is not installed");
-        const QString why = x11 == X11Check::Connect || e.display.isEmpty() ? x11Problem(e.display) : QString();
+        const QString why = x11Problem(e.display);
         return why.isEmpty() ? why : QStringLiteral("xcb: ") + why;
     }
     if (base.startsWith("wayland")) {
@@ -129,10 +127,10 @@ QList<QByteArray> platformsToTry(const SessionEnvironment& env) {
     return out;
 }
 
-QString sessionProblem(const SessionEnvironment& env, X11Check x11) {
+QString sessionProblem(const SessionEnvironment& env) {
     QStringList reasons;
     for (const QByteArray& p : platformsToTry(env)) {
-        const QString reason = platformProblem(p, env, x11);
+        const QString reason = platformProblem(p, env);
         if (reason.isEmpty()) return {};
         reasons << reason;
     }
@@ -181,82 +179,33 @@ QString waylandProblem(const SessionEnvironment& env) {
 }
 
 void applyPreferredPlatform(const SessionEnvironment& env) {
-    QByteArray p = preferredPlatform(env);
-    if (p.isEmpty()) return;
-    // A Wayland that cannot be reached is left out: were X11 to fail, Qt's
-    // try of it would only add the Wayland library's own complaint.
-    if (!platformProblem(QByteArrayLiteral("wayland"), env, X11Check::DisplayNamed).isEmpty())
-        p = QByteArrayLiteral("xcb");
-    qputenv("QT_QPA_PLATFORM", p);
+    if (const QByteArray p = preferredPlatform(env); !p.isEmpty()) qputenv("QT_QPA_PLATFORM", p);
 }
 
 namespace {
-std::function<QByteArray()> g_failureMessage;
+QByteArray g_failureMessage;
 QtMessageHandler g_previousHandler = nullptr;
-
-struct HeldMessage {
-    QtMsgType type;
-    QByteArray file, function, category;
-    int line;
-    QString text;
-};
-std::vector<HeldMessage>* g_held = nullptr;
-std::mutex g_heldLock;  // Qt's threads may report too
-
-void print(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    if (g_previousHandler) {
-        g_previousHandler(type, context, text);
-    } else {
-        std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, text).toLocal8Bit().constData());
-    }
-}
 
 void exitOnFatal(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     if (type != QtFatalMsg) {
-        {
-            const std::lock_guard<std::mutex> lock(g_heldLock);
-            if (g_held) {
-                g_held->push_back({type, context.file, context.function, context.category, context.line, text});
-                return;
-            }
-        }
-        print(type, context, text);
+        if (g_previousHandler)
+            g_previousHandler(type, context, text);
+        else
+            std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
         return;
     }
-    QByteArray message = g_failureMessage ? g_failureMessage() : QByteArray("Qt could not start");
-    if (!message.endsWith('\n')) message.append('\n');
-    std::fputs(message.constData(), stderr);
+    std::fputs(g_failureMessage.constData(), stderr);
     std::fflush(stderr);
     std::_Exit(1);
 }
 }  // namespace
 
-PlatformFailureExit::PlatformFailureExit(std::function<QByteArray()> message) {
+PlatformFailureExit::PlatformFailureExit(QByteArray message) {
     g_failureMessage = std::move(message);
-    g_held = new std::vector<HeldMessage>;
+    if (!g_failureMessage.endsWith('\n')) g_failureMessage.append('\n');
     g_previousHandler = qInstallMessageHandler(exitOnFatal);
 }
 
-PlatformFailureExit::~PlatformFailureExit() {
-    qInstallMessageHandler(g_previousHandler);
-    std::vector<HeldMessage>* held = nullptr;
-    {
-        const std::lock_guard<std::mutex> lock(g_heldLock);
-        held = g_held;
-        g_held = nullptr;
-    }
-    for (const HeldMessage& m : *held) {
-        const QMessageLogContext context(m.file.isNull() ? nullptr : m.file.constData(), m.line,
-                                         m.function.isNull() ? nullptr : m.function.constData(),
-                                         m.category.isNull() ? nullptr : m.category.constData());
-        if (g_previousHandler) {
-            g_previousHandler(m.type, context, m.text);
-        } else {
-            qt_message_output(m.type, context, m.text);
-        }
-    }
-    delete held;
-    g_failureMessage = nullptr;
-}
+PlatformFailureExit::~PlatformFailureExit() { qInstallMessageHandler(g_previousHandler); }
 
 }  // namespace tenmari

@@ -7,8 +7,6 @@
 #include <QList>
 #include <QString>
 
-#include <functional>
-
 namespace tenmari {
 
 // What the choice depends on: the process's environment and command line.
@@ -32,33 +30,24 @@ QByteArray preferredPlatform(const SessionEnvironment& env);
 // The platform plugins Qt will try, in order, once preferredPlatform() is in force.
 QList<QByteArray> platformsToTry(const SessionEnvironment& env);
 
-// How far X11 is checked: by connecting to the display, or (cheap, for
-// every start) only that a display is named and Qt's plugin is there.
-enum class X11Check { Connect, DisplayNamed };
-
 // Why none of the platforms to try can be opened, in one line; empty when
-// one can. X11 and Wayland are checked by connecting to them (X11 only as
-// far as asked); other platforms (offscreen, vnc, ...) are taken as the
-// user's informed choice.
-QString sessionProblem(const SessionEnvironment& env, X11Check x11 = X11Check::Connect);
+// one can. X11 and Wayland are checked by connecting to them; other
+// platforms (offscreen, vnc, ...) are taken as the user's informed choice.
+QString sessionProblem(const SessionEnvironment& env);
 
 // Why the X display cannot be opened (empty: it answered).
 QString x11Problem(const QByteArray& display);
 // Why the Wayland compositor cannot be reached (empty: its socket accepted us).
 QString waylandProblem(const SessionEnvironment& env);
 
-// Puts preferredPlatform() in force for the application object to come,
-// without Wayland where its compositor cannot be reached.
+// Puts preferredPlatform() in force for the application object to come.
 void applyPreferredPlatform(const SessionEnvironment& env);
 
-// While alive (around the application object's construction), Qt's messages
-// are held back, and a fatal error of Qt (no platform could be opened) ends
-// the process with exit status 1 and the one line `message` gives, instead
-// of an abort; the held messages are dropped then. When it goes, the held
-// messages are printed as Qt would have printed them.
+// While alive, a fatal error of Qt (a platform plugin that fails after the
+// checks above) ends the process with exit status 1 and `message` instead of an abort.
 class PlatformFailureExit {
 public:
-    explicit PlatformFailureExit(std::function<QByteArray()> message);
+    explicit PlatformFailureExit(QByteArray message);
     ~PlatformFailureExit();
     PlatformFailureExit(const PlatformFailureExit&) = delete;
     PlatformFailureExit& operator=(const PlatformFailureExit&) = delete;
