@@ -65,6 +65,18 @@ install(CODE "
   include(\"${PROJECT_SOURCE_DIR}/packaging/InstallJisho.cmake\")"
   COMPONENT Jisho)
 
+# The window's first start, with no region chosen, searches "Ken_all.csv" in
+# its working folder: the menu entry starts it in the program folder, where
+# this link names the nationwide dictionary.
+install(CODE "
+  set(_lib \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${TENMARI_PROGRAM_DIR}\")
+  file(MAKE_DIRECTORY \"\${_lib}\")
+  file(REMOVE \"\${_lib}/Ken_all.csv\")
+  file(CREATE_LINK Jisho/Zenkoku.csv \"\${_lib}/Ken_all.csv\" SYMBOLIC)
+  message(STATUS \"Installing: \${_lib}/Ken_all.csv -> Jisho/Zenkoku.csv\")
+  list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${_lib}/Ken_all.csv\")"
+  COMPONENT Runtime)
+
 # Links in bin, relative so that the installed tree can be moved as a whole.
 foreach(_program IN LISTS _tenmari_programs)
   install(CODE "
@@ -86,6 +98,7 @@ if(TARGET tenmari)
     set(TENMARI_DESKTOP_TEMPLATE \"${PROJECT_SOURCE_DIR}/packaging/tenmari.desktop.in\")
     set(TENMARI_DESKTOP_ID \"${TENMARI_DESKTOP_ID}\")
     set(TENMARI_BINDIR \"${CMAKE_INSTALL_BINDIR}\")
+    set(TENMARI_PROGRAM_DIR \"${TENMARI_PROGRAM_DIR}\")
     set(TENMARI_DATADIR \"${CMAKE_INSTALL_DATADIR}\")
     include(\"${PROJECT_SOURCE_DIR}/packaging/InstallDesktopEntry.cmake\")"
     COMPONENT Runtime)

@@ -48,12 +48,26 @@ public:
         }
         const QString text = index.data(Qt::DisplayRole).toString();
         if (rowIsCut(text, option, view)) {
+            // In the list's own font, the window's, not the tips' default.
+            QToolTip::setFont(view->font());
             QToolTip::showText(event->globalPos(), text, view->viewport(), option.rect);
+            giveTipRoom();
         } else {
             QToolTip::hideText();
         }
         return true;
     }
+
+    // A few pixels of air between the tip's text and its edges, left and right.
+    static void giveTipRoom() {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* tip = qobject_cast<QLabel*>(w);
+            if (!tip || !tip->inherits("QTipLabel") || !tip->isVisible()) continue;
+            tip->setContentsMargins(kTipRoom, 0, kTipRoom, 0);
+            tip->resize(tip->sizeHint());
+        }
+    }
+    static constexpr int kTipRoom = 3;
 
     // Whether the row's text is wider than the room the list gives it.
     static bool rowIsCut(const QString& text, const QStyleOptionViewItem& option, const QAbstractItemView* view) {

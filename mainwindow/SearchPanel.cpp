@@ -6,7 +6,9 @@
 #include <QGuiApplication>
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <exception>
+#include <sys/stat.h>
 
 #include "AnsiText.h"
 #include "Notifier.h"
@@ -71,24 +73,36 @@ QString formatCode(QString code, const DisplayOptions& options) {
     return code;
 }
 
+// An empty file is a damaged dictionary, not one without the record: every
+// dictionary holds the records of at least one prefecture.
+void refuseEmptyFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) {
+        throw PostFileError(path + ": an empty file, not a dictionary", path, ENODATA);
+    }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
 
 std::string PostReferenceLookup::PostToAddress(std::string_view query) {
     missing_.clear();
+    refuseEmptyFile(ref_.PostFile());
     return ref_.PostToAddress(query);
 }
 
 void PostReferenceLookup::PostToAddressList(std::string_view query, std::vector<std::string>& addresses,
                                             std::vector<std::string>& codes) {
     missing_.clear();
+    refuseEmptyFile(ref_.PostFile());
     ref_.PostToAddressList(query, addresses, codes);
 }
 
 void PostReferenceLookup::AddressToPostList(std::string_view query, std::vector<std::string>& addresses,
                                             std::vector<std::string>& codes) {
     missing_.clear();
+    refuseEmptyFile(ref_.PostFile());
     ref_.AddressToPostList(query, addresses, codes);
 }
 

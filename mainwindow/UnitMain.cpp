@@ -2,11 +2,13 @@
 
 #include "DataNotice.h"
 
+#include "ControlAccessibility.h"
 #include "DesignForm.h"
 #include "HelpPages.h"
 #include "JpegPicture.h"
 #include "Notifier.h"
 #include "Regions.h"
+#include "SingleLinePaste.h"
 #include "WindowLayout.h"
 #include "WindowMove.h"
 #include "WindowSystem.h"
@@ -19,6 +21,7 @@
 #include <QGraphicsOpacityEffect>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QThread>
@@ -57,6 +60,10 @@ QPoint cornerToKeep(const QWidget* w, int top, int left) {
     return cornerToRemember(windowPositionKnown(), currentOuterCorner(w), QPoint(left, top));
 }
 
+// The name a screen reader gives a field: the words its label shows, without
+// the colon and what follows it ("郵便番号：〒" names the code field 郵便番号).
+QString spokenLabel(const QLabel* label) { return spokenCaption({label->text()}).section(QChar(0xFF1A), 0, 0); }
+
 void setBase(QWidget* w, QRgb color) {
     QPalette pal = w->palette();
     pal.setColor(QPalette::Base, QColor::fromRgb(color));
@@ -81,12 +88,24 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui
     postReference_.OnNotPostFile = [this](TPostReference& s) { lookup_.PostReference1NotPostFile(s); };
 
     panel_ = std::make_unique<SearchPanelModel>(lookup_, clipboard_, static_cast<PanelHost&>(*this), this);
+    // Before the keystroke filters, which see the paste keys first.
+    keepFirstLineOfPastes(ui_->EditZip1);
+    keepFirstLineOfPastes(ui_->EditJusho1);
+    nameFieldsByTheirLabels();
     bindSearchPanel();
     bindEvents();
     FormCreate();
 }
 
 TFormMain::~TFormMain() = default;
+
+void TFormMain::nameFieldsByTheirLabels() {
+    Ui::FormMain& f = *ui_;
+    f.EditZip1->setAccessibleName(spokenLabel(f.LblBango));
+    f.EditJusho1->setAccessibleName(spokenLabel(f.LblJusho));
+    f.EditJusho->setAccessibleName(spokenLabel(f.LblKekka1));
+    f.ListBox1->setAccessibleName(spokenLabel(f.LblKekka2));
+}
 
 // ---------------------------------------------------------------------------
 // Event bindings: every control event and the handler it runs.

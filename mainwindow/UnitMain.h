@@ -97,6 +97,8 @@ private:
     DisplayOptions displayOptions() const override;
 
     void bindEvents();
+    // The code, address and result fields and the candidate list, for screen readers.
+    void nameFieldsByTheirLabels();
     void bindSearchPanel();
     // Sets the window's frame and stacking from CkTitle/CkTemae-to-be; a
     // visible window is rebuilt and shown again (running FormShow).

@@ -87,11 +87,14 @@ if [ "$window" = 1 ]; then
     fail "no menu entry"
   else
     grep -qx 'Exec=/usr/bin/tenmari' "$entry" || fail "$entry does not start /usr/bin/tenmari"
+    grep -qx 'Path=/usr/lib/tenmari' "$entry" || fail "$entry does not start in /usr/lib/tenmari"
   fi
   [ -n "$(find "$root/usr/share/metainfo" -name '*.metainfo.xml' 2>/dev/null)" ] || fail "no AppStream data"
 fi
 link=$(readlink "$root/usr/lib/tenmari/Jisho" || true)
 [ "$link" = /var/lib/tenmari/Jisho ] || fail "usr/lib/tenmari/Jisho links to '$link', not /var/lib/tenmari/Jisho"
+first_start=$(readlink "$root/usr/lib/tenmari/Ken_all.csv" || true)
+[ "$first_start" = Jisho/Zenkoku.csv ] || fail "usr/lib/tenmari/Ken_all.csv links to '$first_start', not Jisho/Zenkoku.csv"
 packaged=$root/usr/share/tenmari/Jisho
 n=$(find "$packaged" -maxdepth 1 -name '*.csv' | wc -l)
 [ "$n" = 10 ] || fail "usr/share/tenmari/Jisho holds $n dictionaries, not 10"

@@ -61,6 +61,10 @@ else
 fi
 n=$(find "$jisho" -maxdepth 1 -name '*.csv' | wc -l)
 [ "$n" = 10 ] || fail "Jisho/ holds $n dictionaries, not 10"
+# The window's first start reads Ken_all.csv in its working folder, the program folder.
+first_start=$(readlink "$prefix/lib/tenmari/Ken_all.csv" || true)
+[ "$first_start" = Jisho/Zenkoku.csv ] || fail "lib/tenmari/Ken_all.csv links to '$first_start', not Jisho/Zenkoku.csv"
+cmp -s "$prefix/lib/tenmari/Ken_all.csv" "$jisho/Zenkoku.csv" || fail "lib/tenmari/Ken_all.csv is not the nationwide dictionary"
 # From another folder, so that only the program's own path can lead to Jisho/.
 got=$(cd / && "$prefix/bin/tenmari-lookup" code 1000001) || fail "bin/tenmari-lookup code 1000001 exited $?"
 [ "$got" = "$expected" ] || fail "bin/tenmari-lookup code 1000001 printed '$got', not '$expected'"
@@ -117,6 +121,8 @@ if [ "$window" = 1 ]; then
   if [ -f "$entry" ]; then
     exec_line=$(grep '^Exec=' "$entry")
     [ "$exec_line" = "Exec=$prefix/bin/tenmari" ] || fail "$entry: '$exec_line' does not start $prefix/bin/tenmari"
+    path_line=$(grep '^Path=' "$entry")
+    [ "$path_line" = "Path=$prefix/lib/tenmari" ] || fail "$entry: '$path_line' does not start in $prefix/lib/tenmari"
   else
     fail "no menu entry $entry"
   fi

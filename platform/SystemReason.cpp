@@ -17,6 +17,7 @@ QString systemReason(int err) {
     case EFBIG: return QStringLiteral("大きすぎます");
     case EILSEQ: return QStringLiteral("文字コードが違います");
     case EIO: return QStringLiteral("入出力エラーが発生しました");
+    case ENODATA: return QStringLiteral("空のファイルです");
     default: return QString::fromLocal8Bit(std::generic_category().message(err));
     }
 }

@@ -11,4 +11,12 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "\$ tenmari-lookup code 100-0001"
   exec build/bin/tenmari-lookup code 100-0001
 fi
-exec build/bin/tenmari
+# The window's first start, with no region chosen, searches "Ken_all.csv" in
+# its working folder: started in the program folder, it finds the nationwide
+# dictionary there under that name.
+# A file of that name that is not our link is left as it is.
+if [ -L build/bin/Ken_all.csv ] || [ ! -e build/bin/Ken_all.csv ]; then
+  ln -sfn Jisho/Zenkoku.csv build/bin/Ken_all.csv
+fi
+cd build/bin
+exec ./tenmari

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -51,7 +52,25 @@ void writeBytes(const fs::path& path, const std::string& bytes) {
     out << bytes;
 }
 
-// A zip holding `member`; `store` keeps the data uncompressed.
+// The date of the data in the sources the tests write: 2026-05-26 09:58 local
+// time (even seconds, as a zip keeps them).
+std::time_t dataTime() {
+    std::tm t{};
+    t.tm_year = 2026 - 1900;
+    t.tm_mon = 4;
+    t.tm_mday = 26;
+    t.tm_hour = 9;
+    t.tm_min = 58;
+    t.tm_isdst = -1;
+    return std::mktime(&t);
+}
+
+std::time_t modifiedTime(const fs::path& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mtime : 0;
+}
+
+// A zip holding `member`, dated dataTime(); `store` keeps the data uncompressed.
 void writeZip(const fs::path& path, const std::string& member, const std::string& bytes, bool store = false) {
     int err = 0;
     zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
@@ -61,6 +80,7 @@ void writeZip(const fs::path& path, const std::string& member, const std::string
     const zip_int64_t index = zip_file_add(z, member.c_str(), src, ZIP_FL_OVERWRITE);
     ASSERT_GE(index, 0);
     if (store) zip_set_file_compression(z, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
+    ASSERT_EQ(zip_file_set_mtime(z, static_cast<zip_uint64_t>(index), dataTime(), 0), 0);
     ASSERT_EQ(zip_close(z), 0);
 }
 
@@ -220,11 +240,21 @@ TEST_P(JishoBuilderInput, WritesAllTenFilesByteForByte) {
     case Input::Utf8WithBom: writeBytes(source = root_ / "utf_ken_all.csv", "\xEF\xBB\xBF" + utf8); break;
     case Input::Utf8Zip: writeZip(source = root_ / "utf_ken_all.zip", "utf_ken_all.csv", utf8); break;
     }
+    // A file's own date is the data's only where no zip member tells it.
+    const timespec fileDate[2] = {{0, UTIME_OMIT}, {dataTime(), 0}};
+    const bool zip = source.extension() != ".CSV" && source.extension() != ".csv" && source.extension() != ".txt";
+    if (!zip) {
+        ASSERT_EQ(::utimensat(AT_FDCWD, source.c_str(), fileDate, 0), 0);
+    }
     putOldFolder();
 
     const LineCounts counts = tenmari::jisho::build(source, dir_);
 
-    for (int i = 0; i < kRegionCount; ++i) EXPECT_EQ(file(i), kExpected[i]) << tenmari::region(i).fileName;
+    for (int i = 0; i < kRegionCount; ++i) {
+        EXPECT_EQ(file(i), kExpected[i]) << tenmari::region(i).fileName;
+        // The window shows a dictionary's date as the data's.
+        EXPECT_EQ(modifiedTime(dir_ / tenmari::region(i).fileName), dataTime()) << tenmari::region(i).fileName;
+    }
     EXPECT_EQ(counts, kExpectedCounts);
     EXPECT_EQ(folderContents(dir_).size(), 10u);
     EXPECT_EQ(folderContents(root_).size(), 2u) << "only the source and the folder";  // nothing left beside

@@ -325,13 +325,21 @@ TEST_F(PanelTest, PostalCodeKeystrokeFilter) {
         {"12", 0xD83D, true, {"beep", digitsOnly}},  // a character beyond U+FFFF: one refusal
         {"12", 0xDE00, true, {}},
         {"12", 13, true, {}},  // Enter, too short to search
+        {"1-", 13, true, {}},
         {"", 13, true, {}},
     };
+    // A result is shown: no keystroke here may empty it.
+    listAndSelect(0);
+    model_.ListBox1Click();
+    const QString shown = model_.resultText();
+    ASSERT_FALSE(shown.isEmpty());
+    lookup_.calls.clear();
     for (const Case& c : cases) {
         model_.setZipText(QString::fromUtf8(c.text));
         log_.clear();
         EXPECT_EQ(model_.EditZip1KeyPress(c.ch), c.swallowed) << c.text << " + " << int(c.ch);
         EXPECT_EQ(log_, c.effects) << c.text << " + " << int(c.ch);
+        EXPECT_EQ(model_.resultText(), shown) << c.text << " + " << int(c.ch);
     }
     EXPECT_TRUE(lookup_.calls.empty());
 }
@@ -946,12 +954,15 @@ TEST_F(RealLookupTest, UnreadableDictionaryIsReportedWithItsReason) {
     const auto grow = [](void* path, const tenmari::DictionaryReader&) {
         std::ofstream(*static_cast<const std::string*>(path), std::ios::app | std::ios::binary) << "x\r\n";
     };
+    const std::string empty = dir + "/empty.csv";
+    std::ofstream{empty};
     struct Case {
         std::string file;
         const char* reason;
     } cases[] = {{fifo, "通常のファイルではありません"},
                  {locked, "アクセスが許可されていません"},
-                 {growing, "読み込み中にファイルが変更されました"}};
+                 {growing, "読み込み中にファイルが変更されました"},
+                 {empty, "空のファイルです"}};
     for (const Case& c : cases) {
         if (c.file == locked && rootReads) continue;
         tenmari::setAfterRead(c.file == growing ? +grow : nullptr, const_cast<std::string*>(&growing));

@@ -22,6 +22,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QScreen>
@@ -383,6 +385,9 @@ TEST_F(WindowTest, BadStoredValuesTakeTheirDefaults) {
         {"CkMark", QStringLiteral(""), &TFormMain::CkMark, 0, false},
         {"CkMark", QStringLiteral("0x1"), &TFormMain::CkMark, 0, false},
         {"Jisho", QStringLiteral("99999999999"), &TFormMain::Jisho, -1, false},
+        {"Jisho", QStringLiteral("2147483648"), &TFormMain::Jisho, -1, false},  // one past the largest int
+        {"Jisho", QStringLiteral("10"), &TFormMain::Jisho, 10, false},          // no such region: none chosen
+        {"Jisho", QStringLiteral("9"), &TFormMain::Jisho, 9, false},            // the last region
         {"MainTop", QStringLiteral("-50"), &TFormMain::MainTop, -50, false},
         {"CkHyoji", QStringLiteral("+1"), &TFormMain::CkHyoji, 1, false},
         {"CkMark", QStringList{QStringLiteral("1"), QStringLiteral("2")}, &TFormMain::CkMark, 0, true},
@@ -394,6 +399,11 @@ TEST_F(WindowTest, BadStoredValuesTakeTheirDefaults) {
         putSettings({{QLatin1String(c.name), c.stored}});
         TFormMain& w = open(false);
         EXPECT_EQ(w.*c.member, c.expected);
+        if (c.member == &TFormMain::Jisho) {
+            const bool region = c.expected >= 0 && c.expected < 10;
+            EXPECT_EQ(ui().CBoxChihou->currentIndex(), region ? c.expected : -1);
+            EXPECT_EQ(ui().PanelChihou->Caption().isEmpty(), !region);
+        }
         if (c.typeError) {
             EXPECT_EQ(notes.log,
                       QStringList{QStringLiteral("error: '%1' のデータ型が不正です").arg(QLatin1String(c.name))});
@@ -1492,6 +1502,104 @@ TEST_F(WindowTest, ScreenReadersHearTheStatusLineAndTheRegionCaption) {
     EXPECT_TRUE(announced.contains(ui().PanelChihou));
 }
 
+// A screen reader names each field by the words its label shows.
+TEST_F(WindowTest, FieldsAreNamedByTheirLabels) {
+    open();
+    const std::pair<QWidget*, QString> fields[] = {
+        {ui().EditZip1, QStringLiteral("郵便番号")},
+        {ui().EditJusho1, QStringLiteral("住所")},
+        {ui().EditJusho, QStringLiteral("検索結果")},
+        {ui().ListBox1, QStringLiteral("検索候補")},
+    };
+    for (const auto& [field, name] : fields) {
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(field)->text(QAccessible::Name), name)
+            << field->objectName().toStdString();
+    }
+}
+
+// A spreadsheet cell pastes with a line break: a single-line field keeps the
+// first line only, by every way of pasting, and the panel's rules see that.
+TEST_F(WindowTest, PastedTextKeepsOnlyItsFirstLine) {
+    enum How { ShiftInsert, CtrlV, Menu, Drop };
+    struct Case {
+        const char* what;
+        bool address;
+        const char* before;  // the field's text, the cursor after its first character
+        const char* pasted;
+        How how;
+        const char* kept;
+    };
+    const Case cases[] = {
+        {"a cell", false, "", "1000001\n", ShiftInsert, "1000001"},
+        {"a cell with CR LF", false, "", "1000001\r\n", ShiftInsert, "1000001"},
+        {"two lines", false, "", "100\n0001", ShiftInsert, "100"},
+        {"a lone CR", false, "", "100\r0001", ShiftInsert, "100"},
+        {"inserted at the cursor", false, "10", "0\n5", ShiftInsert, "100"},
+        {"the line break first", false, "12", "\n345", ShiftInsert, "12"},
+        {"one line as it is", false, "", "100-0001", ShiftInsert, "100-0001"},
+        {"from the menu", false, "", "1000001\r\n", Menu, "1000001"},
+        {"dropped", false, "", "1000001\n", Drop, "1000001"},
+        {"an address", true, "", "東京都千代田区\r\n", CtrlV, "東京都千代田区"},
+        {"an address of two lines", true, "", "北海道札幌市\n中央区", CtrlV, "北海道札幌市"},
+        {"an address from the menu", true, "", "北海道札幌市\n中央区", Menu, "北海道札幌市"},
+        {"an address dropped", true, "", "北海道札幌市\r\n", Drop, "北海道札幌市"},
+    };
+    open();
+    pickRegion(0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        (c.address ? ui().RBtnJushoKensaku : ui().RBtnBangoKensaku)->setChecked(true);
+        QLineEdit* edit = c.address ? ui().EditJusho1 : ui().EditZip1;
+        edit->setText(QString::fromUtf8(c.before));
+        edit->setCursorPosition(edit->text().isEmpty() ? 0 : 1);
+        edit->setFocus();
+        const QString pasted = QString::fromUtf8(c.pasted);
+        QGuiApplication::clipboard()->setText(pasted);
+        switch (c.how) {
+        case ShiftInsert: QTest::keyClick(edit, Qt::Key_Insert, Qt::ShiftModifier); break;
+        case CtrlV: QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier); break;
+        case Menu: {
+            QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(5, 5), edit->mapToGlobal(QPoint(5, 5)));
+            QApplication::sendEvent(edit, &menuEvent);
+            QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            QAction* paste = nullptr;
+            for (QAction* a : menu->actions()) {
+                if (a->text().startsWith(QLineEdit::tr("&Paste"))) paste = a;
+            }
+            ASSERT_NE(paste, nullptr);
+            paste->trigger();
+            menu->close();
+            break;
+        }
+        case Drop: {
+            QMimeData data;
+            data.setText(pasted);
+            // A drop goes to the widget that took the drag's entry.
+            QDragEnterEvent enter(QPoint(edit->width() - 2, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(edit, &enter);
+            ASSERT_TRUE(enter.isAccepted());
+            QDropEvent drop(QPointF(edit->width() - 2, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(edit, &drop);
+            EXPECT_TRUE(drop.isAccepted());
+            break;
+        }
+        }
+        EXPECT_EQ(edit->text(), QString::fromUtf8(c.kept));
+    }
+    EXPECT_TRUE(notes.log.isEmpty()) << notes.log.join(u'|').toStdString();
+
+    // What is kept is searched as typed text would be.
+    ui().RBtnBangoKensaku->setChecked(true);
+    ui().EditZip1->setFocus();
+    QGuiApplication::clipboard()->setText(QStringLiteral("1000001\n"));
+    QTest::keyClick(ui().EditZip1, Qt::Key_Insert, Qt::ShiftModifier);
+    EXPECT_EQ(ui().PanelInfo->Caption(), QStringLiteral("先頭の郵便番号のみでも検索可能です"));
+    enter(ui().EditZip1);
+    EXPECT_EQ(ui().PanelInfo->Caption(), QStringLiteral("検索が完了しました"));
+    EXPECT_FALSE(ui().EditJusho->text().isEmpty());
+}
+
 TEST_F(WindowTest, TaskBarsNameTheWindowByTheProductTitle) {
     setApplicationTitle(QStringLiteral("Tenmariソフト"));
     TFormMain& w = open();
@@ -1538,6 +1646,20 @@ TEST_F(WindowTest, LongCandidatesShowTheWholeEntryAsTheirToolTip) {
     // The same row in a list too narrow for it: cut, so the tip tells it.
     list->resize(list->fontMetrics().horizontalAdvance(shortText) / 2, list->height());
     EXPECT_EQ(tipAt(first), shortText);
+
+    // The tip is drawn in the list's font, the window's, with room beside its text.
+    const QPoint p = list->visualRect(first).center();
+    QHelpEvent help(QEvent::ToolTip, p, list->viewport()->mapToGlobal(p));
+    QApplication::sendEvent(list->viewport(), &help);
+    QLabel* tip = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->inherits("QTipLabel") && w->isVisible()) tip = qobject_cast<QLabel*>(w);
+    }
+    ASSERT_NE(tip, nullptr);
+    EXPECT_EQ(QFontInfo(tip->font()).family(), QFontInfo(list->font()).family());
+    EXPECT_EQ(tip->font().pixelSize(), list->font().pixelSize());
+    EXPECT_GE(tip->width(), QFontMetrics(tip->font()).horizontalAdvance(shortText) + 2 * tip->margin() + 6);
+    QToolTip::hideText();
 }
 
 TEST(DesignIconTest, ButtonPicturesKeepAMarginInsideTheirCell) {

@@ -67,6 +67,7 @@ public:
                              ", not a file: give Japan Post's ken_all.zip or the KEN_ALL.CSV inside it");
         }
         ::fcntl(*fd_, F_SETFL, ::fcntl(*fd_, F_GETFL) & ~O_NONBLOCK);
+        dataTime_ = st.st_mtim;
         if (static_cast<std::uint64_t>(st.st_size) > limits.maxBytes) {
             throw BuildError(path.string() + ": larger than " + std::to_string(limits.maxBytes >> 20) +
                              " MB: not Japan Post's postal-code file (theirs is about 12 MB)");
@@ -78,6 +79,9 @@ public:
 
     // The name the check's messages give: the file, or the member inside the zip.
     std::string name() const { return member_ ? path_.string() + " (" + memberName_ + ")" : path_.string(); }
+
+    // When Japan Post made the data: the zip member's time, else the file's.
+    timespec dataTime() const { return dataTime_; }
 
     // Up to `size` bytes into `buf`; 0 at the end.
     std::size_t read(char* buf, std::size_t size) {
@@ -137,8 +141,9 @@ private:
         memberName_ = zip_get_name(archive_.get(), at, 0);
         zip_stat_t st;
         zip_stat_init(&st);
-        if (zip_stat_index(archive_.get(), at, 0, &st) == 0 && (st.valid & ZIP_STAT_SIZE) &&
-            st.size > limits.maxBytes) {
+        const bool stated = zip_stat_index(archive_.get(), at, 0, &st) == 0;
+        if (stated && (st.valid & ZIP_STAT_MTIME)) dataTime_ = {st.mtime, 0};
+        if (stated && (st.valid & ZIP_STAT_SIZE) && st.size > limits.maxBytes) {
             throw BuildError(path_.string() + ": " + memberName_ + " unpacks to " + std::to_string(st.size >> 20) +
                              " MB, more than " + std::to_string(limits.maxBytes >> 20) +
                              " MB: not Japan Post's postal-code file (theirs is about 12 MB)");
@@ -163,6 +168,7 @@ private:
     std::unique_ptr<zip_t, ArchiveCloser> archive_;
     std::unique_ptr<zip_file_t, MemberCloser> member_;
     std::string memberName_;
+    timespec dataTime_{};
 };
 
 // One of the ten files, written in large pieces. Errors name the file by
@@ -184,9 +190,11 @@ public:
         }
     }
 
-    // Everything on disk and the file closed.
-    void finish() {
+    // Everything on disk, dated `modified`, and the file closed.
+    void finish(const timespec& modified) {
         flush();
+        const timespec times[2] = {{0, UTIME_OMIT}, modified};
+        if (::futimens(*fd_, times) != 0) throw BuildError(failure(shown_, "cannot date", errno));
         if (::fsync(*fd_) != 0) throw BuildError(failure(shown_, "cannot write", errno));
         const int fd = *fd_;
         delete fd_.release();
@@ -504,7 +512,8 @@ LineCounts build(const fs::path& source, const fs::path& dir, const std::functio
         while (const std::size_t n = input.read(chunk.data(), chunk.size())) check.feed({chunk.data(), n});
         const LineCounts counts = check.finish();
         if (check.endsWithEndMark()) files[kNationwide].write("\x1A");
-        for (OutFile& f : files) f.finish();
+        // Each file carries the data's date, which the window shows as the dictionary's.
+        for (OutFile& f : files) f.finish(input.dataTime());
 
         carryOver(folder, keep);
         keepOwnerAndMode(folder, found);
