@@ -151,9 +151,9 @@ std::vector<Row> readCells(std::string_view text, Parse& p, const StageProgress&
         const std::size_t line = lineOf(text, at);
         if (at >= text.size()) {
             const std::size_t opened = lineOf(text, p.fieldStart);
-            throw SheetError(SheetError::Kind::unclosedQuote, opened, p.rowCells + 1,
-                             lineWord(opened) + ": a quote opened in column " + std::to_string(p.rowCells + 1) +
-                                 " is never closed");
+            throw SheetError(
+                SheetError::Kind::unclosedQuote, opened, p.rowCells + 1,
+                lineWord(opened) + ": a quote opened in column " + std::to_string(p.rowCells + 1) + " is never closed");
         }
         throw SheetError(SheetError::Kind::badQuote, line, p.rowCells + 1,
                          lineWord(line) + ": a quote inside column " + std::to_string(p.rowCells + 1) +
@@ -208,11 +208,11 @@ struct Text {
 
 bool startsWithPrefecture(std::string_view s) {
     static constexpr std::array<std::string_view, 47> kPrefectures = {
-        "北海道", "青森県", "岩手県", "宮城県", "秋田県", "山形県", "福島県", "茨城県", "栃木県", "群馬県",
-        "埼玉県", "千葉県", "東京都", "神奈川県", "新潟県", "富山県", "石川県", "福井県", "山梨県", "長野県",
-        "岐阜県", "静岡県", "愛知県", "三重県", "滋賀県", "京都府", "大阪府", "兵庫県", "奈良県", "和歌山県",
-        "鳥取県", "島根県", "岡山県", "広島県", "山口県", "徳島県", "香川県", "愛媛県", "高知県", "福岡県",
-        "佐賀県", "長崎県", "熊本県", "大分県", "宮崎県", "鹿児島県", "沖縄県"};
+        "北海道", "青森県", "岩手県", "宮城県",   "秋田県", "山形県",   "福島県", "茨城県", "栃木県", "群馬県",
+        "埼玉県", "千葉県", "東京都", "神奈川県", "新潟県", "富山県",   "石川県", "福井県", "山梨県", "長野県",
+        "岐阜県", "静岡県", "愛知県", "三重県",   "滋賀県", "京都府",   "大阪府", "兵庫県", "奈良県", "和歌山県",
+        "鳥取県", "島根県", "岡山県", "広島県",   "山口県", "徳島県",   "香川県", "愛媛県", "高知県", "福岡県",
+        "佐賀県", "長崎県", "熊本県", "大分県",   "宮崎県", "鹿児島県", "沖縄県"};
     while (s.starts_with(" ") || s.starts_with("\xE3\x80\x80")) s.remove_prefix(s[0] == ' ' ? 1 : 3);
     if (s.starts_with("\xE3\x80\x92")) s.remove_prefix(3);  // 〒
     return std::any_of(kPrefectures.begin(), kPrefectures.end(), [&](std::string_view p) { return s.starts_with(p); });
@@ -249,8 +249,8 @@ std::string codeDigits(std::string_view s) {
             digits += static_cast<char>(c);
         } else if (c >= 0xFF10 && c <= 0xFF19) {
             digits += static_cast<char>('0' + (c - 0xFF10));
-        } else if (!(c == '-' || c == ' ' || c == 0x3000 || c == 0x3012 || c == 0xFF0D || c == 0x2212 ||
-                     c == 0x2010 || c == 0x30FC)) {
+        } else if (!(c == '-' || c == ' ' || c == 0x3000 || c == 0x3012 || c == 0xFF0D || c == 0x2212 || c == 0x2010 ||
+                     c == 0x30FC)) {
             return {};
         }
         i += ch->length;
@@ -320,7 +320,8 @@ Encoding detectEncoding(std::string_view input) {
     const bool asUtf8 = utf8Bad >= cpBad;
     const std::size_t line = asUtf8 ? utf8Bad : cpBad;
     throw SheetError(SheetError::Kind::notText, line, 0,
-                     lineWord(line) + ": neither UTF-8 nor code page 932 (Shift_JIS) text (the lines before it read as " +
+                     lineWord(line) +
+                         ": neither UTF-8 nor code page 932 (Shift_JIS) text (the lines before it read as " +
                          (asUtf8 ? "UTF-8" : "code page 932") + ")");
 }
 
@@ -433,7 +434,8 @@ Converted convert(std::string_view input, const Options& options, AddressAnswere
     } else if (header) {
         for (std::size_t c = 0; c < first.cells && !codeColumn; ++c) {
             const std::string h = utf8Cell(first, c);
-            if (c != result.addressColumn && (h.find("郵便番号") != std::string::npos || h.find("〒") != std::string::npos))
+            if (c != result.addressColumn &&
+                (h.find("郵便番号") != std::string::npos || h.find("〒") != std::string::npos))
                 codeColumn = c;
         }
     }
@@ -522,10 +524,9 @@ Converted convert(std::string_view input, const Options& options, AddressAnswere
                 if (hasCode) {
                     ++s.kept;
                     const std::string given = codeDigits(existing);
-                    const bool agrees =
-                        a.level == L::ambiguous
-                            ? std::find(a.candidates.begin(), a.candidates.end(), given) != a.candidates.end()
-                            : !a.code.empty() && given == a.code;
+                    const bool agrees = a.level == L::ambiguous ? std::find(a.candidates.begin(), a.candidates.end(),
+                                                                            given) != a.candidates.end()
+                                                                : !a.code.empty() && given == a.code;
                     const bool checkable = a.level == L::ambiguous || (!a.code.empty() && a.level >= L::town);
                     if (checkable && !agrees) {
                         ++s.differ;

@@ -86,10 +86,10 @@ struct Converted {
     std::string bytes;  // the whole output file
     Encoding encoding = Encoding::utf8;
     Summary summary;
-    std::size_t addressColumn = 0;  // from 0
-    std::string addressHeader;      // UTF-8; empty without a header row
+    std::size_t addressColumn = 0;    // from 0
+    std::string addressHeader;        // UTF-8; empty without a header row
     bool addressColumnFound = false;  // chosen without --column
-    std::size_t codeColumn = 0;     // from 0, when codeColumnUsed
+    std::size_t codeColumn = 0;       // from 0, when codeColumnUsed
     bool codeColumnUsed = false;
     bool cancelled = false;  // the progress asked to stop: `bytes` is empty
 };

@@ -17,8 +17,7 @@ namespace tenmari::sheet {
 class FileError : public std::runtime_error {
 public:
     enum class Kind { read, exists, sameAsInput, write };
-    FileError(Kind kind, int err, const std::string& message)
-        : std::runtime_error(message), kind_(kind), err_(err) {}
+    FileError(Kind kind, int err, const std::string& message) : std::runtime_error(message), kind_(kind), err_(err) {}
     Kind kind() const { return kind_; }
     int err() const { return err_; }  // errno, 0 when none
 

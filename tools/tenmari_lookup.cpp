@@ -24,6 +24,7 @@
 #include "DictionaryScan.h"
 #include "MatchRecord.h"
 #include "PostReference.h"
+#include "SheetCommand.h"
 #include "Utf8.h"
 #include "WriteOut.h"
 
@@ -35,6 +36,8 @@ constexpr const char* kUsage =
     "       tenmari-lookup [--dict FILE] [--pick-out all|part] [--kana] [--whole] [--sjis] address QUERY\n"
     "       tenmari-lookup [--dict FILE] [--pick-out all|part] [--kana] [--whole] [--all] [--fold]\n"
     "                      batch code|address [FILE]\n"
+    "       tenmari-lookup [--dict FILE] sheet [--column N|NAME] [--code-column N|NAME] [--check]\n"
+    "                      [--output FILE] [--force] FILE.csv\n"
     "\n"
     "  code     a full postal code (1000001 or 100-0001) to its address\n"
     "  prefix   the first digits of a postal code to every match: code TAB address\n"
@@ -42,6 +45,17 @@ constexpr const char* kUsage =
     "  batch    one query per line of FILE (or standard input), all in one pass:\n"
     "           query TAB code TAB address, one line per input line, in order;\n"
     "           an address query finds the record whose address is its longest beginning\n"
+    "  sheet    a list saved by a spreadsheet as CSV (UTF-8, with or without its mark,\n"
+    "           or Shift_JIS), written back as it was with two columns added:\n"
+    "           郵便番号 and 確認 (empty when the address was understood to its town,\n"
+    "           else how far it was, \"ambiguous\" with the candidate codes, or\n"
+    "           \"not found\"); to FILE_郵便番号.csv beside it, in its encoding\n"
+    "    --column N|NAME       the address column by number from 1 or by header\n"
+    "                          (default: the first header holding 住所)\n"
+    "    --code-column N|NAME  fill this column where it is empty instead\n"
+    "    --check               keep filled codes; tell in 確認 the ones that\n"
+    "                          disagree with the address, with the right code\n"
+    "    --output FILE         write there instead; --force replaces a file\n"
     "\n"
     "  --dict FILE      dictionary to search (default: Jisho/Zenkoku.csv beside this program)\n"
     "  --pick-out part  leave the prefecture out of addresses and address queries\n"
@@ -535,6 +549,13 @@ int main(int argc, char** argv) {
         } catch (const std::bad_alloc&) {
             return fail("out of memory");
         }
+    }
+    if (i < argc && std::string_view(argv[i]) == "sheet") {
+        if (sjis || opt.all || opt.kana || opt.whole || opt.fold || opt.pickOut != tenmari::poptAll) {
+            return usageError("sheet takes --dict only before it");
+        }
+        return tenmari::batch::runSheet(dictOption ? *dictOption : defaultDictionary(),
+                                        std::vector<std::string_view>(argv + i + 1, argv + argc));
     }
     if (opt.all) return usageError("--all goes with batch only");
     if (opt.fold) return usageError("--fold goes with batch address only");

@@ -38,32 +38,35 @@ const std::string kBom = "\xEF\xBB\xBF";
 std::vector<Case> cases() {
     return {
         {"header and LF",  //
-         "名前,住所\n山田,東京都千代田区千代田\n",
-         "名前,住所,郵便番号,確認\n山田,東京都千代田区千代田,1000001,\n"},
+         "名前,住所\n山田,東京都千代田区千代田\n", "名前,住所,郵便番号,確認\n山田,東京都千代田区千代田,1000001,\n"},
         {"quoted commas, line breaks and doubled quotes, CR LF",
          "名前,住所,メモ\r\n\"山田, 太郎\",東京都千代田区千代田,\"一行目\r\n二行目\"\r\n"
          "\"言う\"\"はい\"\"\",\"北海道札幌市中央区大通西\",\" x \"\r\n",
          "名前,住所,メモ,郵便番号,確認\r\n\"山田, 太郎\",東京都千代田区千代田,\"一行目\r\n二行目\",1000001,\r\n"
          "\"言う\"\"はい\"\"\",\"北海道札幌市中央区大通西\",\" x \",,ambiguous 0600042 0640820\r\n"},
         {"no newline at the end",  //
-         "住所\n東京都千代田区\nどこか",
-         "住所,郵便番号,確認\n東京都千代田区,1000000,city\nどこか,,not found"},
-        {"blank lines and an empty last line",
-         "住所\r\n\r\n東京都千代田区千代田\r\n\r\n",
+         "住所\n東京都千代田区\nどこか", "住所,郵便番号,確認\n東京都千代田区,1000000,city\nどこか,,not found"},
+        {"blank lines and an empty last line", "住所\r\n\r\n東京都千代田区千代田\r\n\r\n",
          "住所,郵便番号,確認\r\n\r\n東京都千代田区千代田,1000001,\r\n\r\n"},
         {"byte-order mark",
          kBom + "住所,電話\n東京都千代田区丸の内1-1,03\n",
          kBom + "住所,電話,郵便番号,確認\n東京都千代田区丸の内1-1,03,1000005,\n",
-         {}, false, Encoding::utf8Bom},
+         {},
+         false,
+         Encoding::utf8Bom},
         {"code page 932: ソ 表 能 (second byte 0x5C) beside quotes and commas",
          "会社,住所\r\n\"ソ表\",\"東京都表能ソ\"\r\n能,東京都表能ソ\r\n\"表\"\"能\",\"ソ,表\"\r\n",
          "会社,住所,郵便番号,確認\r\n\"ソ表\",\"東京都表能ソ\",1000002,\r\n能,東京都表能ソ,1000002,\r\n"
          "\"表\"\"能\",\"ソ,表\",,not found\r\n",
-         {}, true, Encoding::cp932},
+         {},
+         true,
+         Encoding::cp932},
         {"code page 932 ending in 0x5C without a line end",
          "住所,会社\r\n東京都千代田区千代田,ソ表",
          "住所,会社,郵便番号,確認\r\n東京都千代田区千代田,ソ表,1000001,",
-         {}, true, Encoding::cp932},
+         {},
+         true,
+         Encoding::cp932},
         {"codes written as the sheet writes them",
          "名前,〒,住所\n山田,100-0001,東京都千代田区千代田\n佐藤,,東京都千代田区丸の内1-1\n",
          "名前,〒,住所,郵便番号,確認\n山田,100-0001,東京都千代田区千代田,100-0001,\n"
@@ -114,8 +117,9 @@ TEST(SheetTest, EachHandWrittenFileComesBackByteForByteWithItsCodes) {
 
 TEST(SheetTest, SummaryCountsEachKindOfAnswer) {
     FakeAnswerer answerer;
-    const Converted out = convert(
-        "住所\n東京都千代田区千代田\n東京都千代田区丸の内1-1\n北海道札幌市中央区大通西\nどこか\n\n\"\"\n", {}, answerer);
+    const Converted out =
+        convert("住所\n東京都千代田区千代田\n東京都千代田区丸の内1-1\n北海道札幌市中央区大通西\nどこか\n\n\"\"\n", {},
+                answerer);
     EXPECT_EQ(summaryLine(out.summary, false),
               "5 rows, 2 filled, 1 understood to the number, 1 ambiguous, 1 not found, 1 without an address");
     EXPECT_EQ(choiceLine(out), "address column 1 (住所), the first whose header holds 住所");
