@@ -3,10 +3,12 @@
 #include "DataNotice.h"
 
 #include "DesignForm.h"
+#include "ExactAnswerer.h"
 #include "HelpPages.h"
 #include "JpegPicture.h"
 #include "Notifier.h"
 #include "Regions.h"
+#include "SheetDropDialog.h"
 #include "WindowLayout.h"
 #include "WindowMove.h"
 #include "WindowSystem.h"
@@ -15,6 +17,9 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QFile>
 #include <QGraphicsOpacityEffect>
 #include <QGuiApplication>
@@ -83,10 +88,30 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui
     panel_ = std::make_unique<SearchPanelModel>(lookup_, clipboard_, static_cast<PanelHost&>(*this), this);
     bindSearchPanel();
     bindEvents();
+    // A dropped CSV list is answered from the nationwide dictionary.
+    sheetDrop_ = std::make_unique<SheetDropModel>(
+        [this] { return std::make_unique<batch::ExactAnswerer>(QFile::encodeName(JishoPath[0]).toStdString()); },
+        [this] { return std::make_unique<SheetDropDialog>(this); });
+    setAcceptDrops(true);
     FormCreate();
 }
 
 TFormMain::~TFormMain() = default;
+
+void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData() && SheetDropModel::wanted(*event->mimeData())) event->acceptProposedAction();
+}
+
+// The drop is answered at once; the list is converted once the drag source
+// has been told, so that no program waits on the message box.
+void TFormMain::dropEvent(QDropEvent* event) {
+    if (!event->mimeData()) return;
+    event->acceptProposedAction();
+    auto dropped = std::make_shared<QMimeData>();
+    for (const QString& format : event->mimeData()->formats())
+        dropped->setData(format, event->mimeData()->data(format));
+    QTimer::singleShot(0, this, [this, dropped] { sheetDrop_->drop(*dropped); });
+}
 
 // ---------------------------------------------------------------------------
 // Event bindings: every control event and the handler it runs.

@@ -41,12 +41,11 @@ protected:
 };
 
 TEST_F(SheetCommand, ASheetInCodePage932ComesBackBesideItWithItsCodes) {
-    const std::string in = put("顧客.csv", tenmari::utf8ToCp932(
-                                               "番号,お名前,ご住所\r\n"
-                                               "1,\"山田, 太郎\",東京都千代田区千代田１－１\r\n"
-                                               "2,ソ表,\"北海道旭川市若葉台３丁目\"\r\n"
-                                               "3,能,北海道函館市緑町\r\n"
-                                               "4,\"\"\"鈴木\"\"\",沖縄県どこか\r\n"));
+    const std::string in = put("顧客.csv", tenmari::utf8ToCp932("番号,お名前,ご住所\r\n"
+                                                                "1,\"山田, 太郎\",東京都千代田区千代田１－１\r\n"
+                                                                "2,ソ表,\"北海道旭川市若葉台３丁目\"\r\n"
+                                                                "3,能,北海道函館市緑町\r\n"
+                                                                "4,\"\"\"鈴木\"\"\",沖縄県どこか\r\n"));
     const Outcome r = run({in});
     EXPECT_EQ(r.status, 1) << r.err;  // some rows without one code
     EXPECT_EQ(readFile(dir_ / "顧客_郵便番号.csv"),

@@ -64,8 +64,8 @@ int runSheet(const std::string& dictionary, const std::vector<std::string_view>&
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view a = args[i];
         if (a == "--column" || a == "--code-column" || a == "--output") {
-            const auto v = i + 1 < args.size() && !args[i + 1].empty() ? std::optional(std::string(args[++i]))
-                                                                       : std::nullopt;
+            const auto v =
+                i + 1 < args.size() && !args[i + 1].empty() ? std::optional(std::string(args[++i])) : std::nullopt;
             if (!v) return fail(std::string(a) + " needs a value");
             (a == "--column" ? options.column : a == "--code-column" ? options.codeColumn : output.emplace()) = *v;
         } else if (a == "--check") {
