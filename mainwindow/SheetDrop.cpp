@@ -42,8 +42,7 @@ QString sheetReason(const sheet::SheetError& e) {
     case K::tooManyColumns: return QStringLiteral("%1行目の列が多すぎます").arg(line);
     case K::noRows: return QStringLiteral("ﾌｧｲﾙが空です");
     case K::noAddressColumn:
-    case K::noSuchColumn:
-        return QStringLiteral("住所の列が見つかりません（見出しに「住所」を含む列を置いてください）");
+    case K::noSuchColumn: return QStringLiteral("住所の列が見つかりません（見出しに「住所」を含む列を置いてください）");
     case K::noCodeColumn: return QStringLiteral("郵便番号の列が見つかりません");
     }
     return QString::fromStdString(e.what());
@@ -100,12 +99,8 @@ SheetDropModel::Outcome SheetDropModel::drop(const QMimeData& data) {
         }
         sheet::writeWhole(output, c.bytes, false, input);
         const sheet::Summary& s = c.summary;
-        QString text = kWritten.arg(outputName)
-                           .arg(s.rows)
-                           .arg(s.filled)
-                           .arg(s.toNumber)
-                           .arg(s.ambiguous)
-                           .arg(s.notFound);
+        QString text =
+            kWritten.arg(outputName).arg(s.rows).arg(s.filled).arg(s.toNumber).arg(s.ambiguous).arg(s.notFound);
         if (s.empty) text += kWrittenEmpty.arg(s.empty);
         notifier().message(text);
         return Outcome::written;

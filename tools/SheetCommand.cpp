@@ -14,14 +14,9 @@
 #include "Sheet.h"
 #include "SheetFile.h"
 
-namespace tenmari::batch {
+namespace tenmari::lookupcli {
 
 namespace {
-
-int fail(const std::string& message) {
-    std::fprintf(stderr, "tenmari-lookup: %s\n", message.c_str());
-    return 2;
-}
 
 void say(const std::string& message) { std::fprintf(stderr, "tenmari-lookup: %s\n", message.c_str()); }
 
@@ -57,7 +52,12 @@ private:
 
 }  // namespace
 
-int runSheet(const std::string& dictionary, const std::vector<std::string_view>& args) {
+int runSheet(const Options& opt) {
+    if (opt.sjis || opt.all || opt.kana || opt.whole || opt.fold || opt.pickOut != poptAll) {
+        return usageError("sheet takes --dict only before it");
+    }
+    const std::string dictionary = opt.dictionary();
+    const std::vector<std::string_view>& args = opt.args;
     sheet::Options options;
     std::optional<std::string> output, input;
     bool force = false;
@@ -88,7 +88,7 @@ int runSheet(const std::string& dictionary, const std::vector<std::string_view>&
     const std::string target = output ? *output : sheet::outputBeside(*input);
     try {
         const std::string bytes = sheet::readWhole(*input);
-        ExactAnswerer answerer(dictionary);
+        batch::ExactAnswerer answerer(dictionary);
         sheet::Converted c;
         {
             ProgressLine progress(std::filesystem::path(*input).filename().string());
@@ -110,4 +110,4 @@ int runSheet(const std::string& dictionary, const std::vector<std::string_view>&
     }
 }
 
-}  // namespace tenmari::batch
+}  // namespace tenmari::lookupcli

@@ -2,13 +2,10 @@
 // tenmari-lookup sheet: a CSV list saved by a spreadsheet, with its postal
 // codes added or checked, written beside it.
 
-#include <string>
-#include <string_view>
-#include <vector>
+#include "LookupOptions.h"
 
-namespace tenmari::batch {
+namespace tenmari::lookupcli {
 
-// The command's arguments after "sheet"; the exit status.
-int runSheet(const std::string& dictionary, const std::vector<std::string_view>& args);
+int runSheet(const Options& opt);  // sheet [--column …] [--code-column …] [--check] [--output FILE] [--force] FILE.csv
 
-}  // namespace tenmari::batch
+}  // namespace tenmari::lookupcli
