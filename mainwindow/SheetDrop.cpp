@@ -84,17 +84,18 @@ SheetDropModel::Outcome SheetDropModel::drop(const QMimeData& data) {
     const std::string output = sheet::outputBeside(input);
     const QString outputName = QFileInfo(fromPath(output)).fileName();
     try {
-        const std::string bytes = sheet::readWhole(input);
+        const sheet::FileBytes bytes = sheet::readWhole(input);
         const std::unique_ptr<sheet::AddressAnswerer> answerer = makeAnswerer_();
         sheet::Converted c;
         {
             const std::unique_ptr<SheetDropProgress> progress = makeProgress_();
             // Reading the cells is the first tenth of the work, answering the rest.
-            c = sheet::convert(bytes, {}, *answerer, [&](sheet::Stage stage, std::uint64_t done, std::uint64_t total) {
-                const double share = total ? static_cast<double>(done) / static_cast<double>(total) : 1.0;
-                const double percent = stage == sheet::Stage::reading ? 10 * share : 10 + 90 * share;
-                return progress->step(static_cast<int>(percent));
-            });
+            c = sheet::convert(
+                bytes.view(), {}, *answerer, [&](sheet::Stage stage, std::uint64_t done, std::uint64_t total) {
+                    const double share = total ? static_cast<double>(done) / static_cast<double>(total) : 1.0;
+                    const double percent = stage == sheet::Stage::reading ? 10 * share : 10 + 90 * share;
+                    return progress->step(static_cast<int>(percent));
+                });
             if (c.cancelled) return Outcome::cancelled;
         }
         sheet::writeWhole(output, c.bytes, false, input);

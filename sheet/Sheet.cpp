@@ -44,10 +44,24 @@ void forEachLine(std::string_view text, F&& f) {
     }
 }
 
+// Through the decoding table, a block of lines at a time (an LF is never the
+// second byte of a character).
 bool validCp932(std::string_view s) {
-    std::vector<char16_t> units(s.size() + 1);
-    const char16_t* end = cp932ToUtf16(s, units.data());
-    return std::find(static_cast<const char16_t*>(units.data()), end, kReplacementChar) == end;
+    constexpr std::size_t kBlock = 64 * 1024;
+    std::vector<char16_t> units(std::min(s.size(), kBlock) + 1);
+    for (std::size_t at = 0; at < s.size();) {
+        std::size_t end = std::min(s.size(), at + kBlock);
+        if (end < s.size()) {
+            const std::size_t lf = s.rfind('\n', end - 1);
+            end = lf != std::string_view::npos && lf >= at ? lf + 1 : end;
+        }
+        const std::string_view block = s.substr(at, end - at);
+        if (units.size() < block.size() + 1) units.resize(block.size() + 1);
+        const char16_t* last = cp932ToUtf16(block, units.data());
+        if (std::find(static_cast<const char16_t*>(units.data()), last, kReplacementChar) != last) return false;
+        at = end;
+    }
+    return true;
 }
 
 // The first line for which `valid` is false, or 0.
@@ -68,8 +82,6 @@ std::string lineWord(std::size_t line) { return "line " + std::to_string(line); 
 
 struct Cell {
     std::size_t rawBegin, rawEnd;  // the cell as written, quotes and all
-    std::size_t valueAt;           // its text in Parse::values
-    std::size_t valueLength;
 };
 
 struct Row {
@@ -88,11 +100,10 @@ struct Parse {
     std::size_t rowStart = 0;
     std::size_t rowCells = 0;
     std::vector<Cell> cells;
-    std::string values;
     std::vector<Row> rows;
     std::optional<SheetError> error;
 
-    static void onCell(void* s, std::size_t length, void* data) {
+    static void onCell(void*, std::size_t, void* data) {
         auto& p = *static_cast<Parse*>(data);
         if (p.error) return;
         if (++p.rowCells > kMaxColumns) {
@@ -108,8 +119,7 @@ struct Parse {
                                 std::to_string(kMaxCellBytes) + " bytes, more than a spreadsheet's cell");
             return;
         }
-        p.cells.push_back({p.fieldStart, p.pieceEnd, p.values.size(), length});
-        if (length) p.values.append(static_cast<const char*>(s), length);
+        p.cells.push_back({p.fieldStart, p.pieceEnd});
         p.fieldStart = p.pieceEnd + 1;
     }
 
@@ -122,9 +132,13 @@ struct Parse {
             p.rowCells = 0;
             return;
         }
-        // A line end without cells (a blank line, or the LF of a CR LF) is
-        // kept as a row of its own without cells.
-        p.rows.push_back({p.rowCells ? p.rowStart : at, at, at + 1, p.cells.size() - p.rowCells, p.rowCells});
+        if (p.rowCells == 0 && c == '\n' && at > 0 && p.text[at - 1] == '\r' && !p.rows.empty() &&
+            p.rows.back().termEnd == at) {
+            ++p.rows.back().termEnd;  // the LF of a CR LF
+        } else {
+            // A line end without cells is a blank line: a row without cells.
+            p.rows.push_back({p.rowCells ? p.rowStart : at, at, at + 1, p.cells.size() - p.rowCells, p.rowCells});
+        }
         p.rowCells = 0;
         p.rowStart = p.fieldStart = at + 1;
     }
@@ -132,15 +146,47 @@ struct Parse {
 
 int noSpace(unsigned char) { return 0; }  // spaces around a cell belong to it
 
+// A parser as the sheet reads its cells: strict, spaces kept, every line end
+// told.
+struct Parser {
+    csv_parser p;
+    Parser() {
+        if (csv_init(&p, CSV_STRICT | CSV_STRICT_FINI | CSV_REPALL_NL) != 0) throw std::bad_alloc();
+        csv_set_space_func(&p, noSpace);
+    }
+    ~Parser() { csv_free(&p); }
+    Parser(const Parser&) = delete;
+    Parser& operator=(const Parser&) = delete;
+};
+
+// The text of one cell, read again from its bytes when asked: a cell that
+// does not open with a quote holds its bytes as they are; a quoted one is
+// read by libcsv.
+class CellText {
+public:
+    std::string_view operator()(std::string_view raw) {
+        if (raw.empty() || raw[0] != '"') return raw;
+        text_.clear();
+        const auto take = [](void* s, std::size_t length, void* data) {
+            static_cast<std::string*>(data)->assign(static_cast<const char*>(s), length);
+        };
+        csv_parse(&parser_.p, raw.data(), raw.size(), take, nullptr, &text_);
+        csv_fini(&parser_.p, take, nullptr, &text_);
+        return text_;
+    }
+
+private:
+    Parser parser_;
+    std::string text_;
+};
+
 std::vector<Row> readCells(std::string_view text, Parse& p, const StageProgress& progress, bool& cancelled) {
-    csv_parser parser;
-    if (csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI | CSV_REPALL_NL) != 0) throw std::bad_alloc();
-    struct Free {
-        csv_parser* parser;
-        ~Free() { csv_free(parser); }
-    } freeParser{&parser};
-    csv_set_space_func(&parser, noSpace);
+    Parser reader;
+    csv_parser& parser = reader.p;
     p.text = text;
+    // About a cell in every 16 bytes, and a row in every 128: few regrowths.
+    p.cells.reserve(text.size() / 16 + 16);
+    p.rows.reserve(text.size() / 128 + 16);
     static constexpr auto kEnds = [] {
         std::array<bool, 256> t{};
         t[','] = t['\r'] = t['\n'] = true;
@@ -356,10 +402,11 @@ Converted convert(std::string_view input, const Options& options, AddressAnswere
     Parse parse;
     const std::vector<Row> rows = readCells(body, parse, progress, result.cancelled);
     if (result.cancelled) return result;
+    CellText cellText;
     const auto cell = [&](const Row& r, std::size_t column) -> std::optional<std::string_view> {
         if (column >= r.cells) return std::nullopt;
         const Cell& c = parse.cells[r.firstCell + column];
-        return std::string_view(parse.values).substr(c.valueAt, c.valueLength);
+        return cellText(body.substr(c.rawBegin, c.rawEnd - c.rawBegin));
     };
     const auto utf8Cell = [&](const Row& r, std::size_t column) {
         const auto v = cell(r, column);

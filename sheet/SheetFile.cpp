@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -74,7 +75,7 @@ std::string outputBeside(const std::string& input) {
     return (p.parent_path() / (stem + "_郵便番号" + (ext == ".CSV" ? ".CSV" : ".csv"))).string();
 }
 
-std::string readWhole(const std::string& path) {
+FileBytes readWhole(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw FileError(FileError::Kind::read, errno, path + ": " + why(errno));
     struct stat st {};
@@ -82,11 +83,18 @@ std::string readWhole(const std::string& path) {
         ::close(fd);
         throw FileError(FileError::Kind::read, EISDIR, path + ": is a folder, not a CSV file");
     }
-    std::string out;
-    if (S_ISREG(st.st_mode)) out.reserve(static_cast<std::size_t>(st.st_size));
-    char buf[1 << 16];
+    // A file's size is known: one buffer, read into at once; other input grows.
+    FileBytes out;
+    std::size_t room = S_ISREG(st.st_mode) && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 1 << 16;
+    out.data_ = std::make_unique_for_overwrite<char[]>(room);
     for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (out.size_ == room) {
+            room *= 2;
+            auto more = std::make_unique_for_overwrite<char[]>(room);
+            std::memcpy(more.get(), out.data_.get(), out.size_);
+            out.data_ = std::move(more);
+        }
+        const ssize_t n = ::read(fd, out.data_.get() + out.size_, room - out.size_);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             const int err = errno;
@@ -94,7 +102,7 @@ std::string readWhole(const std::string& path) {
             throw FileError(FileError::Kind::read, err, path + ": " + why(err));
         }
         if (n == 0) break;
-        out.append(buf, static_cast<std::size_t>(n));
+        out.size_ += static_cast<std::size_t>(n);
     }
     ::close(fd);
     return out;
@@ -145,7 +153,6 @@ void writeWhole(const std::string& output, std::string_view bytes, bool replace,
         if (n <= 0) fail(n < 0 ? errno : ENOSPC, "cannot write");
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
-    if (::fsync(fd) != 0) fail(errno, "cannot write");
     if (::close(fd) != 0) {
         const int err = errno;
         ::unlink(temp.c_str());

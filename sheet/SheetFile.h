@@ -1,13 +1,14 @@
 #pragma once
 // The files of a sheet: the input read whole, and the output written whole or
 // not at all. The output goes to a temporary file in its own folder, which is
-// renamed into place once every byte is on disk: a full disk, a folder that
+// renamed into place once every byte is written: a full disk, a folder that
 // cannot be written, an interrupt or a cancel leave no half-written file.
 
 #include <sys/types.h>
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -30,8 +31,19 @@ private:
 // without ".csv" gets the suffix and ".csv").
 std::string outputBeside(const std::string& input);
 
+// All of a file's bytes, read into memory that is not cleared first.
+class FileBytes {
+public:
+    std::string_view view() const { return {data_.get(), size_}; }
+
+private:
+    friend FileBytes readWhole(const std::string& path);
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+};
+
 // All of a file. Throws FileError (read).
-std::string readWhole(const std::string& path);
+FileBytes readWhole(const std::string& path);
 
 // The write that puts bytes into a file descriptor, replaceable by tests (a
 // full disk): as ::write.

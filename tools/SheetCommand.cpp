@@ -87,12 +87,12 @@ int runSheet(const Options& opt) {
     if (!input || input->empty()) return fail("sheet needs a FILE.csv");
     const std::string target = output ? *output : sheet::outputBeside(*input);
     try {
-        const std::string bytes = sheet::readWhole(*input);
+        const sheet::FileBytes bytes = sheet::readWhole(*input);
         batch::ExactAnswerer answerer(dictionary);
         sheet::Converted c;
         {
             ProgressLine progress(std::filesystem::path(*input).filename().string());
-            c = sheet::convert(bytes, options, answerer, std::ref(progress));
+            c = sheet::convert(bytes.view(), options, answerer, std::ref(progress));
         }
         say(*input + ": " + sheet::choiceLine(c) + ", " + sheet::encodingName(c.encoding));
         sheet::writeWhole(target, c.bytes, force, *input);
