@@ -46,7 +46,7 @@ public:
     // The answers to many addresses, in order. An answerer that reads its
     // dictionary once for all of them overrides this. Returns false when
     // `progress` asked to stop (the answers are then incomplete).
-    virtual bool answerAll(const std::vector<std::string>& utf8, std::vector<AddressAnswer>& out,
+    virtual bool answerAll(const std::vector<std::string_view>& utf8, std::vector<AddressAnswer>& out,
                            const ProgressFn& progress) {
         out.clear();
         out.reserve(utf8.size());

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Cp932.h"
+#include "LargeMemory.h"
 #include "Utf8.h"
 
 namespace tenmari::sheet {
@@ -99,8 +100,8 @@ struct Parse {
     std::size_t fieldStart = 0;
     std::size_t rowStart = 0;
     std::size_t rowCells = 0;
-    std::vector<Cell> cells;
-    std::vector<Row> rows;
+    std::vector<Cell, LargeMemory<Cell>> cells;
+    std::vector<Row, LargeMemory<Row>> rows;
     std::optional<SheetError> error;
 
     static void onCell(void*, std::size_t, void* data) {
@@ -180,7 +181,8 @@ private:
     std::string text_;
 };
 
-std::vector<Row> readCells(std::string_view text, Parse& p, const StageProgress& progress, bool& cancelled) {
+std::vector<Row, LargeMemory<Row>> readCells(std::string_view text, Parse& p, const StageProgress& progress,
+                                             bool& cancelled) {
     Parser reader;
     csv_parser& parser = reader.p;
     p.text = text;
@@ -326,7 +328,8 @@ CodeStyle styleOf(std::string_view utf8) {
 }
 
 // A new cell: quoted by libcsv only when its text needs it.
-void appendCell(std::string& out, std::string_view text) {
+template <typename Out>
+void appendCell(Out& out, std::string_view text) {
     if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
         out.append(text);
         return;
@@ -400,7 +403,7 @@ Converted convert(std::string_view input, const Options& options, AddressAnswere
     const std::string_view body = input.substr(bom.size());
 
     Parse parse;
-    const std::vector<Row> rows = readCells(body, parse, progress, result.cancelled);
+    const std::vector<Row, LargeMemory<Row>> rows = readCells(body, parse, progress, result.cancelled);
     if (result.cancelled) return result;
     CellText cellText;
     const auto cell = [&](const Row& r, std::size_t column) -> std::optional<std::string_view> {
@@ -508,15 +511,40 @@ Converted convert(std::string_view input, const Options& options, AddressAnswere
     }
 
     // The addresses, asked all at once.
+    // A UTF-8 cell without quotes is its own text, in the file's bytes; the
+    // others are kept one after the other in `texts`.
     const std::size_t dataFrom = header ? 1 : 0;
-    std::vector<std::string> addresses;
     std::vector<std::size_t> asked(filled.size(), SIZE_MAX);  // row k's place in `addresses`
-    addresses.reserve(filled.size());
+    std::vector<std::pair<std::size_t, std::size_t>> kept;    // in `texts`, or npos and the cell
+    std::string texts;
     for (std::size_t k = dataFrom; k < filled.size(); ++k) {
-        std::string a = utf8Cell(rows[filled[k]], result.addressColumn);
-        if (a.empty()) continue;
-        asked[k] = addresses.size();
-        addresses.push_back(std::move(a));
+        const Row& r = rows[filled[k]];
+        if (result.addressColumn >= r.cells) continue;
+        const Cell& c = parse.cells[r.firstCell + result.addressColumn];
+        if (c.rawEnd == c.rawBegin) continue;
+        asked[k] = kept.size();
+        if (text.encoding != Encoding::cp932 && body[c.rawBegin] != '"') {
+            kept.emplace_back(std::string::npos, k);
+            continue;
+        }
+        const std::string a = utf8Cell(r, result.addressColumn);
+        if (a.empty()) {
+            asked[k] = SIZE_MAX;
+            continue;
+        }
+        kept.emplace_back(texts.size(), a.size());
+        texts += a;
+    }
+    std::vector<std::string_view> addresses;
+    addresses.reserve(kept.size());
+    for (const auto& [at, n] : kept) {
+        if (at != std::string::npos) {
+            addresses.push_back(std::string_view(texts).substr(at, n));
+        } else {
+            const Row& r = rows[filled[n]];
+            const Cell& c = parse.cells[r.firstCell + result.addressColumn];
+            addresses.push_back(body.substr(c.rawBegin, c.rawEnd - c.rawBegin));
+        }
     }
     std::vector<AddressAnswer> answers;
     const ProgressFn answering = [&](std::uint64_t done, std::uint64_t total) {
@@ -530,7 +558,7 @@ Converted convert(std::string_view input, const Options& options, AddressAnswere
     // The output: every row's bytes as they were, the new cells after them.
     const std::string codeHeader = text.file("郵便番号");
     const std::string checkHeader = text.file("確認");
-    std::string& out = result.bytes;
+    Bytes& out = result.bytes;
     out.reserve(input.size() + input.size() / 4 + 64 * rows.size());
     out.append(bom);
     std::size_t k = 0;  // rows with cells so far

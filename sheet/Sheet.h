@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "AddressAnswerer.h"
+#include "LargeMemory.h"
 
 namespace tenmari::sheet {
 
@@ -83,7 +84,7 @@ struct Summary {
 std::string summaryLine(const Summary& s, bool check);
 
 struct Converted {
-    std::string bytes;  // the whole output file
+    Bytes bytes;  // the whole output file
     Encoding encoding = Encoding::utf8;
     Summary summary;
     std::size_t addressColumn = 0;    // from 0

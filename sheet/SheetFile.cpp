@@ -86,11 +86,12 @@ FileBytes readWhole(const std::string& path) {
     // A file's size is known: one buffer, read into at once; other input grows.
     FileBytes out;
     std::size_t room = S_ISREG(st.st_mode) && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 1 << 16;
-    out.data_ = std::make_unique_for_overwrite<char[]>(room);
+    out.data_ = {LargeMemory<char>().allocate(room), FileBytes::Unmap{room}};
     for (;;) {
         if (out.size_ == room) {
+            std::unique_ptr<char[], FileBytes::Unmap> more{LargeMemory<char>().allocate(2 * room),
+                                                           FileBytes::Unmap{2 * room}};
             room *= 2;
-            auto more = std::make_unique_for_overwrite<char[]>(room);
             std::memcpy(more.get(), out.data_.get(), out.size_);
             out.data_ = std::move(more);
         }

@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "LargeMemory.h"
+
 namespace tenmari::sheet {
 
 class FileError : public std::runtime_error {
@@ -38,7 +40,11 @@ public:
 
 private:
     friend FileBytes readWhole(const std::string& path);
-    std::unique_ptr<char[]> data_;
+    struct Unmap {
+        std::size_t room;
+        void operator()(char* p) const { LargeMemory<char>().deallocate(p, room); }
+    };
+    std::unique_ptr<char[], Unmap> data_{nullptr, Unmap{0}};
     std::size_t size_ = 0;
 };
 

@@ -18,7 +18,7 @@ public:
     sheet::AddressAnswer answer(std::string_view utf8) override;
     // Progress in bytes of the dictionary read. Throws PostFileError for a
     // dictionary that cannot be read.
-    bool answerAll(const std::vector<std::string>& utf8, std::vector<sheet::AddressAnswer>& out,
+    bool answerAll(const std::vector<std::string_view>& utf8, std::vector<sheet::AddressAnswer>& out,
                    const sheet::ProgressFn& progress) override;
 
 private:

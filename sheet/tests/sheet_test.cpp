@@ -111,7 +111,7 @@ TEST(SheetTest, EachHandWrittenFileComesBackByteForByteWithItsCodes) {
         FakeAnswerer answerer;
         const Converted out = convert(input, c.options, answerer);
         EXPECT_EQ(out.encoding, c.encoding);
-        EXPECT_EQ(out.bytes, bytesOf(c.expected, c.cp932));
+        EXPECT_EQ(std::string_view(out.bytes), bytesOf(c.expected, c.cp932));
     }
 }
 
