@@ -43,9 +43,7 @@ inline std::size_t noteStart(std::string_view cp932) {
 // The text before its note: the one cut of an address before "（".
 inline std::string_view cutBeforeNote(std::string_view cp932) { return cp932.substr(0, noteStart(cp932)); }
 // A reading's note: half-width text, where a "(" byte is never half of a character.
-inline std::string_view cutReadingBeforeNote(std::string_view reading) {
-    return reading.substr(0, reading.find('('));
-}
+inline std::string_view cutReadingBeforeNote(std::string_view reading) { return reading.substr(0, reading.find('(')); }
 
 // A code query without its first hyphen ("100-0001" → "1000001"), in
 // `storage` when it had to change.

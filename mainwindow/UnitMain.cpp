@@ -4,11 +4,13 @@
 
 #include "ControlAccessibility.h"
 #include "DesignForm.h"
+#include "ExactAnswerer.h"
 #include "HelpPages.h"
 #include "JpegPicture.h"
 #include "Notifier.h"
 #include "Regions.h"
 #include "SingleLinePaste.h"
+#include "SheetDropDialog.h"
 #include "WindowLayout.h"
 #include "WindowMove.h"
 #include "WindowSystem.h"
@@ -17,6 +19,9 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QFile>
 #include <QGraphicsOpacityEffect>
 #include <QGuiApplication>
@@ -94,6 +99,11 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui
     nameFieldsByTheirLabels();
     bindSearchPanel();
     bindEvents();
+    // A dropped CSV list is answered from the nationwide dictionary.
+    sheetDrop_ = std::make_unique<SheetDropModel>(
+        [this] { return std::make_unique<batch::ExactAnswerer>(QFile::encodeName(JishoPath[0]).toStdString()); },
+        [this] { return std::make_unique<SheetDropDialog>(this); });
+    setAcceptDrops(true);
     FormCreate();
 }
 
@@ -105,6 +115,21 @@ void TFormMain::nameFieldsByTheirLabels() {
     f.EditJusho1->setAccessibleName(spokenLabel(f.LblJusho));
     f.EditJusho->setAccessibleName(spokenLabel(f.LblKekka1));
     f.ListBox1->setAccessibleName(spokenLabel(f.LblKekka2));
+}
+
+void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData() && SheetDropModel::wanted(*event->mimeData())) event->acceptProposedAction();
+}
+
+// The drop is answered at once; the list is converted once the drag source
+// has been told, so that no program waits on the message box.
+void TFormMain::dropEvent(QDropEvent* event) {
+    if (!event->mimeData()) return;
+    event->acceptProposedAction();
+    auto dropped = std::make_shared<QMimeData>();
+    for (const QString& format : event->mimeData()->formats())
+        dropped->setData(format, event->mimeData()->data(format));
+    QTimer::singleShot(0, this, [this, dropped] { sheetDrop_->drop(*dropped); });
 }
 
 // ---------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include "PostReference.h"
 #include "SearchPanel.h"
 #include "SettingsStore.h"
+#include "SheetDrop.h"
 
 #include <QString>
 #include <QWidget>
@@ -87,6 +88,9 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A CSV list dropped on the window (SheetDropModel).
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // PanelHost
@@ -117,6 +121,7 @@ private:
     PostReferenceLookup lookup_{postReference_};
     SystemClipboard clipboard_;
     std::unique_ptr<SearchPanelModel> panel_;
+    std::unique_ptr<SheetDropModel> sheetDrop_;
     bool settingsWritten_ = false;
     QPoint lastCorner_;  // where the show-time steps put the outer corner
     QTimer* cornerTimer_ = nullptr;

@@ -50,7 +50,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Package)" = tenmari ] || fail "Package is '$(field Package)'"
 [ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)'"
 depends=$(field Depends)
-needed=(libc6 libstdc++6 fonts-ipafont-gothic)
+needed=(libc6 libstdc++6 libcsv3 fonts-ipafont-gothic)
 [ "$window" = 1 ] && needed+=(libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6)
 for d in "${needed[@]}"; do
   [[ ", $depends," == *", $d "* || ", $depends," == *", $d,"* ]] || fail "Depends lacks $d: $depends"

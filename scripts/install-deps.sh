@@ -6,6 +6,8 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libjpeg62-turbo-dev libzip-dev
+  # Reading spreadsheets' CSV files (sheet/).
+  libcsv-dev
   libgtest-dev googletest
   fonts-ipafont-gothic fonts-noto-cjk unzip curl ca-certificates
   # The Debian package and the checks of the installed files.

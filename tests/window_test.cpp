@@ -31,6 +31,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QMimeData>
+#include <QUrl>
 
 #include <QBuffer>
 #include <QImageWriter>
@@ -54,7 +56,10 @@
 #include "ControlAccessibility.h"
 #include "DesignForm.h"
 #include "Image.h"
+#include "Cp932.h"
+#include "FakeAnswerer.h"
 #include "Notifier.h"
+#include "SheetDrop.h"
 #include "Panel.h"
 #include "SettingsStore.h"
 #include "SsEdit.h"
@@ -1709,6 +1714,130 @@ TEST(DesignIconTest, TheDisabledPictureIsAnOutlineNotABlob) {
     ASSERT_GT(shape, 200);
     EXPECT_GT(embossed, shape / 10) << "the outline is there";
     EXPECT_LT(embossed, shape * 2 / 3) << "the inside is left out";
+}
+
+// ---------------------------------------------------------------------------
+// A CSV list dropped on the window.
+
+// Drags `data` over the window's middle and drops it there, as a drag from a
+// file manager does; true when the window took the drag.
+bool dropOn(QWidget* w, QMimeData& data) {
+    const QPointF at(w->width() / 2.0, w->height() / 2.0);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &drop);
+    QCoreApplication::processEvents();
+    return drop.isAccepted();
+}
+
+QStringList filesIn(const QString& folder) {
+    QStringList names = QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    names.sort();
+    return names;
+}
+
+TEST_F(WindowTest, ADroppedCsvFileIsWrittenBesideItWithOneMessage) {
+    TFormMain& w = open();
+    QTemporaryDir lists;
+    const QString in = lists.filePath(QStringLiteral("顧客.csv"));
+    const QByteArray sheet = tenmari::utf8ToCp932(
+                                 "名前,住所\r\n\"山田, 太郎\",東京都千代田区千代田１－１\r\n"
+                                 "ソ表,北海道旭川市若葉台\r\n鈴木,沖縄県どこか\r\n")
+                                 .c_str();
+    {
+        QFile f(in);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(sheet);
+    }
+    const QSize size = w.size();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(in)});
+    ASSERT_TRUE(dropOn(&w, data));
+    QFile out(lists.filePath(QStringLiteral("顧客_郵便番号.csv")));
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    EXPECT_EQ(
+        out.readAll().toStdString(),
+        tenmari::utf8ToCp932("名前,住所,郵便番号,確認\r\n\"山田, 太郎\",東京都千代田区千代田１－１,1000001,\r\n"
+                             "ソ表,北海道旭川市若葉台,,ambiguous 0700931 0700932\r\n鈴木,沖縄県どこか,,not found\r\n"));
+    EXPECT_EQ(notes.log, QStringList{QStringLiteral("郵便番号を入れて書き出しました：顧客_郵便番号.csv\n\n"
+                                                    "行数：3\n郵便番号を入れた行：1\n番地まで分かった行：0\n"
+                                                    "候補が複数ある行：1\n見つからない行：1")});
+    EXPECT_EQ(w.size(), size);
+    // Dropped again: the output is there already and is kept.
+    notes.log.clear();
+    ASSERT_TRUE(dropOn(&w, data));
+    ASSERT_EQ(notes.log.size(), 2);
+    EXPECT_EQ(notes.log[0], QStringLiteral("beep"));
+    EXPECT_TRUE(notes.log[1].contains(QStringLiteral("既にあります"))) << notes.log[1].toStdString();
+    EXPECT_EQ(filesIn(lists.path()), (QStringList{QStringLiteral("顧客.csv"), QStringLiteral("顧客_郵便番号.csv")}));
+}
+
+TEST_F(WindowTest, AnyOtherDropIsRefusedWithOneMessageAndChangesNothing) {
+    TFormMain& w = open();
+    QTemporaryDir lists;
+    for (const char* name : {"a.csv", "b.csv", "notes.txt", "bad.csv"}) {
+        QFile f(lists.filePath(QString::fromUtf8(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(std::string_view(name) == "bad.csv" ? "住所\n\"東京都\n" : "住所\n東京都千代田区千代田\n");
+    }
+    QDir(lists.path()).mkdir(QStringLiteral("folder.csv"));
+    const QStringList before = filesIn(lists.path());
+    const auto file = [&](const char* name) { return QUrl::fromLocalFile(lists.filePath(QString::fromUtf8(name))); };
+    struct Bad {
+        const char* what;
+        std::function<void(QMimeData&)> fill;
+        const char* says;
+    };
+    const std::vector<Bad> bad = {
+        {"text", [](QMimeData& d) { d.setText(QStringLiteral("東京都千代田区千代田")); }, "ﾌｧｲﾙ以外"},
+        {"a web address", [](QMimeData& d) { d.setUrls({QUrl(QStringLiteral("https://example.com/a.csv"))}); },
+         "ﾌｧｲﾙ以外"},
+        {"two files",
+         [&](QMimeData& d) {
+             d.setUrls({file("a.csv"), file("b.csv")});
+         },
+         "1つだけ"},
+        {"a folder", [&](QMimeData& d) { d.setUrls({file("folder.csv")}); }, "ﾌｫﾙﾀﾞ"},
+        {"not CSV", [&](QMimeData& d) { d.setUrls({file("notes.txt")}); }, "notes.txt"},
+        {"a CSV file that cannot be read as one", [&](QMimeData& d) { d.setUrls({file("bad.csv")}); }, "2行目で始まる"},
+    };
+    ui().EditZip1->setText(QStringLiteral("100"));
+    for (const Bad& b : bad) {
+        SCOPED_TRACE(b.what);
+        notes.log.clear();
+        QMimeData data;
+        b.fill(data);
+        ASSERT_TRUE(dropOn(&w, data));
+        ASSERT_EQ(notes.log.size(), 2) << notes.log.join(u'|').toStdString();
+        EXPECT_EQ(notes.log[0], QStringLiteral("beep"));
+        EXPECT_TRUE(notes.log[1].contains(QString::fromUtf8(b.says))) << notes.log[1].toStdString();
+        EXPECT_EQ(filesIn(lists.path()), before);
+        EXPECT_EQ(ui().EditZip1->text(), QStringLiteral("100"));
+    }
+}
+
+// A conversion cancelled from its progress writes nothing and says nothing.
+TEST_F(WindowTest, ACancelledDropLeavesNothingWritten) {
+    class Cancel : public SheetDropProgress {
+    public:
+        bool step(int) override { return false; }
+    };
+    QTemporaryDir lists;
+    const QString in = lists.filePath(QStringLiteral("a.csv"));
+    {
+        QFile f(in);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("住所\n東京都千代田区千代田\n");
+    }
+    SheetDropModel model([] { return std::make_unique<tenmari::sheet::test::FakeAnswerer>(); },
+                         [] { return std::make_unique<Cancel>(); });
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(in)});
+    EXPECT_EQ(model.drop(data), SheetDropModel::Outcome::cancelled);
+    EXPECT_TRUE(notes.log.isEmpty());
+    EXPECT_EQ(filesIn(lists.path()), QStringList{QStringLiteral("a.csv")});
 }
 
 }  // namespace

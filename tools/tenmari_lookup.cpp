@@ -5,6 +5,7 @@
 
 #include "LookupCommands.h"
 #include "LookupOptions.h"
+#include "SheetCommand.h"
 
 namespace {
 
@@ -12,10 +13,9 @@ using tenmari::lookupcli::Subcommand;
 
 // The subcommands by name: a new one is a function and a row here.
 constexpr Subcommand kSubcommands[] = {
-    {"code", tenmari::lookupcli::runCode},
-    {"prefix", tenmari::lookupcli::runPrefix},
-    {"address", tenmari::lookupcli::runAddress},
-    {"batch", tenmari::lookupcli::runBatch},
+    {"code", tenmari::lookupcli::runCode},       {"prefix", tenmari::lookupcli::runPrefix},
+    {"address", tenmari::lookupcli::runAddress}, {"batch", tenmari::lookupcli::runBatch},
+    {"sheet", tenmari::lookupcli::runSheet},
 };
 
 }  // namespace
