@@ -80,6 +80,9 @@ public:
     std::string_view mapped();
 
     const std::string& path() const { return path_; }
+    // How many dictionary files this process has opened so far (for the
+    // tests that each command reads its dictionary once).
+    static std::uint64_t opened();
     // The file's size as the system tells it now; 0 when it tells none.
     std::uint64_t size() const;
     // How much one read takes on this machine: half its L2 cache, from 128 KiB

@@ -3,6 +3,7 @@
 // record at a time, in file order, to a sink. Every text is a view of code
 // page 932 bytes, valid only until the sink returns; copy what must last.
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <type_traits>
@@ -17,7 +18,8 @@ struct MatchRecord {
     std::string_view prefectureReading;    // field index 3 (column 4), half-width katakana as in the file
     std::string_view municipalityReading;  // field index 4 (column 5)
     std::string_view townAreaReading;      // field index 5 (column 6)
-    std::uint64_t line = 0;                // line number in the file, counting from 1
+    std::string_view reading;              // the reading of the address text: the same parts' readings
+    std::uint64_t line = 0;                // line number in the file, counting from 1 (0 when not asked for)
     std::uint64_t offset = 0;              // byte offset of the line's first byte in the file
 };
 
@@ -30,6 +32,12 @@ public:
     // Whether the records need their readings. A sink that says no gets them
     // empty, and the pass is spared cutting each matching line whole.
     virtual bool wantsReadings() const { return true; }
+    // Whether the records need their line numbers (counting them costs a
+    // look at every byte between the matches); without, `line` is 0.
+    virtual bool wantsLineNumbers() const { return true; }
+    // Before the first record of a pass that reads to the end: about how
+    // many will come (a hint, for room taken once).
+    virtual void expect(std::size_t /*records*/) {}
 };
 
 // A sink from any callable taking the record and returning bool (or void: go on).

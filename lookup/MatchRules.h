@@ -24,6 +24,29 @@ enum TPostOption {
 inline constexpr std::string_view kNotListed =
     "\x88\xc8\x89\xba\x82\xc9\x8c\x66\x8d\xda\x82\xaa\x82\xc8\x82\xa2\x8f\xea\x8d\x87";
 
+// The parts of an address text, by the pick-out: the prefecture with
+// poptAll, the municipality, and the town area unless it is kNotListed. A
+// reading takes the same parts of the readings (`listed`: the town area's
+// text is not kNotListed).
+struct TextParts {
+    std::string_view pref, city, town;
+    std::size_t size() const { return pref.size() + city.size() + town.size(); }
+    std::string joined() const {
+        std::string out;
+        out.reserve(size());
+        return out.append(pref).append(city).append(town);
+    }
+};
+inline TextParts addressParts(TPostOption pickOut, std::string_view prefecture, std::string_view municipality,
+                              std::string_view townArea) {
+    return {pickOut == poptAll ? prefecture : std::string_view(), municipality,
+            townArea == kNotListed ? std::string_view() : townArea};
+}
+inline TextParts readingParts(TPostOption pickOut, std::string_view prefecture, std::string_view municipality,
+                              std::string_view townArea, bool listed) {
+    return {pickOut == poptAll ? prefecture : std::string_view(), municipality, listed ? townArea : std::string_view()};
+}
+
 // "（" and "）": a town area's note is bracketed by them.
 inline constexpr std::string_view kOpenBracket = "\x81\x69";
 inline constexpr std::string_view kCloseBracket = "\x81\x6a";
@@ -43,9 +66,7 @@ inline std::size_t noteStart(std::string_view cp932) {
 // The text before its note: the one cut of an address before "（".
 inline std::string_view cutBeforeNote(std::string_view cp932) { return cp932.substr(0, noteStart(cp932)); }
 // A reading's note: half-width text, where a "(" byte is never half of a character.
-inline std::string_view cutReadingBeforeNote(std::string_view reading) {
-    return reading.substr(0, reading.find('('));
-}
+inline std::string_view cutReadingBeforeNote(std::string_view reading) { return reading.substr(0, reading.find('(')); }
 
 // A code query without its first hyphen ("100-0001" → "1000001"), in
 // `storage` when it had to change.

@@ -88,10 +88,9 @@ public:
         }
     };
     Parts parts(TPostOption pickOut) {
-        Parts p{pickOut == poptAll ? field(fields::kPrefecture) : std::string_view(), field(fields::kMunicipality),
-                field(fields::kTownArea)};
-        if (p.town == kNotListed) p.town = {};
-        return p;
+        const TextParts t =
+            addressParts(pickOut, field(fields::kPrefecture), field(fields::kMunicipality), field(fields::kTownArea));
+        return {t.pref, t.city, t.town};
     }
 
     std::string address(TPostOption pickOut) {
@@ -99,12 +98,6 @@ public:
         std::string out(p.size(), '\0');
         p.copyTo(out.data());
         return out;
-    }
-    // The address text as a new last entry of `list`: made in place, in one
-    // allocation of its exact size.
-    void appendAddress(TPostOption pickOut, std::vector<std::string>& list) {
-        const Parts p = parts(pickOut);
-        p.copyTo(list.emplace_back(p.size(), '\0').data());
     }
     // The address text into `out`, which keeps its room from line to line.
     void address(TPostOption pickOut, std::string& out) {
@@ -116,9 +109,10 @@ public:
     // The reading from the same fields as the address text (half-width as in
     // the file); the town area's left out where the address leaves its text out.
     Parts readingParts(TPostOption pickOut) {
-        const bool listed = field(fields::kTownArea) != kNotListed;
-        return {pickOut == poptAll ? field(fields::kPrefectureReading) : std::string_view(),
-                field(fields::kMunicipalityReading), listed ? field(fields::kTownAreaReading) : std::string_view()};
+        const TextParts t =
+            tenmari::readingParts(pickOut, field(fields::kPrefectureReading), field(fields::kMunicipalityReading),
+                                  field(fields::kTownAreaReading), field(fields::kTownArea) != kNotListed);
+        return {t.pref, t.city, t.town};
     }
 
 private:

@@ -58,12 +58,12 @@ protected:
 
 TEST_F(WholeRecordPass, ARunIsOneRecordWithItsNoteBesideTheTownArea) {
     const std::string path =
-        write(line("0600001", "ｷﾀ1ｼﾞｮｳﾆｼ", "北一条西（１・１９丁目）") +  // a note on one line
-              line("0600042", "ｵｵﾄﾞｵﾘﾆｼ(1-19ﾁｮｳﾒ", "大通西（１・１９丁目") +    // a run of three lines
+        write(line("0600001", "ｷﾀ1ｼﾞｮｳﾆｼ", "北一条西（１・１９丁目）") +      // a note on one line
+              line("0600042", "ｵｵﾄﾞｵﾘﾆｼ(1-19ﾁｮｳﾒ", "大通西（１・１９丁目") +  // a run of three lines
               line("0600042", "", "、２０丁目") + line("0600042", "ﾁｮｳﾒ)", "）") +
               line("0600000", "ｲｶﾆｹｲｻｲｶﾞﾅｲﾊﾞｱｲ", "以下に掲載がない場合") +
-              line("0640941", "ｱｻﾋｶﾞｵｶ(", "旭ケ丘（") +                     // left open: the next line has
-              line("0600002", "ｷﾀ2ｼﾞｮｳﾆｼ", "北二条西"));                   // another code
+              line("0640941", "ｱｻﾋｶﾞｵｶ(", "旭ケ丘（") +   // left open: the next line has
+              line("0600002", "ｷﾀ2ｼﾞｮｳﾆｼ", "北二条西"));  // another code
     const std::vector<Whole> expected = {
         {"0600001", "060  ", "北一条西", "（１・１９丁目）", "ｷﾀ1ｼﾞｮｳﾆｼ", 1, 1},
         {"0600042", "060  ", "大通西", "（１・１９丁目、２０丁目）", "ｵｵﾄﾞｵﾘﾆｼ", 2, 3},

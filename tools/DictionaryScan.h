@@ -73,15 +73,4 @@ void forEachLine(DictionaryReader& reader, Fn&& fn, Block&& block) {
 void answerBatch(QueryTable& table, QueryTable::Kind kind, DictionaryReader& reader, const TextOptions& options,
                  bool readings, const std::function<void(std::uint64_t, std::uint64_t)>& progress);
 
-// The records of some lines (numbers ascending, as the lookup found them),
-// read again for the texts the tool's options ask for. With `whole`, a line
-// that carries on a split run is marked: it is no record of its own.
-struct LineRecord {
-    std::uint64_t line;
-    std::string code, address, reading;  // code page 932, the reading half-width as in the file
-    bool carriesOn = false;
-};
-std::vector<LineRecord> readLines(DictionaryReader& reader, const std::vector<std::uint64_t>& lines,
-                                  const TextOptions& options, bool readings);
-
 }  // namespace tenmari::batch
