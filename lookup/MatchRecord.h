@@ -9,12 +9,16 @@
 #include <type_traits>
 #include <utility>
 
+#include "MatchRules.h"  // TextParts
+
 namespace tenmari {
 
 struct MatchRecord {
     std::string_view code;                 // field index 2, the 7-digit postal code
     std::string_view address;              // the address text by the pick-out (prefecture with poptAll,
-                                           // municipality, town area unless "以下に掲載がない場合")
+                                           // municipality, town area unless "以下に掲載がない場合");
+                                           // empty for a sink that wants only its parts
+    TextParts addressParts;                // the same text as its three parts
     std::string_view prefectureReading;    // field index 3 (column 4), half-width katakana as in the file
     std::string_view municipalityReading;  // field index 4 (column 5)
     std::string_view townAreaReading;      // field index 5 (column 6)
@@ -32,6 +36,9 @@ public:
     // Whether the records need their readings. A sink that says no gets them
     // empty, and the pass is spared cutting each matching line whole.
     virtual bool wantsReadings() const { return true; }
+    // Whether the records need `address` made; a sink that makes the text
+    // itself from `addressParts` (in place, in its own storage) says no.
+    virtual bool wantsAddress() const { return true; }
     // Whether the records need their line numbers (counting them costs a
     // look at every byte between the matches); without, `line` is 0.
     virtual bool wantsLineNumbers() const { return true; }

@@ -154,13 +154,18 @@ bool passToSink(DictionaryReader& reader, Query& query, TPostOption pickOut, boo
     std::string address, reading;  // reused: one allocation for the longest
     MatchRecord record;
     const bool readings = sink.wantsReadings();
+    const bool wantsAddress = sink.wantsAddress();
     bool found = false;
     pass(
         reader, query, firstOnly, sink.wantsLineNumbers(),
         [&](Record& rec, const linefilter::Place& place) {
-            rec.address(pickOut, address);
+            record.addressParts = rec.parts(pickOut);
+            if (wantsAddress) {
+                address.resize(record.addressParts.size());
+                record.addressParts.copyTo(address.data());
+                record.address = address;
+            }
             record.code = rec.field(fields::kCode);
-            record.address = address;
             if (readings) {
                 record.prefectureReading = rec.field(fields::kPrefectureReading);
                 record.municipalityReading = rec.field(fields::kMunicipalityReading);
@@ -186,10 +191,12 @@ public:
         : addresses_(addresses), codes_(codes) {}
     bool take(const MatchRecord& r) override {
         codes_.emplace_back(r.code);
-        addresses_.emplace_back(r.address);
+        // Made in place, in one allocation of its exact size.
+        r.addressParts.copyTo(addresses_.emplace_back(r.addressParts.size(), '\0').data());
         return true;
     }
     bool wantsReadings() const override { return false; }
+    bool wantsAddress() const override { return false; }
     bool wantsLineNumbers() const override { return false; }
     void expect(std::size_t n) override { reserveMore(addresses_, codes_, n); }
 

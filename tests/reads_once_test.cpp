@@ -40,7 +40,8 @@ TEST(ReadsOnce, EveryCommandOpensTheDictionaryOnce) {
     const std::string dict = (dir / "KEN_ALL.CSV").string();
     const std::string input = (dir / "queries.txt").string();
     std::ofstream(dict, std::ios::binary) << tenmari::utf8ToCp932(
-        "13101,\"100  \",\"1000001\",\"ﾄｳｷｮｳﾄ\",\"ﾁﾖﾀﾞｸ\",\"ﾁﾖﾀﾞ\",\"東京都\",\"千代田区\",\"千代田（一部\",0,0,0,0,0,0\r\n"
+        "13101,\"100  "
+        "\",\"1000001\",\"ﾄｳｷｮｳﾄ\",\"ﾁﾖﾀﾞｸ\",\"ﾁﾖﾀﾞ\",\"東京都\",\"千代田区\",\"千代田（一部\",0,0,0,0,0,0\r\n"
         "13101,\"100  \",\"1000001\",\"ﾄｳｷｮｳﾄ\",\"ﾁﾖﾀﾞｸ\",\"ﾁﾖﾀﾞ\",\"東京都\",\"千代田区\",\"）\",0,0,0,0,0,0\r\n");
     std::ofstream(input) << "1000001\n東京都千代田区\n";
     const std::vector<std::vector<std::string>> commands = {
@@ -65,13 +66,14 @@ TEST(ReadsOnce, EveryCommandOpensTheDictionaryOnce) {
         int rc;
         {
             const Quiet quiet;
-            rc = opt->command == "batch" ? tenmari::lookupcli::runBatch(*opt)
-                 : opt->command == "code" ? tenmari::lookupcli::runCode(*opt)
+            rc = opt->command == "batch"    ? tenmari::lookupcli::runBatch(*opt)
+                 : opt->command == "code"   ? tenmari::lookupcli::runCode(*opt)
                  : opt->command == "prefix" ? tenmari::lookupcli::runPrefix(*opt)
                                             : tenmari::lookupcli::runAddress(*opt);
         }
         EXPECT_NE(rc, 2) << args[3];  // (a batch line without an answer gives 1)
-        EXPECT_EQ(tenmari::DictionaryReader::opened() - before, 1u) << command.size() << " " << args[3] << " " << args[4];
+        EXPECT_EQ(tenmari::DictionaryReader::opened() - before, 1u)
+            << command.size() << " " << args[3] << " " << args[4];
     }
     fs::remove_all(dir);
 }

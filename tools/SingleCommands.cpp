@@ -1,7 +1,5 @@
 // The single commands: code, prefix and address, one query each.
 
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -38,9 +36,7 @@ int runSingle(const Options& opt, Command command) {
     ref.OnNotPostFile = [&](TPostReference&) { notFound = true; };
     // The event also tells of a code query without a match: what is there decides.
     auto noDictionary = [&]() -> std::optional<int> {
-        struct stat st {};
-        if (::stat(dict.c_str(), &st) != 0) return fail(dict + ": no such dictionary file");
-        if (S_ISDIR(st.st_mode)) return fail(dict + ": is a folder, not a dictionary file");
+        if (const auto missing = missingDictionary(dict)) return fail(*missing);
         return std::nullopt;
     };
 
