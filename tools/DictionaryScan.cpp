@@ -79,10 +79,11 @@ void answerBatch(QueryTable& table, QueryTable::Kind kind, DictionaryReader& rea
         // codes asked for, so that the probes do not wait on memory one by one.
         std::vector<std::string_view> gathered;
         std::uint64_t bytes = 0;
-        for (std::string_view b = reader.nextBlock(); !b.empty(); b = reader.nextBlock()) {
+        bool ended = false;
+        for (std::string_view b = reader.nextBlock(); !b.empty() && !ended; b = reader.nextBlock()) {
             bytes += b.size();
             gathered.clear();
-            forEachLineOfBlock(b, [&](std::string_view line) {
+            forEachLineOfBlock(textOfBlock(b, ended), [&](std::string_view line) {
                 gathered.push_back(line);
                 if (const auto quick = fields::quickCode(line)) table.prefetchCode(*quick);
             });
