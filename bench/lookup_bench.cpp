@@ -227,12 +227,12 @@ int main(int argc, char** argv) {
                              },
                              {}});
         };
-        add("`PostToAddress(\"9071801\")`", 1.5, code(all, "9071801"));
-        add("`PostToAddressList(\"100\")`", 1.5, prefix(all, "100"));
-        add("`AddressToPostList(\"北海道\")`", 2.0, address(all, "北海道"));
-        add("`AddressToPostList(\"東京都千代田区\")`", 1.7, address(all, "東京都千代田区"));
-        add("`AddressToPostList(\"札幌市中央区\")`, `poptPart`", 1.7, address(part, "札幌市中央区"));
-        add("`AddressToPostList(\"\")`", 10, address(all, ""));
+        add("`PostToAddress(\"9071801\")`", 1.3, code(all, "9071801"));
+        add("`PostToAddressList(\"100\")`", 1.3, prefix(all, "100"));
+        add("`AddressToPostList(\"北海道\")`", 2.2, address(all, "北海道"));
+        add("`AddressToPostList(\"東京都千代田区\")`", 1.55, address(all, "東京都千代田区"));
+        add("`AddressToPostList(\"札幌市中央区\")`, `poptPart`", 1.55, address(part, "札幌市中央区"));
+        add("`AddressToPostList(\"\")`", 8.5, address(all, ""));
     }
     tenmari::setReading(chosen);
 

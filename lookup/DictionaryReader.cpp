@@ -140,7 +140,14 @@ std::unique_ptr<DictionaryReader> DictionaryReader::open(const std::string& path
     return std::unique_ptr<DictionaryReader>(new DictionaryReader(path, fd));
 }
 
+namespace {
+std::atomic<std::uint64_t> openedFiles{0};  // DictionaryReader::opened()
+}  // namespace
+
+std::uint64_t DictionaryReader::opened() { return openedFiles.load(std::memory_order_relaxed); }
+
 DictionaryReader::DictionaryReader(const std::string& path, int fd) : fd_(fd), buf_(&own_) {
+    openedFiles.fetch_add(1, std::memory_order_relaxed);
     try {
         path_ = path;
     } catch (...) {

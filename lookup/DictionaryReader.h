@@ -90,6 +90,9 @@ public:
     void checkUnchanged() const;
     // The error for a file that changed under the reading; `how` says how.
     PostFileError changed(const std::string& how) const;
+    // How many dictionary files this process has opened so far (for the
+    // tests that each command reads its dictionary once).
+    static std::uint64_t opened();
     // The file's size as the system tells it now; 0 when it tells none.
     std::uint64_t size() const;
     // How much one read takes on this machine: half its L2 cache, from 128 KiB

@@ -24,6 +24,59 @@ enum TPostOption {
 inline constexpr std::string_view kNotListed =
     "\x88\xc8\x89\xba\x82\xc9\x8c\x66\x8d\xda\x82\xaa\x82\xc8\x82\xa2\x8f\xea\x8d\x87";
 
+namespace detail {
+// Copies n bytes, the short runs of a record's fields without a library call.
+inline void copyBytes(char* out, const char* in, std::size_t n) {
+    if (n > 32) {
+        std::memcpy(out, in, n);
+    } else if (n >= 16) {
+        std::memcpy(out, in, 16);
+        std::memcpy(out + n - 16, in + n - 16, 16);
+    } else if (n >= 8) {
+        std::memcpy(out, in, 8);
+        std::memcpy(out + n - 8, in + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(out, in, 4);
+        std::memcpy(out + n - 4, in + n - 4, 4);
+    } else if (n > 0) {
+        out[0] = in[0];
+        out[n / 2] = in[n / 2];
+        out[n - 1] = in[n - 1];
+    }
+}
+}  // namespace detail
+
+// The parts of an address text, by the pick-out: the prefecture with
+// poptAll, the municipality, and the town area unless it is kNotListed. A
+// reading takes the same parts of the readings (`listed`: the town area's
+// text is not kNotListed).
+struct TextParts {
+    std::string_view pref, city, town;
+    std::size_t size() const { return pref.size() + city.size() + town.size(); }
+    char* copyTo(char* out) const {
+        detail::copyBytes(out, pref.data(), pref.size());
+        out += pref.size();
+        detail::copyBytes(out, city.data(), city.size());
+        out += city.size();
+        detail::copyBytes(out, town.data(), town.size());
+        return out + town.size();
+    }
+    std::string joined() const {
+        std::string out;
+        out.reserve(size());
+        return out.append(pref).append(city).append(town);
+    }
+};
+inline TextParts addressParts(TPostOption pickOut, std::string_view prefecture, std::string_view municipality,
+                              std::string_view townArea) {
+    return {pickOut == poptAll ? prefecture : std::string_view(), municipality,
+            townArea == kNotListed ? std::string_view() : townArea};
+}
+inline TextParts readingParts(TPostOption pickOut, std::string_view prefecture, std::string_view municipality,
+                              std::string_view townArea, bool listed) {
+    return {pickOut == poptAll ? prefecture : std::string_view(), municipality, listed ? townArea : std::string_view()};
+}
+
 // "（" and "）": a town area's note is bracketed by them.
 inline constexpr std::string_view kOpenBracket = "\x81\x69";
 inline constexpr std::string_view kCloseBracket = "\x81\x6a";

@@ -151,77 +151,81 @@ void pass(DictionaryReader& reader, Query& query, bool stopsEarly, bool countLin
 // Hands each match to `sink` as a record; with `firstOnly` the first alone.
 // Returns whether there was one.
 bool passToSink(DictionaryReader& reader, Query& query, TPostOption pickOut, bool firstOnly, MatchSink& sink) {
-    std::string address;  // reused: one allocation for the longest
+    std::string address, reading;  // reused: one allocation for the longest
     MatchRecord record;
     const bool readings = sink.wantsReadings();
+    const bool wantsAddress = sink.wantsAddress();
     bool found = false;
     pass(
-        reader, query, firstOnly, true,
+        reader, query, firstOnly, sink.wantsLineNumbers(),
         [&](Record& rec, const linefilter::Place& place) {
-            rec.address(pickOut, address);
+            record.addressParts = rec.parts(pickOut);
+            if (wantsAddress) {
+                address.resize(record.addressParts.size());
+                record.addressParts.copyTo(address.data());
+                record.address = address;
+            }
             record.code = rec.field(fields::kCode);
-            record.address = address;
             if (readings) {
                 record.prefectureReading = rec.field(fields::kPrefectureReading);
                 record.municipalityReading = rec.field(fields::kMunicipalityReading);
                 record.townAreaReading = rec.field(fields::kTownAreaReading);
+                const Record::Parts p = rec.readingParts(pickOut);
+                reading.resize(p.size());
+                p.copyTo(reading.data());
+                record.reading = reading;
             }
             record.line = place.line;
             record.offset = place.offset;
             found = true;
             return sink.take(record) && !firstOnly;
         },
-        [](std::size_t) {});
+        [&](std::size_t n) { sink.expect(n); });
     return found;
 }
 
-// A matching record as the last entries of a listing's two lists.
-void listRecord(Record& rec, TPostOption pickOut, TPostReference::StringList& addresses,
-                TPostReference::StringList& codes) {
-    codes.emplace_back(rec.field(fields::kCode));
-    rec.appendAddress(pickOut, addresses);
-}
+// The sink of a listing: each record's code and address appended to the two lists.
+class ListSink final : public MatchSink {
+public:
+    ListSink(TPostReference::StringList& addresses, TPostReference::StringList& codes)
+        : addresses_(addresses), codes_(codes) {}
+    bool take(const MatchRecord& r) override {
+        codes_.emplace_back(r.code);
+        // Made in place, in one allocation of its exact size.
+        r.addressParts.copyTo(addresses_.emplace_back(r.addressParts.size(), '\0').data());
+        return true;
+    }
+    bool wantsReadings() const override { return false; }
+    bool wantsAddress() const override { return false; }
+    bool wantsLineNumbers() const override { return false; }
+    void expect(std::size_t n) override { reserveMore(addresses_, codes_, n); }
+
+private:
+    TPostReference::StringList& addresses_;
+    TPostReference::StringList& codes_;
+};
 
 }  // namespace
 
 std::string TPostReference::PostToAddress(std::string_view query) {
-    const auto reader = DictionaryReader::open(postFile_);
-    if (!reader) {
-        notFound();
-        return {};
-    }
-    Query q(Query::equal, query, pickOut_);
-    std::string result;
-    bool found = false;
-    pass(
-        *reader, q, true, false,
-        [&](Record& rec, const linefilter::Place&) {
-            result = rec.address(pickOut_);
-            found = true;
+    struct Address final : MatchSink {
+        std::string text;
+        bool take(const MatchRecord& r) override {
+            text.assign(r.address);
             return false;
-        },
-        [](std::size_t) {});
-    if (found) return result;
-    notFound();
-    return {};
+        }
+        bool wantsReadings() const override { return false; }
+        bool wantsLineNumbers() const override { return false; }
+    } first;
+    PostToAddressRecord(query, first);
+    return std::move(first.text);
 }
 
 void TPostReference::listPass(int rule, std::string_view query, StringList& addresses, StringList& codes) {
     addresses.clear();
     codes.clear();
-    const auto reader = DictionaryReader::open(postFile_);
-    if (!reader) {
-        notFound();
-        return;
-    }
-    Query q(static_cast<Query::Rule>(rule), query, pickOut_);
-    pass(
-        *reader, q, false, false,
-        [&](Record& rec, const linefilter::Place&) {
-            listRecord(rec, pickOut_, addresses, codes);
-            return true;
-        },
-        [&](std::size_t n) { reserveMore(addresses, codes, n); });
+    ListSink sink(addresses, codes);
+    eachPass(rule, query, sink);
 }
 
 void TPostReference::PostToAddressList(std::string_view query, StringList& addresses, StringList& codes) {

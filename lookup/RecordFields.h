@@ -18,28 +18,6 @@
 
 namespace tenmari {
 
-namespace detail {
-// Copies n bytes, the short runs of a record's fields without a library call.
-inline void copyBytes(char* out, const char* in, std::size_t n) {
-    if (n > 32) {
-        std::memcpy(out, in, n);
-    } else if (n >= 16) {
-        std::memcpy(out, in, 16);
-        std::memcpy(out + n - 16, in + n - 16, 16);
-    } else if (n >= 8) {
-        std::memcpy(out, in, 8);
-        std::memcpy(out + n - 8, in + n - 8, 8);
-    } else if (n >= 4) {
-        std::memcpy(out, in, 4);
-        std::memcpy(out + n - 4, in + n - 4, 4);
-    } else if (n > 0) {
-        out[0] = in[0];
-        out[n / 2] = in[n / 2];
-        out[n - 1] = in[n - 1];
-    }
-}
-}  // namespace detail
-
 // One line's fields 0..8, cut once and unquoted on demand. The text has
 // every CR removed first: a CR is no part of a line's text.
 class RecordFields {
@@ -75,23 +53,10 @@ public:
 
     // The parts of the address text: prefecture (with poptAll), municipality
     // and town area, the town area left out when it is "以下に掲載がない場合".
-    struct Parts {
-        std::string_view pref, city, town;
-        std::size_t size() const { return pref.size() + city.size() + town.size(); }
-        char* copyTo(char* out) const {
-            detail::copyBytes(out, pref.data(), pref.size());
-            out += pref.size();
-            detail::copyBytes(out, city.data(), city.size());
-            out += city.size();
-            detail::copyBytes(out, town.data(), town.size());
-            return out + town.size();
-        }
-    };
+    using Parts = TextParts;
     Parts parts(TPostOption pickOut) {
-        Parts p{pickOut == poptAll ? field(fields::kPrefecture) : std::string_view(), field(fields::kMunicipality),
-                field(fields::kTownArea)};
-        if (p.town == kNotListed) p.town = {};
-        return p;
+        return addressParts(pickOut, field(fields::kPrefecture), field(fields::kMunicipality),
+                            field(fields::kTownArea));
     }
 
     std::string address(TPostOption pickOut) {
@@ -99,12 +64,6 @@ public:
         std::string out(p.size(), '\0');
         p.copyTo(out.data());
         return out;
-    }
-    // The address text as a new last entry of `list`: made in place, in one
-    // allocation of its exact size.
-    void appendAddress(TPostOption pickOut, std::vector<std::string>& list) {
-        const Parts p = parts(pickOut);
-        p.copyTo(list.emplace_back(p.size(), '\0').data());
     }
     // The address text into `out`, which keeps its room from line to line.
     void address(TPostOption pickOut, std::string& out) {
@@ -116,9 +75,8 @@ public:
     // The reading from the same fields as the address text (half-width as in
     // the file); the town area's left out where the address leaves its text out.
     Parts readingParts(TPostOption pickOut) {
-        const bool listed = field(fields::kTownArea) != kNotListed;
-        return {pickOut == poptAll ? field(fields::kPrefectureReading) : std::string_view(),
-                field(fields::kMunicipalityReading), listed ? field(fields::kTownAreaReading) : std::string_view()};
+        return tenmari::readingParts(pickOut, field(fields::kPrefectureReading), field(fields::kMunicipalityReading),
+                                     field(fields::kTownAreaReading), field(fields::kTownArea) != kNotListed);
     }
 
 private:

@@ -24,7 +24,7 @@ struct WholeRecord {
     std::string_view note;               // from the first "（" on, over the run, brackets included; empty without one
     std::string_view prefectureReading;  // field 3, half-width katakana as in the file
     std::string_view municipalityReading;  // field 4
-    std::string_view townAreaReading;      // field 5 over the run, before its "("
+    std::string_view townAreaReading;      // field 5 of the first line, before its "(" (the run's lines repeat it)
     std::uint64_t line = 0;                // the first line's number, counting from 1
     std::uint64_t lines = 1;               // how many lines the record takes (more than 1 for a split run)
 };

@@ -8,8 +8,8 @@
 namespace tenmari {
 namespace {
 
-// A run being joined: its first line's fields copied, its town area and
-// reading grown line by line.
+// A run being joined: its first line's fields copied, its town area grown
+// line by line.
 struct Run {
     bool active = false;
     bool kept = false;
@@ -35,8 +35,7 @@ struct Run {
     void carryOn(RecordFields& f) {
         ++lines;
         if (!kept) return;
-        townArea += f.field(fields::kTownArea);
-        townAreaReading += f.field(fields::kTownAreaReading);
+        townArea += f.field(fields::kTownArea);  // (the reading is the first line's: the others repeat it)
     }
 };
 

@@ -59,7 +59,7 @@ char16_t typedCharacter(const QKeyEvent* e) {
     return text.isEmpty() ? char16_t{0} : text.at(0).unicode();
 }
 
-// The outer corner to keep in MainTop/MainLeft: the window's own where the
+// The outer corner to keep in the stored MainTop/MainLeft: the window's own where the
 // platform tells it, the values held so far where it does not (native Wayland).
 QPoint cornerToKeep(const QWidget* w, int top, int left) {
     return cornerToRemember(windowPositionKnown(), currentOuterCorner(w), QPoint(left, top));
@@ -263,36 +263,36 @@ void TFormMain::FormCreate() {
     ui_->PanelChihou->SetCaption(QString());
     HelpPage = 1;
     WinState = kCompact;
-    applyWindowFlags(CkTemae == 1, CkTitle == 1);
-    if (CkTemae == 1) ui_->ChkTopPosition->setChecked(true);
+    applyWindowFlags(Stored.CkTemae == 1, Stored.CkTitle == 1);
+    if (Stored.CkTemae == 1) ui_->ChkTopPosition->setChecked(true);
     if (!stayOnTopAvailable()) {
         // Shown as it is stored, and kept for the sessions that can do it.
         ui_->ChkTopPosition->setEnabled(false);
         ui_->ChkTopPosition->setToolTip(QStringLiteral("この画面環境（Wayland）では常に手前に表示できません"));
     }
-    if (CkTitle == 1) {
+    if (Stored.CkTitle == 1) {
         placeSoftTitle(true);
         ui_->ChkTBar->setChecked(true);
     }
     WindowMode();
     JishoFile();
-    ui_->CBoxChihou->setCurrentIndex(Jisho >= 0 && Jisho < kRegionCount ? Jisho : -1);
+    ui_->CBoxChihou->setCurrentIndex(Stored.Jisho >= 0 && Stored.Jisho < kRegionCount ? Stored.Jisho : -1);
 }
 
 void TFormMain::FormShow() {
-    int top = MainTop;
-    int left = MainLeft;
+    int top = Stored.MainTop;
+    int left = Stored.MainLeft;
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QSize s = screen->geometry().size();
         if (top > s.height() - 20) top = 0;
         if (left > s.width() - 20) left = 0;
     }
     placeCorner(QPoint(left, top));
-    if (CkHyoji == 0) ui_->RBtnJusho->setChecked(true);
-    if (CkHyoji == 1) ui_->RBtnBango->setChecked(true);
-    if (CkMark == 1) ui_->ChkMark->setChecked(true);
-    if (CkHifun == 1) ui_->ChkHyphen->setChecked(true);
-    if (CkTomei == 1) ui_->ChkNodo->setChecked(true);
+    if (Stored.CkHyoji == 0) ui_->RBtnJusho->setChecked(true);
+    if (Stored.CkHyoji == 1) ui_->RBtnBango->setChecked(true);
+    if (Stored.CkMark == 1) ui_->ChkMark->setChecked(true);
+    if (Stored.CkHifun == 1) ui_->ChkHyphen->setChecked(true);
+    if (Stored.CkTomei == 1) ui_->ChkNodo->setChecked(true);
     ui_->RBtnBangoKensaku->setChecked(true);
     panel_->RBtnBangoKensakuClick();
 }
@@ -323,45 +323,30 @@ void TFormMain::SettingR1() {
     QStringList typeErrors;
     const StoredSettings s = SettingsStore::read(typeErrors);
     for (const QString& e : typeErrors) notifier().error(e);
-    MainTop = s.MainTop;
-    MainLeft = s.MainLeft;
-    Jisho = s.Jisho;
-    CkHyoji = s.CkHyoji;
-    CkMark = s.CkMark;
-    CkHifun = s.CkHifun;
-    CkTomei = s.CkTomei;
-    CkTemae = s.CkTemae;
-    CkTitle = s.CkTitle;
+    Stored = s;
     for (int i = 0; i < kRegionCount; ++i) {
         JishoPath[static_cast<size_t>(i)] = ExeDir + u'/' + utf8(kJishoFolder) + u'/' + utf8(region(i).fileName);
     }
 }
 
 void TFormMain::SettingW1() {
-    StoredSettings s;
-    const QPoint corner = cornerToKeep(this, MainTop, MainLeft);
+    StoredSettings s = Stored;
+    const QPoint corner = cornerToKeep(this, Stored.MainTop, Stored.MainLeft);
     s.MainTop = corner.y();
     s.MainLeft = corner.x();
-    s.Jisho = Jisho;
-    s.CkHyoji = CkHyoji;
-    s.CkMark = CkMark;
-    s.CkHifun = CkHifun;
-    s.CkTomei = CkTomei;
-    s.CkTemae = CkTemae;
-    s.CkTitle = CkTitle;
     QString error;
     if (!SettingsStore::write(s, ExeDir, error)) notifier().error(error);
 }
 
 void TFormMain::JishoFile() {
-    if (Jisho < 0 || Jisho >= kRegionCount) return;
-    ui_->PanelChihou->SetCaption(utf8(region(Jisho).caption));
-    postReference_.SetPostFile(QFile::encodeName(JishoPath[static_cast<size_t>(Jisho)]).toStdString());
+    if (Stored.Jisho < 0 || Stored.Jisho >= kRegionCount) return;
+    ui_->PanelChihou->SetCaption(utf8(region(Stored.Jisho).caption));
+    postReference_.SetPostFile(QFile::encodeName(JishoPath[static_cast<size_t>(Stored.Jisho)]).toStdString());
 }
 
 void TFormMain::CBoxChihouChange() {
     const int i = ui_->CBoxChihou->currentIndex();
-    if (i >= 0 && i < kRegionCount) Jisho = i;
+    if (i >= 0 && i < kRegionCount) Stored.Jisho = i;
     JishoFile();
     focusCurrentInput();
 }
@@ -542,10 +527,10 @@ void TFormMain::plBtnSettingClick() {
 void TFormMain::RBtnSetting() {
     Ui::FormMain& f = *ui_;
     if (f.PnlSetting->isHidden()) return;
-    if (f.RBtnJusho->isChecked()) CkHyoji = 0;
-    if (f.RBtnBango->isChecked()) CkHyoji = 1;
-    CkMark = f.ChkMark->isChecked() ? 1 : 0;
-    CkHifun = f.ChkHyphen->isChecked() ? 1 : 0;
+    if (f.RBtnJusho->isChecked()) Stored.CkHyoji = 0;
+    if (f.RBtnBango->isChecked()) Stored.CkHyoji = 1;
+    Stored.CkMark = f.ChkMark->isChecked() ? 1 : 0;
+    Stored.CkHifun = f.ChkHyphen->isChecked() ? 1 : 0;
 }
 
 void TFormMain::ChkNodoClick() {
@@ -559,37 +544,37 @@ void TFormMain::ChkNodoClick() {
     } else {
         ui_->PnlMain->setGraphicsEffect(nullptr);
     }
-    CkTomei = on ? 1 : 0;
+    Stored.CkTomei = on ? 1 : 0;
 }
 
 void TFormMain::ChkTopPositionClick() {
     if (ui_->PnlSetting->isHidden()) return;
-    const QPoint corner = cornerToKeep(this, MainTop, MainLeft);
-    MainTop = corner.y();
-    MainLeft = corner.x();
+    const QPoint corner = cornerToKeep(this, Stored.MainTop, Stored.MainLeft);
+    Stored.MainTop = corner.y();
+    Stored.MainLeft = corner.x();
     const bool on = ui_->ChkTopPosition->isChecked();
     applyWindowFlags(on, windowFlags().testFlag(Qt::FramelessWindowHint));
-    CkTemae = on ? 1 : 0;
+    Stored.CkTemae = on ? 1 : 0;
 }
 
 void TFormMain::ChkTBarClick() {
     if (ui_->PnlSetting->isHidden()) return;
-    const QPoint corner = cornerToKeep(this, MainTop, MainLeft);
-    MainTop = corner.y();
-    MainLeft = corner.x();
+    const QPoint corner = cornerToKeep(this, Stored.MainTop, Stored.MainLeft);
+    Stored.MainTop = corner.y();
+    Stored.MainLeft = corner.x();
     const bool onTop = windowFlags().testFlag(Qt::WindowStaysOnTopHint);
     if (ui_->ChkTBar->isChecked()) {
         applyWindowFlags(onTop, true);
         placeSoftTitle(true);
         WindowMode();
-        CkTitle = 1;
+        Stored.CkTitle = 1;
         notifier().beep();
         notifier().message(QStringLiteral("ｿﾌﾄｳｪｱのﾀｲﾄﾙ部分（緑色）をﾄﾞﾗｯｸﾞすると移動できます"));
     } else {
         applyWindowFlags(onTop, false);
         placeSoftTitle(false);
         WindowMode();
-        CkTitle = 0;
+        Stored.CkTitle = 0;
     }
 }
 

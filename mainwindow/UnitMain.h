@@ -42,8 +42,7 @@ public:
     QString SoftName, VersionNo, VersionDate, JishoInfo;
     QString ExeDir;
     std::array<QString, 10> JishoPath;
-    int MainTop = 0, MainLeft = 0, Jisho = -1;
-    int CkHyoji = 0, CkMark = 0, CkHifun = 0, CkTomei = 0, CkTemae = 0, CkTitle = 0;
+    StoredSettings Stored;  // the settings file's values, as the window now holds them
     int WinState = 1;
     int HelpPage = 1;
 

@@ -621,6 +621,24 @@ TEST(BatchCommand, OldCodesAreAnsweredAsTheCodeSearchAnswersThem) {
     EXPECT_EQ(run({"--dict", kSample, "--all", "batch", "code"}, query + "\n").out, every);
 }
 
+// A 0x1A ends the dictionary's text for the batch as for the single
+// searches: a line after it answers nothing, by code or by address.
+TEST(BatchCommand, NoLineAfterTheEndMarkAnswers) {
+    const fs::path dict = fs::temp_directory_path() / ("tenmari-eof-" + std::to_string(::getpid()) + ".csv");
+    const std::string line1 = "13101,\"100  \",\"1000001\",\"x\",\"y\",\"z\",\"A\",\"B\",\"C\",0,0,0,0,0,0\r\n";
+    const std::string line2 = "13101,\"100  \",\"1000002\",\"x\",\"y\",\"z\",\"A\",\"B\",\"D\",0,0,0,0,0,0\r\n";
+    std::ofstream(dict, std::ios::binary) << line1 << '\x1a' << line2;
+    for (const char* kind : {"code", "address"}) {
+        const std::string query = std::string(kind) == "code" ? "1000002" : "ABD";
+        const Outcome r = run({"--dict", dict.string(), "batch", kind}, query + "\n");
+        EXPECT_EQ(r.status, 1) << kind << ": " << r.out;
+        EXPECT_EQ(r.out, query + "\t\t\n") << kind;
+        EXPECT_EQ(run({"--dict", dict.string(), kind == std::string("code") ? "code" : "address", query}, "").status,
+                  1);
+    }
+    fs::remove(dict);
+}
+
 TEST(BatchProgress, OnlyOnATerminalAndOnlyAfterASecond) {
     using namespace std::chrono_literals;
     const auto t0 = batch::Progress::Clock::time_point{} + 1000s;

@@ -381,30 +381,30 @@ TEST_F(WindowTest, BadStoredValuesTakeTheirDefaults) {
     struct Case {
         const char* name;
         QVariant stored;
-        int TFormMain::*member;
+        int StoredSettings::*member;
         int expected;
         bool typeError;
     };
     const Case cases[] = {
-        {"CkMark", QStringLiteral("1a"), &TFormMain::CkMark, 0, false},
-        {"CkMark", QStringLiteral(""), &TFormMain::CkMark, 0, false},
-        {"CkMark", QStringLiteral("0x1"), &TFormMain::CkMark, 0, false},
-        {"Jisho", QStringLiteral("99999999999"), &TFormMain::Jisho, -1, false},
-        {"Jisho", QStringLiteral("2147483648"), &TFormMain::Jisho, -1, false},  // one past the largest int
-        {"Jisho", QStringLiteral("10"), &TFormMain::Jisho, 10, false},          // no such region: none chosen
-        {"Jisho", QStringLiteral("9"), &TFormMain::Jisho, 9, false},            // the last region
-        {"MainTop", QStringLiteral("-50"), &TFormMain::MainTop, -50, false},
-        {"CkHyoji", QStringLiteral("+1"), &TFormMain::CkHyoji, 1, false},
-        {"CkMark", QStringList{QStringLiteral("1"), QStringLiteral("2")}, &TFormMain::CkMark, 0, true},
-        {"CkTomei", QByteArray("\x01\x02", 2), &TFormMain::CkTomei, 0, true},
+        {"CkMark", QStringLiteral("1a"), &StoredSettings::CkMark, 0, false},
+        {"CkMark", QStringLiteral(""), &StoredSettings::CkMark, 0, false},
+        {"CkMark", QStringLiteral("0x1"), &StoredSettings::CkMark, 0, false},
+        {"Jisho", QStringLiteral("99999999999"), &StoredSettings::Jisho, -1, false},
+        {"Jisho", QStringLiteral("2147483648"), &StoredSettings::Jisho, -1, false},  // one past the largest int
+        {"Jisho", QStringLiteral("10"), &StoredSettings::Jisho, 10, false},          // no such region: none chosen
+        {"Jisho", QStringLiteral("9"), &StoredSettings::Jisho, 9, false},            // the last region
+        {"MainTop", QStringLiteral("-50"), &StoredSettings::MainTop, -50, false},
+        {"CkHyoji", QStringLiteral("+1"), &StoredSettings::CkHyoji, 1, false},
+        {"CkMark", QStringList{QStringLiteral("1"), QStringLiteral("2")}, &StoredSettings::CkMark, 0, true},
+        {"CkTomei", QByteArray("\x01\x02", 2), &StoredSettings::CkTomei, 0, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SetUp();
         putSettings({{QLatin1String(c.name), c.stored}});
         TFormMain& w = open(false);
-        EXPECT_EQ(w.*c.member, c.expected);
-        if (c.member == &TFormMain::Jisho) {
+        EXPECT_EQ(w.Stored.*c.member, c.expected);
+        if (c.member == &StoredSettings::Jisho) {
             const bool region = c.expected >= 0 && c.expected < 10;
             EXPECT_EQ(ui().CBoxChihou->currentIndex(), region ? c.expected : -1);
             EXPECT_EQ(ui().PanelChihou->Caption().isEmpty(), !region);
@@ -572,17 +572,17 @@ TEST_F(WindowTest, DamagedSettingsFilesKeepWhatIsReadableAndAreReplacedWholeAtCl
         }
         TFormMain& w = open();
         if (c.mark >= 0) {
-            EXPECT_EQ(w.CkMark, c.mark);
+            EXPECT_EQ(w.Stored.CkMark, c.mark);
         }
         if (c.hifun >= 0) {
-            EXPECT_EQ(w.CkHifun, c.hifun);
+            EXPECT_EQ(w.Stored.CkHifun, c.hifun);
         }
         ASSERT_EQ(notes.log.size(), static_cast<size_t>(c.readMessages)) << notes.log.join(u'|').toStdString();
         if (c.readMessages) {
             EXPECT_TRUE(notes.log.front().startsWith(QStringLiteral("error: ") + QString::fromUtf8(c.message)));
         }
-        w.CkTemae = 0;
-        w.CkTomei = 1;
+        w.Stored.CkTemae = 0;
+        w.Stored.CkTomei = 1;
         w.close();
         EXPECT_EQ(notes.log.size(), static_cast<size_t>(c.readMessages)) << notes.log.join(u'|').toStdString();
         expectOnlyOurValues(file);
@@ -600,11 +600,11 @@ TEST_F(WindowTest, OfTwoWindowsTheOneClosedLastWinsWholly) {
     TFormMain& first = open();
     auto second = std::make_unique<TFormMain>();
     second->ExeDir = first.ExeDir;
-    first.CkMark = 1;
-    first.CkHifun = 1;
-    second->CkMark = 0;
-    second->CkHifun = 0;
-    second->Jisho = 3;
+    first.Stored.CkMark = 1;
+    first.Stored.CkHifun = 1;
+    second->Stored.CkMark = 0;
+    second->Stored.CkHifun = 0;
+    second->Stored.Jisho = 3;
     first.close();
     second->close();
     const QString file = SettingsStore::location();
@@ -750,7 +750,7 @@ TEST_F(WindowTest, RepaintingTheRegionDropDownHoldsNoMoreMemory) {
 TEST_F(WindowTest, RegionChoiceReachesTheLookupAtOnceAndFocusReturns) {
     TFormMain& w = open();
     pickRegion(9);
-    EXPECT_EQ(w.Jisho, 9);
+    EXPECT_EQ(w.Stored.Jisho, 9);
     EXPECT_EQ(QString::fromStdString(w.PostReference1().PostFile()), w.JishoPath[9]);
     EXPECT_TRUE(w.JishoPath[9].endsWith(QStringLiteral("/Jisho/Kyushu.csv")));
     EXPECT_EQ(ui().PanelChihou->Caption(), QStringLiteral("福岡・大分・佐賀・長崎・熊本・宮崎・鹿児島・沖縄"));
@@ -973,13 +973,13 @@ TEST_F(WindowTest, SettingsPanelOpensAndClosesButNotWhileTheHelpIsOpen) {
 TEST_F(WindowTest, ResultFormatIsRememberedOnlyFromThePanel) {
     TFormMain& w = open();
     ui().RBtnBango->setChecked(true);  // panel hidden: not taken
-    EXPECT_EQ(w.CkHyoji, 0);
+    EXPECT_EQ(w.Stored.CkHyoji, 0);
     click(ui().plBtnSetting);
     ui().RBtnBango->setChecked(false);
     ui().RBtnBango->setChecked(true);
     ui().ChkMark->setChecked(true);
-    EXPECT_EQ(w.CkHyoji, 1);
-    EXPECT_EQ(w.CkMark, 1);
+    EXPECT_EQ(w.Stored.CkHyoji, 1);
+    EXPECT_EQ(w.Stored.CkMark, 1);
     w.close();  // closed with the panel open
     EXPECT_EQ(savedValue(QStringLiteral("CkHyoji")), QVariant(QStringLiteral("1")));
     EXPECT_EQ(savedValue(QStringLiteral("CkMark")), QVariant(QStringLiteral("1")));
@@ -996,7 +996,7 @@ TEST_F(WindowTest, SeeThroughAppliesAtFirstShowAndAnyTime) {
     EXPECT_NEAR(w.windowOpacity(), 200.0 / 255.0, 0.01);
     ui().ChkNodo->setChecked(false);  // works with the panel closed too
     EXPECT_EQ(w.windowOpacity(), 1.0);
-    EXPECT_EQ(w.CkTomei, 0);
+    EXPECT_EQ(w.Stored.CkTomei, 0);
 }
 
 TEST_F(WindowTest, AlwaysOnTopRebuildsTheWindowAndResetsTheSearch) {
@@ -1017,7 +1017,7 @@ TEST_F(WindowTest, AlwaysOnTopRebuildsTheWindowAndResetsTheSearch) {
     EXPECT_TRUE(ui().EditZip1->text().isEmpty());
     EXPECT_TRUE(ui().RBtnBangoKensaku->isChecked());
     EXPECT_FALSE(ui().PnlSetting->isHidden());
-    EXPECT_EQ(w.CkTemae, 1);
+    EXPECT_EQ(w.Stored.CkTemae, 1);
 }
 
 TEST_F(WindowTest, RemovingTheTitleBarShowsTheMessageAfterTheRebuild) {
@@ -1046,7 +1046,7 @@ TEST_F(WindowTest, RemovingTheTitleBarShowsTheMessageAfterTheRebuild) {
     EXPECT_TRUE(probe.log.isEmpty());
     EXPECT_EQ(w.size(), QSize(450, 413));
     EXPECT_EQ(ui().plBtnSoftTitle->geometry(), QRect(8, 6, 434, 70));
-    EXPECT_EQ(w.CkTitle, 0);
+    EXPECT_EQ(w.Stored.CkTitle, 0);
     setNotifier(&notes);
 }
 

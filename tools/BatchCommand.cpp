@@ -92,13 +92,7 @@ int answer(const Options& opt, batch::QueryTable::Kind kind, const std::string& 
     std::unique_ptr<DictionaryReader> reader;
     try {
         reader = DictionaryReader::open(dict);
-        if (!reader) {
-            struct stat st {};
-            if (::stat(dict.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-                return fail(dict + ": is a folder, not a dictionary file");
-            }
-            return fail(dict + ": no such dictionary file");
-        }
+        if (!reader) return fail(missingDictionary(dict).value_or(dict + ": no such dictionary file"));
         const auto [size, name] = dictionarySize(dict);
         batch::Progress progress(::isatty(STDERR_FILENO) == 1, size, name, opt.start,
                                  [](std::string_view s) { (void)!::write(STDERR_FILENO, s.data(), s.size()); });

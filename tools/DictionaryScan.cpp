@@ -79,10 +79,11 @@ void answerBatch(QueryTable& table, QueryTable::Kind kind, DictionaryReader& rea
         // codes asked for, so that the probes do not wait on memory one by one.
         std::vector<std::string_view> gathered;
         std::uint64_t bytes = 0;
-        for (std::string_view b = reader.nextBlock(); !b.empty(); b = reader.nextBlock()) {
+        bool ended = false;
+        for (std::string_view b = reader.nextBlock(); !b.empty() && !ended; b = reader.nextBlock()) {
             bytes += b.size();
             gathered.clear();
-            forEachLineOfBlock(b, [&](std::string_view line) {
+            forEachLineOfBlock(textOfBlock(b, ended), [&](std::string_view line) {
                 gathered.push_back(line);
                 if (const auto quick = fields::quickCode(line)) table.prefetchCode(*quick);
             });
@@ -118,47 +119,6 @@ void answerBatch(QueryTable& table, QueryTable::Kind kind, DictionaryReader& rea
             });
         },
         block);
-}
-
-std::vector<LineRecord> readLines(DictionaryReader& reader, const std::vector<std::uint64_t>& lines,
-                                  const TextOptions& o, bool readings) {
-    std::vector<LineRecord> out;
-    out.reserve(lines.size());
-    LineFields f;
-    SplitRuns runs;
-    std::size_t next = 0;
-    forEachLine(
-        reader,
-        [&](std::string_view line, std::uint64_t number) {
-            const bool wanted = next < lines.size() && lines[next] == number;
-            bool carriesOn = false;
-            bool cut = false;
-            if (o.whole) {
-                // Only a line with a bracket, or one after an open run, plays a part in the runs.
-                const bool brackets = mayHoldBrackets(line);
-                if (brackets || runs.open()) {
-                    const auto quick = brackets ? std::nullopt : fields::quickCode(line);
-                    if (!quick) {
-                        f.reset(line);
-                        cut = true;
-                    }
-                    const std::string_view code = quick ? *quick : f.field(fields::kCode);
-                    carriesOn = runs.continues(number, code);
-                    runs.see(number, code, brackets ? bracketBalance(f.field(fields::kTownArea)) : 0, carriesOn);
-                }
-            }
-            if (!wanted) return;
-            ++next;
-            if (!cut) f.reset(line);
-            LineRecord& r = out.emplace_back();
-            r.line = number;
-            r.code = f.field(fields::kCode);
-            addressText(f, o, r.address);
-            if (readings) readingText(f, o, r.reading);
-            r.carriesOn = carriesOn;
-        },
-        [](std::uint64_t) {});
-    return out;
 }
 
 }  // namespace tenmari::batch

@@ -54,15 +54,27 @@ void forEachLineOfBlock(std::string_view block, Fn&& fn) {
     }
 }
 
-// Every line of the dictionary in file order: fn(line, number), numbered from
-// 1; block(bytes) after each block read, with the bytes read so far.
+// A block's text up to the 0x1A that ends the dictionary's text, if it holds
+// one (`ended` is then set): the lines after it are no records, as for the
+// lookup's passes. A line cut by it still counts.
+inline std::string_view textOfBlock(std::string_view block, bool& ended) {
+    if (const void* z = std::memchr(block.data(), 0x1A, block.size())) {
+        ended = true;
+        return block.substr(0, static_cast<std::size_t>(static_cast<const char*>(z) - block.data()));
+    }
+    return block;
+}
+
+// Every line of the dictionary in file order, up to a 0x1A: fn(line, number),
+// numbered from 1; block(bytes) after each block read, with the bytes read so far.
 template <typename Fn, typename Block>
 void forEachLine(DictionaryReader& reader, Fn&& fn, Block&& block) {
     std::uint64_t number = 0;
     std::uint64_t bytes = 0;
-    for (std::string_view b = reader.nextBlock(); !b.empty(); b = reader.nextBlock()) {
+    bool ended = false;
+    for (std::string_view b = reader.nextBlock(); !b.empty() && !ended; b = reader.nextBlock()) {
         bytes += b.size();
-        forEachLineOfBlock(b, [&](std::string_view line) { fn(line, ++number); });
+        forEachLineOfBlock(textOfBlock(b, ended), [&](std::string_view line) { fn(line, ++number); });
         block(bytes);
     }
 }
@@ -72,16 +84,5 @@ void forEachLine(DictionaryReader& reader, Fn&& fn, Block&& block) {
 // when it answers), in file order. `progress(bytes, lines)` after each block.
 void answerBatch(QueryTable& table, QueryTable::Kind kind, DictionaryReader& reader, const TextOptions& options,
                  bool readings, const std::function<void(std::uint64_t, std::uint64_t)>& progress);
-
-// The records of some lines (numbers ascending, as the lookup found them),
-// read again for the texts the tool's options ask for. With `whole`, a line
-// that carries on a split run is marked: it is no record of its own.
-struct LineRecord {
-    std::uint64_t line;
-    std::string code, address, reading;  // code page 932, the reading half-width as in the file
-    bool carriesOn = false;
-};
-std::vector<LineRecord> readLines(DictionaryReader& reader, const std::vector<std::uint64_t>& lines,
-                                  const TextOptions& options, bool readings);
 
 }  // namespace tenmari::batch

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include <sys/stat.h>
+
 #include "Utf8.h"
 #include "WriteOut.h"
 
@@ -92,6 +94,13 @@ std::string shown(std::string_view a) {
         i += n;
     }
     return i < a.size() ? out + "…" : out;
+}
+
+std::optional<std::string> missingDictionary(const std::string& dict) {
+    struct stat st {};
+    if (::stat(dict.c_str(), &st) != 0) return dict + ": no such dictionary file";
+    if (S_ISDIR(st.st_mode)) return dict + ": is a folder, not a dictionary file";
+    return std::nullopt;
 }
 
 std::string Options::dictionary() const {

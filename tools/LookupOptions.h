@@ -36,6 +36,11 @@ struct Options {
 // error (reported, `status` 2).
 std::optional<Options> parseOptions(int argc, char** argv, int& status);
 
+// Why a dictionary cannot be searched although no read failed: nothing is
+// there, or a folder is (the message names it); nullopt when a file is there.
+// The lookup tells both only as "no file" (a reader that opens nothing).
+std::optional<std::string> missingDictionary(const std::string& dict);
+
 // "tenmari-lookup: message" on standard error; status 2.
 int fail(const std::string& message);
 // The same followed by the usage text.

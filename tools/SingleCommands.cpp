@@ -1,7 +1,5 @@
 // The single commands: code, prefix and address, one query each.
 
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,12 +7,13 @@
 #include <vector>
 
 #include "DictionaryReader.h"
-#include "DictionaryScan.h"
+#include "MatchRules.h"
 #include "LookupCommands.h"
 #include "LookupQueries.h"
 #include "MatchRecord.h"
 #include "OutputWriter.h"
 #include "PostReference.h"
+#include "WholeRecord.h"
 
 namespace tenmari::lookupcli {
 namespace {
@@ -37,9 +36,7 @@ int runSingle(const Options& opt, Command command) {
     ref.OnNotPostFile = [&](TPostReference&) { notFound = true; };
     // The event also tells of a code query without a match: what is there decides.
     auto noDictionary = [&]() -> std::optional<int> {
-        struct stat st {};
-        if (::stat(dict.c_str(), &st) != 0) return fail(dict + ": no such dictionary file");
-        if (S_ISDIR(st.st_mode)) return fail(dict + ": is a folder, not a dictionary file");
+        if (const auto missing = missingDictionary(dict)) return fail(*missing);
         return std::nullopt;
     };
 
@@ -63,41 +60,33 @@ int runSingle(const Options& opt, Command command) {
                 bad.emplace_back(line, firstBadBytes(std::string(code) + std::string(address) + std::string(reading)));
             }
         };
-        // The lookup finds the matching lines. Its records serve as they are;
-        // for a reading or whole records they are read again by the tool's rules.
-        const bool again = opt.kana || opt.whole;
-        std::vector<std::uint64_t> lines;  // the matching lines, to be read again
-        MatchSinkFn match(
-            [&](const MatchRecord& r) {
-                if (again) {
-                    lines.push_back(r.line);
-                } else {
-                    append(r.code, r.address, {}, r.line);
-                }
-            },
-            false);  // no readings from the lookup
+        // One pass: the lookup's records as they are, or whole records with --whole.
+        std::string address, reading;
+        WholeRecordSinkFn whole([&](const WholeRecord& r) {
+            address = addressParts(opt.pickOut, r.prefecture, r.municipality, r.townArea).joined();
+            if (opt.kana) {
+                reading = readingParts(opt.pickOut, r.prefectureReading, r.municipalityReading, r.townAreaReading,
+                                       r.townArea != kNotListed)
+                              .joined();
+            }
+            append(r.code, address, reading, r.line);
+        });
+        MatchSinkFn match([&](const MatchRecord& r) { append(r.code, r.address, r.reading, r.line); }, opt.kana);
         if (command == Command::code) {
-            if (!ref.PostToAddressRecord(*query, match)) {
+            const bool found =
+                opt.whole ? ref.PostToAddressWhole(*query, whole) : ref.PostToAddressRecord(*query, match);
+            if (!found) {
                 if (const auto rc = noDictionary()) return *rc;
                 return 1;  // a found record may still have an empty address
             }
         } else {
             if (command == Command::prefix) {
-                ref.PostToAddressEach(*query, match);
+                opt.whole ? ref.PostToAddressEachWhole(*query, whole) : ref.PostToAddressEach(*query, match);
             } else {
-                ref.AddressToPostEach(*query, match);
+                opt.whole ? ref.AddressToPostEachWhole(*query, whole) : ref.AddressToPostEach(*query, match);
             }
             if (notFound) {
                 if (const auto rc = noDictionary()) return *rc;
-            }
-        }
-        if (again && !lines.empty()) {
-            DictionaryReader reader(dict);
-            const auto found = batch::readLines(reader, lines, {opt.pickOut, opt.whole}, opt.kana);
-            // A code's first record never carries on a run: the line before it
-            // would be of the same code and found first.
-            for (const auto& r : found) {
-                if (!r.carriesOn || command == Command::code) append(r.code, r.address, r.reading, r.line);
             }
         }
         if (const int err = out.flush()) return writeFailed(err);
