@@ -191,8 +191,8 @@ void AddressIndex::Impl::build(const std::vector<WholeRecord>& input) {
     for (const WholeRecord& w : input) {
         auto [pit, newPref] = prefIds.try_emplace(w.prefecture, static_cast<std::uint32_t>(prefectures.size()));
         if (newPref) prefectures.push_back(w.prefecture);
-        auto [mit, newMuni] = muniIds.try_emplace({w.prefecture, w.municipality},
-                                                  static_cast<std::uint32_t>(municipalities.size()));
+        auto [mit, newMuni] =
+            muniIds.try_emplace({w.prefecture, w.municipality}, static_cast<std::uint32_t>(municipalities.size()));
         if (newMuni) {
             Municipality& m = municipalities.emplace_back();
             m.prefecture = pit->second;
@@ -262,7 +262,8 @@ void AddressIndex::Impl::build(const std::vector<WholeRecord>& input) {
     for (const auto& [kind, n] : kindCounts) {
         if (kind != noteKindName(NoteKind::unread)) counts.push_back({kind, n});
     }
-    std::sort(counts.begin(), counts.end(), [](const NoteCount& a, const NoteCount& b) { return a.records > b.records; });
+    std::sort(counts.begin(), counts.end(),
+              [](const NoteCount& a, const NoteCount& b) { return a.records > b.records; });
     if (const auto it = kindCounts.find(std::string(noteKindName(NoteKind::unread))); it != kindCounts.end()) {
         counts.push_back({it->first, it->second});
     }
@@ -282,24 +283,31 @@ Reading AddressIndex::Impl::resolveBuilding(const Town& building, TextView rest)
     return {Level::ambiguous, building.records};
 }
 
-Reading AddressIndex::Impl::resolveTown(const Municipality& m, const Town& town, TextView rest,
-                                        TextView street) const {
+Reading AddressIndex::Impl::resolveTown(const Municipality& m, const Town& town, TextView rest, TextView street) const {
     if (town.building) return resolveBuilding(town, rest);
     // 字 or 大字 before the part of the town, or the numbers.
     if (rest.starts_with(U"大字")) rest.remove_prefix(2);
     if (rest.starts_with(U"字")) rest.remove_prefix(1);
     // A name from a note ("南郷通（南）", a 字 of a list) anywhere in what follows.
+    // A name at the start wins over one further on, a longer over a shorter
+    // ("中荒町" is not "荒町").
     std::vector<std::uint32_t> named;
     std::size_t afterName = 0;
+    std::size_t bestScore = 0;
     for (const std::uint32_t id : town.records) {
         const Conditions& c = records[id].cond;
         if (c.kind != NoteKind::names && c.kind != NoteKind::lotsAndNames) continue;
         for (const Text& name : c.names) {
             const std::size_t at = rest.find(name);
             if (at == TextView::npos) continue;
-            named.push_back(id);
-            if (at == 0) afterName = std::max(afterName, name.size());
-            break;
+            const std::size_t score = (at == 0 ? 1000 : 0) + name.size();
+            if (score > bestScore) {
+                bestScore = score;
+                named.assign(1, id);
+                afterName = at == 0 ? name.size() : 0;
+            } else if (score == bestScore && std::find(named.begin(), named.end(), id) == named.end()) {
+                named.push_back(id);
+            }
         }
     }
     TextView numbersText = rest.substr(afterName);
@@ -307,11 +315,21 @@ Reading AddressIndex::Impl::resolveTown(const Municipality& m, const Town& town,
     const Numbers n = readNumbers(numbersText);
     // A building of the town, named after the numbers: its floor decides.
     const TextView after = numbersText.substr(n.end);
+    // (The longest name written: "新丸の内ビルディング" holds "丸の内ビルディング".)
+    std::int64_t building = -1;
+    TextView floorText;
     for (std::size_t b = 0; b < town.buildings.size(); ++b) {
-        if (after.find(town.buildingNames[b]) != TextView::npos || rest.starts_with(town.buildingNames[b])) {
-            return resolveBuilding(towns[town.buildings[b]], after);
+        const TextView name = town.buildingNames[b];
+        if (building >= 0 && town.buildingNames[static_cast<std::size_t>(building)].size() >= name.size()) continue;
+        if (const std::size_t at = after.find(name); at != TextView::npos) {
+            building = static_cast<std::int64_t>(b);
+            floorText = after.substr(at + name.size());
+        } else if (rest.starts_with(name)) {
+            building = static_cast<std::int64_t>(b);
+            floorText = rest.substr(name.size());
         }
     }
+    if (building >= 0) return resolveBuilding(towns[town.buildings[static_cast<std::size_t>(building)]], floorText);
     // The first number is a chome where the town's codes go by chome, or where written so.
     std::optional<std::uint32_t> chome, lot;
     std::uint32_t sub = 0;
@@ -329,9 +347,9 @@ Reading AddressIndex::Impl::resolveTown(const Municipality& m, const Town& town,
         }
     }
     const Text streetKey = streetForm(street);
-    std::vector<std::uint32_t> fit;       // records whose condition the address meets
-    std::vector<std::uint32_t> plain;     // records for the town as a whole
-    std::vector<std::uint32_t> unread;    // notes not read
+    std::vector<std::uint32_t> fit;     // records whose condition the address meets
+    std::vector<std::uint32_t> plain;   // records for the town as a whole
+    std::vector<std::uint32_t> unread;  // notes not read
     std::int64_t other = -1;
     bool byNumber = false;
     for (const std::uint32_t id : town.records) {
@@ -379,9 +397,8 @@ Reading AddressIndex::Impl::resolveTown(const Municipality& m, const Town& town,
         for (const std::uint32_t id : town.records) {
             const Conditions& c = records[id].cond;
             if (c.kind != NoteKind::kyotoStreets) continue;
-            if (std::any_of(c.names.begin(), c.names.end(), [&](const Text& s) {
-                    return s.ends_with(streetKey) || streetKey.ends_with(s);
-                })) {
+            if (std::any_of(c.names.begin(), c.names.end(),
+                            [&](const Text& s) { return s.ends_with(streetKey) || streetKey.ends_with(s); })) {
                 fit.push_back(id);
             }
         }
@@ -390,6 +407,8 @@ Reading AddressIndex::Impl::resolveTown(const Municipality& m, const Town& town,
     if (fit.size() == 1) return {numberLevel, fit};
     if (fit.size() > 1) return {Level::ambiguous, fit};
     if (other >= 0 && (chome || lot)) return {Level::number, {static_cast<std::uint32_t>(other)}};
+    // A part of the town that no record names: "その他" where the town is split by names.
+    if (other >= 0 && !rest.empty() && !isDigit(rest[0])) return {Level::town, {static_cast<std::uint32_t>(other)}};
     if (town.records.size() == 1) return {Level::town, town.records};
     if (plain.size() == 1 && unread.empty() && !(chome || lot)) return {Level::town, plain};
     if (plain.size() == 1 && unread.empty() && other < 0) return {Level::town, plain};
@@ -418,7 +437,12 @@ void AddressIndex::Impl::readAt(const Municipality& m, TextView rest, std::vecto
         for (std::size_t i = 0; i < rest.size(); ++i) {
             for (const Text& w : kyotoDirections()) {
                 if (rest.substr(i).starts_with(w)) {
-                    starts.push_back({i + w.size(), rest.substr(0, i + w.size())});
+                    std::size_t at = i + w.size();
+                    starts.push_back({at, rest.substr(0, at)});
+                    // "七条下る三丁目": a chome of the street before the town.
+                    if (readNumber(rest, at) && rest.substr(at).starts_with(U"丁目")) {
+                        starts.push_back({at + 2, rest.substr(0, at + 2)});
+                    }
                     break;
                 }
             }
@@ -462,6 +486,7 @@ Answer AddressIndex::Impl::match(std::string_view utf8) const {
         if (digits.size() == 7 && (k == q.size() || !isDigit(q[k]))) {
             answer.writtenCode = digits;
             at = k;
+            if (at < q.size() && q[at] == kNumberBreak) ++at;
         }
     }
     const TextView text = TextView(q).substr(at);

@@ -154,7 +154,10 @@ Conditions readNote(std::string_view noteUtf8, bool kyoto) {
         c.kind = NoteKind::unread;
         return c;
     }
-    const std::vector<Text> items = splitItems(note);
+    std::vector<Text> items = splitItems(note);
+    // Names are told by the note as written: "大三" is a name, "３" a number.
+    const std::vector<Text> written = splitItems(canonical(noteUtf8, true, false));
+    if (written.size() != items.size()) return c.kind = NoteKind::unread, c;
     if (kyoto) {
         bool streets = true;
         for (const Text& item : items) {
@@ -171,13 +174,14 @@ Conditions readNote(std::string_view noteUtf8, bool kyoto) {
     // Numbers with a unit, the unit of a later item standing for the items before it.
     std::vector<std::pair<NumberRange, Unit>> numbers;
     bool anyName = false;
-    for (const Text& item : items) {
+    for (std::size_t k = 0; k < items.size(); ++k) {
+        const Text& item = items[k];
         if (item.empty()) return c.kind = NoteKind::unread, c;
         NumberRange r;
         Unit u;
-        if (readNumberItem(item, r, u)) {
+        if (hasDigit(written[k]) && readNumberItem(item, r, u)) {
             numbers.emplace_back(r, u);
-        } else if (!hasDigit(item) && item.find(U'~') == Text::npos) {
+        } else if (!hasDigit(written[k]) && item.find(U'~') == Text::npos) {
             c.names.push_back(item);
             anyName = true;
         } else {

@@ -72,6 +72,10 @@ const Tables& tables() {
     return t;
 }
 
+// A separator's place until the numbers are read: two numbers it kept apart
+// stay apart ("1-2-3 六本木" is not 36), everything else closes up.
+constexpr char32_t kDropped = 0xE000;
+
 char32_t foldWidth(char32_t c) {
     if (c >= 0xFF01 && c <= 0xFF5E) c = c - 0xFF01 + 0x21;  // Ａ１！ → A1!
     if (c == 0x301C) c = U'~';                              // 〜 as ～
@@ -124,7 +128,7 @@ std::optional<std::uint32_t> readNumber(TextView t, std::size_t& at) {
     return static_cast<std::uint32_t>(v);
 }
 
-Text canonical(TextView in, bool keepSeparators) {
+Text canonical(TextView in, bool keepSeparators, bool readNumerals) {
     const Tables& tb = tables();
     // 1. Widths, separators and variants, character by character.
     Text a;
@@ -140,6 +144,7 @@ Text canonical(TextView in, bool keepSeparators) {
             }
         }
         if (!keepSeparators && std::find(tb.separators.begin(), tb.separators.end(), c) != tb.separators.end()) {
+            a.push_back(kDropped);
             continue;
         }
         const auto s = tb.single.find(c);
@@ -167,7 +172,7 @@ Text canonical(TextView in, bool keepSeparators) {
     Text out;
     out.reserve(b.size());
     for (std::size_t i = 0; i < b.size();) {
-        const auto n = tb.numerals.find(b[i]);
+        const auto n = readNumerals ? tb.numerals.find(b[i]) : tb.numerals.end();
         if (n != tb.numerals.end()) {
             std::uint64_t total = 0, section = 0;
             bool multiplied = false;
@@ -188,6 +193,14 @@ Text canonical(TextView in, bool keepSeparators) {
             const std::string digits = std::to_string(std::min<std::uint64_t>(total, 999999999));
             for (const char d : digits) out.push_back(static_cast<char32_t>(d));
             i = j;
+            continue;
+        }
+        if (b[i] == kDropped) {
+            std::size_t next = i;
+            while (next < b.size() && b[next] == kDropped) ++next;
+            const bool number = next < b.size() && (isDigit(b[next]) || tb.numerals.find(b[next]) != tb.numerals.end());
+            if (number && !out.empty() && isDigit(out.back())) out.push_back(kNumberBreak);
+            i = next;
             continue;
         }
         const auto d = tb.dashes.find(b[i]);

@@ -21,14 +21,18 @@ std::string encodeUtf8(TextView text);
 
 // The compared form. With `keepSeparators` the separators stay (a note's
 // items are cut at "、").
-Text canonical(TextView text, bool keepSeparators = false);
-inline Text canonical(std::string_view utf8, bool keepSeparators = false) {
+// With `readNumerals` false, kanji numerals stay as they are written.
+Text canonical(TextView text, bool keepSeparators = false, bool readNumerals = true);
+inline Text canonical(std::string_view utf8, bool keepSeparators = false, bool readNumerals = true) {
     const auto t = decodeUtf8(utf8);
-    return t ? canonical(*t, keepSeparators) : Text();
+    return t ? canonical(*t, keepSeparators, readNumerals) : Text();
 }
 
 // Kyoto's direction words, longest first, in the compared form.
 const std::vector<Text>& kyotoDirections();
+
+// Put between two numbers that a space or comma kept apart.
+inline constexpr char32_t kNumberBreak = U'|';
 
 inline bool isDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
 
