@@ -253,6 +253,11 @@ void AddressIndex::Impl::build(const std::vector<WholeRecord>& input) {
         // A district (郡) left out: 西多摩郡奥多摩町 as 奥多摩町.
         const std::size_t gun = key.find(U'郡');
         if (gun != Text::npos && gun + 1 < key.size()) municipalityKeys[key.substr(gun + 1)].push_back(id);
+        // A ward of a large city without its city: 札幌市中央区 as 中央区 (the town then decides).
+        const std::size_t city = key.rfind(U'市');
+        if (key.back() == U'区' && city != Text::npos && city > 0 && city + 2 < key.size()) {
+            municipalityKeys[key.substr(city + 1)].push_back(id);
+        }
     }
     for (auto& [k, ids] : municipalityKeys) {
         longestMunicipality = std::max(longestMunicipality, k.size());

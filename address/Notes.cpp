@@ -179,7 +179,10 @@ Conditions readNote(std::string_view noteUtf8, bool kyoto) {
         if (item.empty()) return c.kind = NoteKind::unread, c;
         NumberRange r;
         Unit u;
-        if (hasDigit(written[k]) && readNumberItem(item, r, u)) {
+        if (endsWith(item, U"区") && std::all_of(item.begin(), item.end() - 1, isDigit)) {
+            c.names.push_back(item);  // "１区": a part of the town, written so
+            anyName = true;
+        } else if (hasDigit(written[k]) && readNumberItem(item, r, u)) {
             numbers.emplace_back(r, u);
         } else if (!hasDigit(written[k]) && item.find(U'~') == Text::npos) {
             c.names.push_back(item);

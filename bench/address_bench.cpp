@@ -68,13 +68,15 @@ std::string kanji(std::uint32_t n) {
 }
 
 std::string replaceAll(std::string s, const std::string& from, const std::string& to) {
-    for (std::size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size()) s.replace(at, from.size(), to);
+    for (std::size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size())
+        s.replace(at, from.size(), to);
     return s;
 }
 
 // The digits of a kanji numeral run in a town name, written full-width ("北二十四条西" → "北２４条西").
 std::string digitsInName(const std::string& town) {
-    static const std::vector<std::string> kNum = {"〇", "一", "二", "三", "四", "五", "六", "七", "八", "九", "十", "百", "千"};
+    static const std::vector<std::string> kNum = {"〇", "一", "二", "三", "四", "五", "六",
+                                                  "七", "八", "九", "十", "百", "千"};
     std::string out;
     for (std::size_t i = 0; i < town.size();) {
         std::uint32_t total = 0, section = 0;
@@ -84,7 +86,10 @@ std::string digitsInName(const std::string& town) {
             bool hit = false;
             for (std::size_t k = 0; k < kNum.size(); ++k) {
                 if (town.compare(j, kNum[k].size(), kNum[k]) != 0) continue;
-                const std::uint32_t v = k <= 9 ? static_cast<std::uint32_t>(k) : (k == 10 ? 10u : k == 11 ? 100u : 1000u);
+                const std::uint32_t v = k <= 9 ? static_cast<std::uint32_t>(k)
+                                               : (k == 10   ? 10u
+                                                  : k == 11 ? 100u
+                                                            : 1000u);
                 if (v >= 10) {
                     total += (section ? section : 1) * v;
                     section = 0;
@@ -246,7 +251,8 @@ int main(int argc, char** argv) {
         if (!n) continue;  // a note not read: the record answers for its town only
         std::string town = r.town;
         std::string tail = written(*n, 0);
-        if (c.kind == NoteKind::names || c.kind == NoteKind::lotsAndNames) tail = "字" + tenmari::address::encodeUtf8(c.names[0]) + tail;
+        if (c.kind == NoteKind::names || c.kind == NoteKind::lotsAndNames)
+            tail = "字" + tenmari::address::encodeUtf8(c.names[0]) + tail;
         const int style = static_cast<int>(rng() % 3);
         const Level least = (n->chome || n->lot) && c.kind != NoteKind::none && c.kind != NoteKind::exceptBuildings
                                 ? Level::number
@@ -270,7 +276,7 @@ int main(int argc, char** argv) {
             std::string floor;
             if (c.kind == NoteKind::floor) {
                 const int form = static_cast<int>(rng() % 3);
-                floor = form == 0 ? std::to_string(c.floor) + "階"
+                floor = form == 0   ? std::to_string(c.floor) + "階"
                         : form == 1 ? std::to_string(c.floor) + "F"
                                     : fullWidth(std::to_string(c.floor)) + "Ｆ";
             } else {
@@ -287,18 +293,25 @@ int main(int argc, char** argv) {
             add("names in notes", whole + tail, r.code, Level::town);
             continue;
         }
-        add(style == 0 ? "full-width numbers" : style == 1 ? "1-2-3" : "kanji numerals", whole + written(*n, style),
+        add(style == 0   ? "full-width numbers"
+            : style == 1 ? "1-2-3"
+                         : "kanji numerals",
+            whole + written(*n, style), r.code, least);
+        add("dashes",
+            whole + replaceAll(written(*n, 1), "-",
+                               rng() % 2   ? "－"
+                               : rng() % 2 ? "ー"
+                                           : "−"),
             r.code, least);
-        add("dashes", whole + replaceAll(written(*n, 1), "-", rng() % 2 ? "－" : rng() % 2 ? "ー" : "−"), r.code,
-            least);
         add("spaces", r.prefecture + " " + r.municipality + "　" + town + " " + written(*n, 1), r.code, least);
         add("〒 code", "〒" + r.code.substr(0, 3) + "-" + r.code.substr(3) + " " + whole + written(*n, 0), r.code,
             least);
         add("no prefecture", r.municipality + town + written(*n, 0),
             ambiguousWithoutPrefecture(r) ? "ambiguous" : r.code, least);
         if (r.prefecture != "北海道") {
-            add("prefecture without 県府都", r.prefecture.substr(0, r.prefecture.size() - 3) + r.municipality + town +
-                    written(*n, 1), r.code, least);
+            add("prefecture without 県府都",
+                r.prefecture.substr(0, r.prefecture.size() - 3) + r.municipality + town + written(*n, 1), r.code,
+                least);
         }
         if (const std::size_t gun = r.municipality.find("郡"); gun != std::string::npos) {
             add("district left out", r.prefecture + r.municipality.substr(gun + 3) + town + written(*n, 1), r.code,
@@ -363,8 +376,8 @@ int main(int argc, char** argv) {
         if (!ok && shown[c.form]++ < show) {
             std::string cands;
             for (const auto& k : a.candidates) cands += " " + k;
-            std::fprintf(stderr, "%s: %s -> %s %s%s (expected %s)\n", c.form.c_str(), c.text.c_str(),
-                         a.code.c_str(), std::string(levelName(a.level)).c_str(), cands.c_str(), c.expected.c_str());
+            std::fprintf(stderr, "%s: %s -> %s %s%s (expected %s)\n", c.form.c_str(), c.text.c_str(), a.code.c_str(),
+                         std::string(levelName(a.level)).c_str(), cands.c_str(), c.expected.c_str());
         }
     }
     const double matchMs = tenmari::bench::msSince(start);
@@ -381,7 +394,7 @@ int main(int argc, char** argv) {
     }
     std::printf("%-28s %6d %7d %6.2f %6d %6d %6d\n", "all", all.total, all.right, 100.0 * all.right / all.total,
                 all.ambiguous, all.wrong, all.wrongOnAmbiguous);
-    std::printf("records %zu, read %.1f ms, index built %.1f ms, %zu matches %.1f ms (%.2f us each)\n",
-                records.size(), readMs, buildMs, cases.size(), matchMs, 1000.0 * matchMs / static_cast<double>(cases.size()));
+    std::printf("records %zu, read %.1f ms, index built %.1f ms, %zu matches %.1f ms (%.2f us each)\n", records.size(),
+                readMs, buildMs, cases.size(), matchMs, 1000.0 * matchMs / static_cast<double>(cases.size()));
     return 0;
 }

@@ -10,8 +10,8 @@ namespace {
 // The text inside the outer brackets of what follows the town area's first "（".
 std::string noteOf(std::string_view town, std::string_view cut) {
     std::string_view note = town.substr(cut.size());
-    if (note.starts_with("\x81\x69")) note.remove_prefix(2);   // （
-    if (note.ends_with("\x81\x6a")) note.remove_suffix(2);     // ）
+    if (note.starts_with("\x81\x69")) note.remove_prefix(2);  // （
+    if (note.ends_with("\x81\x6a")) note.remove_suffix(2);    // ）
     return std::string(note);
 }
 }  // namespace
@@ -21,7 +21,7 @@ std::vector<address::WholeRecord> readWholeRecords(DictionaryReader& reader) {
     out.reserve(130000);
     LineFields f;
     SplitRuns runs;
-    std::string town;      // code page 932, a split run's lines joined
+    std::string town;  // code page 932, a split run's lines joined
     std::string utf8;
     bool pending = false;  // `out.back()` still waits for its town area
     address::WholeRecord cur;
@@ -33,8 +33,7 @@ std::vector<address::WholeRecord> readWholeRecords(DictionaryReader& reader) {
             cur.town = cp932ToUtf8(cut);
             cur.note = cp932ToUtf8(noteOf(town, cut));
             out.push_back(std::move(cur));
-        } catch (const EncodingError&) {
-        }
+        } catch (const EncodingError&) {}
         cur = {};
     };
     forEachLine(
