@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "WholeRecord.h"
+#include "AddressRecord.h"
 
 namespace tenmari::address {
 

@@ -21,7 +21,7 @@
 #include "DictionaryReader.h"
 #include "Notes.h"
 #include "Text.h"
-#include "WholeRecords.h"
+#include "DictionaryRecords.h"
 
 namespace {
 
@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
     if (csv.empty()) return 0;
     auto start = tenmari::bench::Clock::now();
     tenmari::DictionaryReader reader(csv);
-    const std::vector<WholeRecord> records = tenmari::batch::readWholeRecords(reader);
+    const std::vector<WholeRecord> records = tenmari::address::readRecords(reader);
     const double readMs = tenmari::bench::msSince(start);
     start = tenmari::bench::Clock::now();
     const tenmari::address::AddressIndex index(records);

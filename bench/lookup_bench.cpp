@@ -212,8 +212,7 @@ int main(int argc, char** argv) {
         const char* name;
     };
     const tenmari::Reading chosen = tenmari::reading();
-    const Way ways[] = {{tenmari::Reading::readTwo, "read(), two threads"},
-                        {tenmari::Reading::read, "read()"},
+    const Way ways[] = {{tenmari::Reading::read, "read()"},
                         {tenmari::Reading::map, "mapping"},
                         {tenmari::Reading::mapPopulate, "mapping, MAP_POPULATE"}};
     for (const Way& way : ways) {

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
-#include <sched.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,17 +15,6 @@
 
 namespace tenmari {
 namespace {
-
-// Processors this process may run on.
-unsigned processors() {
-#if defined(__linux__)
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (::sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<unsigned>(CPU_COUNT(&set));
-#endif
-    const long n = ::sysconf(_SC_NPROCESSORS_ONLN);
-    return n > 0 ? static_cast<unsigned>(n) : 1;
-}
 
 // The way chosen by setReading(); until then, the default (asked for on the
 // first search, not at start-up).
@@ -43,17 +31,6 @@ KeptBuffer& keptBuffer() {
     thread_local KeptBuffer kept;
     return kept;
 }
-// The buffer of a part's reader (partFrom), lent to one at a time: the part
-// is made on the caller's thread, whose kept buffer its own reader holds,
-// and read on a second thread.
-struct SpareBuffer {
-    ReadBuffer buf;
-    std::atomic<bool> inUse{false};
-};
-SpareBuffer& spareBuffer() {
-    static SpareBuffer spare;
-    return spare;
-}
 constexpr char kEndOfFile = 0x1A;
 
 // The largest file taken for a dictionary. The nationwide file is about
@@ -63,8 +40,7 @@ constexpr long long kLargestDictionary = 256LL * 1024 * 1024;
 
 // Whether the file is UTF-8 text (utf8::opensAsText), which read as code
 // page 932 would give garbled addresses: such a file is refused with EILSEQ.
-// Every read is by offset (pread), so that a second reader of the same
-// descriptor can read elsewhere at the same time.
+// Every read is by offset (pread).
 ssize_t readAt(int fd, char* out, std::size_t n, std::uint64_t offset) {
     ssize_t got;
     do {
@@ -131,10 +107,7 @@ int openRegularFile(const std::string& path, bool* missing) {
 
 }  // namespace
 
-Reading defaultReading() {
-    static const Reading chosen = processors() >= 2 ? Reading::readTwo : Reading::read;
-    return chosen;
-}
+Reading defaultReading() { return Reading::read; }
 
 Reading reading() {
     const int chosen = chosenReading.load(std::memory_order_relaxed);
@@ -166,15 +139,6 @@ DictionaryReader::DictionaryReader(const std::string& path, int fd) : fd_(fd), b
     }
 }
 
-DictionaryReader::DictionaryReader(const DictionaryReader& whole, std::uint64_t from)
-    : path_(whole.path_), fd_(whole.fd_), ownsFd_(false), buf_(&own_), pos_(from) {
-    SpareBuffer& spare = spareBuffer();
-    if (!spare.inUse.exchange(true, std::memory_order_acquire)) {
-        lentSpare_ = true;
-        buf_ = &spare.buf;
-    }
-}
-
 DictionaryReader::~DictionaryReader() {
     // A buffer grown for a very long line is not kept.
     if (lent_) {
@@ -182,38 +146,8 @@ DictionaryReader::~DictionaryReader() {
         if (kept.buf.size() > DictionaryReader::blockSize()) kept.buf.release();
         kept.inUse = false;
     }
-    if (lentSpare_) {
-        SpareBuffer& spare = spareBuffer();
-        if (spare.buf.size() > DictionaryReader::blockSize()) spare.buf.release();
-        spare.inUse.store(false, std::memory_order_release);
-    }
     if (map_ != nullptr) ::munmap(const_cast<char*>(map_), mapSize_);
-    if (fd_ >= 0 && ownsFd_) ::close(fd_);
-}
-
-std::unique_ptr<DictionaryReader> DictionaryReader::partFrom(std::uint64_t from) const {
-    return std::unique_ptr<DictionaryReader>(new DictionaryReader(*this, from));
-}
-
-void DictionaryReader::stopAt(std::uint64_t to) {
-    // A reader that stopped at its former limit goes on to the new one.
-    if (eof_ && stoppedAtLimit_ && to > pos_) eof_ = stoppedAtLimit_ = false;
-    limit_ = to;
-}
-
-void DictionaryReader::restartAt(std::uint64_t from) {
-    begin_ = end_ = 0;
-    eof_ = false;
-    endedAtMark_ = false;
-    stoppedAtLimit_ = false;
-    pos_ = from;
-    limit_ = UINT64_MAX;
-}
-
-std::size_t DictionaryReader::peek(std::uint64_t offset, char* out, std::size_t n) const {
-    const ssize_t got = readAt(fd_, out, n, offset);
-    if (got < 0) throw systemError(path_, "read error", errno);
-    return static_cast<std::size_t>(got);
+    if (fd_ >= 0) ::close(fd_);
 }
 
 std::string_view DictionaryReader::mapped() {
@@ -271,7 +205,6 @@ void DictionaryReader::fill() {
         if (const void* z = std::memchr(buf.data(), kEndOfFile, end_)) {
             end_ = static_cast<std::size_t>(static_cast<const char*>(z) - buf.data());
             eof_ = true;
-            endedAtMark_ = true;
             return;
         }
         // A line longer than the buffer: grow it, as far as memory allows.
@@ -281,17 +214,10 @@ void DictionaryReader::fill() {
             throw PostFileError(path_ + ": a line of " + std::to_string(end_) + " bytes is too long to read");
         }
     }
-    std::size_t want = buf.size() - end_;
-    if (pos_ >= limit_) {
-        want = 0;
-    } else if (limit_ - pos_ < want) {
-        want = static_cast<std::size_t>(limit_ - pos_);
-    }
-    const ssize_t n = want > 0 ? readAt(fd_, buf.data() + end_, want, pos_) : 0;
+    const ssize_t n = readAt(fd_, buf.data() + end_, buf.size() - end_, pos_);
     if (n < 0) throw systemError(path_, "read error", errno);
     if (n == 0) {
         eof_ = true;
-        stoppedAtLimit_ = pos_ >= limit_;
         return;
     }
     pos_ += static_cast<std::uint64_t>(n);

@@ -42,10 +42,8 @@ private:
 // machines with paravirtualised page tables) the mapping costs several times
 // a read() of the file before a byte is looked at; read() costs about the same
 // everywhere, so it is the default.
-// `readTwo` is `read` where the system gives this process two processors or
-// more: a pass over a large file then takes it on two threads (LineFilter.h).
-// It is the default there; `read` elsewhere.
-enum class Reading { read, map, mapPopulate, readTwo };
+// Every pass runs on its caller's thread.
+enum class Reading { read, map, mapPopulate };
 Reading reading();
 void setReading(Reading how);  // for the benchmark and tests; process-wide
 // What the default is on this machine.
@@ -81,23 +79,6 @@ public:
     // past the end of a file that has since shrunk fault.
     std::string_view mapped();
 
-    // A reader of the same file from byte `from` (a line's start) on, through
-    // the same descriptor, which stays this reader's: for a second thread,
-    // while this one reads on. It reads with a buffer of its own.
-    std::unique_ptr<DictionaryReader> partFrom(std::uint64_t from) const;
-    // From now on, reads no byte at or past `to` (a line's start): the last
-    // block ends there. A reader that has stopped at its limit goes on to a
-    // later one.
-    void stopAt(std::uint64_t to);
-    // Drops what is read but not handed out and goes on from byte `from` (a
-    // line's start) to the end of the file.
-    void restartAt(std::uint64_t from);
-    // Whether the reading stopped at a 0x1A inside a line longer than a block:
-    // the blocks handed out then hold no 0x1A to tell that the text ended.
-    bool endedAtMark() const { return endedAtMark_; }
-    // Up to n bytes at `offset`, without moving the reading on; how many.
-    std::size_t peek(std::uint64_t offset, char* out, std::size_t n) const;
-
     const std::string& path() const { return path_; }
     // The file's size as the system tells it now; 0 when it tells none.
     std::uint64_t size() const;
@@ -107,24 +88,18 @@ public:
     static std::size_t blockSize();
 
 private:
-    DictionaryReader(const std::string& path, int fd);                    // takes the descriptor
-    DictionaryReader(const DictionaryReader& whole, std::uint64_t from);  // partFrom
+    DictionaryReader(const std::string& path, int fd);  // takes the descriptor
     void fill();
 
     std::string path_;
     int fd_ = -1;
-    bool ownsFd_ = true;
-    ReadBuffer* buf_;  // the thread's kept buffer, the spare, or own_ when those are in use
+    ReadBuffer* buf_;  // the thread's kept buffer, or own_ when that is in use
     ReadBuffer own_;
-    bool lent_ = false;                 // buf_ is the thread's kept buffer
-    bool lentSpare_ = false;            // buf_ is the process's spare (a part's)
-    std::uint64_t pos_ = 0;             // the file offset of the next read
-    std::uint64_t limit_ = UINT64_MAX;  // no byte at or past this is read
-    std::size_t begin_ = 0;             // first byte not yet handed out
-    std::size_t end_ = 0;               // end of the bytes read so far
+    bool lent_ = false;      // buf_ is the thread's kept buffer
+    std::uint64_t pos_ = 0;  // the file offset of the next read
+    std::size_t begin_ = 0;  // first byte not yet handed out
+    std::size_t end_ = 0;    // end of the bytes read so far
     bool eof_ = false;
-    bool endedAtMark_ = false;
-    bool stoppedAtLimit_ = false;  // eof_ came from limit_, not from the file's end
     const char* map_ = nullptr;
     std::size_t mapSize_ = 0;
     bool mapTried_ = false;

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <iterator>
 
 #include "Cp932.h"
 #include "DictionaryFields.h"
 #include "RecordFields.h"
+#include "WholeRecordPass.h"
 #include "scan/Scan.h"
 
 namespace tenmari {
@@ -15,27 +15,6 @@ namespace {
 
 using fields::kCount;
 using Record = RecordFields;
-
-// "（": a town area's remark starts here.
-constexpr std::string_view kOpenParen = "\x81\x69";
-
-// Offset of the first "（" taken as a character, never as the second half of
-// another character followed by an "i".
-std::size_t findOpenParen(std::string_view s) {
-    for (std::size_t i = 0; i < s.size();) {
-        if (s.compare(i, kOpenParen.size(), kOpenParen) == 0) return i;
-        i += charSizeAt(s, i);
-    }
-    return std::string_view::npos;
-}
-
-std::string_view removeFirstHyphen(std::string_view query, std::string& storage) {
-    const std::size_t pos = query.find('-');
-    if (pos == std::string_view::npos) return query;
-    storage.assign(query.substr(0, pos));
-    storage.append(query.substr(pos + 1));
-    return storage;
-}
 
 // Room for n more entries, told before the lines come: no list is moved
 // while it grows.
@@ -79,9 +58,7 @@ bool addressMatches(Record& rec, TPostOption pickOut, std::string_view query, st
 
     key.clear();
     for (std::size_t k = 0; k < count; ++k) key.append(pieces[k]);
-    std::string_view cut = key;
-    const std::size_t paren = findOpenParen(cut);
-    if (paren != std::string_view::npos) cut = cut.substr(0, paren);
+    const std::string_view cut = cutBeforeNote(key);
     const std::size_t len = std::min(cut.size(), query.size());
     return cut.compare(0, len, query, 0, len) == 0;
 }
@@ -106,11 +83,9 @@ public:
             q_ = query;
             return;
         }
-        q_ = removeFirstHyphen(query, storage_);
-        if (rule == equal && (q_.size() == 3 || q_.size() == 5)) {
-            storage_.assign(q_);
-            storage_.append("  ");
-            storage_.resize(5);
+        q_ = withoutFirstHyphen(query, storage_);
+        if (rule == equal && isOldCode(q_)) {
+            storage_ = oldCodeField(q_);
             q_ = storage_;
             field_ = fields::kOldCode;
         }
@@ -207,48 +182,6 @@ void listRecord(Record& rec, TPostOption pickOut, TPostReference::StringList& ad
     rec.appendAddress(pickOut, addresses);
 }
 
-// One part of a listing on two threads: its own query, record and lists.
-struct PartLists {
-    Query query;
-    TPostOption pickOut;
-    TPostReference::StringList& addresses;
-    TPostReference::StringList& codes;
-    Record rec;
-
-    static bool take(void* ctx, std::string_view line, const linefilter::Place&) {
-        auto* self = static_cast<PartLists*>(ctx);
-        self->rec.reset(line);
-        if (self->query.matches(self->rec)) listRecord(self->rec, self->pickOut, self->addresses, self->codes);
-        return true;
-    }
-    static void count(void* ctx, std::size_t n) {
-        auto* self = static_cast<PartLists*>(ctx);
-        reserveMore(self->addresses, self->codes, n);
-    }
-    linefilter::PartFns fns() { return {this, take, count}; }
-};
-
-// A listing that keeps every line (an empty query) in two parts on two
-// threads, where the line filter splits the file: this thread lists the
-// first part into the caller's lists, the second thread the rest into lists
-// of its own, moved on after. Making the records is most of the time such a
-// listing takes, and either thread can make them. False when the file is not
-// split: then nothing is listed.
-bool listInParts(DictionaryReader& reader, Query::Rule rule, std::string_view query, TPostOption pickOut,
-                 TPostReference::StringList& addresses, TPostReference::StringList& codes) {
-    TPostReference::StringList secondAddresses, secondCodes;
-    PartLists first{Query(rule, query, pickOut), pickOut, addresses, codes, {}};
-    PartLists second{Query(rule, query, pickOut), pickOut, secondAddresses, secondCodes, {}};
-    const linefilter::TwoParts parts =
-        linefilter::forEachPlacedLineInParts(reader, first.query.probe(), false, first.fns(), second.fns());
-    if (parts.outcome == linefilter::TwoParts::notSplit) return false;
-    if (parts.outcome != linefilter::TwoParts::joined) return true;  // the text ended in the first part
-    reserveMore(addresses, codes, secondCodes.size());
-    std::move(secondAddresses.begin(), secondAddresses.end(), std::back_inserter(addresses));
-    std::move(secondCodes.begin(), secondCodes.end(), std::back_inserter(codes));
-    return true;
-}
-
 }  // namespace
 
 std::string TPostReference::PostToAddress(std::string_view query) {
@@ -282,10 +215,6 @@ void TPostReference::listPass(int rule, std::string_view query, StringList& addr
         return;
     }
     Query q(static_cast<Query::Rule>(rule), query, pickOut_);
-    if (q.probe().query.empty() &&
-        listInParts(*reader, static_cast<Query::Rule>(rule), query, pickOut_, addresses, codes)) {
-        return;
-    }
     pass(
         *reader, q, false, false,
         [&](Record& rec, const linefilter::Place&) {
@@ -329,6 +258,38 @@ void TPostReference::PostToAddressEach(std::string_view query, MatchSink& sink) 
 
 void TPostReference::AddressToPostEach(std::string_view query, MatchSink& sink) {
     eachPass(Query::address, query, sink);
+}
+
+bool TPostReference::wholePass(int rule, std::string_view query, bool firstOnly, WholeRecordSink& sink) {
+    const auto reader = DictionaryReader::open(postFile_);
+    if (!reader) {
+        notFound();
+        return false;
+    }
+    Query q(static_cast<Query::Rule>(rule), query, pickOut_);
+    bool found = false;
+    WholeRecordSinkFn counted([&](const WholeRecord& r) {
+        found = true;
+        return sink.take(r) && !firstOnly;
+    });
+    forEachWholeRecord(
+        *reader, firstOnly, &q, [](void* ctx, RecordFields& first) { return static_cast<Query*>(ctx)->matches(first); },
+        counted);
+    // (A code without a record raises the event as a missing file does.)
+    if (!found && firstOnly) notFound();
+    return found;
+}
+
+bool TPostReference::PostToAddressWhole(std::string_view query, WholeRecordSink& sink) {
+    return wholePass(Query::equal, query, true, sink);
+}
+
+void TPostReference::PostToAddressEachWhole(std::string_view query, WholeRecordSink& sink) {
+    wholePass(Query::prefix, query, false, sink);
+}
+
+void TPostReference::AddressToPostEachWhole(std::string_view query, WholeRecordSink& sink) {
+    wholePass(Query::address, query, false, sink);
 }
 
 void TPostReference::PostToAddressEach(std::string_view query, const MatchFn& match) {

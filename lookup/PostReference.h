@@ -10,13 +10,10 @@
 
 #include "DictionaryReader.h"  // PostFileError
 #include "MatchRecord.h"
+#include "MatchRules.h"  // TPostOption
+#include "WholeRecord.h"
 
 namespace tenmari {
-
-enum TPostOption {
-    poptAll = 0,   // results and address keys include the prefecture
-    poptPart = 1,  // they leave it out
-};
 
 class TPostReference {
 public:
@@ -56,8 +53,17 @@ public:
     void PostToAddressEach(std::string_view query, const MatchFn& match);
     void AddressToPostEach(std::string_view query, const MatchFn& match);
 
+    // The same queries on whole records (WholeRecord.h): a split run joined
+    // into one record, its town area given without its note and the note
+    // beside it. A run matches as the line that opens it does. The first
+    // alone for a code: false, with the event raised, when there is none.
+    bool PostToAddressWhole(std::string_view query, WholeRecordSink& sink);
+    void PostToAddressEachWhole(std::string_view query, WholeRecordSink& sink);
+    void AddressToPostEachWhole(std::string_view query, WholeRecordSink& sink);
+
 private:
     void notFound();
+    bool wholePass(int rule, std::string_view query, bool firstOnly, WholeRecordSink& sink);
     void listPass(int rule, std::string_view query, StringList& addresses, StringList& codes);
     void eachPass(int rule, std::string_view query, MatchSink& sink);
 

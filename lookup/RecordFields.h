@@ -10,15 +10,13 @@
 #include <string_view>
 
 #include "DictionaryFields.h"
+#include <vector>
+
 #include "DictionaryReader.h"
-#include "PostReference.h"
+#include "MatchRules.h"
 #include "scan/Scan.h"
 
 namespace tenmari {
-
-// "以下に掲載がない場合": the record for the rest of a municipality.
-inline constexpr std::string_view kNotListed =
-    "\x88\xc8\x89\xba\x82\xc9\x8c\x66\x8d\xda\x82\xaa\x82\xc8\x82\xa2\x8f\xea\x8d\x87";
 
 namespace detail {
 // Copies n bytes, the short runs of a record's fields without a library call.
@@ -104,7 +102,7 @@ public:
     }
     // The address text as a new last entry of `list`: made in place, in one
     // allocation of its exact size.
-    void appendAddress(TPostOption pickOut, TPostReference::StringList& list) {
+    void appendAddress(TPostOption pickOut, std::vector<std::string>& list) {
         const Parts p = parts(pickOut);
         p.copyTo(list.emplace_back(p.size(), '\0').data());
     }

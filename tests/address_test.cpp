@@ -16,7 +16,7 @@
 #include "KenAll.h"
 #include "Notes.h"
 #include "Text.h"
-#include "WholeRecords.h"
+#include "DictionaryRecords.h"
 
 namespace {
 
@@ -172,7 +172,7 @@ TEST(AddressForms, PrefectureAndDistrictLeftOut) {
         {"登米市迫町佐沼", "9870511", Level::town},
         {"府中市府川町3", "7260004", Level::town},  // only Hiroshima's has it
         {"府中市宮西町1", "1830022", Level::town},
-        {"府中市本町1", "", Level::ambiguous},     // both have it
+        {"府中市本町1", "", Level::ambiguous},  // both have it
         {"府中市", "", Level::ambiguous},
         {"府中市架空町1", "", Level::ambiguous},
         {"東京都奥多摩町氷川1", "1980212", Level::town},
@@ -276,9 +276,15 @@ TEST(AddressNotes, ReadIntoConditions) {
         {"１７番地", false, NoteKind::lot, {{17, 17}}},
         {"１～３４番", false, NoteKind::lot, {{1, 34}}},
         {"２５、３５", false, NoteKind::lot, {{25, 25}, {35, 35}}},
-        {"７８２－１３、５３６３－７～８、５４４５～５４４６－４番地", false, NoteKind::lot,
+        {"７８２－１３、５３６３－７～８、５４４５～５４４６－４番地",
+         false,
+         NoteKind::lot,
          {{782, 782}, {5363, 5363}, {5445, 5446}}},
-        {"４０５１、４７８３、すずらん荘、東電上部ダム", false, NoteKind::lotsAndNames, {{4051, 4051}, {4783, 4783}}, 2},
+        {"４０５１、４７８３、すずらん荘、東電上部ダム",
+         false,
+         NoteKind::lotsAndNames,
+         {{4051, 4051}, {4783, 4783}},
+         2},
         {"その他", false, NoteKind::other, {}},
         {"次のビルを除く", false, NoteKind::exceptBuildings, {}},
         {"地階・階層不明", false, NoteKind::floorUnknown, {}},
@@ -330,14 +336,15 @@ TEST(AddressNotes, CountedByKind) {
 TEST(AddressKenAll, EveryRecordFindsItself) {
     TENMARI_REQUIRE_KEN_ALL(csv);
     tenmari::DictionaryReader reader(csv);
-    const auto records = tenmari::batch::readWholeRecords(reader);
+    const auto records = tenmari::address::readRecords(reader);
     const AddressIndex all(records);
     // Records by town, to see what stands beside a record.
     std::map<std::tuple<std::string, std::string, std::string>, std::vector<std::size_t>> towns;
     std::vector<NoteKind> kinds;
     for (std::size_t i = 0; i < records.size(); ++i) {
         towns[{records[i].prefecture, records[i].municipality, records[i].town}].push_back(i);
-        kinds.push_back(tenmari::address::readNote(records[i].note, records[i].municipality.starts_with("京都市")).kind);
+        kinds.push_back(
+            tenmari::address::readNote(records[i].note, records[i].municipality.starts_with("京都市")).kind);
     }
     const auto siblings = [&](std::size_t i) -> const std::vector<std::size_t>& {
         return towns[{records[i].prefecture, records[i].municipality, records[i].town}];

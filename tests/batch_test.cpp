@@ -221,7 +221,7 @@ void checkAgainstSingleSearches(const std::string& dict) {
         case 1: codes.push_back(std::string("9").append(code, 1, 5).append("x")); break;
         default: codes.push_back(code);
         }
-        const std::string text = cp932ToUtf8(batch::cutAtBracket(address));
+        const std::string text = cp932ToUtf8(tenmari::cutBeforeNote(address));
         switch (k % 10) {
         case 0: addresses.push_back(text); break;
         case 2:
@@ -293,7 +293,7 @@ void checkAgainstSingleSearches(const std::string& dict) {
             std::size_t best = 0;
             std::vector<std::string> expected;
             for (std::size_t k = 0; k < cs.size(); ++k) {
-                const std::string_view key = batch::cutAtBracket(as[k]);
+                const std::string_view key = tenmari::cutBeforeNote(as[k]);
                 if (key.empty() || !std::string_view(q).starts_with(key) || key.size() < best) continue;
                 if (key.size() > best) expected.clear();
                 if (key.size() > best || all || expected.empty()) expected.push_back(cs[k] + "\t" + cp932ToUtf8(as[k]));
@@ -571,12 +571,12 @@ TEST(BatchRuns, AFollowingLineOfTheSameCodeCarriesOnAnOpenRun) {
         {7, "3", "内堀（", false},           {8, "4", "北堀、", false},  // another code ends the run
         {9, "5", "南堀（", false},           {11, "5", "２）", false},   // so does a line between
     };
-    batch::SplitRuns runs;
+    tenmari::SplitRuns runs;
     for (const Step& s : steps) {
         const std::string town = utf8ToCp932(s.town);
         const bool carries = runs.continues(s.line, s.code);
         EXPECT_EQ(carries, s.carriesOn) << s.line;
-        runs.see(s.line, s.code, batch::bracketBalance(town), carries);
+        runs.see(s.line, s.code, tenmari::bracketBalance(town), carries);
     }
 }
 

@@ -140,7 +140,6 @@ private:
 std::string formName(const ::testing::TestParamInfo<FormAndReading>& info) {
     const char* how = "_mapped";
     if (std::get<1>(info.param) == Reading::read) how = "_read";
-    if (std::get<1>(info.param) == Reading::readTwo) how = "_read_two_threads";
     return std::string(cpu::name(std::get<0>(info.param))) + how;
 }
 
@@ -148,7 +147,7 @@ std::string formName(const ::testing::TestParamInfo<FormAndReading>& info) {
 
 INSTANTIATE_TEST_SUITE_P(LookupAgainstReference, EveryForm,
                          ::testing::Combine(::testing::Values(cpu::ScanForm::bytes, cpu::ScanForm::avx2),
-                                            ::testing::Values(Reading::read, Reading::readTwo, Reading::map)),
+                                            ::testing::Values(Reading::read, Reading::map)),
                          formName);
 
 TEST_P(EveryForm, AwkwardGeneratedFiles) {

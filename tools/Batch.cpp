@@ -90,16 +90,6 @@ std::string asciiDigitsAndHyphens(std::string_view q) {
     return out;
 }
 
-std::string_view cutAtBracket(std::string_view s) {
-    // The common text holds no symbol at all; an empty one may have no bytes to look at.
-    if (s.empty() || std::memchr(s.data(), 0x81, s.size()) == nullptr) return s;
-    for (std::size_t i = 0; i < s.size();) {
-        if (s.substr(i, 2) == "\x81\x69") return s.substr(0, i);
-        i += charSizeAt(s, i);
-    }
-    return s;
-}
-
 // ---------------------------------------------------------------- the table
 
 namespace {
@@ -322,7 +312,7 @@ void QueryTable::take(std::uint32_t slot, std::string_view code, std::string_vie
 }
 
 void QueryTable::offer(std::string_view code, std::string_view address) {
-    const std::string_view key = cutAtBracket(address);
+    const std::string_view key = cutBeforeNote(address);
     forEachBeginning(key, 0, [&](std::uint32_t slot) { take(slot, code, address, {}, 0, key.size()); });
 }
 

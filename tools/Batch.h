@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "FlatArray.h"
+#include "MatchRules.h"
 
 namespace tenmari::batch {
 
@@ -210,10 +211,6 @@ void QueryTable::forEachBeginning(std::string_view key, std::size_t sharedLength
         f(sortedSlot_[static_cast<std::size_t>(it - sorted_.begin())]);
     }
 }
-
-// The address text as it takes part in address matching: cut before its first
-// "（" (code page 932 bytes 0x81 0x69, found on character boundaries).
-std::string_view cutAtBracket(std::string_view cp932);
 
 // ---------------------------------------------------------------- readings
 

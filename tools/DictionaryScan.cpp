@@ -1,35 +1,23 @@
 #include "DictionaryScan.h"
 
-#include "Batch.h"  // cutAtBracket
+#include "Batch.h"
+#include "MatchRules.h"
 #include "Cp932.h"
 
 namespace tenmari::batch {
 
 void addressText(LineFields& f, const TextOptions& o, std::string& out) {
     RecordFields::Parts p = f.parts(o.pickOut);
-    if (o.whole) p.town = cutAtBracket(p.town);
+    if (o.whole) p.town = cutBeforeNote(p.town);
     out.resize(p.size());
     p.copyTo(out.data());
 }
 
 void readingText(LineFields& f, const TextOptions& o, std::string& out) {
     RecordFields::Parts p = f.readingParts(o.pickOut);
-    // Half-width text: a "(" byte is never the second half of a character.
-    if (o.whole) p.town = p.town.substr(0, p.town.find('('));
+    if (o.whole) p.town = cutReadingBeforeNote(p.town);
     out.resize(p.size());
     p.copyTo(out.data());
-}
-
-int bracketBalance(std::string_view s) {
-    int balance = 0;
-    for (std::size_t i = 0; i < s.size();) {
-        if (s[i] == '\x81' && i + 1 < s.size()) {
-            if (s[i + 1] == '\x69') ++balance;
-            if (s[i + 1] == '\x6a') --balance;
-        }
-        i += charSizeAt(s, i);
-    }
-    return balance;
 }
 
 void answerBatch(QueryTable& table, QueryTable::Kind kind, DictionaryReader& reader, const TextOptions& o,
@@ -117,7 +105,7 @@ void answerBatch(QueryTable& table, QueryTable::Kind kind, DictionaryReader& rea
                 if (continued) return;
             }
             addressText(f, o, address);
-            const std::string_view key = cutAtBracket(address);
+            const std::string_view key = cutBeforeNote(address);
             // Records come grouped by municipality: its part of the table is kept.
             const std::size_t shared = (o.pickOut == poptAll ? f.field(fields::kPrefecture).size() : 0) +
                                        f.field(fields::kMunicipality).size();

@@ -39,51 +39,6 @@ void addressText(LineFields& f, const TextOptions& o, std::string& out);
 // The reading from the same fields (columns 4 to 6, half-width as in the file).
 void readingText(LineFields& f, const TextOptions& o, std::string& out);
 
-// Opening minus closing full-width brackets in a text, counted on character
-// boundaries.
-int bracketBalance(std::string_view cp932);
-// Whether the bytes of "（" or "）" occur in the line at all (a quick no).
-inline bool mayHoldBrackets(std::string_view line) {
-    for (const char *p = line.data(), *end = p + line.size();
-         (p = static_cast<const char*>(std::memchr(p, '\x81', static_cast<std::size_t>(end - p)))) != nullptr; ++p) {
-        if (p + 1 < end && (p[1] == '\x69' || p[1] == '\x6a')) return true;
-    }
-    return false;
-}
-
-// Japan Post's split runs: a line whose town area opens "（" without closing
-// it is carried on by the following lines of the same code until it closes.
-class SplitRuns {
-public:
-    // Whether line `line` (every line numbered from 1 in file order) carries
-    // on the run of the line before it.
-    bool open() const { return open_; }
-    bool continues(std::uint64_t line, std::string_view code) const {
-        return open_ && line == openLine_ + 1 && code == openCode_;
-    }
-    // The line's part in the runs, after continues() told its role.
-    void see(std::uint64_t line, std::string_view code, int balance, bool continued) {
-        if (continued) {
-            depth_ += balance;
-            openLine_ = line;
-            open_ = depth_ > 0;
-            return;
-        }
-        open_ = balance > 0;
-        if (open_) {
-            depth_ = balance;
-            openLine_ = line;
-            openCode_.assign(code);
-        }
-    }
-
-private:
-    bool open_ = false;
-    int depth_ = 0;
-    std::uint64_t openLine_ = 0;
-    std::string openCode_;
-};
-
 // Every line of one block (whole lines, as DictionaryReader gives them):
 // fn(line), the line without its LF and a CR before it.
 template <typename Fn>

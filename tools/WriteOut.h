@@ -10,10 +10,10 @@
 
 namespace tenmari {
 
-// Everything to standard output; the errno of a failure, or 0.
-inline int writeOut(std::string_view bytes) {
+// Everything to standard output (or to `fd`); the errno of a failure, or 0.
+inline int writeOut(std::string_view bytes, int fd = STDOUT_FILENO) {
     while (!bytes.empty()) {
-        const ssize_t n = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0) {
             if (errno == EINTR) continue;
             return errno;

@@ -1,21 +1,15 @@
 #include "LineFilter.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <cstring>
-#include <exception>
-#include <memory>
-#include <mutex>
 #include <system_error>
-#include <thread>
 #include <utility>
 
 #include "CpuFeatures.h"
 #include "DictionaryFields.h"
 #include "FaultGuard.h"
 #include "LineScan.h"
-#include "SecondThread.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -468,7 +462,7 @@ Result candidates(const char* begin, const char* end, bool final, const Probe& p
 
 void forEachPlacedLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
                        PlacedFn fn, CountFn count) {
-    if (reading() == Reading::read || reading() == Reading::readTwo || reader.mapped().empty()) {
+    if (reading() == Reading::read || reader.mapped().empty()) {
         forEachPlacedLineRead(reader, probe, stopsEarly, countLines, ctx, fn, count);
     } else {
         forEachPlacedLineMapped(reader, probe, stopsEarly, countLines, ctx, fn, count);
@@ -505,7 +499,6 @@ struct ReadPass {
     CountFn count;
     std::vector<Span>& spans;
     LineCount lines;
-    std::uint64_t blockOffset = 0;  // the file offset of the next block
     // A pass that keeps every line tells, after its first block, about how
     // many lines the whole file holds: the caller's lists then take their
     // room once instead of moving every entry at each doubling. A probed
@@ -514,19 +507,10 @@ struct ReadPass {
     // holds most of them.
     bool counted;
     bool keepsAll = probedField(probe) == 0;
-    // Asked after each block whether to go on (none: always).
-    bool (*goOn)(void* goCtx) = nullptr;
-    void* goCtx = nullptr;
-    // Where the pass began: a pass that keeps every line tells the count of
-    // the lines from there to the file's end.
-    std::uint64_t from = blockOffset;
+    std::uint64_t blockOffset = 0;  // the file offset of the next block
 
-    enum Outcome { toEnd, stopped, ended, paused };
-
-    // The reader's blocks up to its end; `stopped` once fn asks to stop,
-    // `ended` at a 0x1A, `paused` after a block when goOn says no (the next
-    // block begins at blockOffset, its first line numbered lines.line).
-    Outcome run(DictionaryReader& reader) {
+    // The reader's blocks up to its end, until fn asks to stop or a 0x1A ends the text.
+    void run(DictionaryReader& reader) {
         for (std::string_view block = reader.nextBlock(); !block.empty(); block = reader.nextBlock()) {
             spans.clear();
             lines.at = block.data();
@@ -536,16 +520,12 @@ struct ReadPass {
                 const char* const textEnd = (s.end > s.begin && s.end[-1] == '\r') ? s.end - 1 : s.end;
                 const Place place{blockOffset + static_cast<std::uint64_t>(s.begin - block.data()),
                                   lines.of(s.begin, s.end)};
-                if (!fn(ctx, std::string_view(s.begin, static_cast<std::size_t>(textEnd - s.begin)), place)) {
-                    return stopped;
-                }
+                if (!fn(ctx, std::string_view(s.begin, static_cast<std::size_t>(textEnd - s.begin)), place)) return;
             }
-            if (r.ended) return ended;  // a 0x1A ended the text
+            if (r.ended) return;  // a 0x1A ended the text
             lines.to(block.data() + block.size());
             blockOffset += block.size();
-            if (goOn != nullptr && !goOn(goCtx)) return paused;
         }
-        return reader.endedAtMark() ? ended : toEnd;
     }
 
     void tell(const DictionaryReader& reader, std::string_view block, std::size_t kept) {
@@ -556,8 +536,7 @@ struct ReadPass {
             return;
         }
         counted = true;
-        const std::uint64_t end = reader.size();
-        const std::uint64_t size = end > from ? end - from : 0;
+        const std::uint64_t size = reader.size();
         if (size > block.size()) {
             // (A hint only: capped, so that a first block of blank lines
             // cannot ask for room the rest of a large file never fills.)
@@ -570,285 +549,13 @@ struct ReadPass {
     }
 };
 
-// A pass that reads to the end on two threads takes the file in chunks of
-// about a read block, each cut at the first line start at or past its
-// nominal offset: the caller's thread from the front, handing its lines on
-// as it goes, a second thread from the back, copying its kept lines out, to
-// be handed on after the front's. The two meet where their work does: a run
-// of chunks with many kept lines (a prefecture's lines stand together) slows
-// only the thread that takes it, and the other takes more chunks.
-class Chunks {
-public:
-    Chunks(std::uint64_t size, std::uint64_t chunk)
-        : chunk_(chunk), count_((size + chunk - 1) / chunk), back_(count_) {}
-    std::uint64_t count() const { return count_; }
-    std::uint64_t nominal(std::uint64_t k) const { return k * chunk_; }
-    // The next chunk from the front or from the back; none once the two have met.
-    bool fromFront(std::uint64_t& k) {
-        std::lock_guard<std::mutex> lock(m_);
-        if (front_ >= back_) return false;
-        k = front_++;
-        return true;
-    }
-    bool fromBack(std::uint64_t& k) {
-        std::lock_guard<std::mutex> lock(m_);
-        if (back_ <= front_) return false;
-        k = --back_;
-        return true;
-    }
-
-private:
-    std::mutex m_;
-    std::uint64_t chunk_, count_;
-    std::uint64_t front_ = 0, back_;
-};
-
-// The start of the line after the first LF in [from, upTo), looked for by
-// 4 KB reads; 0 when there is none before upTo or the file's end.
-std::uint64_t afterFirstLf(const DictionaryReader& reader, std::uint64_t from, std::uint64_t upTo) {
-    char look[4096];
-    for (std::uint64_t p = from; p < upTo;) {
-        const std::size_t n =
-            reader.peek(p, look, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof look, upTo - p)));
-        if (n == 0) return 0;
-        if (const void* lf = std::memchr(look, '\n', n)) {
-            return p + static_cast<std::uint64_t>(static_cast<const char*>(lf) - look) + 1;
-        }
-        p += n;
-    }
-    return 0;
-}
-
-// Where chunks begin: the first line start at or past an offset. Each
-// thread keeps one; the last edge found also serves the offsets before it
-// that lie inside the same line, so that a line longer than a chunk is
-// looked through once.
-struct LineStarts {
-    const DictionaryReader& reader;
-    std::uint64_t knownFrom = 1, knownStart = 0;  // offsets in [knownFrom, knownStart] begin a chunk at knownStart
-
-    // The first line start at or past x (> 0), looking before `upTo` only (a
-    // line start, or the file's size), which it gives when none starts before.
-    std::uint64_t at(std::uint64_t x, std::uint64_t upTo) {
-        if (x >= knownFrom && x <= knownStart) return knownStart;
-        const std::uint64_t start = afterFirstLf(reader, x - 1, upTo);
-        if (start == 0) return upTo;
-        knownFrom = x;
-        knownStart = start;
-        return start;
-    }
-};
-
-// A pass's goOn for a second thread: whether the flag at `cancel` is still unset.
-bool notCancelled(void* cancel) {
-    return !static_cast<const std::atomic<bool>*>(cancel)->load(std::memory_order_relaxed);
-}
-
-// The second thread's side: chunks from the back, their kept lines copied
-// out. It takes no more chunks once its copies fill their room; the caller's
-// thread takes the rest.
-struct BackChunks {
-    struct Kept {
-        std::uint64_t offset;  // in the file
-        std::uint64_t line;    // counting from 1 at its chunk's start; 0 unless counted
-        std::size_t at;        // in `text`
-        std::size_t size;
-    };
-    struct Done {  // a chunk taken, in the order taken (back to front)
-        std::size_t keptFrom, keptTo;
-        std::uint64_t lineEnds;  // LFs in the chunk, when counted
-        bool ended;              // a 0x1A in it ended the text
-    };
-    static constexpr std::size_t kRoom = std::size_t{512} << 10;  // copied bytes, about
-
-    std::exception_ptr error;
-    std::atomic<bool> cancel{false};
-    std::vector<char> text;
-    std::vector<Kept> kept;
-    std::vector<Done> done;
-
-    void run(DictionaryReader& part, Chunks& chunks, const Probe& probe, bool countLines, std::uint64_t size) noexcept {
-        try {
-            std::vector<Span> spans;
-            LineStarts starts{part};
-            std::uint64_t end = UINT64_MAX;  // where the chunk taken ends: the last one at the file's end
-            std::uint64_t upTo = size;
-            std::uint64_t k = 0;
-            while (text.size() < kRoom && notCancelled(&cancel) && chunks.fromBack(k)) {
-                // (A chunk inside a line longer than a chunk holds no line start: it is empty.)
-                const std::uint64_t start = k == 0 ? 0 : starts.at(chunks.nominal(k), upTo);
-                const std::size_t keptFrom = kept.size();
-                part.restartAt(start);
-                part.stopAt(end);
-                ReadPass pass{probe, this, keep, [](void*, std::size_t) {}, spans, LineCount{countLines}, start, true};
-                pass.goOn = notCancelled;
-                pass.goCtx = &cancel;
-                const ReadPass::Outcome outcome = pass.run(part);
-                if (outcome == ReadPass::paused) return;  // cancelled: nothing of it is handed on
-                done.push_back({keptFrom, kept.size(), pass.lines.line - 1, outcome == ReadPass::ended});
-                end = upTo = start;
-            }
-        } catch (...) {
-            error = std::current_exception();
-        }
-    }
-
-private:
-    static bool keep(void* ctx, std::string_view line, const Place& place) {
-        auto* self = static_cast<BackChunks*>(ctx);
-        self->kept.push_back({place.offset, place.line, self->text.size(), line.size()});
-        self->text.insert(self->text.end(), line.begin(), line.end());
-        return true;
-    }
-};
-
-// The buffers of the second thread's side, kept from one pass to the next
-// (its BackChunks lives for one pass only), lent to one pass at a time.
-struct BackChunksKept {
-    std::vector<char> text;
-    std::vector<BackChunks::Kept> kept;
-    std::vector<BackChunks::Done> done;
-    std::atomic<bool> inUse{false};
-};
-BackChunksKept& backChunksKept() {
-    static BackChunksKept k;
-    return k;
-}
-
-// Files smaller than this many blocks are passed on one thread: with so few
-// chunks, the wait for the second thread's last one is much of the pass.
-constexpr std::uint64_t kTwoPartsFromBlocks = 4;
-
-// The start of the first line past the file's middle, where a pass on two
-// threads splits it; 0 for one thread (another way of reading, a small file,
-// a line too long to find the middle's end in the first bytes looked at).
-std::uint64_t middleLineStart(const DictionaryReader& reader) {
-    if (reading() != Reading::readTwo) return 0;
-    const std::uint64_t size = reader.size();
-    if (size < kTwoPartsFromBlocks * DictionaryReader::blockSize()) return 0;
-    const std::uint64_t middle = size / 2;
-    const std::uint64_t split = afterFirstLf(reader, middle, std::min<std::uint64_t>(size, middle + 4096));
-    return split < size ? split : 0;
-}
-
-// Whether a pass that hands its lines on from one thread takes the file on
-// two: every pass with a probe, also one that may stop at its first line
-// (the second thread then stops at its next block). A pass that keeps every
-// line would only copy them all from one thread to the other.
-bool onTwoThreads(const DictionaryReader& reader, const Probe& probe) {
-    if (probedField(probe) == 0 || reading() != Reading::readTwo) return false;
-    return reader.size() >= kTwoPartsFromBlocks * DictionaryReader::blockSize();
-}
-
 }  // namespace
 
 void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
                            PlacedFn fn, CountFn count) {
     ScratchLease lease;
-    ReadPass pass{probe, ctx, fn, count, lease.spans(), LineCount{countLines}, 0, stopsEarly};
-    if (!onTwoThreads(reader, probe)) {
-        pass.run(reader);
-        return;
-    }
-
-    // Two threads: this one takes chunks from the front, the second from the
-    // back. (A chunk a little under a read block is mostly read at once.)
-    const std::uint64_t size = reader.size();
-    Chunks chunks(size, DictionaryReader::blockSize() - 4096);
-    BackChunks back;
-    BackChunksKept& keptBuffers = backChunksKept();
-    const bool lent = !keptBuffers.inUse.exchange(true, std::memory_order_acquire);
-    if (lent) {
-        back.text.swap(keptBuffers.text);
-        back.kept.swap(keptBuffers.kept);
-        back.done.swap(keptBuffers.done);
-    }
-    struct Lend {  // gives the buffers back, emptied, when the pass is over
-        BackChunks& back;
-        BackChunksKept& kept;
-        bool lent;
-        ~Lend() {
-            if (!lent) return;
-            back.text.clear();
-            back.kept.clear();
-            back.done.clear();
-            if (back.text.capacity() <= 2 * BackChunks::kRoom) kept.text.swap(back.text);
-            if (back.kept.capacity() <= 2 * BackChunks::kRoom / 64) kept.kept.swap(back.kept);
-            kept.done.swap(back.done);
-            kept.inUse.store(false, std::memory_order_release);
-        }
-    } lend{back, keptBuffers, lent};
-    std::unique_ptr<DictionaryReader> part = reader.partFrom(0);
-    auto work = [&] { back.run(*part, chunks, probe, countLines, size); };
-    SecondThread helper(back.cancel);  // (after `work`, which it waits for on the way out)
-    if (!helper.start(work)) {
-        pass.run(reader);  // no thread to be had: one thread it is
-        return;
-    }
-
-    LineStarts starts{reader};
-    std::uint64_t k = 0;
-    while (chunks.fromFront(k)) {
-        reader.stopAt(k + 1 == chunks.count() ? UINT64_MAX : starts.at(chunks.nominal(k + 1), size));
-        if (pass.run(reader) != ReadPass::toEnd) return;  // stopped, or a 0x1A ended the text
-    }
-    helper.join();
-    if (back.error) std::rethrow_exception(back.error);
-
-    // The back's lines, front to back, numbered on from the front's.
-    std::uint64_t firstLine = pass.lines.line;  // the number of the line the back's first chunk begins with
-    if (!pass.counted && !back.kept.empty()) {
-        pass.counted = true;
-        count(ctx, std::min(back.kept.size(), kMostHinted));
-    }
-    for (auto d = back.done.rbegin(); d != back.done.rend(); ++d) {
-        for (std::size_t i = d->keptFrom; i < d->keptTo; ++i) {
-            const BackChunks::Kept& kl = back.kept[i];
-            const Place place{kl.offset, countLines ? firstLine + kl.line - 1 : 0};
-            if (!fn(ctx, std::string_view(back.text.data() + kl.at, kl.size), place)) return;
-        }
-        if (d->ended) return;
-        firstLine += d->lineEnds;
-    }
-}
-
-TwoParts forEachPlacedLineInParts(DictionaryReader& reader, const Probe& probe, bool countLines, const PartFns& first,
-                                  const PartFns& second) {
-    const std::uint64_t split = middleLineStart(reader);
-    if (split == 0) return {TwoParts::notSplit, 0};
-
-    // The second part, from `split` to the end, on the second thread.
-    std::unique_ptr<DictionaryReader> part = reader.partFrom(split);
-    std::exception_ptr error;
-    std::atomic<bool> cancel{false};
-    auto work = [&] {
-        try {
-            ScratchLease lease;
-            ReadPass pass{probe, second.ctx, second.fn, second.count, lease.spans(), LineCount{countLines},
-                          split, false};
-            pass.goOn = notCancelled;
-            pass.goCtx = &cancel;
-            pass.run(*part);
-        } catch (...) {
-            error = std::current_exception();
-        }
-    };
-    SecondThread helper(cancel);  // (after `work`, which it waits for on the way out)
-    if (!helper.start(work)) return {TwoParts::notSplit, 0};
-
-    // The first part on this thread; its count tells about both parts' lines.
-    ScratchLease lease;
-    ReadPass pass{probe, first.ctx, first.fn, first.count, lease.spans(), LineCount{countLines}, 0, false};
-    reader.stopAt(split);
-    switch (pass.run(reader)) {
-    case ReadPass::stopped: return {TwoParts::firstStopped, 0};
-    case ReadPass::ended: return {TwoParts::textEnded, 0};
-    case ReadPass::toEnd:
-    case ReadPass::paused: break;
-    }
-    helper.join();
-    if (error) std::rethrow_exception(error);
-    return {TwoParts::joined, pass.lines.line - 1};
+    ReadPass pass{probe, ctx, fn, count, lease.spans(), LineCount{countLines}, stopsEarly};
+    pass.run(reader);
 }
 
 void forEachPlacedLineMapped(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,

@@ -92,37 +92,9 @@ void forEachPlacedLineMapped(DictionaryReader& reader, const Probe& probe, bool 
 void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool countLines, void* ctx, PlacedFn fn);
 // The same; a pass that reads to the end calls count once, before its first
 // line: when it keeps every line, with the lines the file's size lets expect;
-// otherwise with twice the lines of the first block that keeps any. With
-// `Reading::readTwo`, a pass with a probe over a file of four read blocks or
-// more takes the file on two threads, in chunks from both ends; it hands its
-// lines on from the caller's thread all the same, in file order.
+// otherwise with twice the lines of the first block that keeps any.
 void forEachPlacedLineRead(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, void* ctx,
                            PlacedFn fn, CountFn count);
-
-// A pass through reads that keeps every line, in two parts on two threads,
-// for a caller that makes something of each line on either thread and joins
-// the two parts' results after (the every-record listing): `first` gets the
-// lines before the file's middle on this thread, `second` the rest on a
-// second thread, with line numbers counting from 1 at its first line. The
-// first part's count tells about both parts' lines, the second's about its
-// own. Runs nothing and says `notSplit` where a pass would take one thread
-// (another way of reading, one processor, a small file); `joined` when both
-// parts read to their ends, so that the second's lines follow the first's
-// (`linesBefore` lines of the first part precede them); `textEnded` when a
-// 0x1A ended the text in the first part and `firstStopped` when first.fn
-// asked to stop: then the second part's lines are not the pass's. An
-// exception from the second part is thrown here after the first part.
-struct PartFns {
-    void* ctx;
-    PlacedFn fn;
-    CountFn count;
-};
-struct TwoParts {
-    enum Outcome { notSplit, joined, textEnded, firstStopped } outcome;
-    std::uint64_t linesBefore;
-};
-TwoParts forEachPlacedLineInParts(DictionaryReader& reader, const Probe& probe, bool countLines, const PartFns& first,
-                                  const PartFns& second);
 
 template <typename Fn, typename Count>
 void forEachPlacedLine(DictionaryReader& reader, const Probe& probe, bool stopsEarly, bool countLines, Fn&& fn,

@@ -1,0 +1,141 @@
+#include "LookupOptions.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "Utf8.h"
+#include "WriteOut.h"
+
+namespace tenmari::lookupcli {
+
+const char* const kUsage =
+    "usage: tenmari-lookup [--dict FILE] [--pick-out all|part] [--kana] [--whole] [--sjis] code QUERY\n"
+    "       tenmari-lookup [--dict FILE] [--pick-out all|part] [--kana] [--whole] [--sjis] prefix QUERY\n"
+    "       tenmari-lookup [--dict FILE] [--pick-out all|part] [--kana] [--whole] [--sjis] address QUERY\n"
+    "       tenmari-lookup [--dict FILE] [--pick-out all|part] [--kana] [--whole] [--all] [--fold]\n"
+    "                      batch code|address [FILE]\n"
+    "\n"
+    "  code     a full postal code (1000001 or 100-0001) to its address\n"
+    "  prefix   the first digits of a postal code to every match: code TAB address\n"
+    "  address  the beginning of an address to every match: code TAB address\n"
+    "  batch    one query per line of FILE (or standard input), all in one pass:\n"
+    "           query TAB code TAB address, one line per input line, in order;\n"
+    "           an address query finds the record whose address is its longest beginning\n"
+    "\n"
+    "  --dict FILE      dictionary to search (default: Jisho/Zenkoku.csv beside this program)\n"
+    "  --pick-out part  leave the prefecture out of addresses and address queries\n"
+    "  --sjis           print the dictionary's own code page 932 bytes instead of UTF-8\n"
+    "  --kana           add the reading in full-width katakana as the last column\n"
+    "  --whole          join the lines Japan Post splits a long town area over, and\n"
+    "                   drop the notes in brackets (from the first \"（\" on)\n"
+    "  --all            batch: every record of the answer, one line each\n"
+    "  --fold           batch address: half-width digits, letters, spaces and \"-\"\n"
+    "                   become full-width before matching (1-9 → １－９)\n"
+    "\n"
+    "QUERY is UTF-8. For code and prefix, full-width digits count as digits and\n"
+    "the dashes － − ‐ ー as a hyphen; an address is compared exactly.\n"
+    "Exit status: 0 found (batch: every query answered), 1 nothing found (batch: some\n"
+    "query without an answer), 2 error.\n";
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "tenmari-lookup: %s\n", message.c_str());
+    return 2;
+}
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "tenmari-lookup: %s\n%s", message.c_str(), kUsage);
+    return 2;
+}
+
+int writeFailed(int err) {
+    // A reader that went away (`| head -1`) has all it wanted: no message.
+    if (err == EPIPE) return 2;
+    return fail(std::string("cannot write the output: ") + std::strerror(err));
+}
+
+bool invisible(char32_t cp) {
+    return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || (cp >= 0x200B && cp <= 0x200F) ||
+           (cp >= 0x2028 && cp <= 0x202E) || (cp >= 0x2060 && cp <= 0x206F) || cp == 0xFEFF;
+}
+
+std::string hexByte(unsigned char c) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    return std::string("\\x") + kHex[c >> 4] + kHex[c & 0xF];
+}
+
+std::string shown(std::string_view a) {
+    std::string out;
+    std::size_t i = 0;
+    for (int chars = 0; i < a.size() && chars < 32; ++chars) {
+        const auto ch = utf8::decode(a, i);
+        const std::size_t n = ch ? ch->length : 1;
+        if (!ch || invisible(ch->cp) || ch->cp == '\\') {
+            for (std::size_t k = 0; k < n; ++k) out += hexByte(static_cast<unsigned char>(a[i + k]));
+        } else {
+            out.append(a.substr(i, n));
+        }
+        i += n;
+    }
+    return i < a.size() ? out + "…" : out;
+}
+
+std::string Options::dictionary() const {
+    if (dict) return *dict;
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    const auto dir = ec ? std::filesystem::current_path() : exe.parent_path();
+    return (dir / "Jisho" / "Zenkoku.csv").string();
+}
+
+std::optional<Options> parseOptions(int argc, char** argv, int& status) {
+    Options opt;
+    status = 2;
+    int i = 1;
+    for (; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            const int err = writeOut(kUsage);
+            status = err ? writeFailed(err) : 0;
+            return std::nullopt;
+        }
+        if (arg == "--dict") {
+            if (++i == argc) return usageError("--dict needs a file"), std::nullopt;
+            if (argv[i][0] == '\0') return usageError("--dict needs a file, not an empty name"), std::nullopt;
+            opt.dict = argv[i];
+        } else if (arg == "--pick-out") {
+            if (++i == argc) return usageError("--pick-out needs all or part"), std::nullopt;
+            const std::string_view v = argv[i];
+            if (v == "all") {
+                opt.pickOut = poptAll;
+            } else if (v == "part") {
+                opt.pickOut = poptPart;
+            } else {
+                return usageError("--pick-out takes all or part, not '" + shown(v) + "'"), std::nullopt;
+            }
+        } else if (arg == "--sjis") {
+            opt.sjis = true;
+        } else if (arg == "--all") {
+            opt.all = true;
+        } else if (arg == "--kana") {
+            opt.kana = true;
+        } else if (arg == "--whole") {
+            opt.whole = true;
+        } else if (arg == "--fold") {
+            opt.fold = true;
+        } else if (arg == "--") {
+            ++i;
+            break;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return usageError("unknown option '" + shown(arg) + "'"), std::nullopt;
+        } else {
+            break;
+        }
+    }
+    if (i < argc) opt.command = argv[i++];
+    for (; i < argc; ++i) opt.args.emplace_back(argv[i]);
+    return opt;
+}
+
+}  // namespace tenmari::lookupcli
