@@ -413,7 +413,13 @@ Reading AddressIndex::Impl::resolveTown(const Municipality& m, const Town& town,
     if (fit.size() > 1) return {Level::ambiguous, fit};
     if (other >= 0 && (chome || lot)) return {Level::number, {static_cast<std::uint32_t>(other)}};
     // A part of the town that no record names: "その他" where the town is split by names.
-    if (other >= 0 && !rest.empty() && !isDigit(rest[0])) return {Level::town, {static_cast<std::uint32_t>(other)}};
+    const bool byNames = std::any_of(town.records.begin(), town.records.end(), [&](std::uint32_t id) {
+        const NoteKind k = records[id].cond.kind;
+        return k == NoteKind::names || k == NoteKind::lotsAndNames || k == NoteKind::anyLot || k == NoteKind::anyChome;
+    });
+    if (other >= 0 && byNames && !rest.empty() && !isDigit(rest[0])) {
+        return {Level::town, {static_cast<std::uint32_t>(other)}};
+    }
     if (town.records.size() == 1) return {Level::town, town.records};
     if (plain.size() == 1 && unread.empty() && !(chome || lot)) return {Level::town, plain};
     if (plain.size() == 1 && unread.empty() && other < 0) return {Level::town, plain};

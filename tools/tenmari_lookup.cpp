@@ -12,10 +12,9 @@ using tenmari::lookupcli::Subcommand;
 
 // The subcommands by name: a new one is a function and a row here.
 constexpr Subcommand kSubcommands[] = {
-    {"code", tenmari::lookupcli::runCode},
-    {"prefix", tenmari::lookupcli::runPrefix},
-    {"address", tenmari::lookupcli::runAddress},
-    {"batch", tenmari::lookupcli::runBatch},
+    {"code", tenmari::lookupcli::runCode},       {"prefix", tenmari::lookupcli::runPrefix},
+    {"address", tenmari::lookupcli::runAddress}, {"batch", tenmari::lookupcli::runBatch},
+    {"match", tenmari::lookupcli::runMatch},     {"notes", tenmari::lookupcli::runNotes},
 };
 
 }  // namespace
