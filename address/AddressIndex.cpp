@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <unordered_map>
 
 #include "Notes.h"
@@ -48,10 +50,14 @@ struct Town {
 struct Municipality {
     std::uint32_t prefecture = 0;
     bool kyoto = false;
-    std::int64_t cityRecord = -1;  // 以下に掲載がない場合
-    std::vector<std::uint32_t> records;
-    std::unordered_map<Text, std::uint32_t> towns;
-    std::size_t longestTown = 0;
+    std::int64_t cityRecord = -1;        // 以下に掲載がない場合
+    std::vector<std::uint32_t> records;  // in the records given, file order
+    // Made when an address first names the municipality (a single query
+    // reads one or two of the 1,900): its towns, their records' conditions.
+    std::unique_ptr<std::once_flag> made = std::make_unique<std::once_flag>();
+    mutable std::unordered_map<Text, std::uint32_t> towns;  // into townList
+    mutable std::vector<Town> townList;
+    mutable std::size_t longestTown = 0;
 };
 
 // One way of reading the address: what it found, how far.
@@ -152,17 +158,19 @@ std::optional<int> readFloor(TextView t) {
 }  // namespace
 
 struct AddressIndex::Impl {
-    std::vector<Record> records;
-    std::vector<Town> towns;
+    std::vector<WholeRecord> input;
+    mutable std::vector<Record> records;  // filled with their municipality
     std::vector<Municipality> municipalities;
     std::vector<std::string> prefectures;
     std::unordered_map<Text, std::vector<std::uint32_t>> prefectureKeys;    // 北海道, 東京都 and 東京
     std::unordered_map<Text, std::vector<std::uint32_t>> municipalityKeys;  // also without the district
     std::size_t longestPrefecture = 0, longestMunicipality = 0;
-    std::vector<NoteCount> counts;
-    std::vector<std::pair<std::string, std::size_t>> notRead;
 
-    void build(const std::vector<WholeRecord>& input);
+    void build();
+    const Municipality& made(const Municipality& m) const;
+    void makeAll() const {
+        for (const Municipality& m : municipalities) made(m);
+    }
     Answer match(std::string_view utf8) const;
     void readAt(const Municipality& m, TextView rest, std::vector<Reading>& out) const;
     Reading resolveTown(const Municipality& m, const Town& town, TextView rest, TextView street) const;
@@ -182,62 +190,31 @@ struct AddressIndex::Impl {
     }
 };
 
-void AddressIndex::Impl::build(const std::vector<WholeRecord>& input) {
+void AddressIndex::Impl::build() {
     std::map<std::pair<std::string, std::string>, std::uint32_t> muniIds;
     std::unordered_map<std::string, std::uint32_t> prefIds;
-    std::map<std::string, std::size_t> kindCounts;
-    std::map<std::string, std::size_t> notReadCounts;
-    records.reserve(input.size());
-    for (const WholeRecord& w : input) {
-        auto [pit, newPref] = prefIds.try_emplace(w.prefecture, static_cast<std::uint32_t>(prefectures.size()));
-        if (newPref) prefectures.push_back(w.prefecture);
-        auto [mit, newMuni] =
-            muniIds.try_emplace({w.prefecture, w.municipality}, static_cast<std::uint32_t>(municipalities.size()));
-        if (newMuni) {
-            Municipality& m = municipalities.emplace_back();
-            m.prefecture = pit->second;
-            m.kyoto = w.municipality.starts_with("京都市");
-        }
-        Municipality& m = municipalities[mit->second];
-        const auto id = static_cast<std::uint32_t>(records.size());
-        Record& r = records.emplace_back();
-        r.code = w.code;
-        const bool notListed = w.town == kNotListed;
-        r.address = w.prefecture + w.municipality + (notListed ? std::string() : w.town);
-        r.cond = readNote(w.note, m.kyoto);
-        if (!w.note.empty()) {
-            ++kindCounts[std::string(noteKindName(r.cond.kind))];
-            if (r.cond.kind == NoteKind::unread) ++notReadCounts[w.note];
-        }
-        m.records.push_back(id);
-        if (notListed) {
-            if (m.cityRecord < 0) m.cityRecord = id;
-            continue;
-        }
-        const Text key = canonical(w.town);
-        auto [tit, newTown] = m.towns.try_emplace(key, static_cast<std::uint32_t>(towns.size()));
-        if (newTown) {
-            towns.emplace_back().key = key;
-            m.longestTown = std::max(m.longestTown, key.size());
-        }
-        Town& t = towns[tit->second];
-        t.records.push_back(id);
-        if (r.cond.kind == NoteKind::floor || r.cond.kind == NoteKind::floorUnknown) t.building = true;
-        if (r.cond.kind == NoteKind::chome || r.cond.kind == NoteKind::anyChome) t.chomeNumbers = true;
-        if (r.cond.kind == NoteKind::exceptBuildings) t.exceptBuildings = true;
-    }
-    // Each building under the town it stands in: the longest town key it begins with.
-    for (Municipality& m : municipalities) {
-        for (const auto& [key, id] : m.towns) {
-            if (!towns[id].building) continue;
-            for (std::size_t n = key.size() - 1; n > 0; --n) {
-                const auto base = m.towns.find(key.substr(0, n));
-                if (base == m.towns.end() || towns[base->second].building) continue;
-                towns[base->second].buildings.push_back(id);
-                towns[base->second].buildingNames.push_back(key.substr(n));
-                break;
+    records.resize(input.size());
+    const std::pair<std::string, std::string>* last = nullptr;
+    std::uint32_t lastId = 0;
+    for (std::uint32_t id = 0; id < input.size(); ++id) {
+        const WholeRecord& w = input[id];
+        // Records come in runs of one municipality: looked up once a run.
+        if (!last || last->second != w.municipality || last->first != w.prefecture) {
+            auto [pit, newPref] = prefIds.try_emplace(w.prefecture, static_cast<std::uint32_t>(prefectures.size()));
+            if (newPref) prefectures.push_back(w.prefecture);
+            auto [mit, newMuni] =
+                muniIds.try_emplace({w.prefecture, w.municipality}, static_cast<std::uint32_t>(municipalities.size()));
+            if (newMuni) {
+                Municipality& m = municipalities.emplace_back();
+                m.prefecture = pit->second;
+                m.kyoto = w.municipality.starts_with("京都市");
             }
+            last = &mit->first;
+            lastId = mit->second;
         }
+        Municipality& m = municipalities[lastId];
+        m.records.push_back(id);
+        if (w.town == kNotListed && m.cityRecord < 0) m.cityRecord = id;
     }
     for (std::uint32_t p = 0; p < prefectures.size(); ++p) {
         const Text key = canonical(prefectures[p]);
@@ -264,16 +241,43 @@ void AddressIndex::Impl::build(const std::vector<WholeRecord>& input) {
         std::sort(ids.begin(), ids.end());
         ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
     }
-    for (const auto& [kind, n] : kindCounts) {
-        if (kind != noteKindName(NoteKind::unread)) counts.push_back({kind, n});
-    }
-    std::sort(counts.begin(), counts.end(),
-              [](const NoteCount& a, const NoteCount& b) { return a.records > b.records; });
-    if (const auto it = kindCounts.find(std::string(noteKindName(NoteKind::unread))); it != kindCounts.end()) {
-        counts.push_back({it->first, it->second});
-    }
-    notRead.assign(notReadCounts.begin(), notReadCounts.end());
-    std::sort(notRead.begin(), notRead.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+}
+
+const Municipality& AddressIndex::Impl::made(const Municipality& m) const {
+    std::call_once(*m.made, [&] {
+        for (const std::uint32_t id : m.records) {
+            const WholeRecord& w = input[id];
+            Record& r = records[id];
+            r.code = w.code;
+            const bool notListed = w.town == kNotListed;
+            r.address = w.prefecture + w.municipality + (notListed ? std::string() : w.town);
+            r.cond = readNote(w.note, m.kyoto);
+            if (notListed) continue;
+            Text key = canonical(w.town);
+            auto [tit, newTown] = m.towns.try_emplace(key, static_cast<std::uint32_t>(m.townList.size()));
+            if (newTown) {
+                m.longestTown = std::max(m.longestTown, key.size());
+                m.townList.emplace_back().key = std::move(key);
+            }
+            Town& t = m.townList[tit->second];
+            t.records.push_back(id);
+            if (r.cond.kind == NoteKind::floor || r.cond.kind == NoteKind::floorUnknown) t.building = true;
+            if (r.cond.kind == NoteKind::chome || r.cond.kind == NoteKind::anyChome) t.chomeNumbers = true;
+            if (r.cond.kind == NoteKind::exceptBuildings) t.exceptBuildings = true;
+        }
+        // Each building under the town it stands in: the longest town key it begins with.
+        for (const auto& [key, id] : m.towns) {
+            if (!m.townList[id].building) continue;
+            for (std::size_t n = key.size() - 1; n > 0; --n) {
+                const auto base = m.towns.find(key.substr(0, n));
+                if (base == m.towns.end() || m.townList[base->second].building) continue;
+                m.townList[base->second].buildings.push_back(id);
+                m.townList[base->second].buildingNames.push_back(key.substr(n));
+                break;
+            }
+        }
+    });
+    return m;
 }
 
 Reading AddressIndex::Impl::resolveBuilding(const Town& building, TextView rest) const {
@@ -334,7 +338,9 @@ Reading AddressIndex::Impl::resolveTown(const Municipality& m, const Town& town,
             floorText = rest.substr(name.size());
         }
     }
-    if (building >= 0) return resolveBuilding(towns[town.buildings[static_cast<std::size_t>(building)]], floorText);
+    if (building >= 0) {
+        return resolveBuilding(m.townList[town.buildings[static_cast<std::size_t>(building)]], floorText);
+    }
     // The first number is a chome where the town's codes go by chome, or where written so.
     std::optional<std::uint32_t> chome, lot;
     std::uint32_t sub = 0;
@@ -423,11 +429,11 @@ Reading AddressIndex::Impl::resolveTown(const Municipality& m, const Town& town,
     if (town.records.size() == 1) return {Level::town, town.records};
     if (plain.size() == 1 && unread.empty() && !(chome || lot)) return {Level::town, plain};
     if (plain.size() == 1 && unread.empty() && other < 0) return {Level::town, plain};
-    (void)m;
     return {Level::ambiguous, town.records};
 }
 
-void AddressIndex::Impl::readAt(const Municipality& m, TextView rest, std::vector<Reading>& out) const {
+void AddressIndex::Impl::readAt(const Municipality& municipality, TextView rest, std::vector<Reading>& out) const {
+    const Municipality& m = made(municipality);
     const auto cityAnswer = [&]() -> Reading {
         if (m.cityRecord >= 0) return {Level::city, {static_cast<std::uint32_t>(m.cityRecord)}};
         return {Level::ambiguous, m.records};  // cannot be: every municipality has its record
@@ -467,7 +473,7 @@ void AddressIndex::Impl::readAt(const Municipality& m, TextView rest, std::vecto
         std::size_t length = 0;
         const auto* id = longest(m.towns, m.longestTown, rest.substr(it->at), length);
         if (!id) continue;
-        best = &towns[*id];
+        best = &m.townList[*id];
         bestEnd = it->at + length;
         bestStreet = it->street;
         break;
@@ -558,14 +564,44 @@ Answer AddressIndex::Impl::match(std::string_view utf8) const {
 }
 
 AddressIndex::AddressIndex(const std::vector<WholeRecord>& records) : impl_(std::make_unique<Impl>()) {
-    impl_->build(records);
+    impl_->input = records;
+    impl_->build();
+}
+AddressIndex::AddressIndex(std::vector<WholeRecord>&& records) : impl_(std::make_unique<Impl>()) {
+    impl_->input = std::move(records);
+    impl_->build();
 }
 AddressIndex::~AddressIndex() = default;
 AddressIndex::AddressIndex(AddressIndex&&) noexcept = default;
 AddressIndex& AddressIndex::operator=(AddressIndex&&) noexcept = default;
 
 Answer AddressIndex::match(std::string_view utf8Address) const { return impl_->match(utf8Address); }
-std::vector<NoteCount> AddressIndex::noteCounts() const { return impl_->counts; }
-std::vector<std::pair<std::string, std::size_t>> AddressIndex::notesNotRead() const { return impl_->notRead; }
+std::vector<NoteCount> AddressIndex::noteCounts() const {
+    impl_->makeAll();
+    std::map<std::string, std::size_t> kinds;
+    for (std::size_t id = 0; id < impl_->input.size(); ++id) {
+        if (!impl_->input[id].note.empty()) ++kinds[std::string(noteKindName(impl_->records[id].cond.kind))];
+    }
+    std::vector<NoteCount> counts;
+    const std::string unread(noteKindName(NoteKind::unread));
+    for (const auto& [kind, n] : kinds) {
+        if (kind != unread) counts.push_back({kind, n});
+    }
+    std::sort(counts.begin(), counts.end(),
+              [](const NoteCount& a, const NoteCount& b) { return a.records > b.records; });
+    if (const auto it = kinds.find(unread); it != kinds.end()) counts.push_back({it->first, it->second});
+    return counts;
+}
+
+std::vector<std::pair<std::string, std::size_t>> AddressIndex::notesNotRead() const {
+    impl_->makeAll();
+    std::map<std::string, std::size_t> notes;
+    for (std::size_t id = 0; id < impl_->input.size(); ++id) {
+        if (impl_->records[id].cond.kind == NoteKind::unread) ++notes[impl_->input[id].note];
+    }
+    std::vector<std::pair<std::string, std::size_t>> out(notes.begin(), notes.end());
+    std::stable_sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    return out;
+}
 
 }  // namespace tenmari::address

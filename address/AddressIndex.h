@@ -3,7 +3,8 @@
 // records: the prefecture or district left out, numbers in any width or in
 // kanji, kanji variants, "ヶ" for "ケ", a building and floor, and the notes
 // that split a town by chome, lot number, name or floor. Built once from the
-// records, then asked any number of times (const: safe to share).
+// records, then asked any number of times (const: safe to share between
+// threads; a municipality's part is made when an address first names it).
 //
 //   tenmari::address::AddressIndex index(records);
 //   const auto a = index.match("札幌市中央区大通西22丁目");
@@ -47,6 +48,7 @@ struct NoteCount {
 class AddressIndex {
 public:
     explicit AddressIndex(const std::vector<WholeRecord>& records);
+    explicit AddressIndex(std::vector<WholeRecord>&& records);
     ~AddressIndex();
     AddressIndex(AddressIndex&&) noexcept;
     AddressIndex& operator=(AddressIndex&&) noexcept;

@@ -2,6 +2,8 @@
 
 #include "Cp932.h"
 #include "DictionaryReader.h"
+#include "Mentions.h"
+#include "RecordFields.h"  // kNotListed
 #include "WholeRecord.h"
 
 namespace tenmari::address {
@@ -14,23 +16,28 @@ void toUtf8(std::string_view cp932, std::string& out) {
 }
 }  // namespace
 
-std::vector<WholeRecord> readRecords(DictionaryReader& reader) {
+namespace {
+std::vector<WholeRecord> read(DictionaryReader& reader, const Mentions* mentions) {
     std::vector<WholeRecord> out;
-    out.reserve(130000);
+    out.reserve(mentions ? 4096 : 130000);
+    bool named = true;  // the municipality's records are wanted
     // A prefecture and municipality come in long runs of records: converted once each.
     std::string prefCp932, muniCp932, pref, muni;
     WholeRecordSinkFn sink([&](const tenmari::WholeRecord& r) {
         try {
             WholeRecord w;
             w.code.assign(r.code);
-            if (r.prefecture != prefCp932) {
+            const bool newPrefecture = r.prefecture != prefCp932;
+            if (newPrefecture) {
                 prefCp932.assign(r.prefecture);
                 toUtf8(r.prefecture, pref);
             }
-            if (r.municipality != muniCp932) {
+            if (newPrefecture || r.municipality != muniCp932) {
                 muniCp932.assign(r.municipality);
                 toUtf8(r.municipality, muni);
+                named = !mentions || mentions->names(muni);
             }
+            if (!named && r.townArea != kNotListed) return;
             w.prefecture = pref;
             w.municipality = muni;
             toUtf8(r.townArea, w.town);
@@ -47,6 +54,12 @@ std::vector<WholeRecord> readRecords(DictionaryReader& reader) {
     });
     forEachWholeRecord(reader, sink);
     return out;
+}
+}  // namespace
+
+std::vector<WholeRecord> readRecords(DictionaryReader& reader) { return read(reader, nullptr); }
+std::vector<WholeRecord> readRecords(DictionaryReader& reader, const Mentions& mentions) {
+    return read(reader, &mentions);
 }
 
 std::vector<WholeRecord> readRecords(const std::string& dictionary) {

@@ -18,6 +18,10 @@ namespace tenmari::address {
 // not code page 932 is left out (nothing written could be compared with it).
 // Throws PostFileError on a read error.
 std::vector<WholeRecord> readRecords(DictionaryReader& reader);
+// Only the records of the municipalities `mentions` names, and every
+// municipality's own record (以下に掲載がない場合): enough for those addresses.
+class Mentions;
+std::vector<WholeRecord> readRecords(DictionaryReader& reader, const Mentions& mentions);
 std::vector<WholeRecord> readRecords(const std::string& dictionary);
 
 }  // namespace tenmari::address

@@ -15,6 +15,7 @@
 #include "Batch.h"
 #include "DictionaryReader.h"
 #include "DictionaryRecords.h"
+#include "Mentions.h"
 #include "LookupCommands.h"
 #include "OutputWriter.h"
 
@@ -22,7 +23,9 @@ namespace tenmari::lookupcli {
 namespace {
 
 // The dictionary's index for written addresses, or the exit status of its failure.
-std::optional<address::AddressIndex> loadIndex(const std::string& dict, int& status) {
+// `only`: the addresses to be read, when they are few (their municipalities' records suffice).
+std::optional<address::AddressIndex> loadIndex(const std::string& dict, int& status,
+                                               const std::vector<std::string_view>* only = nullptr) {
     status = 2;
     try {
         const std::unique_ptr<DictionaryReader> reader = DictionaryReader::open(dict);
@@ -35,6 +38,7 @@ std::optional<address::AddressIndex> loadIndex(const std::string& dict, int& sta
             }
             return std::nullopt;
         }
+        if (only) return address::AddressIndex(address::readRecords(*reader, address::Mentions(*only)));
         return address::AddressIndex(address::readRecords(*reader));
     } catch (const PostFileError& e) {
         fail(e.what());
@@ -78,7 +82,8 @@ int runMatch(const Options& opt) {
     }
     if (opt.args.size() != 1) return usageError("match expects one ADDRESS");
     int status = 2;
-    const auto index = loadIndex(opt.dictionary(), status);
+    const std::vector<std::string_view> only{opt.args[0]};
+    const auto index = loadIndex(opt.dictionary(), status, &only);
     if (!index) return status;
     const address::Answer a = index->match(opt.args[0]);
     OutputWriter out(false);
@@ -99,7 +104,8 @@ int runNotes(const Options& opt) {
     for (const address::NoteCount& c : index->noteCounts()) {
         const std::string n = std::to_string(c.records);
         const bool read = c.kind != "not read";
-        out.line({{read ? "read" : "not read", CellForm::text}, {read ? c.kind : "all", CellForm::text},
+        out.line({{read ? "read" : "not read", CellForm::text},
+                  {read ? c.kind : "all", CellForm::text},
                   {n, CellForm::text}});
     }
     for (const auto& [note, count] : index->notesNotRead()) {
