@@ -4,7 +4,7 @@
 // /tmp/tenmari-written-addresses.tsv: form TAB address TAB code or "ambiguous")
 // for the whole-process runs of bench/address_vs_cat.sh; nothing of it is kept.
 //
-//   TENMARI_KEN_ALL=/path/to/ken_all.zip build/bench/tenmari-bench-address [--show N]
+//   TENMARI_KEN_ALL=/path/to/ken_all.zip build/bench/tenmari-bench-address [--show N] [--match ADDRESS]
 
 #include <algorithm>
 #include <cstdio>
@@ -230,7 +230,9 @@ int main(int argc, char** argv) {
         return false;
     };
     std::map<std::string, int> perForm;
-    const int kPerForm = 1000;
+    // TENMARI_WRITTEN_PER_FORM: how many addresses of each form (1,000 unless told).
+    const char* perFormEnv = std::getenv("TENMARI_WRITTEN_PER_FORM");
+    const int kPerForm = perFormEnv ? std::max(1, std::atoi(perFormEnv)) : 1000;
     std::vector<std::size_t> order(records.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::shuffle(order.begin(), order.end(), rng);
