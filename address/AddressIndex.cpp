@@ -55,7 +55,7 @@ struct Municipality {
     // Made when an address first names the municipality (a single query
     // reads one or two of the 1,900): its towns, their records' conditions.
     std::unique_ptr<std::once_flag> made = std::make_unique<std::once_flag>();
-    mutable std::unordered_map<Text, std::uint32_t> towns;  // into townList
+    mutable std::unordered_map<Text, std::uint32_t, TextHash, std::equal_to<>> towns;  // into townList
     mutable std::vector<Town> townList;
     mutable std::size_t longestTown = 0;
 };
@@ -162,8 +162,9 @@ struct AddressIndex::Impl {
     mutable std::vector<Record> records;  // filled with their municipality
     std::vector<Municipality> municipalities;
     std::vector<std::string> prefectures;
-    std::unordered_map<Text, std::vector<std::uint32_t>> prefectureKeys;    // 北海道, 東京都 and 東京
-    std::unordered_map<Text, std::vector<std::uint32_t>> municipalityKeys;  // also without the district
+    // 北海道, 東京都 and 東京; municipalities also without the district or city.
+    std::unordered_map<Text, std::vector<std::uint32_t>, TextHash, std::equal_to<>> prefectureKeys;
+    std::unordered_map<Text, std::vector<std::uint32_t>, TextHash, std::equal_to<>> municipalityKeys;
     std::size_t longestPrefecture = 0, longestMunicipality = 0;
 
     void build();
@@ -180,7 +181,7 @@ struct AddressIndex::Impl {
     template <typename Map>
     static const typename Map::mapped_type* longest(const Map& map, std::size_t most, TextView t, std::size_t& length) {
         for (std::size_t n = std::min(most, t.size()); n > 0; --n) {
-            const auto it = map.find(Text(t.substr(0, n)));
+            const auto it = map.find(t.substr(0, n));
             if (it != map.end()) {
                 length = n;
                 return &it->second;
@@ -269,7 +270,7 @@ const Municipality& AddressIndex::Impl::made(const Municipality& m) const {
         for (const auto& [key, id] : m.towns) {
             if (!m.townList[id].building) continue;
             for (std::size_t n = key.size() - 1; n > 0; --n) {
-                const auto base = m.towns.find(key.substr(0, n));
+                const auto base = m.towns.find(TextView(key).substr(0, n));
                 if (base == m.towns.end() || m.townList[base->second].building) continue;
                 m.townList[base->second].buildings.push_back(id);
                 m.townList[base->second].buildingNames.push_back(key.substr(n));
@@ -514,7 +515,7 @@ Answer AddressIndex::Impl::match(std::string_view utf8) const {
     const auto tryMunicipalities = [&](TextView t, const std::vector<std::uint32_t>* only) {
         bool any = false;
         for (std::size_t n = std::min(longestMunicipality, t.size()); n > 0; --n) {
-            const auto it = municipalityKeys.find(Text(t.substr(0, n)));
+            const auto it = municipalityKeys.find(t.substr(0, n));
             if (it == municipalityKeys.end()) continue;
             for (const std::uint32_t id : it->second) {
                 const Municipality& m = municipalities[id];

@@ -38,6 +38,9 @@ struct Tables {
     std::unordered_map<char32_t, Text> single;
     std::unordered_map<std::uint64_t, Text> pairs;  // first << 32 | second
     std::vector<Text> kyoto;
+    // Characters of the basic plane that some table names: most of an
+    // address passes through without a table lookup.
+    std::vector<bool> named = std::vector<bool>(0x10000, false);
 
     Tables() {
         for (const auto& [c, v] : rows(k_numerals)) {
@@ -52,7 +55,16 @@ struct Tables {
         for (const auto& [from, to] : rows(k_widths)) add(from, to);
         for (const auto& [from, to] : rows(k_variants)) add(from, canonicalWidth(to));
         for (const auto& [word, _] : rows(k_kyoto)) kyoto.push_back(word);
+        const auto name = [&](char32_t c) {
+            if (c < 0x10000) named[c] = true;
+        };
+        for (const auto& [c, _] : numerals) name(c);
+        for (const auto& [c, _] : dashes) name(c);
+        for (const char32_t c : separators) name(c);
+        for (const auto& [c, _] : single) name(c);
+        for (const auto& [p, _] : pairs) name(static_cast<char32_t>(p >> 32));
     }
+    bool plain(char32_t c) const { return c < 0x10000 && !named[c]; }
     Text canonicalWidth(const Text& t) const {
         Text out;
         for (const char32_t c : t) {
@@ -135,6 +147,10 @@ Text canonical(TextView in, bool keepSeparators, bool readNumerals) {
     a.reserve(in.size());
     for (std::size_t i = 0; i < in.size(); ++i) {
         const char32_t c = foldWidth(in[i]);
+        if (tb.plain(in[i]) && tb.plain(c)) {
+            a.push_back(c);
+            continue;
+        }
         if (i + 1 < in.size()) {
             const auto p = tb.pairs.find(static_cast<std::uint64_t>(in[i]) << 32 | in[i + 1]);
             if (p != tb.pairs.end()) {
@@ -158,7 +174,7 @@ Text canonical(TextView in, bool keepSeparators, bool readNumerals) {
     Text b;
     b.reserve(a.size());
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (i + 1 < a.size()) {
+        if (i + 1 < a.size() && !tb.plain(a[i])) {
             const auto p = tb.pairs.find(static_cast<std::uint64_t>(a[i]) << 32 | a[i + 1]);
             if (p != tb.pairs.end()) {
                 b += p->second;
@@ -172,6 +188,10 @@ Text canonical(TextView in, bool keepSeparators, bool readNumerals) {
     Text out;
     out.reserve(b.size());
     for (std::size_t i = 0; i < b.size();) {
+        if (b[i] != kDropped && tb.plain(b[i])) {
+            out.push_back(b[i++]);
+            continue;
+        }
         const auto n = readNumerals ? tb.numerals.find(b[i]) : tb.numerals.end();
         if (n != tb.numerals.end()) {
             std::uint64_t total = 0, section = 0;

@@ -5,6 +5,7 @@
 // numbers as "-". Code points, so that a position is a character.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +34,12 @@ const std::vector<Text>& kyotoDirections();
 
 // Put between two numbers that a space or comma kept apart.
 inline constexpr char32_t kNumberBreak = U'|';
+
+// Hashing for maps keyed by Text that are asked with a TextView.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(TextView t) const { return std::hash<TextView>{}(t); }
+};
 
 inline bool isDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
 

@@ -14,6 +14,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "AddressIndex.h"
@@ -216,16 +217,21 @@ int main(int argc, char** argv) {
 
     std::mt19937 rng(33);
     std::vector<Case> cases;
+    // Town areas by the municipality's name without its district, across prefectures.
+    std::set<std::tuple<std::string, std::string, std::string>> byShortName;
+    const auto shortName = [](const std::string& m) {
+        const std::size_t gun = m.find("郡");
+        return gun == std::string::npos ? m : m.substr(gun + 3);
+    };
+    for (const auto& [key, ids] : towns) {
+        const auto& [p, m, t] = key;
+        byShortName.insert({shortName(m), t, p});
+    }
     const auto ambiguousWithoutPrefecture = [&](const WholeRecord& r) {
-        const std::size_t gun = r.municipality.find("郡");
-        const std::string name = gun == std::string::npos ? r.municipality : r.municipality.substr(gun + 3);
+        const std::string name = shortName(r.municipality);
         for (const std::string& p : prefsOfMuni[name]) {
             if (p == r.prefecture) continue;
-            for (const auto& [key, ids] : towns) {
-                const auto& [pp, mm, tt] = key;
-                if (pp == p && (mm == name || mm.ends_with("郡" + name)) && tt == r.town) return true;
-            }
-            if (r.town == "以下に掲載がない場合") return true;
+            if (byShortName.count({name, r.town, p}) || r.town == "以下に掲載がない場合") return true;
         }
         return false;
     };
