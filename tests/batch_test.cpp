@@ -18,10 +18,12 @@
 #include <iterator>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "Batch.h"
+#include "DictionaryRecords.h"
 #include "DictionaryScan.h"
 #include "Cp932.h"
 #include "KenAll.h"
@@ -336,6 +338,7 @@ void checkAgainstSingleSearches(const std::string& dict) {
     for (const bool all : {false, true}) {
         const auto args = [&](const char* kind) {
             std::vector<std::string> a{"--dict", dict, "batch", kind};
+            if (std::string_view(kind) == "address") a.insert(a.begin(), "--strict");  // the exact rule
             if (all) a.insert(a.begin(), "--all");
             return a;
         };
@@ -492,11 +495,11 @@ TEST_F(WholeRecords, RunsBecomeOneRecordAndNotesAreDropped) {
          "0669901\t0669901\t北海道港市若葉\tホッカイドウミナトシワカバ\n"
          "6029901\t6029901\t京都府京都市上京区亀乃町\tキョウトフキョウトシカミギョウクカメノチョウ\n"
          "6029901\t6029901\t京都府京都市上京区鶴乃町\tキョウトフキョウトシカミギョウクツルノチョウ\n"},
-        {{"batch", "address"},
+        {{"--strict", "batch", "address"},
          "北海道港市７番地、９番地、１０\n北海道港市若葉１１番地\n",
          "北海道港市７番地、９番地、１０\t0669901\t北海道港市７番地、９番地、\n"
          "北海道港市若葉１１番地\t0669901\t北海道港市若葉（１－３番地、５番地、\n"},
-        {{"--whole", "--kana", "batch", "address"},
+        {{"--strict", "--whole", "--kana", "batch", "address"},
          "北海道港市７番地、９番地、１０\n北海道港市若葉１１番地\n",
          "北海道港市７番地、９番地、１０\t\t\t\n"
          "北海道港市若葉１１番地\t0669901\t北海道港市若葉\tホッカイドウミナトシワカバ\n"},
@@ -505,7 +508,7 @@ TEST_F(WholeRecords, RunsBecomeOneRecordAndNotesAreDropped) {
         {{"--kana", "batch", "code"},
          "0640000\n",
          "0640000\t0640000\t北海道札幌市中央区\tホッカイドウサッポロシチュウオウク\n"},
-        {{"--whole", "--kana", "--pick-out", "part", "batch", "address"},
+        {{"--strict", "--whole", "--kana", "--pick-out", "part", "batch", "address"},
          "札幌市中央区北１条\n",
          "札幌市中央区北１条\t0640000\t札幌市中央区\tサッポロシチュウオウク\n"},
     };
@@ -584,7 +587,7 @@ TEST_F(WholeRecords, FoldFindsTheFullWidthText) {
                R"l(01204,"070  ","0700062","ﾎｯｶｲﾄﾞｳ","ｱｻﾋｶﾜｼ","ｱｹﾎﾞﾉ2ｼﾞｮｳ","北海道","旭川市","曙２条",0,0,1,0,0,0)l") +
                "\r\n";
     const std::string input = "北海道旭川市曙2条3丁目\n北海道旭川市曙２条３丁目\n";
-    Outcome r = lookup({"batch", "address"}, input);
+    Outcome r = lookup({"--strict", "batch", "address"}, input);
     EXPECT_EQ(r.out, "北海道旭川市曙2条3丁目\t\t\n北海道旭川市曙２条３丁目\t0700062\t北海道旭川市曙２条\n");
     r = lookup({"--fold", "batch", "address"}, input);
     EXPECT_EQ(r.status, 0) << r.err;
@@ -856,4 +859,116 @@ TEST(ChangingDictionary, AChangeUnderASearchIsAnErrorAndARenameIsNot) {
         }
     }
     fs::remove_all(dir);
+}
+
+namespace {
+
+// The code column of a batch's output, line by line.
+std::vector<std::string> codeColumn(const std::string& out) {
+    std::vector<std::string> codes;
+    std::size_t at = 0;
+    while (at < out.size()) {
+        const std::size_t nl = out.find('\n', at);
+        const std::string line = out.substr(at, nl - at);
+        const std::size_t tab = line.find('\t');
+        codes.push_back(line.substr(tab + 1, line.find('\t', tab + 1) - tab - 1));
+        at = nl + 1;
+    }
+    return codes;
+}
+
+// Where the exact rule gives one code (however many records), the written
+// address reading gives the same: the whole address of each record, with a number.
+void checkStrictAgrees(const std::string& dict, std::size_t every) {
+    const auto records = tenmari::address::readRecords(dict);
+    std::string input;
+    for (std::size_t i = 0; i < records.size(); i += every) {
+        const auto& r = records[i];
+        input += r.prefecture + r.municipality + (r.town == "以下に掲載がない場合" ? "" : r.town) + "１－２\n";
+    }
+    const Outcome strict = run({"--dict", dict, "--strict", "--all", "batch", "address"}, input);
+    const Outcome written = run({"--dict", dict, "batch", "address"}, input);
+    ASSERT_LE(strict.status, 1) << strict.err;
+    ASSERT_LE(written.status, 1) << written.err;
+    // --all: one line per record of the answer; the lines of one query run together.
+    std::map<std::string, std::set<std::string>> strictCodes;
+    for (std::size_t at = 0; at < strict.out.size();) {
+        const std::size_t nl = strict.out.find('\n', at);
+        const std::string line = strict.out.substr(at, nl - at);
+        const std::size_t tab = line.find('\t');
+        const std::string code = line.substr(tab + 1, line.find('\t', tab + 1) - tab - 1);
+        if (!code.empty()) strictCodes[line.substr(0, tab)].insert(code);
+        at = nl + 1;
+    }
+    const auto codes = codeColumn(written.out);
+    std::size_t line = 0, compared = 0;
+    for (std::size_t at = 0; at < input.size(); ++line) {
+        const std::size_t nl = input.find('\n', at);
+        const std::string query = input.substr(at, nl - at);
+        at = nl + 1;
+        const auto it = strictCodes.find(query);
+        if (it == strictCodes.end() || it->second.size() != 1) continue;
+        ASSERT_LT(line, codes.size());
+        EXPECT_EQ(codes[line], *it->second.begin()) << query;
+        ++compared;
+    }
+    EXPECT_GT(compared, 0u);
+}
+
+}  // namespace
+
+TEST(WrittenAddresses, StrictAndDefaultAgreeOnTheSample) { checkStrictAgrees(kSample, 1); }
+
+TEST(WrittenAddresses, StrictAndDefaultAgreeOnTwoThousandNationwideRecords) {
+    TENMARI_REQUIRE_KEN_ALL(csv);
+    checkStrictAgrees(csv, 124000 / 2000);
+}
+
+TEST(WrittenAddresses, MatchLevelCheckAndNotes) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string input, out;
+        int status;
+    };
+    const Case cases[] = {
+        {{"match", "旭川市若葉台3丁目"}, "", "0700931\t北海道旭川市若葉台\n", 0},
+        {{"--level", "match", "旭川市若葉台８丁目５"}, "", "0700932\t北海道旭川市若葉台\tnumber\n", 0},
+        {{"--level", "match", "旭川市若葉台"}, "", "\t\tambiguous 0700931 0700932\n", 1},
+        {{"--level", "match", "函館市架空町1"}, "", "0400000\t北海道函館市\tcity\n", 0},
+        {{"--level", "--pick-out", "part", "match", "東京都八王子市 桜台 1-2"}, "", "1920971\t八王子市桜台\ttown\n", 0},
+        {{"--level", "match", "北海道"}, "", "\t\tprefecture\n", 1},
+        {{"--level", "batch", "address"},
+         "旭川市若葉台一丁目\n\n架空県\n",
+         "旭川市若葉台一丁目\t0700931\t北海道旭川市若葉台\tnumber\n\t\t\tnone\n架空県\t\t\tnone\n",
+         1},
+        // Only the lines whose code disagrees, with the right one.
+        {{"--check", "batch", "address"},
+         "0700932\t北海道旭川市若葉台3丁目\n〒070-0931 北海道旭川市若葉台3丁目\n070-0931\t旭川市若葉台２丁目\n",
+         "0700932\t北海道旭川市若葉台3丁目\t0700931\t北海道旭川市若葉台\n",
+         1},
+        {{"--check", "batch", "address"}, "〒070-0931 北海道旭川市若葉台3丁目\n", "", 0},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"--dict", kSample};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Outcome r = run(args, c.input);
+        EXPECT_EQ(r.out, c.out) << c.args.back();
+        EXPECT_EQ(r.status, c.status) << c.args.back() << r.err;
+    }
+    const Outcome notes = run({"--dict", kSample, "notes"}, "");
+    EXPECT_EQ(notes.out, "read\tother\t2\nread\tchome\t1\n");
+    EXPECT_EQ(run({"--dict", kSample, "--strict", "--level", "batch", "address"}, "x\n").status, 2);
+    EXPECT_EQ(run({"--dict", kSample, "--level", "batch", "code"}, "1\n").status, 2);
+}
+
+TEST(WrittenAddresses, BadInputRowsAreNoCrash) {
+    std::string chome;
+    for (int i = 0; i < 600; ++i) chome += "丁目";  // 3,600 bytes: within a batch line
+    const std::string input = std::string(4096, '1') + "\n" + chome + "\n" + "北海道旭川市若葉台" + chome + "\n";
+    const Outcome r = run({"--dict", kSample, "--level", "batch", "address"}, input);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3);
+    EXPECT_NE(r.out.find("\tambiguous 0700931 0700932\n"), std::string::npos);
+    // A line over 4096 bytes is the batch's error, as for every batch.
+    EXPECT_EQ(run({"--dict", kSample, "batch", "address"}, std::string(4097, '1') + "\n").status, 2);
 }

@@ -22,7 +22,7 @@
 #include "OutputWriter.h"
 
 namespace tenmari::lookupcli {
-namespace {
+namespace {}  // namespace
 
 // All of a file, or of standard input for "-"; the errno of a failure. Its
 // lines are checked as they are read: at the first bad one the reading stops
@@ -58,6 +58,8 @@ int readAll(const std::string& path, batch::FlatArray<char>& out, std::optional<
     if (fd != STDIN_FILENO) ::close(fd);
     return err;
 }
+
+namespace {
 
 // The dictionary's size and a short name for the progress line.
 std::pair<std::uint64_t, std::string> dictionarySize(const std::string& dict) {
@@ -153,8 +155,24 @@ int runBatch(const Options& opt) {
         return usageError("batch takes code or address, not '" + shown(opt.args[0]) + "'");
     }
     if (opt.fold && kind != batch::QueryTable::Kind::address) return usageError("--fold goes with batch address only");
+    if ((opt.strict || opt.level || opt.check) && kind != batch::QueryTable::Kind::address) {
+        return usageError(std::string(opt.strict  ? "--strict"
+                                      : opt.level ? "--level"
+                                                  : "--check") +
+                          " goes with batch address only");
+    }
+    const std::string input = opt.args.size() == 2 ? std::string(opt.args[1]) : std::string("-");
+    // --fold is a form of the exact rule: it asks for it.
+    if (kind == batch::QueryTable::Kind::address && !opt.strict && !opt.fold) {
+        try {
+            return runWrittenAddresses(opt, input);
+        } catch (const std::bad_alloc&) {
+            return fail("out of memory");
+        }
+    }
+    if (opt.level || opt.check) return usageError("--level and --check do not go with --strict");
     try {
-        return answer(opt, kind, opt.args.size() == 2 ? std::string(opt.args[1]) : std::string("-"));
+        return answer(opt, kind, input);
     } catch (const std::bad_alloc&) {
         return fail("out of memory");
     }

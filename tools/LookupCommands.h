@@ -4,8 +4,10 @@
 // 0 found, 1 nothing found, 2 error.
 
 #include <chrono>
+#include <string>
 #include <string_view>
 
+#include "FlatArray.h"
 #include "LookupOptions.h"
 
 namespace tenmari::lookupcli {
@@ -19,5 +21,12 @@ int runCode(const Options& opt);     // code QUERY
 int runPrefix(const Options& opt);   // prefix QUERY
 int runAddress(const Options& opt);  // address QUERY
 int runBatch(const Options& opt);    // batch code|address [FILE]
+int runMatch(const Options& opt);    // match ADDRESS
+int runNotes(const Options& opt);    // notes
+// batch address without --strict: addresses as people write them.
+int runWrittenAddresses(const Options& opt, const std::string& input);
+
+// All of a file, or of standard input for "-"; the errno of a failure.
+int readAll(const std::string& path, batch::FlatArray<char>& out);
 
 }  // namespace tenmari::lookupcli

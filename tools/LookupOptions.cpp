@@ -16,8 +16,13 @@ const char* const kUsage =
     "usage: tenmari-lookup [--dict FILE] [--pick-out all|part] [--kana] [--whole] [--sjis] code QUERY\n"
     "       tenmari-lookup [--dict FILE] [--pick-out all|part] [--kana] [--whole] [--sjis] prefix QUERY\n"
     "       tenmari-lookup [--dict FILE] [--pick-out all|part] [--kana] [--whole] [--sjis] address QUERY\n"
+    "       tenmari-lookup [--dict FILE] [--pick-out all|part] [--level] [--check] batch address [FILE]\n"
+    "       tenmari-lookup [--dict FILE] [--pick-out all|part] [--kana] [--whole] [--all]\n"
+    "                      batch code [FILE]\n"
     "       tenmari-lookup [--dict FILE] [--pick-out all|part] [--kana] [--whole] [--all] [--fold]\n"
-    "                      batch code|address [FILE]\n"
+    "                      --strict batch address [FILE]\n"
+    "       tenmari-lookup [--dict FILE] [--pick-out all|part] [--level] match ADDRESS\n"
+    "       tenmari-lookup [--dict FILE] notes\n"
     "       tenmari-lookup [--dict FILE] sheet [--column N|NAME] [--code-column N|NAME] [--check]\n"
     "                      [--output FILE] [--force] FILE.csv\n"
     "\n"
@@ -26,7 +31,13 @@ const char* const kUsage =
     "  address  the beginning of an address to every match: code TAB address\n"
     "  batch    one query per line of FILE (or standard input), all in one pass:\n"
     "           query TAB code TAB address, one line per input line, in order;\n"
-    "           an address query finds the record whose address is its longest beginning\n"
+    "           an address is read as people write it (see match); with --strict\n"
+    "           it finds the record whose address is its longest beginning\n"
+    "  match    one address as people write it to its record: code TAB address;\n"
+    "           prefecture or district left out, numbers in any width or in kanji,\n"
+    "           ヶ for ケ, 大字, Kyoto's streets, a building and its floor. Where\n"
+    "           records fit equally, no code: the answer is ambiguous\n"
+    "  notes    the dictionary's notes by kind, read and not read, with counts\n"
     "  sheet    a list saved by a spreadsheet as CSV (UTF-8, with or without its mark,\n"
     "           or Shift_JIS), written back as it was with two columns added:\n"
     "           郵便番号 and 確認 (empty when the address was understood to its town,\n"
@@ -46,8 +57,14 @@ const char* const kUsage =
     "  --whole          join the lines Japan Post splits a long town area over, and\n"
     "                   drop the notes in brackets (from the first \"（\" on)\n"
     "  --all            batch: every record of the answer, one line each\n"
-    "  --fold           batch address: half-width digits, letters, spaces and \"-\"\n"
-    "                   become full-width before matching (1-9 → １－９)\n"
+    "  --fold           batch address --strict: half-width digits, letters, spaces\n"
+    "                   and \"-\" become full-width before matching (1-9 → １－９)\n"
+    "  --strict         batch address: the exact beginning only (as before)\n"
+    "  --level          a last column: how far the address was understood\n"
+    "                   (prefecture, city, town, number, building, floor), or\n"
+    "                   \"ambiguous\" and every candidate code\n"
+    "  --check          batch address: input lines \"code TAB address\" or \"〒code address\";\n"
+    "                   print only those whose code disagrees, with the right code\n"
     "\n"
     "QUERY is UTF-8. For code and prefix, full-width digits count as digits and\n"
     "the dashes － − ‐ ー as a hyphen; an address is compared exactly.\n"
@@ -146,6 +163,12 @@ std::optional<Options> parseOptions(int argc, char** argv, int& status) {
             opt.whole = true;
         } else if (arg == "--fold") {
             opt.fold = true;
+        } else if (arg == "--strict") {
+            opt.strict = true;
+        } else if (arg == "--level") {
+            opt.level = true;
+        } else if (arg == "--check") {
+            opt.check = true;
         } else if (arg == "--") {
             ++i;
             break;

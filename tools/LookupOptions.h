@@ -24,8 +24,11 @@ struct Options {
     bool kana = false;
     bool whole = false;
     bool fold = false;
-    std::string_view command;                                                        // empty when none was given
-    std::vector<std::string_view> args;                                              // after the subcommand's name
+    bool strict = false;                 // batch address: the exact beginning, as before the address reader
+    bool level = false;                  // written addresses: how far each was understood, as a last column
+    bool check = false;                  // batch address: input "code TAB address"; only the lines whose code disagrees
+    std::string_view command;            // empty when none was given
+    std::vector<std::string_view> args;  // after the subcommand's name
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();  // for the batch's progress line
 
     // --dict, or Jisho/Zenkoku.csv beside this program.

@@ -15,6 +15,7 @@ using tenmari::lookupcli::Subcommand;
 constexpr Subcommand kSubcommands[] = {
     {"code", tenmari::lookupcli::runCode},       {"prefix", tenmari::lookupcli::runPrefix},
     {"address", tenmari::lookupcli::runAddress}, {"batch", tenmari::lookupcli::runBatch},
+    {"match", tenmari::lookupcli::runMatch},     {"notes", tenmari::lookupcli::runNotes},
     {"sheet", tenmari::lookupcli::runSheet},
 };
 
