@@ -437,7 +437,9 @@ void AddressIndex::Impl::readAt(const Municipality& municipality, TextView rest,
     const Municipality& m = made(municipality);
     const auto cityAnswer = [&]() -> Reading {
         if (m.cityRecord >= 0) return {Level::city, {static_cast<std::uint32_t>(m.cityRecord)}};
-        return {Level::ambiguous, m.records};  // cannot be: every municipality has its record
+        // A municipality without its own record: understood to the city, but
+        // no code to give (none of its towns is the answer).
+        return {Level::city, {}};
     };
     if (rest.empty()) {
         out.push_back(cityAnswer());
@@ -551,6 +553,10 @@ Answer AddressIndex::Impl::match(std::string_view utf8) const {
     std::vector<std::string> codes;
     for (const std::uint32_t id : ids) {
         if (std::find(codes.begin(), codes.end(), records[id].code) == codes.end()) codes.push_back(records[id].code);
+    }
+    if (codes.empty()) {
+        answer.level = level;
+        return answer;
     }
     if (codes.size() == 1) {
         // Records that differ only in their notes may share a code: one answer.

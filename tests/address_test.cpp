@@ -89,6 +89,8 @@ const std::vector<WholeRecord>& fixtures() {
         rec("7260000", "広島県", "府中市", "以下に掲載がない場合"),
         rec("7260004", "広島県", "府中市", "府川町"),
         rec("7260005", "広島県", "府中市", "本町"),
+        // A municipality without a record of its own (no 以下に掲載がない場合).
+        rec("9011201", "沖縄県", "島尻郡架空村", "東浜"),
     };
     return records;
 }
@@ -213,6 +215,9 @@ TEST(AddressForms, TownNotListedAnswersForTheCity) {
         {"北海道札幌市中央区", "0600000", Level::city},
         {"北海道", "", Level::prefecture},
         {"架空県架空市", "", Level::none},
+        // Without the city's own record, its one town is not the answer for another.
+        {"沖縄県島尻郡架空村西浜１", "", Level::city},
+        {"沖縄県島尻郡架空村東浜１", "9011201", Level::town},
     });
 }
 

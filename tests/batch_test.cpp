@@ -639,6 +639,10 @@ TEST(BatchCommand, NoLineAfterTheEndMarkAnswers) {
         EXPECT_EQ(run({"--dict", dict.string(), kind == std::string("code") ? "code" : "address", query}, "").status,
                   1);
     }
+    // The exact rule too.
+    const Outcome strict = run({"--dict", dict.string(), "--strict", "batch", "address"}, "ABD\n");
+    EXPECT_EQ(strict.status, 1) << strict.out;
+    EXPECT_EQ(strict.out, "ABD\t\t\n");
     fs::remove(dict);
 }
 

@@ -52,7 +52,9 @@ TEST(ReadsOnce, EveryCommandOpensTheDictionaryOnce) {
         {"--kana", "address", "東京都千代田区"},
         {"--kana", "--whole", "address", "東京都千代田区"},
         {"--kana", "--whole", "batch", "code", input},
-        {"--whole", "batch", "address", input},
+        {"--whole", "--strict", "batch", "address", input},
+        {"batch", "address", input},
+        {"match", "千代田区千代田１"},
     };
     for (const auto& command : commands) {
         std::vector<std::string> args = {"tenmari-lookup", "--dict", dict};
@@ -67,6 +69,7 @@ TEST(ReadsOnce, EveryCommandOpensTheDictionaryOnce) {
         {
             const Quiet quiet;
             rc = opt->command == "batch"    ? tenmari::lookupcli::runBatch(*opt)
+                 : opt->command == "match"  ? tenmari::lookupcli::runMatch(*opt)
                  : opt->command == "code"   ? tenmari::lookupcli::runCode(*opt)
                  : opt->command == "prefix" ? tenmari::lookupcli::runPrefix(*opt)
                                             : tenmari::lookupcli::runAddress(*opt);

@@ -120,13 +120,9 @@ int runWrittenAddresses(const Options& opt, const std::string& input) {
     if (opt.kana || opt.whole || opt.all) {
         return usageError("--kana, --whole and --all go with batch address --strict (answers here are whole already)");
     }
-    const std::string inputName = input == "-" ? "standard input" : input;
     batch::FlatArray<char> text;
-    if (const int err = readAll(input, text)) return fail(inputName + ": " + std::strerror(err));
     batch::FlatArray<std::string_view> lines;
-    if (const auto e = batch::splitLines(view(text), lines)) {
-        return fail(inputName + ": line " + std::to_string(e->line) + ": " + e->message);
-    }
+    if (const int status = readInputLines(input, text, lines)) return status;
     int status = 2;
     const auto index = loadIndex(opt.dictionary(), status);
     if (!index) return status;

@@ -22,7 +22,7 @@
 #include "OutputWriter.h"
 
 namespace tenmari::lookupcli {
-namespace {}  // namespace
+namespace {
 
 // All of a file, or of standard input for "-"; the errno of a failure. Its
 // lines are checked as they are read: at the first bad one the reading stops
@@ -59,6 +59,17 @@ int readAll(const std::string& path, batch::FlatArray<char>& out, std::optional<
     return err;
 }
 
+}  // namespace
+
+int readInputLines(const std::string& input, batch::FlatArray<char>& text, batch::FlatArray<std::string_view>& lines) {
+    const std::string inputName = input == "-" ? "standard input" : input;
+    std::optional<batch::InputError> badLine;
+    if (const int err = readAll(input, text, badLine)) return fail(inputName + ": " + std::strerror(err));
+    if (!badLine) badLine = batch::splitLines(view(text), lines);
+    if (badLine) return fail(inputName + ": line " + std::to_string(badLine->line) + ": " + badLine->message);
+    return 0;
+}
+
 namespace {
 
 // The dictionary's size and a short name for the progress line.
@@ -71,13 +82,9 @@ std::pair<std::uint64_t, std::string> dictionarySize(const std::string& dict) {
 int answer(const Options& opt, batch::QueryTable::Kind kind, const std::string& input) {
     using batch::QueryTable;
     const std::string dict = opt.dictionary();
-    const std::string inputName = input == "-" ? "standard input" : input;
     batch::FlatArray<char> text;
-    std::optional<batch::InputError> badLine;
-    if (const int err = readAll(input, text, badLine)) return fail(inputName + ": " + std::strerror(err));
     batch::FlatArray<std::string_view> lines;
-    if (!badLine) badLine = batch::splitLines(view(text), lines);
-    if (badLine) return fail(inputName + ": line " + std::to_string(badLine->line) + ": " + badLine->message);
+    if (const int status = readInputLines(input, text, lines)) return status;
 
     QueryTable table(kind, opt.all);
     table.expect(lines.size());

@@ -26,7 +26,8 @@ int runNotes(const Options& opt);    // notes
 // batch address without --strict: addresses as people write them.
 int runWrittenAddresses(const Options& opt, const std::string& input);
 
-// All of a file, or of standard input for "-"; the errno of a failure.
-int readAll(const std::string& path, batch::FlatArray<char>& out);
+// The lines of a batch's input, a file or standard input for "-", checked as
+// they are read: 0, or the status of the error told (unreadable input, a bad line).
+int readInputLines(const std::string& input, batch::FlatArray<char>& text, batch::FlatArray<std::string_view>& lines);
 
 }  // namespace tenmari::lookupcli
