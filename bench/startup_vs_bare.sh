@@ -5,6 +5,10 @@
 #   cmake --build build --target tenmari tenmari-bench-startup tenmari-bench-bare-window
 #   bash bench/startup_vs_bare.sh [RUNS]          # 20 runs each by default
 #
+# TENMARI_STARTUP_BEFORE=/path/to/an/earlier/tenmari adds an earlier build,
+# started in turn with the other two (put it in build/bin beside the program,
+# so that it finds the same program folder).
+#
 # The X display is TENMARI_BENCH_DISPLAY (default :57); the window's settings
 # live in a scratch folder and it starts in its program folder, as the menu
 # entry starts it.
@@ -36,4 +40,5 @@ for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep 
 
 echo "$(grep -m1 'model name' /proc/cpuinfo | sed 's/.*: //'), $(nproc) cores (a virtual machine), load $(cut -d' ' -f1-3 /proc/loadavg)"
 cd "$bin"
-"$bench/tenmari-bench-startup" "$runs" "$bench/tenmari-bench-bare-window" "$bin/tenmari"
+"$bench/tenmari-bench-startup" "$runs" "$bench/tenmari-bench-bare-window" \
+  ${TENMARI_STARTUP_BEFORE:+"$TENMARI_STARTUP_BEFORE"} "$bin/tenmari"

@@ -7,6 +7,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QGroupBox>
+#include <QHash>
 #include <QHelpEvent>
 #include <QComboBox>
 #include <QFontInfo>
@@ -28,6 +29,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <optional>
 
 namespace tenmari {
@@ -117,8 +119,8 @@ QImage iconOutline(const QImage& drawing) {
 // picture at every paint.
 class SvgIconEngine final : public QIconEngine {
 public:
-    SvgIconEngine(QString path, QList<QSize> sizes, IconCell cell)
-        : path_(std::move(path)), sizes_(std::move(sizes)), cell_(cell) {}
+    SvgIconEngine(std::shared_ptr<QSvgRenderer> svg, QList<QSize> sizes, IconCell cell)
+        : svg_(std::move(svg)), sizes_(std::move(sizes)), cell_(cell) {}
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
         painter->drawPixmap(rect, pixmap(rect.size() * painter->device()->devicePixelRatioF(), mode, state));
@@ -131,16 +133,15 @@ public:
         QImage image(size, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter p(&image);
-        QSvgRenderer svg(path_);
         const QMargins margins = cell_ == IconCell::WithMargin ? iconMargins(size) : QMargins();
-        svg.render(&p, QRectF(QRect(QPoint(0, 0), size).marginsRemoved(margins)));
+        svg_->render(&p, QRectF(QRect(QPoint(0, 0), size).marginsRemoved(margins)));
         p.end();
         drawn_.append({outline ? iconOutline(image) : image, outline});
         return drawn_.last().pixmap;
     }
     QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override { return sizes_; }
     QIconEngine* clone() const override {
-        auto* copy = new SvgIconEngine(path_, sizes_, cell_);
+        auto* copy = new SvgIconEngine(svg_, sizes_, cell_);
         copy->drawn_ = drawn_;
         return copy;
     }
@@ -151,11 +152,20 @@ private:
         QPixmap pixmap;
         bool outline;
     };
-    QString path_;
+    std::shared_ptr<QSvgRenderer> svg_;  // parsed once, shared by every icon of the file
     QList<QSize> sizes_;
     IconCell cell_;
     QList<Drawn> drawn_;  // the sizes drawn so far, in device pixels
 };
+
+// The parsed drawing of an SVG file, read once for every icon and size drawn
+// from it: parsing a picture costs more than drawing it at one size.
+std::shared_ptr<QSvgRenderer> parsedSvg(const QString& path) {
+    static QHash<QString, std::shared_ptr<QSvgRenderer>> parsed;
+    auto it = parsed.constFind(path);
+    if (it == parsed.cend()) it = parsed.insert(path, std::make_shared<QSvgRenderer>(path));
+    return it.value();
+}
 
 // "name:32,48" to the name and its square sizes.
 bool parseIconDesign(const QString& design, QString& name, QList<QSize>& sizes) {
@@ -372,8 +382,9 @@ QMargins iconMargins(const QSize& cell) {
 
 QIcon designIcon(const QString& name, const QList<QSize>& sizes, IconCell cell) {
     const QString path = QStringLiteral(":/icons/%1.svg").arg(name);
-    if (!QSvgRenderer(path).isValid()) return {};
-    return QIcon(new SvgIconEngine(path, sizes, cell));
+    std::shared_ptr<QSvgRenderer> svg = parsedSvg(path);
+    if (!svg->isValid()) return {};
+    return QIcon(new SvgIconEngine(std::move(svg), sizes, cell));
 }
 
 void applyDesign(QWidget* root) {
