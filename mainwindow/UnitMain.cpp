@@ -4,7 +4,6 @@
 
 #include "ControlAccessibility.h"
 #include "DesignForm.h"
-#include "ExactAnswerer.h"
 #include "HelpPages.h"
 #include "JpegPicture.h"
 #include "Notifier.h"
@@ -14,6 +13,7 @@
 #include "WindowLayout.h"
 #include "WindowMove.h"
 #include "WindowSystem.h"
+#include "WrittenAddressAnswerer.h"
 #include "plButton.h"
 #include "ui_FormMain.h"
 
@@ -101,7 +101,9 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui
     bindEvents();
     // A dropped CSV list is answered from the nationwide dictionary.
     sheetDrop_ = std::make_unique<SheetDropModel>(
-        [this] { return std::make_unique<batch::ExactAnswerer>(QFile::encodeName(JishoPath[0]).toStdString()); },
+        [this] {
+            return std::make_unique<sheet::WrittenAddressAnswerer>(QFile::encodeName(JishoPath[0]).toStdString());
+        },
         [this] { return std::make_unique<SheetDropDialog>(this); });
     setAcceptDrops(true);
     FormCreate();

@@ -588,7 +588,9 @@ Converted convert(std::string_view input, const Options& options, AddressAnswere
                 using L = AddressAnswer::Level;
                 if (a.level >= L::number && a.level <= L::floor) ++s.toNumber;
                 if (a.level == L::ambiguous) ++s.ambiguous;
-                if (a.level == L::none) ++s.notFound;
+                // Understood only to the prefecture, or to a municipality
+                // without a record of its own: no code, so not found either.
+                if (a.level != L::ambiguous && a.code.empty()) ++s.notFound;
                 std::string described;  // the answer for 確認
                 if (a.level == L::ambiguous) {
                     described = "ambiguous";

@@ -74,7 +74,7 @@ struct Summary {
     std::size_t filled = 0;     // codes written
     std::size_t toNumber = 0;   // addresses understood to their number or further
     std::size_t ambiguous = 0;  // several codes fit
-    std::size_t notFound = 0;   // no code fits
+    std::size_t notFound = 0;   // no code fits (not found, or understood only to the prefecture or city)
     std::size_t empty = 0;      // rows without an address
     std::size_t kept = 0;       // --check: filled codes kept
     std::size_t differ = 0;     // --check: filled codes that disagree with the address

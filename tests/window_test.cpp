@@ -1744,7 +1744,7 @@ TEST_F(WindowTest, ADroppedCsvFileIsWrittenBesideItWithOneMessage) {
     const QString in = lists.filePath(QStringLiteral("顧客.csv"));
     const QByteArray sheet = tenmari::utf8ToCp932(
                                  "名前,住所\r\n\"山田, 太郎\",東京都千代田区千代田１－１\r\n"
-                                 "ソ表,北海道旭川市若葉台\r\n鈴木,沖縄県どこか\r\n")
+                                 "ソ表,北海道旭川市若葉台\r\n鈴木,沖縄県どこか\r\n佐藤,北海道旭川市若葉台３丁目\r\n")
                                  .c_str();
     {
         QFile f(in);
@@ -1760,9 +1760,10 @@ TEST_F(WindowTest, ADroppedCsvFileIsWrittenBesideItWithOneMessage) {
     EXPECT_EQ(
         out.readAll().toStdString(),
         tenmari::utf8ToCp932("名前,住所,郵便番号,確認\r\n\"山田, 太郎\",東京都千代田区千代田１－１,1000001,\r\n"
-                             "ソ表,北海道旭川市若葉台,,ambiguous 0700931 0700932\r\n鈴木,沖縄県どこか,,not found\r\n"));
+                             "ソ表,北海道旭川市若葉台,,ambiguous 0700931 0700932\r\n鈴木,沖縄県どこか,,prefecture\r\n"
+                             "佐藤,北海道旭川市若葉台３丁目,0700931,\r\n"));
     EXPECT_EQ(notes.log, QStringList{QStringLiteral("郵便番号を入れて書き出しました：顧客_郵便番号.csv\n\n"
-                                                    "行数：3\n郵便番号を入れた行：1\n番地まで分かった行：0\n"
+                                                    "行数：4\n郵便番号を入れた行：2\n番地まで分かった行：1\n"
                                                     "候補が複数ある行：1\n見つからない行：1")});
     EXPECT_EQ(w.size(), size);
     // Dropped again: the output is there already and is kept.

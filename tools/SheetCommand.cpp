@@ -10,9 +10,9 @@
 #include <optional>
 
 #include "DictionaryReader.h"
-#include "ExactAnswerer.h"
 #include "Sheet.h"
 #include "SheetFile.h"
+#include "WrittenAddressAnswerer.h"
 
 namespace tenmari::lookupcli {
 
@@ -88,7 +88,7 @@ int runSheet(const Options& opt) {
     const std::string target = output ? *output : sheet::outputBeside(*input);
     try {
         const sheet::FileBytes bytes = sheet::readWhole(*input);
-        batch::ExactAnswerer answerer(dictionary);
+        sheet::WrittenAddressAnswerer answerer(dictionary);
         sheet::Converted c;
         {
             ProgressLine progress(std::filesystem::path(*input).filename().string());

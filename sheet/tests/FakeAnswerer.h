@@ -19,6 +19,8 @@ public:
             {"東京都表能ソ", {L::town, "1000002", {}}},
             {"北海道札幌市中央区大通西", {L::ambiguous, "", {"0600042", "0640820"}}},
             {"東京都千代田区", {L::city, "1000000", {}}},
+            {"東京都どこか", {L::prefecture, "", {}}},
+            {"北海道どこか村", {L::city, "", {}}},  // a municipality without a record of its own
         };
         ++asked;
         const auto it = kAnswers.find(utf8);

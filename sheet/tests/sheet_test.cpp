@@ -126,6 +126,17 @@ TEST(SheetTest, SummaryCountsEachKindOfAnswer) {
     EXPECT_EQ(answerer.asked, 4);
 }
 
+// Rows that get no code count as not found, whatever their level: the
+// summary's counts then add up to the rows.
+TEST(SheetTest, AnAddressUnderstoodOnlyToItsPrefectureOrCityWithoutACodeIsNotFound) {
+    FakeAnswerer answerer;
+    const Converted out = convert("住所\n東京都どこか\n北海道どこか村\n東京都千代田区\n", {}, answerer);
+    EXPECT_EQ(std::string_view(out.bytes),
+              "住所,郵便番号,確認\n東京都どこか,,prefecture\n北海道どこか村,,city\n東京都千代田区,1000000,city\n");
+    EXPECT_EQ(summaryLine(out.summary, false),
+              "3 rows, 1 filled, 0 understood to the number, 0 ambiguous, 2 not found");
+}
+
 TEST(SheetTest, BadInputIsAClearErrorNamingItsLine) {
     struct Bad {
         const char* name;
