@@ -8,7 +8,7 @@
 //
 //   tenmari::address::AddressIndex index(records);
 //   const auto a = index.match("札幌市中央区大通西22丁目");
-//   // a.code "0640822", a.address "北海道札幌市中央区大通西", a.level Level::number
+//   // a.code "0640820", a.address "北海道札幌市中央区大通西", a.level Level::number
 
 #include <cstddef>
 #include <memory>
