@@ -37,6 +37,22 @@ struct Record {
 
 // The records of one town area name in one municipality (a building with a
 // code per floor is a town area of its own: "西新宿新宿アイランドタワー").
+// The key lengths a map holds after each first character, so that a search
+// for the longest key at the start of a text asks the map only at those
+// lengths (bit n-1 for length n; the last bit for 64 and longer).
+struct KeyLengths {
+    std::unordered_map<char32_t, std::uint64_t> byFirst;
+    static std::uint64_t bit(std::size_t n) { return std::uint64_t{1} << (std::min<std::size_t>(n, 64) - 1); }
+    void add(TextView key) {
+        if (!key.empty()) byFirst[key[0]] |= bit(key.size());
+    }
+    std::uint64_t of(TextView t) const {
+        if (t.empty()) return 0;
+        const auto it = byFirst.find(t[0]);
+        return it == byFirst.end() ? 0 : it->second;
+    }
+};
+
 struct Town {
     Text key;
     std::vector<std::uint32_t> records;
@@ -58,6 +74,7 @@ struct Municipality {
     mutable std::unordered_map<Text, std::uint32_t, TextHash, std::equal_to<>> towns;  // into townList
     mutable std::vector<Town> townList;
     mutable std::size_t longestTown = 0;
+    mutable KeyLengths townLengths;
 };
 
 // One way of reading the address: what it found, how far.
@@ -166,6 +183,7 @@ struct AddressIndex::Impl {
     std::unordered_map<Text, std::vector<std::uint32_t>, TextHash, std::equal_to<>> prefectureKeys;
     std::unordered_map<Text, std::vector<std::uint32_t>, TextHash, std::equal_to<>> municipalityKeys;
     std::size_t longestPrefecture = 0, longestMunicipality = 0;
+    KeyLengths prefectureLengths, municipalityLengths;
 
     void build();
     const Municipality& made(const Municipality& m) const;
@@ -179,8 +197,11 @@ struct AddressIndex::Impl {
 
     // The longest key of `map` that begins `t` at `at`, with its length.
     template <typename Map>
-    static const typename Map::mapped_type* longest(const Map& map, std::size_t most, TextView t, std::size_t& length) {
+    static const typename Map::mapped_type* longest(const Map& map, const KeyLengths& lengths, std::size_t most,
+                                                    TextView t, std::size_t& length) {
+        const std::uint64_t held = lengths.of(t);
         for (std::size_t n = std::min(most, t.size()); n > 0; --n) {
+            if (!(held & KeyLengths::bit(n))) continue;
             const auto it = map.find(t.substr(0, n));
             if (it != map.end()) {
                 length = n;
@@ -224,7 +245,10 @@ void AddressIndex::Impl::build() {
             prefectureKeys[key.substr(0, key.size() - 1)].push_back(p);
         }
     }
-    for (const auto& [k, _] : prefectureKeys) longestPrefecture = std::max(longestPrefecture, k.size());
+    for (const auto& [k, _] : prefectureKeys) {
+        longestPrefecture = std::max(longestPrefecture, k.size());
+        prefectureLengths.add(k);
+    }
     for (const auto& [names, id] : muniIds) {
         const Text key = canonical(names.second);
         municipalityKeys[key].push_back(id);
@@ -239,6 +263,7 @@ void AddressIndex::Impl::build() {
     }
     for (auto& [k, ids] : municipalityKeys) {
         longestMunicipality = std::max(longestMunicipality, k.size());
+        municipalityLengths.add(k);
         std::sort(ids.begin(), ids.end());
         ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
     }
@@ -258,6 +283,7 @@ const Municipality& AddressIndex::Impl::made(const Municipality& m) const {
             auto [tit, newTown] = m.towns.try_emplace(key, static_cast<std::uint32_t>(m.townList.size()));
             if (newTown) {
                 m.longestTown = std::max(m.longestTown, key.size());
+                m.townLengths.add(key);
                 m.townList.emplace_back().key = std::move(key);
             }
             Town& t = m.townList[tit->second];
@@ -474,7 +500,7 @@ void AddressIndex::Impl::readAt(const Municipality& municipality, TextView rest,
     // The Kyoto form wins over a town name at the start that is only the street's ("河原町").
     for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
         std::size_t length = 0;
-        const auto* id = longest(m.towns, m.longestTown, rest.substr(it->at), length);
+        const auto* id = longest(m.towns, m.townLengths, m.longestTown, rest.substr(it->at), length);
         if (!id) continue;
         best = &m.townList[*id];
         bestEnd = it->at + length;
@@ -513,10 +539,12 @@ Answer AddressIndex::Impl::match(std::string_view utf8) const {
     std::vector<Reading> readings;
     // With the prefecture written, and without.
     std::size_t prefLength = 0;
-    const auto* prefs = longest(prefectureKeys, longestPrefecture, text, prefLength);
+    const auto* prefs = longest(prefectureKeys, prefectureLengths, longestPrefecture, text, prefLength);
     const auto tryMunicipalities = [&](TextView t, const std::vector<std::uint32_t>* only) {
         bool any = false;
+        const std::uint64_t held = municipalityLengths.of(t);
         for (std::size_t n = std::min(longestMunicipality, t.size()); n > 0; --n) {
+            if (!(held & KeyLengths::bit(n))) continue;
             const auto it = municipalityKeys.find(t.substr(0, n));
             if (it == municipalityKeys.end()) continue;
             for (const std::uint32_t id : it->second) {
