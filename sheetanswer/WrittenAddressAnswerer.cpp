@@ -15,7 +15,8 @@ address::AddressIndex load(const std::string& dictionary) {
     if (!reader) {
         struct stat st {};
         const bool folder = ::stat(dictionary.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-        throw PostFileError(dictionary + (folder ? ": is a folder, not a dictionary file" : ": no such dictionary file"));
+        throw PostFileError(dictionary +
+                            (folder ? ": is a folder, not a dictionary file" : ": no such dictionary file"));
     }
     return address::AddressIndex(address::readRecords(*reader));
 }
