@@ -128,13 +128,16 @@ void writeWhole(const std::string& output, std::string_view bytes, bool replace,
     std::filesystem::path target(output);
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
     // A name of its own in the output's folder, made with O_EXCL.
-    std::random_device seed;
+    std::random_device random;
     std::string temp;
     int fd = -1;
     for (int attempt = 0; fd < 0; ++attempt) {
         char tag[32];
-        std::snprintf(tag, sizeof tag, ".%d.%08x.part", static_cast<int>(::getpid()), static_cast<unsigned>(seed()));
-        temp = (folder / ("." + target.filename().string() + tag)).string();
+        std::snprintf(tag, sizeof tag, ".%d.%08x.part", static_cast<int>(::getpid()), static_cast<unsigned>(random()));
+        // Built by appending: GCC 12 at -O3 sees a false overlap in "." + string.
+        std::string name(".");
+        name.append(target.filename().string()).append(tag);
+        temp = (folder / name).string();
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && (errno != EEXIST || attempt > 16)) {
             const int err = errno;
