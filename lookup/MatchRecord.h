@@ -6,8 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-#include <type_traits>
 #include <utility>
+
+#include "SinkCall.h"
 
 #include "MatchRules.h"  // TextParts
 
@@ -53,14 +54,7 @@ class MatchSinkFn final : public MatchSink {
 public:
     explicit MatchSinkFn(Fn fn, bool readings = true) : fn_(std::move(fn)), readings_(readings) {}
     bool wantsReadings() const override { return readings_; }
-    bool take(const MatchRecord& record) override {
-        if constexpr (std::is_void_v<decltype(fn_(record))>) {
-            fn_(record);
-            return true;
-        } else {
-            return fn_(record);
-        }
-    }
+    bool take(const MatchRecord& record) override { return callSink(fn_, record); }
 
 private:
     Fn fn_;

@@ -8,8 +8,9 @@
 
 #include <cstdint>
 #include <string_view>
-#include <type_traits>
 #include <utility>
+
+#include "SinkCall.h"
 
 namespace tenmari {
 
@@ -41,14 +42,7 @@ template <typename Fn>
 class WholeRecordSinkFn final : public WholeRecordSink {
 public:
     explicit WholeRecordSinkFn(Fn fn) : fn_(std::move(fn)) {}
-    bool take(const WholeRecord& record) override {
-        if constexpr (std::is_void_v<decltype(fn_(record))>) {
-            fn_(record);
-            return true;
-        } else {
-            return fn_(record);
-        }
-    }
+    bool take(const WholeRecord& record) override { return callSink(fn_, record); }
 
 private:
     Fn fn_;
